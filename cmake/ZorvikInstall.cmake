@@ -1,0 +1,11 @@
+include(GNUInstallDirs)
+install(TARGETS zorvik-halden RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(CPACK_PACKAGE_NAME "zorvik-halden")
+set(CPACK_PACKAGE_VENDOR "Zorvik Halden developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Editor and librarian for the Zorvik MIDI controllers")
+set(CPACK_PACKAGE_CONTACT "zorvik-halden@localhost")
+set(CPACK_GENERATOR "DEB")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+include(CPack)

@@ -1,0 +1,41 @@
+#include "app/DataPaths.h"
+
+namespace {
+const QString kDataFolder = QStringLiteral("zorvik/");
+}
+
+QString DataPaths::piece(Folder folder)
+{
+    switch (folder) {
+    case Folder::Root: return {};
+    case Folder::Mid: return QStringLiteral("mid/");
+    case Folder::Syx: return QStringLiteral("syx/");
+    case Folder::Csf: return QStringLiteral("csf/");
+    case Folder::Bin: return QStringLiteral("bin/");
+    case Folder::Curve: return QStringLiteral("Curve/");
+    }
+    return {};
+}
+
+QString DataPaths::folder(Folder folder)
+{
+    return kDataFolder + piece(folder);
+}
+
+QString DataPaths::file(Folder folder, const QString &name)
+{
+    return DataPaths::folder(folder) + name;
+}
+
+bool DataPaths::isSafeFileName(const QString &name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return false;
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QLatin1String("..")))
+        return false;
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control || c == QLatin1Char(':'))
+            return false;
+    }
+    return true;
+}

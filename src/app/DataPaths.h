@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The data folder layout: every path the program uses is built here, relative to the
+// current directory ("zorvik/" + sub-folder + name). The program never creates its folders.
+class DataPaths
+{
+public:
+    enum class Folder { Root, Mid, Syx, Csf, Bin, Curve };
+
+    // "zorvik/" followed by the sub-folder piece, with its trailing separator.
+    static QString folder(Folder folder);
+    // folder(folder) + name; name must be a plain file name.
+    static QString file(Folder folder, const QString &name);
+    // The sub-folder piece alone ("mid/", "Curve/"; empty for Root).
+    static QString piece(Folder folder);
+
+    // True when name can be used as a file name inside a data folder without leaving it:
+    // not empty, no separators, no "..", no control characters and no leading dot.
+    static bool isSafeFileName(const QString &name);
+};
