@@ -37,14 +37,14 @@ void CurveSlotSet::remove(int n)
 
 void CurveSlotSet::clearAll()
 {
-    for (CurveSlot &slot : slots) {
+    for (CurveSlot &slot : curveSlots) {
         slot = CurveSlot{};
     }
 }
 
 bool CurveSlotSet::takeRestore(VelocityCurve &curve)
 {
-    for (CurveSlot &slot : slots) {
+    for (CurveSlot &slot : curveSlots) {
         if (slot.restoreRequested) {
             slot.restoreRequested = false;
             curve.keySource = slot.keySource;

@@ -10,8 +10,8 @@ class CurveSlotSet
 public:
     static constexpr int count = 3;
 
-    CurveSlot &at(int n) { return slots[static_cast<std::size_t>(n)]; }
-    const CurveSlot &at(int n) const { return slots[static_cast<std::size_t>(n)]; }
+    CurveSlot &at(int n) { return curveSlots[static_cast<std::size_t>(n)]; }
+    const CurveSlot &at(int n) const { return curveSlots[static_cast<std::size_t>(n)]; }
 
     void keep(int n, const VelocityCurve &curve);
     void toggleShown(int n);
@@ -27,5 +27,5 @@ public:
 private:
     static bool valid(int n) { return n >= 0 && n < count; }
 
-    std::array<CurveSlot, count> slots{};
+    std::array<CurveSlot, count> curveSlots{};
 };

@@ -65,17 +65,25 @@ void SevenBitCodec::packInto(const std::uint8_t *bytes, std::size_t length, std:
     if constexpr (littleEndian) {
         // Word at a time while an 8-byte load stays inside the input: the top bits of the 7 bytes
         // are gathered into the flag by one multiplication (each lands on its own bit, no carries).
-        constexpr std::uint64_t lowBits = 0x0001010101010101ull;
-        constexpr std::uint64_t gather = (1ull << 62) | (1ull << 53) | (1ull << 44) | (1ull << 35)
-                                         | (1ull << 26) | (1ull << 17) | (1ull << 8);
-        for (; in + 8 <= length; in += 7, out += 8) {
+        constexpr std::uint64_t topBits = 0x0080808080808080ull;
+        constexpr std::uint64_t gather = (1ull << 55) | (1ull << 46) | (1ull << 37) | (1ull << 28)
+                                         | (1ull << 19) | (1ull << 10) | (1ull << 1);
+        // Top bit of byte k (bit 8k + 7) lands on bit 62 - k: flag bit 6 - k after the shift.
+        const auto packWord = [](const std::uint8_t *from, std::uint8_t *to) {
             std::uint64_t word;
-            std::memcpy(&word, bytes + in, 8);
-            const std::uint64_t tops = (word >> 7) & lowBits;
-            const std::uint64_t flag = ((tops * gather) >> 56) & 0x7F;
-            const std::uint64_t packed = ((word & 0x007F7F7F7F7F7F7Full) << 8) | flag;
-            std::memcpy(out, &packed, 8);
+            std::memcpy(&word, from, 8);
+            word = ((word << 8) & 0x7F7F7F7F7F7F7F00ull) | (((word & topBits) * gather) >> 56);
+            std::memcpy(to, &word, 8);
+        };
+        // Four groups a round keeps the loop's own bookkeeping out of the way.
+        for (; in + 29 <= length; in += 28, out += 32) {
+            packWord(bytes + in, out);
+            packWord(bytes + in + 7, out + 8);
+            packWord(bytes + in + 14, out + 16);
+            packWord(bytes + in + 21, out + 24);
         }
+        for (; in + 8 <= length; in += 7, out += 8)
+            packWord(bytes + in, out);
     }
     for (; in + 7 <= length; in += 7, out += 8)
         packGroupSlow(bytes + in, 7, out);
@@ -89,14 +97,22 @@ void SevenBitCodec::unpackInto(const std::uint8_t *bytes, std::size_t length, st
     std::size_t g = 0;
     if constexpr (littleEndian) {
         // The 8-byte store writes one byte beyond the group's 7; the next group overwrites it, so
-        // the last full group is left to the byte loop.
-        for (; g + 1 < groups; ++g) {
+        // the last full group is left to the byte loop. Adding 0x80 to a byte is the same as
+        // flipping its top bit.
+        const auto unpackWord = [](const std::uint8_t *from, std::uint8_t *to) {
             std::uint64_t word;
-            std::memcpy(&word, bytes + 8 * g, 8);
-            // Adding 0x80 to a byte is the same as flipping its top bit.
-            const std::uint64_t value = (word >> 8) ^ spreadTable[word & 0x7F];
-            std::memcpy(out + 7 * g, &value, 8);
+            std::memcpy(&word, from, 8);
+            word = (word >> 8) ^ spreadTable[word & 0x7F];
+            std::memcpy(to, &word, 8);
+        };
+        for (; g + 4 < groups; g += 4) {
+            unpackWord(bytes + 8 * g, out + 7 * g);
+            unpackWord(bytes + 8 * g + 8, out + 7 * g + 7);
+            unpackWord(bytes + 8 * g + 16, out + 7 * g + 14);
+            unpackWord(bytes + 8 * g + 24, out + 7 * g + 21);
         }
+        for (; g + 1 < groups; ++g)
+            unpackWord(bytes + 8 * g, out + 7 * g);
     }
     for (; g < groups; ++g)
         unpackGroupSlow(bytes + 8 * g, 7, out + 7 * g);
