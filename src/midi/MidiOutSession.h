@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+class MidiSystem;
+class PromptService;
+
+enum class SendResult {
+    Sent,               // the device took the whole message
+    DeviceNotOpened,    // no such device, or it cannot be opened; nothing was sent
+    HeaderNotPrepared,  // the device cannot take a message of this size; nothing was sent
+    MessageRefused,     // the device refused the message or did not finish it in time
+};
+
+// Sends one complete SysEx message to the output device `DeviceChoice::midiOut`, read at the
+// moment of the call, and returns when the device has taken it. The caller owns the buffer.
+// The connection to the device last used is kept between sends (MidiSystem), but every send
+// checks that the chosen device is still there, and a failed send closes it.
+class MidiOutSession
+{
+public:
+    // Who sends: each caller has its own messages for the failures.
+    enum class Caller { CurveSend, TransferTemplate, TransferBlocks };
+
+    MidiOutSession(MidiSystem &midi, PromptService &prompts);
+
+    SendResult Send(const std::uint8_t *buffer, std::uint32_t length, Caller caller);
+
+    // How long a send waits for the device: a second of slack plus twice the time the message
+    // takes on a 31250-baud MIDI line (320 microseconds a byte).
+    static std::chrono::milliseconds waitLimit(std::size_t length);
+
+private:
+    void tell(SendResult result, Caller caller);
+
+    MidiSystem &midi;
+    PromptService &prompts;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+// One open MIDI output connection. A port sends complete messages only: a SysEx goes to the
+// device whole, in one call, because several back ends break a message sent in pieces.
+class MidiOutputPort
+{
+public:
+    enum class Delivery {
+        Delivered,   // the back end took the whole message
+        Refused,     // the back end reported an error; nothing more will go out for it
+        TimedOut,    // the back end did not finish within the allowed time
+    };
+
+    virtual ~MidiOutputPort() = default;
+
+    // Sends one message, waiting at most `limit` for the back end to take it.
+    virtual Delivery send(const std::uint8_t *bytes, std::size_t length,
+                          std::chrono::milliseconds limit) = 0;
+
+    // The longest message the back end takes whole; a longer one must not be handed over.
+    virtual std::size_t maxMessageLength() const = 0;
+
+    // The name of the device as it was listed when the port was opened.
+    virtual QString name() const = 0;
+};

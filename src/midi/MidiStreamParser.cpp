@@ -1,0 +1,98 @@
+#include "midi/MidiStreamParser.h"
+
+#include <utility>
+
+MidiStreamParser::MidiStreamParser(Sink sink, std::size_t maxSysEx)
+    : sink(std::move(sink)), maxSysEx(maxSysEx < 2 ? 2 : maxSysEx)
+{
+}
+
+int MidiStreamParser::dataLength(std::uint8_t status)
+{
+    if (status < 0x80)
+        return -1;
+    if (status < 0xF0) {
+        const std::uint8_t kind = status & 0xF0;
+        return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+    }
+    switch (status) {
+    case 0xF1:
+    case 0xF3:
+        return 1;
+    case 0xF2:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+void MidiStreamParser::feed(const QByteArray &bytes)
+{
+    feed(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+}
+
+void MidiStreamParser::feed(const std::uint8_t *bytes, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i)
+        byte(bytes[i]);
+}
+
+void MidiStreamParser::reset()
+{
+    inSysEx = false;
+    sysEx.clear();
+    runningStatus = 0;
+    have = need = 0;
+}
+
+void MidiStreamParser::byte(std::uint8_t b)
+{
+    if (b >= 0xF8)
+        return;   // realtime: never part of a message, never delivered
+
+    if (b == 0xF0) {
+        sysEx.clear();
+        sysEx.append(char(b));
+        inSysEx = true;
+        runningStatus = 0;
+        have = need = 0;
+        return;
+    }
+    if (b == 0xF7) {
+        if (inSysEx) {
+            sysEx.append(char(b));
+            inSysEx = false;
+            const QByteArray done = std::exchange(sysEx, QByteArray());
+            sink(done);
+        }
+        return;   // an F7 without its F0 is noise
+    }
+    if (b & 0x80) {
+        // Any other status byte ends an unfinished SysEx without delivering it.
+        inSysEx = false;
+        sysEx.clear();
+        message[0] = b;
+        have = 1;
+        need = 1 + dataLength(b);
+        runningStatus = b < 0xF0 ? b : 0;
+    } else if (inSysEx) {
+        if (std::size_t(sysEx.size()) < maxSysEx - 1)
+            sysEx.append(char(b));
+        return;
+    } else if (have == 0 || have >= need) {
+        if (runningStatus == 0)
+            return;   // a data byte with no status to belong to
+        message[0] = runningStatus;
+        message[1] = b;
+        have = 2;
+        need = 1 + dataLength(runningStatus);
+    } else {
+        message[have++] = b;
+    }
+
+    if (have == need) {
+        sink(QByteArray(reinterpret_cast<const char *>(message), need));
+        if (runningStatus == 0)
+            have = need = 0;
+    }
+}

@@ -1,0 +1,101 @@
+#include "midi/MidiSystem.h"
+
+#include "midi/MidiInCapture.h"
+#include "midi/RtMidiBackend.h"
+#include "sim/SimulatorBackend.h"
+
+MidiSystem::MidiSystem(std::unique_ptr<MidiPortBackend> systemPorts)
+    : builtIn(std::make_unique<SimulatorBackend>()),
+      system(systemPorts ? std::move(systemPorts) : std::make_unique<RtMidiBackend>())
+{
+    inCapture = std::make_unique<MidiInCapture>(*this);
+}
+
+MidiSystem::~MidiSystem()
+{
+    // The capture's port and the kept output go before the back ends they came from.
+    inCapture.reset();
+    kept.reset();
+}
+
+InstrumentSimulator &MidiSystem::simulator()
+{
+    return builtIn->simulator();
+}
+
+QList<MidiSystem::Device> MidiSystem::outputs()
+{
+    QList<Device> list{{simulatorOutput, SimulatorBackend::deviceName}};
+    const QStringList names = system->outputNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (!names.at(i).isEmpty())
+            list.append({i, names.at(i)});
+    return list;
+}
+
+QList<MidiSystem::Device> MidiSystem::inputs()
+{
+    QList<Device> list{{simulatorInput, SimulatorBackend::deviceName}};
+    const QStringList names = system->inputNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (!names.at(i).isEmpty())
+            list.append({i + 1, names.at(i)});
+    return list;
+}
+
+MidiOutputPort *MidiSystem::output(int device, QString *error)
+{
+    if (device == simulatorOutput) {
+        if (!kept || keptDevice != device) {
+            releaseOutput();
+            kept = builtIn->openOutput(0, error);
+            keptDevice = device;
+            keptName = SimulatorBackend::deviceName;
+        }
+        return kept.get();
+    }
+    if (device < 0) {
+        releaseOutput();
+        if (error)
+            *error = QStringLiteral("no output device %1").arg(device);
+        return nullptr;
+    }
+    // The device must still be there under the same name, whether or not it is kept open:
+    // an unplugged device must fail now, not swallow the message.
+    const QStringList names = system->outputNames();
+    if (device >= names.size() || names.at(device).isEmpty()) {
+        releaseOutput();
+        if (error)
+            *error = QStringLiteral("no output device %1").arg(device);
+        return nullptr;
+    }
+    if (kept && keptDevice == device && keptName == names.at(device))
+        return kept.get();
+
+    releaseOutput();
+    kept = system->openOutput(device, error);
+    if (!kept)
+        return nullptr;
+    keptDevice = device;
+    keptName = names.at(device);
+    return kept.get();
+}
+
+void MidiSystem::releaseOutput()
+{
+    kept.reset();
+    keptName.clear();
+}
+
+std::unique_ptr<MidiInputPort> MidiSystem::openInput(int device, MidiInputPort::Receiver receiver,
+                                                     QString *error)
+{
+    if (device == simulatorInput)
+        return builtIn->openInput(0, std::move(receiver), error);
+    if (device < 1) {
+        if (error)
+            *error = QStringLiteral("no input device %1").arg(device);
+        return nullptr;
+    }
+    return system->openInput(device - 1, std::move(receiver), error);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "midi/MidiInputPort.h"
+#include "midi/MidiOutputPort.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class InstrumentSimulator;
+class MidiInCapture;
+class MidiPortBackend;
+class SimulatorBackend;
+
+// The one owner of the program's MIDI devices. Device numbers as the rest of the program sees
+// them: output -1 and input 0 are the built-in simulator; the system's outputs follow as 0, 1,
+// ... and its inputs as 1, 2, .... It also keeps the connection to the output device last used,
+// since opening a system port is costly here (a new sequencer or JACK client per open), and
+// owns the one input capture.
+class MidiSystem
+{
+public:
+    static constexpr int simulatorOutput = -1;
+    static constexpr int simulatorInput = 0;
+
+    struct Device
+    {
+        int number;
+        QString name;
+    };
+
+    // Without a back end the system's ports come from RtMidi's default API.
+    explicit MidiSystem(std::unique_ptr<MidiPortBackend> systemPorts = {});
+    ~MidiSystem();
+    MidiSystem(const MidiSystem &) = delete;
+    MidiSystem &operator=(const MidiSystem &) = delete;
+
+    // Fresh lists, in device order; a device whose name cannot be read is left out.
+    QList<Device> outputs();
+    QList<Device> inputs();
+
+    // The output for `device`, kept open between calls as long as the same device (same
+    // number, same name) is asked for. Null when it does not exist or cannot be opened.
+    MidiOutputPort *output(int device, QString *error = nullptr);
+    // Closes the kept output; the next call to output() opens afresh.
+    void releaseOutput();
+
+    std::unique_ptr<MidiInputPort> openInput(int device, MidiInputPort::Receiver receiver,
+                                             QString *error = nullptr);
+
+    MidiInCapture &capture() { return *inCapture; }
+    InstrumentSimulator &simulator();
+    SimulatorBackend &simulatorPorts() { return *builtIn; }
+    MidiPortBackend &systemPorts() { return *system; }
+
+private:
+    std::unique_ptr<SimulatorBackend> builtIn;
+    std::unique_ptr<MidiPortBackend> system;
+    std::unique_ptr<MidiInCapture> inCapture;
+
+    int keptDevice = 0;
+    QString keptName;
+    std::unique_ptr<MidiOutputPort> kept;
+};

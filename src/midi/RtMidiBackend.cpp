@@ -1,0 +1,82 @@
+#include "midi/RtMidiBackend.h"
+
+#include "midi/RtMidiInputPort.h"
+#include "midi/RtMidiOutputPort.h"
+
+namespace {
+
+// Listing problems are not errors for the user: a device that cannot be read is left out.
+void quiet(RtMidiError::Type, const std::string &, void *) {}
+
+template<typename Port>
+QStringList names(std::unique_ptr<Port> &lister, RtMidi::Api api)
+{
+    QStringList result;
+    try {
+        if (!lister) {
+            lister = std::make_unique<Port>(api, RtMidiBackend::clientName);
+            lister->setErrorCallback(quiet, nullptr);
+        }
+        const unsigned count = lister->getPortCount();
+        for (unsigned i = 0; i < count; ++i) {
+            const QString name = QString::fromStdString(lister->getPortName(i));
+            if (!RtMidiBackend::isOwnPort(name))
+                result.append(name);
+        }
+    } catch (const RtMidiError &) {
+        lister.reset();
+        result.clear();
+    }
+    return result;
+}
+
+} // namespace
+
+RtMidiBackend::RtMidiBackend(RtMidi::Api api)
+    : chosenApi(api)
+{
+}
+
+RtMidiBackend::~RtMidiBackend() = default;
+
+QStringList RtMidiBackend::outputNames()
+{
+    return names(outLister, chosenApi);
+}
+
+QStringList RtMidiBackend::inputNames()
+{
+    return names(inLister, chosenApi);
+}
+
+bool RtMidiBackend::isOwnPort(const QString &name)
+{
+    return name.startsWith(QLatin1String(clientName));
+}
+
+QString RtMidiBackend::nameAt(const QStringList &names, int index, QString *error)
+{
+    if (index < 0 || index >= names.size() || names.at(index).isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no device %1").arg(index);
+        return {};
+    }
+    return names.at(index);
+}
+
+std::unique_ptr<MidiOutputPort> RtMidiBackend::openOutput(int index, QString *error)
+{
+    const QString name = nameAt(outputNames(), index, error);
+    if (name.isEmpty())
+        return nullptr;
+    return RtMidiOutputPort::open(chosenApi, name, error);
+}
+
+std::unique_ptr<MidiInputPort> RtMidiBackend::openInput(int index, MidiInputPort::Receiver receiver,
+                                                        QString *error)
+{
+    const QString name = nameAt(inputNames(), index, error);
+    if (name.isEmpty())
+        return nullptr;
+    return RtMidiInputPort::open(chosenApi, name, std::move(receiver), error);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "midi/MidiPortBackend.h"
+
+#include <RtMidi.h>
+
+#include <memory>
+
+// The operating system's MIDI ports through RtMidi: the ALSA sequencer or JACK on Linux, the
+// Windows and macOS services elsewhere. A back end that cannot start (no sound devices, no
+// JACK server) simply offers no ports; listing tries again each time.
+class RtMidiBackend : public MidiPortBackend
+{
+public:
+    explicit RtMidiBackend(RtMidi::Api api = RtMidi::UNSPECIFIED);
+    ~RtMidiBackend() override;
+
+    QStringList outputNames() override;
+    QStringList inputNames() override;
+    std::unique_ptr<MidiOutputPort> openOutput(int index, QString *error) override;
+    std::unique_ptr<MidiInputPort> openInput(int index, MidiInputPort::Receiver receiver,
+                                             QString *error) override;
+
+    RtMidi::Api api() const { return chosenApi; }
+
+    // Our own clients' ports are not devices to choose (nor to shift the others' numbers).
+    static constexpr const char *clientName = "Zorvik Halden";
+    static bool isOwnPort(const QString &name);
+
+private:
+    static QString nameAt(const QStringList &names, int index, QString *error);
+
+    RtMidi::Api chosenApi;
+    std::unique_ptr<RtMidiOut> outLister;
+    std::unique_ptr<RtMidiIn> inLister;
+};

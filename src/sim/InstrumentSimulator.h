@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+// The instrument's side of the protocol, for use without an instrument: it stores templates,
+// takes block transfers paced by its own Note On replies, applies velocity curves and plays
+// notes. It sends by emitting `reply`; whoever hosts it delivers the bytes (queued, with the
+// reply delay) as a real device would. Faults can be switched on to test the program's side.
+class InstrumentSimulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int templateCount = 8;
+    static constexpr std::uint8_t readyVelocity = 0x11;   // ReplyReady: 90 3C 11
+    static constexpr std::uint8_t nextVelocity = 0x33;    // ReplyNext:  90 3C 33
+    static constexpr std::uint8_t replyKey = 0x3C;
+    static constexpr int logLimit = 500;
+
+    struct Faults
+    {
+        int replyDelayMs = 0;     // a slow device: every reply waits this long
+        int stopAfterBlock = -1;  // no reply after this many blocks of a transfer
+        int dropReply = -1;       // the n-th reply of a transfer (from 1) is never sent
+        int garbleReply = -1;     // the n-th reply of a transfer (from 1) has a wrong velocity
+    };
+
+    // The image of the last block transfer, as it was announced and reassembled.
+    struct Transfer
+    {
+        std::uint8_t command = 0;   // 0x02 song or csf, 0x04 firmware; 0 before the first
+        int number = 0;
+        int blockCount = 0;
+        int blocksReceived = 0;
+        bool complete = false;
+        QByteArray packed;          // the data bytes of the blocks, joined
+        QByteArray image;           // `packed` unpacked, once complete
+    };
+
+    explicit InstrumentSimulator(QObject *parent = nullptr);
+
+    // One complete message from the program.
+    void receive(const QByteArray &message);
+
+    // Sends the current template as a dump (162 bytes as the program builds them).
+    void sendDump();
+    // Plays one note on channel 1; the velocity goes through the velocity map.
+    void playNote(int key, int velocity);
+
+    Faults faults;
+
+    QByteArray templateMemory(int number) const;   // 1..8; empty when nothing was stored there
+    QByteArray currentTemplate() const { return current; }
+    const Transfer &lastTransfer() const { return transfer; }
+    const std::array<std::uint8_t, 128> &velocityMap() const { return map; }
+    int curvesReceived() const { return curveCount; }
+
+    const QList<QByteArray> &received() const { return receivedLog; }
+    const QStringList &events() const { return eventLog; }
+    void clearLogs();
+
+    static QString hex(const QByteArray &bytes, int limit = 48);
+
+signals:
+    void reply(const QByteArray &bytes);
+    // Something was received or done; `text` says what, for views and the command line.
+    void event(const QString &text);
+
+private:
+    void note(const QString &text);
+    void storeTemplate(const QByteArray &message);
+    void startTransfer(const QByteArray &message);
+    void takeBlock(const QByteArray &message);
+    void takeCurve(const QByteArray &message);
+    void transferReply(std::uint8_t velocity);
+
+    std::array<QByteArray, templateCount> memories;
+    QByteArray current;
+    Transfer transfer;
+    int repliesThisTransfer = 0;
+    std::array<std::uint8_t, 128> map{};
+    int curveCount = 0;
+    QList<QByteArray> receivedLog;
+    QStringList eventLog;
+};

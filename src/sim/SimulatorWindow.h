@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+class InstrumentSimulator;
+class QLabel;
+class QPlainTextEdit;
+class QSpinBox;
+
+// A small window onto the built-in simulated instrument: what it received, its template
+// memories and last transfer, buttons to send its dump and play notes, and its fault switches.
+class SimulatorWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent = nullptr);
+
+    void refresh();
+
+private:
+    void addEvent(const QString &text);
+
+    InstrumentSimulator &simulator;
+    QPlainTextEdit *log;
+    QLabel *state;
+    QSpinBox *key;
+    QSpinBox *velocity;
+    QSpinBox *delay;
+    QSpinBox *stopAfter;
+    QSpinBox *dropReply;
+    QSpinBox *garbleReply;
+};

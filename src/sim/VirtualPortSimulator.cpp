@@ -1,0 +1,73 @@
+#include "sim/VirtualPortSimulator.h"
+
+#include <QMetaObject>
+#include <QTimer>
+
+namespace {
+
+void quiet(RtMidiError::Type, const std::string &, void *) {}
+
+} // namespace
+
+VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
+    : QObject(parent), parser([this](const QByteArray &message) {
+          emit received(message);
+          engine.receive(message);
+      })
+{
+    connect(&engine, &InstrumentSimulator::reply, this, [this](const QByteArray &bytes) {
+        QTimer::singleShot(qMax(0, engine.faults.replyDelayMs), this, [this, bytes] { send(bytes); });
+    });
+}
+
+VirtualPortSimulator::~VirtualPortSimulator()
+{
+    in.reset();   // stops RtMidi's thread before anything it calls goes
+    out.reset();
+}
+
+bool VirtualPortSimulator::open(RtMidi::Api api, QString *error)
+{
+    try {
+        in = std::make_unique<RtMidiIn>(api, "zorvik-sim");
+        in->setErrorCallback(quiet, nullptr);
+        in->ignoreTypes(false, true, true);
+        in->setCallback(&VirtualPortSimulator::arrived, this);
+        in->openVirtualPort(portName);
+        out = std::make_unique<RtMidiOut>(api, "zorvik-sim");
+        out->setErrorCallback(quiet, nullptr);
+        out->openVirtualPort(portName);
+        if (!in->isPortOpen() || !out->isPortOpen()) {
+            // Virtual ports report closed on some back ends; a failed start shows in the count.
+            if (in->getPortCount() == 0 && out->getPortCount() == 0) {
+                if (error)
+                    *error = QStringLiteral("the MIDI back end did not start");
+                in.reset();
+                out.reset();
+                return false;
+            }
+        }
+    } catch (const RtMidiError &e) {
+        if (error)
+            *error = QString::fromStdString(e.getMessage());
+        in.reset();
+        out.reset();
+        return false;
+    }
+    return true;
+}
+
+void VirtualPortSimulator::arrived(double, std::vector<unsigned char> *message, void *self)
+{
+    auto *sim = static_cast<VirtualPortSimulator *>(self);
+    const QByteArray bytes(reinterpret_cast<const char *>(message->data()), qsizetype(message->size()));
+    QMetaObject::invokeMethod(sim, [sim, bytes] { sim->parser.feed(bytes); }, Qt::QueuedConnection);
+}
+
+void VirtualPortSimulator::send(const QByteArray &bytes)
+{
+    if (!out)
+        return;
+    out->sendMessage(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size()));
+    emit sent(bytes);
+}

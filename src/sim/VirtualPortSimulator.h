@@ -1,0 +1,43 @@
+#pragma once
+
+#include "midi/MidiStreamParser.h"
+#include "sim/InstrumentSimulator.h"
+
+#include <RtMidi.h>
+
+#include <QObject>
+
+#include <memory>
+
+// The simulated instrument on virtual ports of the system ("Zorvik Simulator", one input and
+// one output) for programs that talk to real devices. Input arrives on RtMidi's thread and is
+// queued to the simulator's thread; replies go out after the simulator's reply delay.
+class VirtualPortSimulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const char *portName = "Zorvik Simulator";
+
+    explicit VirtualPortSimulator(QObject *parent = nullptr);
+    ~VirtualPortSimulator() override;
+
+    // False when the back end cannot start (no sequencer, no JACK server); `error` says why.
+    bool open(RtMidi::Api api, QString *error);
+
+    InstrumentSimulator &simulator() { return engine; }
+
+signals:
+    // Every whole message received, and every message sent, as they happen.
+    void received(const QByteArray &message);
+    void sent(const QByteArray &message);
+
+private:
+    static void arrived(double, std::vector<unsigned char> *message, void *self);
+    void send(const QByteArray &bytes);
+
+    InstrumentSimulator engine;
+    MidiStreamParser parser;
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+};

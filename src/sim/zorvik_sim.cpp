@@ -1,0 +1,90 @@
+// zorvik-sim: the simulated instrument on virtual MIDI ports, driven from the command line.
+#include "sim/VirtualPortSimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zorvik-sim"));
+
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral(
+        "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
+        "Commands on standard input: dump | note <key> <velocity> | status | quit"));
+    options.addHelpOption();
+    const QCommandLineOption jack(QStringLiteral("jack"), QStringLiteral("Use JACK instead of ALSA."));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply delay in ms."), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k."), QStringLiteral("k"), QStringLiteral("-1"));
+    const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
+    options.addOptions({jack, delay, stopAfter, drop, garble});
+    options.process(app);
+
+    QTextStream out(stdout);
+    VirtualPortSimulator sim;
+    auto &faults = sim.simulator().faults;
+    faults.replyDelayMs = options.value(delay).toInt();
+    faults.stopAfterBlock = options.value(stopAfter).toInt();
+    faults.dropReply = options.value(drop).toInt();
+    faults.garbleReply = options.value(garble).toInt();
+
+    QString error;
+    if (!sim.open(options.isSet(jack) ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, &error)) {
+        QTextStream(stderr) << "zorvik-sim: cannot open the virtual ports: " << error << Qt::endl;
+        return 2;
+    }
+
+    // One line per event, flushed at once: other programs (tests) read it as it comes.
+    QObject::connect(&sim, &VirtualPortSimulator::received, [&out](const QByteArray &m) {
+        out << "recv " << m.toHex(' ').toUpper() << Qt::endl;
+    });
+    QObject::connect(&sim, &VirtualPortSimulator::sent, [&out](const QByteArray &m) {
+        out << "sent " << m.toHex(' ').toUpper() << Qt::endl;
+    });
+    QObject::connect(&sim.simulator(), &InstrumentSimulator::event, [&out](const QString &text) {
+        out << "log " << text << Qt::endl;
+    });
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[512];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n <= 0) {
+            app.quit();   // end of input ends the program
+            return;
+        }
+        pending.append(chunk, n);
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QStringList words = QString::fromUtf8(pending.left(end)).simplified().split(' ', Qt::SkipEmptyParts);
+            pending.remove(0, end + 1);
+            if (words.isEmpty())
+                continue;
+            const QString command = words.first();
+            if (command == QLatin1String("dump")) {
+                sim.simulator().sendDump();
+            } else if (command == QLatin1String("note") && words.size() == 3) {
+                sim.simulator().playNote(words.at(1).toInt(), words.at(2).toInt());
+            } else if (command == QLatin1String("status")) {
+                const auto &t = sim.simulator().lastTransfer();
+                out << "status transfer " << t.blocksReceived << '/' << t.blockCount
+                    << (t.complete ? " complete " : " open ") << t.image.toHex() << Qt::endl;
+            } else if (command == QLatin1String("quit")) {
+                app.quit();
+            } else {
+                out << "error unknown command: " << words.join(' ') << Qt::endl;
+            }
+        }
+    });
+
+    out << "ready" << Qt::endl;
+    return app.exec();
+}
