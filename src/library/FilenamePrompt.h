@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/DataPaths.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class PromptService;
+class QLineEdit;
+
+// Asks for the name to save a file under ("Filename"). A name that is empty, or that would leave
+// its folder, is refused with "Please enter the file name." and the prompt opens afresh; an
+// existing file is replaced only when the user agrees, else the prompt opens afresh.
+class FilenamePrompt : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr auto initialName = "template";
+
+    explicit FilenamePrompt(QWidget *parent = nullptr);
+
+    QString name() const;
+    void setName(const QString &name);
+
+    // Runs prompts until the user gives an acceptable name (returned without folder and
+    // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
+    static std::optional<QString> ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
+                                      const QString &extension);
+
+private:
+    QLineEdit *edit;
+};
