@@ -1,9 +1,10 @@
 #include "midi/MidiStreamParser.h"
 
+#include <algorithm>
 #include <utility>
 
-MidiStreamParser::MidiStreamParser(Sink sink, std::size_t maxSysEx)
-    : sink(std::move(sink)), maxSysEx(maxSysEx < 2 ? 2 : maxSysEx)
+MidiStreamParser::MidiStreamParser(Sink sink, std::size_t maxSysEx, WholePieces wholePieces)
+    : sink(std::move(sink)), maxSysEx(maxSysEx < 2 ? 2 : maxSysEx), wholePieces(wholePieces)
 {
 }
 
@@ -33,6 +34,16 @@ void MidiStreamParser::feed(const QByteArray &bytes)
 
 void MidiStreamParser::feed(const std::uint8_t *bytes, std::size_t length)
 {
+    // A piece that is one whole SysEx (JACK delivers every message as one event) goes as it is:
+    // the instrument's count bytes are full 8-bit values and may look like F7 or realtime bytes.
+    if (wholePieces == WholePieces::Verbatim && !inSysEx && length >= 2 && bytes[0] == 0xF0 && bytes[length - 1] == 0xF7) {
+        reset();
+        const auto count = std::min(length, maxSysEx);
+        QByteArray whole(reinterpret_cast<const char *>(bytes), qsizetype(count));
+        whole.back() = char(0xF7);
+        sink(whole);
+        return;
+    }
     for (std::size_t i = 0; i < length; ++i)
         byte(bytes[i]);
 }
@@ -67,18 +78,18 @@ void MidiStreamParser::byte(std::uint8_t b)
         }
         return;   // an F7 without its F0 is noise
     }
+    if (inSysEx) {
+        // The instrument's frame carries bytes with the top bit set inside its SysEx (0x89 and
+        // the count bytes), so only F7 ends a SysEx and only F0 starts a new one.
+        if (std::size_t(sysEx.size()) < maxSysEx - 1)
+            sysEx.append(char(b));
+        return;
+    }
     if (b & 0x80) {
-        // Any other status byte ends an unfinished SysEx without delivering it.
-        inSysEx = false;
-        sysEx.clear();
         message[0] = b;
         have = 1;
         need = 1 + dataLength(b);
         runningStatus = b < 0xF0 ? b : 0;
-    } else if (inSysEx) {
-        if (std::size_t(sysEx.size()) < maxSysEx - 1)
-            sysEx.append(char(b));
-        return;
     } else if (have == 0 || have >= need) {
         if (runningStatus == 0)
             return;   // a data byte with no status to belong to

@@ -11,19 +11,24 @@ struct RtMidiOutputPort::Shared
     std::unique_ptr<RtMidiOut> out;
     std::vector<unsigned char> message;   // the sender's own copy: the caller may free its buffer
     bool pending = false;
-    bool failed = false;                  // set by the error callback during a send
+    bool flags[2] = {false, false};       // set by RtMidi: an error, a warning
+    bool &failed = flags[0];
+    bool &warned = flags[1];              // from a send, a warning means the message was dropped
     bool stop = false;
     bool abandoned = false;               // a send timed out; the port takes nothing more
 };
 
 namespace {
 
+// RtMidi's ALSA back end, for one, drops a message it cannot encode with only a warning.
 void recordError(RtMidiError::Type type, const std::string &, void *userData)
 {
+    // Called from within openPort or sendMessage, on the thread that called it.
+    auto *flags = static_cast<bool *>(userData);
     if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING)
-        return;
-    // Called on the sender thread from within sendMessage, with the mutex released.
-    static_cast<bool *>(userData)[0] = true;
+        flags[1] = true;
+    else
+        flags[0] = true;
 }
 
 } // namespace
@@ -44,7 +49,7 @@ std::unique_ptr<RtMidiOutputPort> RtMidiOutputPort::open(RtMidi::Api api, const 
     auto shared = std::make_shared<Shared>();
     try {
         shared->out = std::make_unique<RtMidiOut>(api, "Zorvik Halden");
-        shared->out->setErrorCallback(recordError, &shared->failed);
+        shared->out->setErrorCallback(recordError, shared->flags);
         // Found by name in this client's own listing: indices shift as clients come and go.
         const unsigned count = shared->out->getPortCount();
         unsigned index = 0;
@@ -117,12 +122,12 @@ MidiOutputPort::Delivery RtMidiOutputPort::send(const std::uint8_t *bytes, std::
     if (shared->abandoned || shared->pending)
         return Delivery::Refused;
     shared->message.assign(bytes, bytes + length);
-    shared->failed = false;
+    shared->failed = shared->warned = false;
     shared->pending = true;
     shared->wake.notify_all();
     if (!shared->wake.wait_for(lock, limit, [&] { return !shared->pending; })) {
         shared->abandoned = true;
         return Delivery::TimedOut;
     }
-    return shared->failed ? Delivery::Refused : Delivery::Delivered;
+    return shared->failed || shared->warned ? Delivery::Refused : Delivery::Delivered;
 }

@@ -13,7 +13,7 @@ VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
     : QObject(parent), parser([this](const QByteArray &message) {
           emit received(message);
           engine.receive(message);
-      })
+      }, MidiStreamParser::defaultMaxSysEx, MidiStreamParser::WholePieces::Verbatim)
 {
     connect(&engine, &InstrumentSimulator::reply, this, [this](const QByteArray &bytes) {
         QTimer::singleShot(qMax(0, engine.faults.replyDelayMs), this, [this, bytes] { send(bytes); });

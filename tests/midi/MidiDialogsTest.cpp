@@ -1,0 +1,122 @@
+#include "FakePorts.h"
+
+#include "app/DeviceChoice.h"
+#include "midi/MidiSystem.h"
+#include "midi/SetDeviceDialog.h"
+#include "sim/InstrumentSimulator.h"
+#include "sim/SimulatorWindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+class MidiDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        DeviceChoice::resetToDefaults();
+        fake = std::make_shared<FakePorts::State>();
+        fake->outputs = {QStringLiteral("Synth Out "), QStringLiteral("Keys Out")};
+        fake->inputs = {QStringLiteral("Keys In  ")};
+        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+    }
+
+    void firstOpeningShowsSimulatorOnBothSides()
+    {
+        SetDeviceDialog dialog(*midi);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Set Device"));
+        QCOMPARE(dialog.outList()->count(), 3);
+        QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik Simulator"));
+        QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik Simulator"));
+        QCOMPARE(dialog.outList()->itemText(1), QStringLiteral("Synth Out "));   // exactly as reported
+        QCOMPARE(dialog.inList()->itemText(1), QStringLiteral("Keys In  "));
+        QCOMPARE(dialog.pendingOut, -1);
+        QCOMPARE(dialog.pendingIn, 0);
+    }
+
+    void okStoresCancelKeepsRefreshResets()
+    {
+        {
+            SetDeviceDialog dialog(*midi);
+            dialog.show();
+            QTest::keyClick(dialog.outList(), Qt::Key_Down);   // activates the next entry
+            QTest::keyClick(dialog.outList(), Qt::Key_Down);
+            QTest::keyClick(dialog.inList(), Qt::Key_Down);
+            QCOMPARE(dialog.pendingOut, 1);
+            QCOMPARE(dialog.pendingIn, 1);
+            dialog.accept();
+        }
+        QCOMPARE(DeviceChoice::midiOut, 1);
+        QCOMPARE(DeviceChoice::midiIn, 1);
+        {
+            SetDeviceDialog dialog(*midi);
+            QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Keys Out"));
+            QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Keys In  "));
+            QTest::keyClick(dialog.outList(), Qt::Key_Up);
+            dialog.reject();
+        }
+        QCOMPARE(DeviceChoice::midiOut, 1);
+        {
+            SetDeviceDialog dialog(*midi);
+            fake->outputs.prepend(QStringLiteral("Plugged in"));
+            dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
+            QCOMPARE(dialog.outList()->count(), 4);
+            QCOMPARE(dialog.outList()->currentIndex(), 0);
+            QCOMPARE(dialog.inList()->currentIndex(), 0);
+            dialog.accept();
+        }
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+    }
+
+    void choiceThatNoLongerExistsShowsNoSelection()
+    {
+        DeviceChoice::midiOut = 7;
+        DeviceChoice::midiIn = 5;
+        SetDeviceDialog dialog(*midi);
+        QCOMPARE(dialog.outList()->currentIndex(), -1);
+        QCOMPARE(dialog.inList()->currentIndex(), -1);
+        dialog.accept();
+        QCOMPARE(DeviceChoice::midiOut, -2);
+        QCOMPARE(DeviceChoice::midiIn, -1);
+    }
+
+    void simulatorWindowDrivesAndShowsTheSimulator()
+    {
+        InstrumentSimulator &sim = midi->simulator();
+        QList<QByteArray> replies;
+        connect(&sim, &InstrumentSimulator::reply, this, [&](const QByteArray &b) { replies.append(b); });
+        SimulatorWindow window(sim);
+        window.findChild<QPushButton *>(QStringLiteral("sendDumpButton"))->click();
+        window.findChild<QPushButton *>(QStringLiteral("playNoteButton"))->click();
+        QCOMPARE(replies.size(), 2);
+        QCOMPARE(replies.at(0).size(), 162);
+        QCOMPARE(replies.at(1), QByteArray("\x90\x3C\x64", 3));
+        QByteArray templ = sim.currentTemplate();
+        templ[9] = 2;
+        sim.receive(templ);
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("simulatorState"))->text().contains("memories: - 2 -"));
+        QVERIFY(window.findChild<QPlainTextEdit *>(QStringLiteral("simulatorLog"))->toPlainText().contains("memory 2"));
+
+        const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+        if (!shots.isEmpty()) {
+            window.show();
+            window.grab().save(shots + "/simulator-window.png");
+            SetDeviceDialog dialog(*midi);
+            dialog.show();
+            dialog.grab().save(shots + "/set-device.png");
+        }
+    }
+
+private:
+    std::shared_ptr<FakePorts::State> fake;
+    std::unique_ptr<MidiSystem> midi;
+};
+
+QTEST_MAIN(MidiDialogsTest)
+#include "MidiDialogsTest.moc"

@@ -1,0 +1,210 @@
+// End to end over a real MIDI transport: a private JACK server with the dummy driver, the
+// zorvik-sim program on its virtual ports, and the program's own send and capture.
+#include "app/DeviceChoice.h"
+#include "app/ScriptedPrompts.h"
+#include "midi/MidiInCapture.h"
+#include "midi/MidiOutSession.h"
+#include "midi/MidiShortEvent.h"
+#include "midi/MidiSystem.h"
+#include "midi/RtMidiBackend.h"
+#include "midi/SevenBitCodec.h"
+#include "midi/TransferHeader.h"
+#include "panel/PanelSettings.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+QByteArray message(std::uint8_t command, std::uint8_t number, int count, const QByteArray &payload = {})
+{
+    QByteArray m(int(TransferHeader::size), 0);
+    TransferHeader::write(reinterpret_cast<std::uint8_t *>(m.data()), command, number,
+                          std::uint8_t(count >> 8), std::uint8_t(count));
+    return m + payload + char(0xF7);
+}
+
+class Listener : public QObject
+{
+public:
+    explicit Listener(MidiInCapture &capture) : capture(capture) {}
+    QList<std::uint32_t> shorts;
+    QList<QByteArray> dumps;
+    std::function<void(std::uint32_t)> onShort;
+
+protected:
+    void customEvent(QEvent *event) override
+    {
+        if (event->type() == MidiShortEvent::eventType()) {
+            shorts.append(static_cast<MidiShortEvent *>(event)->value);
+            if (onShort)
+                onShort(shorts.last());
+        } else if (event->type() == MidiLongDataEvent::eventType()) {
+            auto *header = static_cast<MidiLongDataEvent *>(event)->header;
+            if (const auto count = capture.takeDump(header)) {
+                dumps.append(QByteArray(reinterpret_cast<const char *>(capture.ReceivedDump.data()), *count));
+                capture.Requeue(header);
+                capture.Close();
+            }
+        }
+    }
+
+private:
+    MidiInCapture &capture;
+};
+
+} // namespace
+
+class MidiJackTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
+        if (jackd.isEmpty())
+            QSKIP("jackd is not installed (Debian package jackd2)");
+        // A private server name, so a JACK server of the machine is never touched.
+        serverName = QStringLiteral("zorvik-test-%1").arg(QCoreApplication::applicationPid());
+        qputenv("JACK_DEFAULT_SERVER", serverName.toUtf8());
+        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.start(jackd, {QStringLiteral("-n"), serverName, QStringLiteral("-d"), QStringLiteral("dummy"),
+                             QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-p"), QStringLiteral("512")});
+        if (!server.waitForStarted(5000))
+            QSKIP("jackd could not be started");
+
+        // The simulator fails while the server is still coming up: try until it is ready.
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            if (server.state() != QProcess::Running)
+                QSKIP(qPrintable(QStringLiteral("jackd ended: ") + QString::fromLocal8Bit(server.readAll()).simplified()));
+            sim.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
+            if (sim.waitForStarted(3000) && waitForLine(QStringLiteral("ready"), 3000))
+                break;
+            sim.kill();
+            sim.waitForFinished(1000);
+            QTest::qWait(200);
+        }
+        if (sim.state() != QProcess::Running)
+            QSKIP("the JACK server did not become ready within 10 s");
+
+        midi = std::make_unique<MidiSystem>(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+        for (const auto &d : midi->outputs())
+            if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
+                outDevice = d.number;
+        for (const auto &d : midi->inputs())
+            if (d.number >= 1 && d.name.contains(QStringLiteral("Zorvik Simulator")))
+                inDevice = d.number;
+        QVERIFY2(outDevice >= 0 && inDevice >= 1, "the simulator's JACK ports are not listed");
+    }
+
+    void cleanupTestCase()
+    {
+        midi.reset();
+        stop(sim);
+        stop(server);
+    }
+
+    void templateAndBlockTransferArriveExactly()
+    {
+        DeviceChoice::midiOut = outDevice;
+        DeviceChoice::midiIn = inDevice;
+        ScriptedPrompts prompts;
+        MidiOutSession session(*midi, prompts);
+        QList<QByteArray> sentMessages;
+        auto send = [&](const QByteArray &m) {
+            sentMessages.append(m);
+            return session.Send(reinterpret_cast<const std::uint8_t *>(m.constData()), quint32(m.size()),
+                                MidiOutSession::Caller::TransferBlocks);
+        };
+
+        PanelSettings panel;
+        panel.storeDefaultBoxes();
+        QByteArray templ = panel.buildTemplateSysEx();
+        templ[9] = 2;
+        QCOMPARE(send(templ), SendResult::Sent);
+
+        QByteArray image(1500, 0);
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char(i * 13);
+        const QByteArray packed = SevenBitCodec::Pack(image);   // 1715 bytes: two blocks
+        Listener listener(midi->capture());
+        int next = 0;
+        listener.onShort = [&](std::uint32_t value) {
+            if (value == 0x333C90 && next < 2) {
+                QCOMPARE(send(message(TransferHeader::DataBlock, 7, next, packed.mid(next * 1024, 1024))),
+                         SendResult::Sent);
+                ++next;
+            }
+        };
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
+                                      MidiInCapture::Caller::TransferDialog, prompts),
+                 MidiInCapture::OpenOk);
+        QCOMPARE(send(message(TransferHeader::SongAnnouncement, 7, 2)), SendResult::Sent);
+        QVERIFY(waitForLine(QStringLiteral("log transfer complete: song number 7, 1500 bytes"), 5000));
+        midi->capture().Close();
+
+        QCOMPARE(listener.shorts, (QList<std::uint32_t>{0x113C90, 0x333C90, 0x333C90}));
+        QCOMPARE(received, sentMessages);
+        QVERIFY(prompts.asked.isEmpty());
+
+        // And the other way: the simulator's dump of the template it now holds.
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::SysExDump,
+                                      MidiInCapture::Caller::ReceiveDialog, prompts),
+                 MidiInCapture::OpenOk);
+        sim.write("dump\n");
+        QTRY_COMPARE_WITH_TIMEOUT(listener.dumps.size(), 1, 5000);
+        templ[9] = char(TransferHeader::noNumber);
+        QCOMPARE(listener.dumps.at(0), templ);
+    }
+
+private:
+    // Reads the simulator's output until `line` comes, collecting what it received.
+    bool waitForLine(const QString &line, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            while (sim.canReadLine()) {
+                const QString text = QString::fromUtf8(sim.readLine()).trimmed();
+                if (text.startsWith(QLatin1String("recv ")))
+                    received.append(QByteArray::fromHex(text.mid(5).remove(' ').toLatin1()));
+                if (text == line)
+                    return true;
+            }
+            if (sim.state() != QProcess::Running)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            sim.waitForReadyRead(10);
+        }
+        return false;
+    }
+
+    static void stop(QProcess &process)
+    {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+
+    QString serverName;
+    QProcess server;
+    QProcess sim;
+    QList<QByteArray> received;
+    std::unique_ptr<MidiSystem> midi;
+    int outDevice = -1;
+    int inDevice = -1;
+};
+
+QTEST_GUILESS_MAIN(MidiJackTest)
+#include "MidiJackTest.moc"
