@@ -41,8 +41,11 @@ SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &e
         return fail(QStringLiteral("Please check the updata file!"),
                     kind == FileKind::Firmware ? QStringLiteral("Zorvik Halden") : QString());
     }
-    const QString path = DataPaths::file(FileKinds::folder(kind), entry);
+    return prepareFile(kind, DataPaths::file(FileKinds::folder(kind), entry), entry);
+}
 
+SendPreparation::Result SendPreparation::prepareFile(FileKind kind, const QString &path, const QString &displayName)
+{
     // The extension is compared exactly: SONG.SYX is listed but not sent.
     if (kind == FileKind::Template && !path.endsWith(QLatin1String("syx")))
         return fail(QStringLiteral("The File Must be *.syx!"), updataCaption, Icon::Warning);
@@ -64,7 +67,7 @@ SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &e
         const qint64 limit = kind == FileKind::Template ? maxTemplateFileSize : TransferSession::maxImageSize(kind);
         if (file.size() > limit) {
             return fail(QStringLiteral("\"%1\" is too large to send: the instrument takes at most %2 bytes.")
-                            .arg(entry)
+                            .arg(displayName)
                             .arg(limit),
                         updataCaption, Icon::Warning);
         }

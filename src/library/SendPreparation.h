@@ -23,6 +23,8 @@ public:
 
     // entry: the file list's selected text, empty when nothing is selected.
     static Result prepare(FileKind kind, const QString &entry);
+    // The same checks for a file anywhere (the command line); displayName names it in messages.
+    static Result prepareFile(FileKind kind, const QString &path, const QString &displayName);
 
     // Asked before the transfer dialog opens.
     static PromptService::Prompt confirmation();

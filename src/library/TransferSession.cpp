@@ -161,7 +161,7 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
     sender(frame(command, number, blocks, nullptr, 0), MidiOutSession::Caller::TransferBlocks);
     closeOn = false;
     currentState = State::AwaitingReady;
-    replyDeadline = nowMs + replyTimeoutMs;
+    replyDeadline = nowMs + timeoutMs;
     return StartResult::Started;
 }
 
@@ -189,13 +189,13 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
         progressMax = blocks;
         progressPos = 0;
         currentState = State::Sending;
-        replyDeadline = nowMs + replyTimeoutMs;
+        replyDeadline = nowMs + timeoutMs;
         return Event::None;
     }
     if (currentState != State::Sending || value != replyNext)
         return Event::None;
 
-    replyDeadline = nowMs + replyTimeoutMs;
+    replyDeadline = nowMs + timeoutMs;
     Event event = Event::None;
     if (sentBlocks < blocks - 1) {
         sendBlock(sentBlocks, blockSize);

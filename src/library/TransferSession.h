@@ -53,7 +53,9 @@ public:
     void prepareRepeat();
 
     Event onShortMessage(std::uint32_t value, std::int64_t nowMs);
-    // An instrument that stops answering ends the transfer after replyTimeoutMs.
+    // An instrument that stops answering ends the transfer after the reply timeout
+    // (replyTimeoutMs unless set otherwise).
+    void setReplyTimeout(std::int64_t ms) { timeoutMs = ms; }
     Event checkTimeout(std::int64_t nowMs);
     // The dialog closed mid-transfer: the next opening starts fresh.
     void abort();
@@ -101,6 +103,7 @@ private:
     int lastLength = 0;
     bool finishedOnce = false;
     std::int64_t replyDeadline = 0;
+    std::int64_t timeoutMs = replyTimeoutMs;
 
     QString status;
     int progressMax = 1;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+class MidiSystem;
+class MidiPortBackend;
+
+// The commands of zorvikctl: list ports, send a file, receive a dump, send a curve, through the
+// same transfer engine and checks as the editor. Exit codes are stable for scripts.
+class ControlCommands
+{
+public:
+    enum ExitCode {
+        Done = 0,
+        UsageError = 1,
+        FileRefused = 2,
+        DeviceError = 3,
+        InstrumentSilent = 4,
+        SaveFailed = 5,
+    };
+
+    // systemPorts: the back end for the system's ports (RtMidi's default when null, JACK with
+    // --jack). Tests pass their own.
+    using BackendFactory = std::function<std::unique_ptr<MidiPortBackend>(bool jack)>;
+    explicit ControlCommands(BackendFactory factory = {});
+
+    // arguments without the program name; runs the Qt event loop as long as a command needs.
+    int run(const QStringList &arguments);
+
+    static QString usage();
+
+    // For tests: reach the MIDI system a command runs on (valid during run()).
+    std::function<void(MidiSystem &)> onStarted;
+
+private:
+    BackendFactory factory;
+};

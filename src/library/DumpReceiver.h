@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class MidiSystem;
+class PromptService;
+
+// Listens for one template dump from the instrument (a SysEx whose bytes 2, 3 and 7 are
+// 20 63 03); anything else is ignored and listening goes on. One accepted dump ends the capture.
+class DumpReceiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    DumpReceiver(MidiSystem &midi, PromptService &prompts, QObject *parent = nullptr);
+    ~DumpReceiver() override;
+
+    // False when the input cannot be opened (the user has been told).
+    bool listen();
+    void stop();
+    bool listening() const { return active; }
+
+    // The last accepted dump, at most one input buffer long.
+    QByteArray dump() const { return lastDump; }
+
+    // The bytes to write for a count the user may have edited: never more than were received,
+    // and all of them for a count that makes no sense.
+    static QByteArray bytesToWrite(const QByteArray &dump, int count);
+
+signals:
+    void received(const QByteArray &dump);
+
+protected:
+    void customEvent(QEvent *event) override;
+
+private:
+    MidiSystem &midi;
+    PromptService &prompts;
+    QByteArray lastDump;
+    bool active = false;
+};

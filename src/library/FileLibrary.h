@@ -1,0 +1,61 @@
+#pragma once
+
+#include "library/FileKind.h"
+#include "player/PlayerInputs.h"
+
+#include <QObject>
+
+class MidiSystem;
+class PromptService;
+class QComboBox;
+class QListWidget;
+class QMenu;
+class QWidget;
+class TransferDialog;
+
+// The library part of the main window: the file-type box, the list of that kind's files (newest
+// first), the marker list of the selected song, and the popup menu of each kind with its
+// commands (play, send, load, delete). It places its widgets on the host window.
+class FileLibrary : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Command { MidiPlay, Send, Load, Delete, Cancel };
+
+    FileLibrary(QWidget *host, PromptService &prompts, TransferDialog &transfer);
+
+    QComboBox *typeBox() const { return types; }
+    QListWidget *fileList() const { return files; }
+    QListWidget *markerList() const { return markers; }
+
+    FileKind kind() const { return currentKind; }
+    // Switches the file-type box to a kind and lists its folder.
+    void showKind(FileKind kind);
+    // Lists the current kind's folder again.
+    void refill();
+    QString selectedEntry() const;
+
+    // The popup menu of a kind, as the double click shows it; each action carries its Command.
+    QMenu *buildMenu(FileKind kind, QWidget *parent) const;
+    void run(Command command);
+
+    void sendSelected();
+    void deleteSelected();
+
+signals:
+    void loadTemplateRequested(const QString &entry);
+    void playRequested(const PlayerInputs &inputs);
+
+private:
+    void onTypeChanged(int index);
+    void onSelectionChanged();
+    void showPopup();
+
+    PromptService &prompts;
+    TransferDialog &transfer;
+    QComboBox *types;
+    QListWidget *files;
+    QListWidget *markers;
+    FileKind currentKind = FileKind::Song;
+};

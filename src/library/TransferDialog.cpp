@@ -1,0 +1,115 @@
+#include "library/TransferDialog.h"
+
+#include "widgets/PercentProgress.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent)
+    : QDialog(parent)
+    , transfer(midi, prompts)
+    , status(new QLabel(this))
+    , bar(new PercentProgress(this))
+    , numberLabel(new QLabel(QStringLiteral("Num:"), this))
+    , number(new QSpinBox(this))
+    , sendBtn(new QPushButton(QStringLiteral("Send"), this))
+    , closeBtn(new QPushButton(QStringLiteral("Cancel"), this))
+{
+    setWindowTitle(QStringLiteral("UpDataHex"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setObjectName(QStringLiteral("TransferDialog"));
+    sendBtn->setObjectName(QStringLiteral("send"));
+    closeBtn->setObjectName(QStringLiteral("close"));
+    number->setObjectName(QStringLiteral("number"));
+    status->setObjectName(QStringLiteral("status"));
+
+    // The status line stands out in blue on its own background.
+    status->setAutoFillBackground(true);
+    QPalette palette = status->palette();
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 250));
+    status->setPalette(palette);
+    status->setMinimumWidth(264);
+
+    numberLabel->setAlignment(Qt::AlignCenter);
+    number->setWrapping(true);
+    number->setAlignment(Qt::AlignRight);
+    // Typing is not offered: the arrows choose the number, as on the instrument.
+    if (auto *edit = number->findChild<QLineEdit *>())
+        edit->setReadOnly(true);
+    bar->setMinimumSize(261, 22);
+    sendBtn->setDefault(false);
+    closeBtn->setDefault(true);
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(status, 0, 0, 1, 3);
+    layout->addWidget(numberLabel, 0, 3, Qt::AlignRight);
+    layout->addWidget(number, 0, 4);
+    layout->addWidget(bar, 1, 0, 1, 5);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(sendBtn);
+    buttons->addSpacing(40);
+    buttons->addWidget(closeBtn);
+    buttons->addStretch();
+    layout->addLayout(buttons, 2, 0, 1, 5);
+    setMinimumSize(336, 111);
+
+    connect(sendBtn, &QPushButton::clicked, &transfer, &TransferDriver::send);
+    connect(closeBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(number, &QSpinBox::valueChanged, &transfer, [this](int value) { transfer.session().setNumber(value); });
+    connect(&transfer, &TransferDriver::changed, this, &TransferDialog::refresh);
+    connect(&transfer, &TransferDriver::closeRequested, this, &QDialog::accept);
+}
+
+void TransferDialog::prepare(FileKind kind, QByteArray image)
+{
+    transfer.open(kind, std::move(image));
+    const TransferSession &session = transfer.session();
+    const bool shown = session.numberShown();
+    {
+        const QSignalBlocker blocker(number);
+        number->setRange(session.numberMinimum(), session.numberMaximum());
+        number->setValue(session.number());
+    }
+    number->setVisible(shown);
+    number->setEnabled(shown);
+    numberLabel->setVisible(shown);
+    refresh();
+}
+
+int TransferDialog::run(FileKind kind, QByteArray image)
+{
+    prepare(kind, std::move(image));
+    return exec();
+}
+
+void TransferDialog::refresh()
+{
+    const TransferSession &session = transfer.session();
+    status->setText(session.statusText());
+    bar->setRange(0, session.progressMaximum());
+    bar->setPos(session.progressValue());
+    closeBtn->setText(session.closeCaption());
+    closeBtn->setEnabled(session.closeEnabled());
+    sendBtn->setEnabled(session.sendEnabled());
+}
+
+void TransferDialog::done(int result)
+{
+    // Closing mid-transfer stops listening; the image goes with the dialog.
+    transfer.abort();
+    transfer.open(FileKind::None, {});
+    QDialog::done(result);
+}
+
+void TransferDialog::closeEvent(QCloseEvent *event)
+{
+    // The window's close box ends the dialog in every state, as Cancel does.
+    event->accept();
+    done(QDialog::Rejected);
+}

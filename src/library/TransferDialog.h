@@ -1,0 +1,47 @@
+#pragma once
+
+#include "library/TransferDriver.h"
+
+#include <QDialog>
+
+class PercentProgress;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+// "UpDataHex": sends the file image the library or the panel prepared, with a progress bar the
+// instrument paces. A thin view over TransferDriver; one dialog lives as long as the main window
+// and is set up afresh at every opening.
+class TransferDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent = nullptr);
+
+    // Sets the dialog up for an image and runs it modally.
+    int run(FileKind kind, QByteArray image);
+    void prepare(FileKind kind, QByteArray image);
+
+    TransferDriver &driver() { return transfer; }
+    QPushButton *sendButton() const { return sendBtn; }
+    QPushButton *closeButton() const { return closeBtn; }
+    QSpinBox *numberBox() const { return number; }
+    QLabel *statusLine() const { return status; }
+    PercentProgress *progress() const { return bar; }
+
+protected:
+    void done(int result) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void refresh();
+
+    TransferDriver transfer;
+    QLabel *status;
+    PercentProgress *bar;
+    QLabel *numberLabel;
+    QSpinBox *number;
+    QPushButton *sendBtn;
+    QPushButton *closeBtn;
+};
