@@ -1,16 +1,254 @@
 #include "app/MainWindow.h"
 
+#include "app/AboutDialog.h"
+#include "app/DataPaths.h"
+#include "app/DeviceChoice.h"
 #include "app/PromptService.h"
+#include "widgets/HyperLinkLabel.h"
+#include "widgets/SkinButton.h"
+#include "widgets/SkinResources.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QWindow>
+
+const QString MainWindow::windowText = QStringLiteral("Zorvik Halden");
+const QString MainWindow::webAddress = QStringLiteral("https://www.zorvik.example/halden/");
+const QString MainWindow::saveTip = QStringLiteral("save the setting of panel!");
+const QString MainWindow::aboutItemText = QStringLiteral("&About Zorvik-Halden...");
+const QString MainWindow::simulatorItemText = QStringLiteral("&Simulator...");
+
+namespace {
+// Raster pictures of the bar use magenta for their see-through pixels.
+const QColor keyColour(255, 0, 255);
+} // namespace
 
 MainWindow::MainWindow(PromptService &prompts, QWidget *parent)
-    : QWidget(parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint)
     , prompts(prompts)
+    , urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
-    setWindowTitle(QStringLiteral("Zorvik Halden"));
-    setFixedSize(899, 575);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Zorvik Halden"), this), 0, Qt::AlignCenter);
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowIcon(SkinResources::icon());
+    setWindowTitle(windowText);
+    setFixedSize(SkinLayout::skinSize);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    // Each run starts with the default devices, whatever an earlier run chose.
+    DeviceChoice::resetToDefaults();
+
+    // The maker's page; the label is never shown, the web button opens its address.
+    link = new HyperLinkLabel(prompts, this);
+    link->setObjectName(QStringLiteral("webLink"));
+    link->move(SkinLayout::fromDialogUnits(15, 9, 196, 11).topLeft());
+    link->setLink(webAddress);
+    link->hide();
+
+    setUpButtons();
+}
+
+SkinButton *MainWindow::makeButton(SkinLayout::Button which, int controlId, const char *name)
+{
+    auto *b = new SkinButton(this);
+    b->setObjectName(QLatin1String(name));
+    b->setProperty("controlId", controlId);
+    b->setGeometry(SkinLayout::button(which));
+    buttons.insert(which, b);
+    return b;
+}
+
+void MainWindow::setUpButtons()
+{
+    using B = SkinLayout::Button;
+    using R = SkinResources;
+    struct Setup
+    {
+        B which;
+        int controlId;
+        const char *name;
+        int hover;
+        int normal;
+        void (MainWindow::*action)();
+    };
+    // In the order the buttons are configured at start-up.
+    const Setup setups[] = {
+        {B::Save, 1141, "saveButton", R::SaveHover, R::SaveNormal, &MainWindow::saveAndSend},
+        {B::Default, 1087, "defaultButton", R::DefaultHover, R::DefaultNormal, &MainWindow::resetToDefaults},
+        {B::Curve, 1150, "curveButton", R::CurveHover, R::CurveNormal, &MainWindow::openCurveEditor},
+        {B::Device, 1007, "deviceButton", R::DeviceHover, R::DeviceNormal, &MainWindow::openSetDevice},
+        {B::Help, 1154, "helpButton", R::HelpHover, R::HelpNormal, &MainWindow::openHelp},
+        {B::Web, 1004, "webButton", R::WebHover, R::WebNormal, &MainWindow::openWebPage},
+        {B::About, 1009, "aboutButton", R::AboutHover, R::AboutNormal, &MainWindow::openAbout},
+        {B::Minimise, 1019, "minimiseButton", R::MinimiseHover, R::MinimiseNormal, &MainWindow::showMinimized},
+        {B::Close, 1020, "closeButton", R::CloseHover, R::CloseNormal, &MainWindow::accept},
+        {B::Receive, 1006, "receiveButton", R::ReceiveHover, R::ReceiveNormal, &MainWindow::receiveAndLoad},
+    };
+    for (const Setup &s : setups) {
+        SkinButton *b = makeButton(s.which, s.controlId, s.name);
+        b->setStateBitmaps(s.hover, keyColour, s.normal, keyColour);
+        b->shiftColour(SkinButton::HoverBackground, 50, true);
+        b->setTrackAlways(true);
+        b->setParentBackground(true);
+        // The bar is worked with the mouse; Enter is left to the window.
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &SkinButton::clicked, this, s.action);
+        if (s.which == B::Save)
+            b->setTip(saveTip, true);
+    }
+    // The curve editor has no other way in, so its button is shown.
+    buttons.value(B::Curve)->show();
+}
+
+void MainWindow::saveAndSend() { emit saveAndSendRequested(); }
+void MainWindow::resetToDefaults() { emit resetToDefaultsRequested(); }
+void MainWindow::openSetDevice() { emit setDeviceRequested(); }
+void MainWindow::receiveAndLoad() { emit receiveRequested(); }
+void MainWindow::openCurveEditor() { emit curveEditorRequested(); }
+void MainWindow::openSimulator() { emit simulatorRequested(); }
+
+QString MainWindow::helpFile()
+{
+    for (const char *name : {"help.chm", "help.html"}) {
+        const QString path = DataPaths::file(DataPaths::Folder::Root, QLatin1String(name));
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
+void MainWindow::openHelp()
+{
+    // The viewer runs on its own; a missing file or viewer is not reported.
+    const QString path = helpFile();
+    if (!path.isEmpty() && urlOpener)
+        urlOpener(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
+
+void MainWindow::openWebPage()
+{
+    // A failure of the desktop's handler is not reported.
+    if (urlOpener)
+        urlOpener(QUrl(link->link()));
+}
+
+void MainWindow::openAbout()
+{
+    AboutDialog about(this);
+    about.exec();
+}
+
+bool MainWindow::isInDragBand(const QPoint &pos) const
+{
+    return rect().contains(pos) && pos.y() < SkinLayout::dragBandHeight && childAt(pos) == nullptr;
+}
+
+QMenu *MainWindow::createBandMenu(QWidget *parent)
+{
+    // Stands in for the window's system menu, which this platform's window managers keep
+    // to themselves.
+    auto *menu = new QMenu(parent);
+    menu->addAction(aboutItemText, this, &MainWindow::openAbout);
+    menu->addSeparator();
+    menu->addAction(simulatorItemText, this, &MainWindow::openSimulator);
+    return menu;
+}
+
+void MainWindow::paintEvent(QPaintEvent *)
+{
+    const qreal ratio = devicePixelRatioF();
+    if (skin.isNull() || skin.devicePixelRatio() != ratio)
+        skin = SkinResources::pixmap(SkinResources::Skin, ratio);
+    QPainter painter(this);
+    if (skin.isNull())
+        painter.fillRect(rect(), QColor(0x1b, 0x1e, 0x23));
+    else
+        painter.drawPixmap(0, 0, skin);
+    if (!panelPlaceholders)
+        return;
+    const auto draw = [&](int id, const QRect &where) {
+        painter.drawPixmap(where.topLeft(), SkinResources::pixmap(id, ratio));
+    };
+    for (int i = 0; i < 8; ++i) {
+        draw(SkinResources::knobPicture(i, false), SkinLayout::controlPicture(i));
+        draw(SkinResources::padPicture(i, false), SkinLayout::controlPicture(8 + i));
+    }
+    draw(SkinResources::Joystick, SkinLayout::controlPicture(16));
+    draw(SkinResources::Pedal, SkinLayout::controlPicture(20));
+    draw(SkinResources::ModeController, SkinLayout::modeButton());
+    draw(SkinResources::StepUpNormal, SkinLayout::channelUp());
+    draw(SkinResources::StepDownNormal, SkinLayout::channelDown());
+}
+
+void MainWindow::setPanelPlaceholders(bool on)
+{
+    panelPlaceholders = on;
+    update();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && isInDragBand(event->position().toPoint())) {
+        // Let the window manager move the window where it can; follow the mouse otherwise.
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
+        moving = true;
+        moveOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (moving && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - moveOffset);
+        return;
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (moving && event->button() == Qt::LeftButton) {
+        moving = false;
+        return;
+    }
+    QDialog::mouseReleaseEvent(event);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (!isInDragBand(event->pos())) {
+        QDialog::contextMenuEvent(event);
+        return;
+    }
+    QMenu *menu = createBandMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_F1:
+        openHelp();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // As in any dialog without a default button: Enter that no control takes ends the
+        // window, without saving anything.
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -1,17 +1,94 @@
 #pragma once
 
-#include <QWidget>
+#include "widgets/SkinLayout.h"
 
+#include <QDialog>
+#include <QMap>
+#include <QPixmap>
+#include <QUrl>
+
+#include <functional>
+
+class HyperLinkLabel;
 class PromptService;
+class QMenu;
+class SkinButton;
 
-// The program's main window. Closing it ends the process.
-class MainWindow : public QWidget
+// The program's only top-level window: a captionless picture of the instrument with its
+// button bar. It is moved by dragging its top band, and closing it ends the program.
+// The panel editor and the library live in the areas the skin lays out for them
+// (SkinLayout); the commands that belong to other parts are slots that announce themselves
+// with a signal until those parts are wired in.
+class MainWindow : public QDialog
 {
     Q_OBJECT
 
 public:
+    using UrlOpener = std::function<bool(const QUrl &)>;
+
     explicit MainWindow(PromptService &prompts, QWidget *parent = nullptr);
 
+    static const QString windowText;
+    static const QString webAddress;
+    static const QString saveTip;
+    static const QString aboutItemText;
+    static const QString simulatorItemText;
+
+    // Help and the web page are opened through this; the desktop's handler by default.
+    void setUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+
+    SkinButton *button(SkinLayout::Button which) const { return buttons.value(which); }
+    HyperLinkLabel *webLink() const { return link; }
+
+    // True where a press on the window starts moving it: the background of the top band.
+    bool isInDragBand(const QPoint &pos) const;
+    // The help file the help command opens now: "zorvik/help.chm", else "zorvik/help.html";
+    // empty when neither exists.
+    static QString helpFile();
+    // Until the panel editor is in place, the window paints the plain pictures of the
+    // controls where the panel's own will sit.
+    void setPanelPlaceholders(bool on);
+
+    // The menu of the top band's context menu (About, Simulator); the caller owns it.
+    QMenu *createBandMenu(QWidget *parent);
+
+signals:
+    void saveAndSendRequested();
+    void resetToDefaultsRequested();
+    void setDeviceRequested();
+    void receiveRequested();
+    void curveEditorRequested();
+    void simulatorRequested();
+
+public slots:
+    void saveAndSend();
+    void resetToDefaults();
+    void openSetDevice();
+    void receiveAndLoad();
+    void openCurveEditor();
+    void openSimulator();
+    void openHelp();
+    void openWebPage();
+    void openAbout();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
+    void setUpButtons();
+    SkinButton *makeButton(SkinLayout::Button which, int controlId, const char *name);
+
     PromptService &prompts;
+    QMap<SkinLayout::Button, SkinButton *> buttons;
+    HyperLinkLabel *link = nullptr;
+    UrlOpener urlOpener;
+    QPixmap skin;
+    bool panelPlaceholders = true;
+    bool moving = false;
+    QPoint moveOffset;
 };
