@@ -60,9 +60,13 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
             *error = QStringLiteral("no output device %1").arg(device);
         return nullptr;
     }
-    // The device must still be there under the same name, whether or not it is kept open:
-    // an unplugged device must fail now, not swallow the message.
+    // The device must still be there under the same name: an unplugged device must fail, not
+    // swallow messages. Listing costs nearly a millisecond on JACK, as much as sending a whole
+    // data block, so a kept device is looked up again only when its last check is stale.
+    if (kept && keptDevice == device && keptCheck.isValid() && keptCheck.elapsed() < recheckMs)
+        return kept.get();
     const QStringList names = system->outputNames();
+    keptCheck.start();
     if (device >= names.size() || names.at(device).isEmpty()) {
         releaseOutput();
         if (error)
@@ -84,6 +88,7 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
 void MidiSystem::releaseOutput()
 {
     kept.reset();
+    keptCheck.invalidate();
     keptName.clear();
 }
 

@@ -3,6 +3,7 @@
 #include "midi/MidiInputPort.h"
 #include "midi/MidiOutputPort.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -23,6 +24,8 @@ class MidiSystem
 public:
     static constexpr int simulatorOutput = -1;
     static constexpr int simulatorInput = 0;
+    // How long a kept output is trusted without looking it up again.
+    static constexpr int recheckMs = 100;
 
     struct Device
     {
@@ -62,4 +65,5 @@ private:
     int keptDevice = 0;
     QString keptName;
     std::unique_ptr<MidiOutputPort> kept;
+    QElapsedTimer keptCheck;   // since the kept device was last found in the listing
 };

@@ -240,9 +240,11 @@ private slots:
         DeviceChoice::midiOut = 1;
         QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::Sent);
         fake->outputs.removeLast();   // unplugged between sends
+        QTest::qWait(MidiSystem::recheckMs + 20);   // a kept device is trusted that long
         QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::DeviceNotOpened);
         QCOMPARE(fake->openOutputs, 0);
         fake->outputs.append(QStringLiteral("Other device"));   // a new one took its number
+        QTest::qWait(MidiSystem::recheckMs + 20);
         QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::Sent);
         QCOMPARE(fake->opens, 2);
         QCOMPARE(midi->output(1)->name(), QStringLiteral("Other device"));

@@ -1,0 +1,178 @@
+// Sending speed: 1 MiB as 1038-byte SysEx blocks to zorvik-sim over a private JACK server,
+// through MidiOutSession::Send and through a bare RtMidi send loop, in one run; and one Send
+// to the built-in simulator. The ratio Send / bare loop is printed at the end.
+#include "app/DeviceChoice.h"
+#include "app/ScriptedPrompts.h"
+#include "midi/MidiOutSession.h"
+#include "midi/MidiSystem.h"
+#include "midi/RtMidiBackend.h"
+#include "midi/TransferHeader.h"
+
+#include <RtMidi.h>
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kBlocks = 1024;   // 1 MiB of data in 1024-byte blocks
+
+std::vector<std::vector<std::uint8_t>> megabyteOfBlocks()
+{
+    std::vector<std::vector<std::uint8_t>> blocks(kBlocks, std::vector<std::uint8_t>(1038));
+    for (int i = 0; i < kBlocks; ++i) {
+        auto &b = blocks[std::size_t(i)];
+        TransferHeader::write(b.data(), TransferHeader::DataBlock, 1, std::uint8_t(i >> 8), std::uint8_t(i));
+        for (std::size_t k = 13; k < 1037; ++k)
+            b[k] = std::uint8_t((i + k) & 0x7F);
+        b[1037] = 0xF7;
+    }
+    return blocks;
+}
+
+// A private JACK server and the simulator on it, for the length of the run.
+struct JackRig
+{
+    QProcess server;
+    QProcess sim;
+    bool ready = false;
+
+    JackRig()
+    {
+        const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
+        if (jackd.isEmpty())
+            return;
+        const QString name = QStringLiteral("zorvik-bench-%1").arg(QCoreApplication::applicationPid());
+        qputenv("JACK_DEFAULT_SERVER", name.toUtf8());
+        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
+        server.start(jackd, {"-n", name, "-d", "dummy", "-r", "48000", "-p", "512"});
+        if (!server.waitForStarted(5000))
+            return;
+        sim.setStandardOutputFile(QProcess::nullDevice());
+        // Ready when the simulator's port shows up; it ends at once while the server starts.
+        RtMidiBackend ports(RtMidi::UNIX_JACK);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000 && !ready) {
+            if (sim.state() == QProcess::NotRunning) {
+                sim.start(QStringLiteral(ZORVIK_SIM_PATH), {"--jack"});
+                sim.waitForStarted(3000);
+            }
+            sim.waitForFinished(100);   // also notices a simulator that ended
+            ready = ports.outputNames().filter(QStringLiteral("Zorvik Simulator")).size() == 1;
+        }
+    }
+    ~JackRig()
+    {
+        for (QProcess *p : {&sim, &server}) {
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+    }
+};
+
+std::unique_ptr<JackRig> rig;
+std::map<std::string, double> secondsPerIteration;
+
+void record(benchmark::State &state, const std::string &name, double seconds)
+{
+    secondsPerIteration[name] = seconds / double(state.iterations());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kBlocks * 1038);
+}
+
+void BM_SendJack(benchmark::State &state)
+{
+    if (!rig || !rig->ready) {
+        state.SkipWithError("no JACK server");
+        return;
+    }
+    MidiSystem midi(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+    ScriptedPrompts prompts;
+    MidiOutSession session(midi, prompts);
+    DeviceChoice::midiOut = -2;
+    for (const auto &d : midi.outputs())
+        if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
+            DeviceChoice::midiOut = d.number;
+    if (DeviceChoice::midiOut < 0) {
+        state.SkipWithError("the simulator's port is not listed");
+        return;
+    }
+    const auto blocks = megabyteOfBlocks();
+    double seconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        for (const auto &b : blocks)
+            if (session.Send(b.data(), 1038, MidiOutSession::Caller::TransferBlocks) != SendResult::Sent)
+                state.SkipWithError("send failed");
+        seconds += clock.nsecsElapsed() / 1e9;
+    }
+    record(state, "send", seconds);
+}
+
+void BM_BareRtMidiJack(benchmark::State &state)
+{
+    if (!rig || !rig->ready) {
+        state.SkipWithError("no JACK server");
+        return;
+    }
+    RtMidiOut out(RtMidi::UNIX_JACK, "bench bare");
+    unsigned port = 0;
+    while (port < out.getPortCount() && out.getPortName(port).find("Zorvik Simulator") == std::string::npos)
+        ++port;
+    out.openPort(port);
+    const auto blocks = megabyteOfBlocks();
+    double seconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        for (const auto &b : blocks)
+            out.sendMessage(b.data(), b.size());
+        seconds += clock.nsecsElapsed() / 1e9;
+    }
+    record(state, "bare", seconds);
+}
+
+void BM_SendBuiltInSimulator(benchmark::State &state)
+{
+    MidiSystem midi;
+    ScriptedPrompts prompts;
+    MidiOutSession session(midi, prompts);
+    DeviceChoice::midiOut = MidiSystem::simulatorOutput;
+    const auto blocks = megabyteOfBlocks();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(session.Send(blocks[0].data(), 1038, MidiOutSession::Caller::TransferBlocks));
+}
+
+} // namespace
+
+// Alternating order, so neither loop always runs on a fresher server.
+BENCHMARK(BM_BareRtMidiJack)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SendJack)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SendBuiltInSimulator)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    rig = std::make_unique<JackRig>();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    rig.reset();
+    if (secondsPerIteration.count("send") && secondsPerIteration.count("bare"))
+        std::printf("Send / bare RtMidi loop, 1 MiB over JACK: %.3f\n",
+                    secondsPerIteration["send"] / secondsPerIteration["bare"]);
+    return 0;
+}
