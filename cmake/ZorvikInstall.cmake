@@ -9,7 +9,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/res/art/zorvik-halden.svg
 # The demo library with the help file, to copy beside wherever the program is started from
 # (it reads and writes "zorvik/" in the current directory).
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/demo/zorvik
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/zorvik-halden/demo)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zorvik-halden/demo
+        PATTERN ".gitkeep" EXCLUDE)
 
 set(CPACK_PACKAGE_NAME "zorvik-halden")
 set(CPACK_PACKAGE_VENDOR "Zorvik Halden developers")
