@@ -1,7 +1,9 @@
 #include "app/ZorvikApp.h"
 
-#include "app/DeviceChoice.h"
 #include "app/MainWindow.h"
+#include "app/Workspace.h"
+#include "midi/MidiPortBackend.h"
+#include "midi/MidiSystem.h"
 
 ZorvikApp::ZorvikApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -11,8 +13,9 @@ ZorvikApp::ZorvikApp(int &argc, char **argv)
 
 int ZorvikApp::run()
 {
-    DeviceChoice::resetToDefaults();
+    MidiSystem midi;
     MainWindow window(prompts);
+    Workspace workspace(window, midi, prompts);
     window.show();
     return exec();
 }

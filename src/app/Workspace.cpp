@@ -1,0 +1,70 @@
+#include "app/Workspace.h"
+
+#include "app/MainWindow.h"
+#include "library/FileLibrary.h"
+#include "library/TransferDialog.h"
+#include "midi/MidiSystem.h"
+#include "midi/SetDeviceDialog.h"
+#include "panel/PanelCommands.h"
+#include "panel/PanelEditor.h"
+#include "sim/InstrumentSimulator.h"
+#include "sim/SimulatorWindow.h"
+#include "widgets/SkinLayout.h"
+
+#include <QComboBox>
+#include <QListWidget>
+
+Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompts)
+    : QObject(&window)
+    , window(window)
+    , midi(midi)
+    , prompts(prompts)
+    , transferDialog(new TransferDialog(midi, prompts, &window))
+    , panelEditor(new PanelEditor(&window, prompts))
+    , fileLibrary(new FileLibrary(&window, prompts, *transferDialog))
+    , panelCommands(new PanelCommands(&window, *panelEditor, *fileLibrary, *transferDialog, midi, prompts))
+{
+    window.setPanelPlaceholders(false);
+    // The lists sit in dark wells of the skin; only these widgets take the dark look, so the
+    // dialogs opened from the window keep the desktop's.
+    window.setStyleSheet(QStringLiteral(
+        "QListWidget#names, QListWidget#files, QListWidget#markers {"
+        " background: #14171c; color: #d6dbe3; border: 1px solid #3a404a; font-size: 11px; }"
+        "QListWidget#names::item:selected, QListWidget#files::item:selected {"
+        " background: #2f6fd0; color: white; }"
+        "QComboBox#fileTypes { background: #1d2128; color: #e8ecf2; border: 1px solid #4a515c; padding: 1px 6px; }"
+        "QComboBox#fileTypes QAbstractItemView { background: #1d2128; color: #e8ecf2;"
+        " selection-background-color: #2f6fd0; }"
+        "LabelEdit, ValueEdit, ChannelEdit { background: transparent; border: none; padding: 0px; }"));
+    fileLibrary->typeBox()->setGeometry(SkinLayout::fileTypeCombo());
+    fileLibrary->fileList()->setGeometry(SkinLayout::fileList());
+    fileLibrary->markerList()->setGeometry(SkinLayout::markerList());
+
+    connect(&window, &MainWindow::saveAndSendRequested, panelCommands, &PanelCommands::saveAndSend);
+    connect(&window, &MainWindow::resetToDefaultsRequested, panelCommands, &PanelCommands::resetToDefaults);
+    connect(&window, &MainWindow::receiveRequested, panelCommands, &PanelCommands::receiveAndLoad);
+    connect(&window, &MainWindow::setDeviceRequested, this, &Workspace::openSetDevice);
+    connect(&window, &MainWindow::simulatorRequested, this, &Workspace::openSimulator);
+    connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
+}
+
+Workspace::~Workspace() = default;
+
+void Workspace::openSetDevice()
+{
+    SetDeviceDialog dialog(midi, &window);
+    dialog.exec();
+}
+
+void Workspace::openSimulator()
+{
+    // The simulator window stays open beside the editor, so its notes and dumps can be
+    // triggered while dialogs listen.
+    auto *simulator = window.findChild<SimulatorWindow *>();
+    if (!simulator) {
+        simulator = new SimulatorWindow(midi.simulator(), &window);
+        simulator->setWindowFlag(Qt::Window);
+    }
+    simulator->show();
+    simulator->raise();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class FileLibrary;
+class MainWindow;
+class MidiSystem;
+class PanelCommands;
+class PanelEditor;
+class PromptService;
+class TransferDialog;
+
+// Puts the program together: the main window's panel and library parts, the one transfer
+// dialog, and the commands behind the window's buttons and the library's menus. The window
+// itself stays a view; this is where its requests are answered.
+class Workspace : public QObject
+{
+    Q_OBJECT
+
+public:
+    Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompts);
+    ~Workspace() override;
+
+    PanelEditor &panel() { return *panelEditor; }
+    FileLibrary &library() { return *fileLibrary; }
+    PanelCommands &commands() { return *panelCommands; }
+    TransferDialog &transfer() { return *transferDialog; }
+
+private:
+    void openSetDevice();
+    void openSimulator();
+
+    MainWindow &window;
+    MidiSystem &midi;
+    PromptService &prompts;
+    TransferDialog *transferDialog;
+    PanelEditor *panelEditor;
+    FileLibrary *fileLibrary;
+    PanelCommands *panelCommands;
+};

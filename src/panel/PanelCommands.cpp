@@ -1,0 +1,104 @@
+#include "panel/PanelCommands.h"
+
+#include "app/DataPaths.h"
+#include "app/PromptService.h"
+#include "library/FileLibrary.h"
+#include "library/FilenamePrompt.h"
+#include "library/ReceiveDialog.h"
+#include "library/SafeFile.h"
+#include "library/SendPreparation.h"
+#include "library/TransferDialog.h"
+#include "panel/PanelEditor.h"
+
+#include <QFile>
+
+PanelCommands::PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
+                             MidiSystem &midi, PromptService &prompts)
+    : QObject(window)
+    , window(window)
+    , panel(panel)
+    , library(library)
+    , transfer(transfer)
+    , midi(midi)
+    , prompts(prompts)
+{
+}
+
+bool PanelCommands::askYesNo(const QString &text, const QString &caption)
+{
+    return prompts.ask({text, caption, PromptService::Icon::Question, PromptService::Buttons::YesNo})
+           == PromptService::Answer::Yes;
+}
+
+void PanelCommands::saveAndSend()
+{
+    panel.storeBoxes();
+    library.showKind(FileKind::Template);
+    if (askYesNo(QStringLiteral("Save the current setting?"), QStringLiteral("Save Setting"))) {
+        if (const auto name = FilenamePrompt::ask(prompts, window, DataPaths::Folder::Syx, QStringLiteral(".syx"))) {
+            saveTemplate(*name);
+            library.showKind(FileKind::Template);
+        }
+    }
+    if (askYesNo(QStringLiteral("Send the setting to Zorvik now?"), QStringLiteral("Update")))
+        sendTemplate();
+}
+
+bool PanelCommands::saveTemplate(const QString &name)
+{
+    const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
+    const QString error = SafeFile::write(path, panel.settings().buildTemplateSysEx());
+    if (!error.isEmpty()) {
+        prompts.inform(error, QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
+        return false;
+    }
+    return true;
+}
+
+void PanelCommands::sendTemplate()
+{
+    transfer.run(FileKind::Template, panel.settings().buildTemplateSysEx());
+}
+
+void PanelCommands::resetToDefaults()
+{
+    if (askYesNo(QStringLiteral("Reset the panel setting to default?"), QStringLiteral("Default")))
+        panel.resetBoxes();
+}
+
+void PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
+{
+    if (!panel.settings().applyTemplateSysEx(bytes)) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: it holds only %2 bytes. The panel is unchanged.")
+                           .arg(name)
+                           .arg(bytes.size()),
+                       {}, PromptService::Icon::Warning);
+        return;
+    }
+    panel.showSlots();
+}
+
+void PanelCommands::loadTemplate(const QString &fileName)
+{
+    QFile file(DataPaths::file(DataPaths::Folder::Syx, fileName));
+    if (!DataPaths::isSafeFileName(fileName) || !file.open(QIODevice::ReadOnly)) {
+        prompts.inform(QStringLiteral("The file has mangled!"));
+        return;
+    }
+    if (file.size() > SendPreparation::maxTemplateFileSize) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: it is far too large. The panel is unchanged.").arg(fileName),
+                       {}, PromptService::Icon::Warning);
+        return;
+    }
+    applyTemplate(file.readAll(), fileName);
+}
+
+void PanelCommands::receiveAndLoad()
+{
+    library.showKind(FileKind::Template);
+    ReceiveDialog dialog(midi, prompts, window);
+    const std::optional<QByteArray> dump = dialog.run();
+    if (dump)
+        applyTemplate(*dump, QStringLiteral("The received data"));
+    library.showKind(FileKind::Template);
+}

@@ -1,0 +1,52 @@
+#include "panel/ValueEdit.h"
+
+#include "app/PromptService.h"
+#include "widgets/SkinResources.h"
+
+#include <QWheelEvent>
+
+ValueEdit::ValueEdit(PromptService &prompts, QWidget *parent)
+    : ValueEdit(prompts, RangeRules::Kind::Value, SkinResources::SlotBoxBackground, QColor(177, 105, 17), parent)
+{
+}
+
+ValueEdit::ValueEdit(PromptService &prompts, RangeRules::Kind kind, int backgroundId, const QColor &colour,
+                     QWidget *parent)
+    : RangeEdit(backgroundId, colour, parent)
+    , prompts(prompts)
+    , rangeKind(kind)
+{
+    setMaxLength(RangeRules::width(kind));
+}
+
+void ValueEdit::reset()
+{
+    setMaxLength(RangeRules::width(rangeKind));
+    setText(rangeKind == RangeRules::Kind::Value ? QStringLiteral("000") : QStringLiteral("01"));
+}
+
+void ValueEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (isReadOnly() || !isEnabled())
+        return;
+    const RangeRules::Leave result = RangeRules::leave(text(), rangeKind);
+    setText(result.text);
+    if (!result.message.isEmpty())
+        prompts.inform(result.message);
+}
+
+void ValueEdit::wheelEvent(QWheelEvent *event)
+{
+    if (!hasFocus() || isReadOnly()) {
+        QLineEdit::wheelEvent(event);
+        return;
+    }
+    const std::optional<QString> next = RangeRules::wheel(text(), rangeKind, event->angleDelta().y());
+    if (!next) {
+        event->accept();
+        return;
+    }
+    setText(*next);
+    QLineEdit::wheelEvent(event);
+}
