@@ -3,6 +3,7 @@
 #include "app/ConsolePrompts.h"
 #include "app/DeviceChoice.h"
 #include "curve/CurveFile.h"
+#include "curve/CurveSysEx.h"
 #include "library/DumpReceiver.h"
 #include "library/SafeFile.h"
 #include "library/SendPreparation.h"
@@ -303,6 +304,7 @@ int ControlCommands::run(const QStringList &arguments)
         fail(curve.message);
         return FileRefused;
     }
-    fail(QStringLiteral("sending curves is not available in this build"));
-    return UsageError;
+    // The file's stored map is what the instrument gets, as with Send from the curve editor.
+    MidiOutSession session(midi, prompts);
+    return CurveSysEx::send(session, curve.contents.map) ? Done : DeviceError;
 }

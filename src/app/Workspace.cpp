@@ -1,6 +1,7 @@
 #include "app/Workspace.h"
 
 #include "app/MainWindow.h"
+#include "curve/VCurveDialog.h"
 #include "library/FileLibrary.h"
 #include "library/TransferDialog.h"
 #include "midi/MidiSystem.h"
@@ -45,6 +46,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompt
     connect(&window, &MainWindow::receiveRequested, panelCommands, &PanelCommands::receiveAndLoad);
     connect(&window, &MainWindow::setDeviceRequested, this, &Workspace::openSetDevice);
     connect(&window, &MainWindow::simulatorRequested, this, &Workspace::openSimulator);
+    connect(&window, &MainWindow::curveEditorRequested, this, &Workspace::openCurveEditor);
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
 }
 
@@ -67,4 +69,10 @@ void Workspace::openSimulator()
     }
     simulator->show();
     simulator->raise();
+}
+
+void Workspace::openCurveEditor()
+{
+    VCurveDialog editor(midi, prompts, velocityMap, &window);
+    editor.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "curve/VelocityCurve.h"
+
 #include <QObject>
 
 #include <memory>
@@ -31,6 +33,7 @@ public:
 private:
     void openSetDevice();
     void openSimulator();
+    void openCurveEditor();
 
     MainWindow &window;
     MidiSystem &midi;
@@ -39,4 +42,6 @@ private:
     PanelEditor *panelEditor;
     FileLibrary *fileLibrary;
     PanelCommands *panelCommands;
+    // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
+    VelocityMap velocityMap{};
 };

@@ -1,0 +1,147 @@
+#include "app/ControlCommands.h"
+#include "curve/CurveFile.h"
+#include "midi/MidiPortBackend.h"
+#include "midi/MidiSystem.h"
+#include "sim/InstrumentSimulator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The system's ports stay out of these tests: only the built-in simulator is there.
+class NoPorts : public MidiPortBackend
+{
+public:
+    QStringList outputNames() override { return {}; }
+    QStringList inputNames() override { return {}; }
+    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
+    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
+};
+
+struct Run
+{
+    int code = -1;
+    InstrumentSimulator::Transfer transfer;
+    QByteArray lastMessage;
+    std::array<std::uint8_t, 128> map{};
+};
+
+Run run(const QStringList &arguments, std::function<void(InstrumentSimulator &)> setUp = {})
+{
+    Run result;
+    ControlCommands commands([](bool) { return std::make_unique<NoPorts>(); });
+    InstrumentSimulator *simulator = nullptr;
+    commands.onStarted = [&](MidiSystem &midi) {
+        simulator = &midi.simulator();
+        if (setUp)
+            setUp(*simulator);
+        // Keep what the simulator saw after the command's MIDI system is gone.
+        QObject::connect(simulator, &InstrumentSimulator::event, simulator, [&result, simulator] {
+            result.transfer = simulator->lastTransfer();
+            result.map = simulator->velocityMap();
+            if (!simulator->received().isEmpty())
+                result.lastMessage = simulator->received().last();
+        });
+    };
+    result.code = commands.run(arguments);
+    return result;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestControlCommands : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QString path(const char *name) { return dir.filePath(QString::fromLatin1(name)); }
+
+private slots:
+    void firmwareAndTemplates()
+    {
+        QByteArray firmware(300 * 1024, Qt::Uninitialized);
+        for (int i = 0; i < firmware.size(); ++i)
+            firmware[i] = char(i * 7 + i / 251);
+        writeFile(path("fw.bin"), firmware);
+        Run sent = run({"send", path("fw.bin")});
+        QCOMPARE(sent.code, int(ControlCommands::Done));
+        QVERIFY(sent.transfer.complete);
+        QCOMPARE(sent.transfer.image, firmware);
+
+        QFile golden(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        const QByteArray image = golden.readAll();
+        writeFile(path("t.syx"), image);
+        sent = run({"send", path("t.syx"), "--number", "4"});
+        QCOMPARE(sent.code, int(ControlCommands::Done));
+        QCOMPARE(sent.lastMessage, QByteArray(image).replace(9, 1, "\x04"));
+        QCOMPARE(run({"send", path("t.syx"), "--number", "9"}).code, int(ControlCommands::UsageError));
+    }
+
+    void refusalsAndUsage()
+    {
+        writeFile(path("empty.bin"), {});
+        writeFile(path("SONG.SYX"), QByteArray(162, '\0'));
+        writeFile(path("notes.txt"), "x");
+        writeFile(path("one.mid"), QByteArray("MThd\0\0\0\6\0\1\0\1\0\x60", 14));
+        QCOMPARE(run({"send", path("empty.bin")}).code, int(ControlCommands::FileRefused));
+        QCOMPARE(run({"send", path("SONG.SYX")}).code, int(ControlCommands::FileRefused));
+        QCOMPARE(run({"send", path("one.mid")}).code, int(ControlCommands::FileRefused));
+        QCOMPARE(run({"send", path("absent.bin")}).code, int(ControlCommands::FileRefused));
+        QCOMPARE(run({"send", path("notes.txt")}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"send"}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"ports", "--bogus"}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"ports"}).code, int(ControlCommands::Done));
+        QCOMPARE(run({"send", path("empty.bin"), "--out", "no such port"}).code, int(ControlCommands::DeviceError));
+    }
+
+    void silentInstrument()
+    {
+        writeFile(path("big.bin"), QByteArray(20000, '\x11'));
+        const Run result = run({"send", path("big.bin"), "--timeout", "1"},
+                               [](InstrumentSimulator &simulator) { simulator.faults.stopAfterBlock = 3; });
+        QCOMPARE(result.code, int(ControlCommands::InstrumentSilent));
+        QVERIFY(!result.transfer.complete);
+    }
+
+    void receiveSavesTheDump()
+    {
+        QCOMPARE(run({"receive", path("dump.syx"), "--timeout", "5"}).code, int(ControlCommands::Done));
+        QFile file(path("dump.syx"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.size(), 162);
+        QCOMPARE(run({"receive", path("dump.txt")}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"receive", dir.filePath("missing/dump.syx"), "--timeout", "5"}).code,
+                 int(ControlCommands::SaveFailed));
+    }
+
+    void curveSendsTheStoredMap()
+    {
+        CurveFile::Contents contents;
+        contents.curve.keyNew = contents.curve.keySource;
+        contents.curve.computeMap(contents.map);
+        contents.map[10] = 99;   // the stored map goes out as it is, not recomputed
+        QVERIFY(CurveFile::save(path("c.crv"), contents).ok);
+        const Run result = run({"curve", path("c.crv")});
+        QCOMPARE(result.code, int(ControlCommands::Done));
+        QCOMPARE(int(result.map[10]), 99);
+        QCOMPARE(int(result.map[50]), 50);
+        writeFile(path("bad.crv"), QByteArray(100, '\0'));
+        QCOMPARE(run({"curve", path("bad.crv")}).code, int(ControlCommands::FileRefused));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestControlCommands)
+#include "tst_ControlCommands.moc"
