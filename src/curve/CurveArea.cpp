@@ -1,6 +1,7 @@
 #include "curve/CurveArea.h"
 
 #include "curve/CurveEditorModel.h"
+#include "widgets/SkinResources.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,8 +34,11 @@ CurveArea::CurveArea(const CurveEditorModel &model, QWidget *parent)
 
 QPixmap CurveArea::vertexMark()
 {
-    // A small shaded grey ball on black, like the artwork's vertex ball (picture 174), whose
-    // top-left 12 x 12 pixels are what is drawn.
+    // The top-left 12 x 12 pixels of the vertex ball (a 13 x 13 picture).
+    const QPixmap art = SkinResources::pixmap(SkinResources::VertexBall, 1.0);
+    if (!art.isNull())
+        return art.copy(0, 0, 12, 12);
+    // Without the artwork: a small shaded grey ball on black, drawn here.
     QPixmap ball(12, 12);
     ball.fill(Qt::black);
     QPainter painter(&ball);
@@ -79,7 +83,7 @@ void CurveArea::render(QPainter &painter, const CurveEditorModel &model, const Q
             const QPoint at = k == 0 ? QPoint(x - 4, y - 8)
                             : k == VelocityCurve::pointCount - 1 ? QPoint(x - 7, y - 3)
                                                                  : QPoint(x - 7, y - 5);
-            painter.drawPixmap(at, vertexMark, QRect(0, 0, 12, 12));
+            painter.drawPixmap(at, vertexMark);
         }
         painter.setPen(QPen(QColor(250, 0, 250), 1, Qt::DotLine));
         painter.drawPolyline(polygon);

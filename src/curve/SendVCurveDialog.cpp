@@ -1,9 +1,9 @@
 #include "curve/SendVCurveDialog.h"
 
 #include "curve/CurveSysEx.h"
+#include "widgets/PercentProgress.h"
 
 #include <QLabel>
-#include <QProgressBar>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -13,7 +13,7 @@ SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &prompts, con
     : QDialog(parent)
     , session(midi, prompts)
     , map(map)
-    , progress(new QProgressBar(this))
+    , progress(new PercentProgress(this))
     , status(new QLabel(QStringLiteral("Sending completed!"), this))
 {
     setObjectName(QStringLiteral("SendVCurveDialog"));
@@ -32,7 +32,7 @@ void SendVCurveDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     status->setText(doneText);
     progress->setRange(0, 1);
-    progress->setValue(0);
+    progress->setPos(0);
     lastSucceeded = false;
     // The window shows before the send, which may hold it up with a message.
     sendPending = true;
@@ -46,7 +46,7 @@ void SendVCurveDialog::sendNow()
     sendPending = false;
     lastSucceeded = CurveSysEx::send(session, map);
     if (lastSucceeded) {
-        progress->setValue(1);
+        progress->setPos(1);
     } else {
         // The device's own message has been shown; this line must not claim otherwise.
         status->setText(failedText);

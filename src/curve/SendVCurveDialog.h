@@ -9,7 +9,7 @@
 class MidiSystem;
 class PromptService;
 class QLabel;
-class QProgressBar;
+class PercentProgress;
 
 // "Send V.Curve": sends the program-wide velocity map as it stands when the dialog opens,
 // shows the outcome on its bar and closes itself half a second later, with nothing to press.
@@ -38,7 +38,7 @@ private:
 
     MidiOutSession session;
     const VelocityMap &map;
-    QProgressBar *progress;
+    PercentProgress *progress;
     QLabel *status;
     QBasicTimer closeTimer;
     bool lastSucceeded = false;

@@ -4,6 +4,7 @@
 #include "app/PromptService.h"
 #include "curve/CurveArea.h"
 #include "curve/CurveSysEx.h"
+#include "widgets/PercentProgress.h"
 #include "curve/MonitorPanel.h"
 #include "curve/SendVCurveDialog.h"
 #include "library/FilenamePrompt.h"
@@ -21,7 +22,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -82,7 +82,9 @@ VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap
     redraw();
     progress->hide();
     progress->setRange(0, 1);
-    progress->setValue(0);
+    progress->setPos(0);
+    progress->setBarColour(QColor(99, 162, 104));
+    progress->setBarTextColour(QColor(250, 1, 1));
     monitorHeight = monitor->height();
     collapse();
 }
@@ -143,9 +145,10 @@ void VCurveDialog::buildControls()
             &VCurveDialog::send);
 
     // Hint line, with the realtime send's bar in its place.
-    hint = label(this, hintText, {10, 412, 620, 20});
+    hint = label(this, hintText, {10, 410, 520, 32});
     hint->setObjectName(QStringLiteral("hint"));
-    progress = new QProgressBar(this);
+    hint->setWordWrap(true);
+    progress = new PercentProgress(this);
     progress->setObjectName(QStringLiteral("progress"));
     progress->setGeometry(10, 412, 510, 20);
 
@@ -230,7 +233,7 @@ void VCurveDialog::areaPressed(QPoint pos)
     if (!CurveEditorModel::inArea(pos.x(), pos.y()))
         return;
     showHintOrProgress();
-    progress->setValue(0);
+    progress->setPos(0);
 }
 
 void VCurveDialog::areaDragged(QPoint pos)
@@ -246,7 +249,7 @@ void VCurveDialog::areaReleased()
     hint->hide();
     progress->show();
     if (CurveSysEx::send(session, model.map()))
-        progress->setValue(1);
+        progress->setPos(1);
 }
 
 void VCurveDialog::mousePressEvent(QMouseEvent *event)

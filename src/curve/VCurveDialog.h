@@ -17,7 +17,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
-class QProgressBar;
+class PercentProgress;
 class QPushButton;
 class SendVCurveDialog;
 
@@ -106,7 +106,7 @@ private:
     QCheckBox *vertexBox = nullptr;
     QCheckBox *realtimeBox = nullptr;
     QLabel *hint = nullptr;
-    QProgressBar *progress = nullptr;
+    PercentProgress *progress = nullptr;
     QPushButton *monitorButton = nullptr;
     MonitorPanel *monitor = nullptr;
     SendVCurveDialog *sendDialog = nullptr;
