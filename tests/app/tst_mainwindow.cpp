@@ -293,6 +293,7 @@ void TestMainWindow::bandMenuOpensAbout()
             return;
         title = about->windowTitle();
         version = about->findChild<QLabel *>(QStringLiteral("versionLine"))->text();
+        about->grab().save(QDir::current().filePath(QStringLiteral("about-box.png")));
         QTest::keyClick(about, Qt::Key_Return);   // the default Ok button
     });
     menu->actions().first()->trigger();
@@ -308,6 +309,9 @@ void TestMainWindow::screenshotShowsButtonsOverSkin()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const qreal ratio = window.devicePixelRatioF();
+    // The high-DPI run of this test sets the scale factor; make sure it took effect.
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2"))
+        QCOMPARE(ratio, 2.0);
     const QImage shot = window.grab().toImage();
     QCOMPARE(shot.size(), SkinLayout::skinSize * ratio);
     const QString name = ratio > 1 ? QStringLiteral("main-window@2x.png") : QStringLiteral("main-window.png");

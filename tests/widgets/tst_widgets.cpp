@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QSvgRenderer>
 #include <QTest>
@@ -94,6 +95,30 @@ void TestWidgets::artworkTableResolvesEveryNumber()
     QVERIFY(SkinResources::pixmap(251).isNull());
     QVERIFY(SkinResources::pixmap(271).isNull());
     QVERIFY(SkinResources::path(9999).isEmpty());
+
+    // A contact sheet of the small pictures at 3x, for a person to look over.
+    QImage sheet(1400, 1000, QImage::Format_ARGB32);
+    sheet.fill(QColor(90, 90, 90));
+    QPainter painter(&sheet);
+    int x = 4, y = 4, rowHeight = 0;
+    for (int id : ids) {
+        if (id == SkinResources::Skin)
+            continue;
+        const QPixmap p = SkinResources::pixmap(id, 3.0);
+        const QSize s = p.size();
+        if (x + s.width() > sheet.width()) {
+            x = 4;
+            y += rowHeight + 4;
+            rowHeight = 0;
+        }
+        QImage picture = p.toImage();
+        picture.setDevicePixelRatio(1.0);
+        painter.drawImage(QPoint(x, y), picture);
+        x += s.width() + 4;
+        rowHeight = qMax(rowHeight, s.height());
+    }
+    painter.end();
+    QVERIFY(sheet.save(QStringLiteral("artwork-sheet.png")));
 }
 
 void TestWidgets::artworkRendersAtDevicePixelRatio()
