@@ -39,14 +39,35 @@ RtMidiBackend::RtMidiBackend(RtMidi::Api api)
 
 RtMidiBackend::~RtMidiBackend() = default;
 
+RtMidi::Api RtMidiBackend::api()
+{
+    if (chosenApi != RtMidi::UNSPECIFIED)
+        return chosenApi;
+    // RtMidi's own choice gives up when its first API cannot start (the ALSA sequencer without
+    // sound devices): take the first compiled API that starts, JACK after ALSA.
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    for (RtMidi::Api candidate : apis) {
+        try {
+            RtMidiOut probe(candidate, clientName);
+            chosenApi = candidate;
+            break;
+        } catch (const RtMidiError &) {
+        }
+    }
+    return chosenApi;
+}
+
 QStringList RtMidiBackend::outputNames()
 {
-    return names(outLister, chosenApi);
+    const RtMidi::Api current = api();
+    return current == RtMidi::UNSPECIFIED ? QStringList() : names(outLister, current);
 }
 
 QStringList RtMidiBackend::inputNames()
 {
-    return names(inLister, chosenApi);
+    const RtMidi::Api current = api();
+    return current == RtMidi::UNSPECIFIED ? QStringList() : names(inLister, current);
 }
 
 bool RtMidiBackend::isOwnPort(const QString &name)
@@ -69,7 +90,7 @@ std::unique_ptr<MidiOutputPort> RtMidiBackend::openOutput(int index, QString *er
     const QString name = nameAt(outputNames(), index, error);
     if (name.isEmpty())
         return nullptr;
-    return RtMidiOutputPort::open(chosenApi, name, error);
+    return RtMidiOutputPort::open(api(), name, error);
 }
 
 std::unique_ptr<MidiInputPort> RtMidiBackend::openInput(int index, MidiInputPort::Receiver receiver,
@@ -78,5 +99,5 @@ std::unique_ptr<MidiInputPort> RtMidiBackend::openInput(int index, MidiInputPort
     const QString name = nameAt(inputNames(), index, error);
     if (name.isEmpty())
         return nullptr;
-    return RtMidiInputPort::open(chosenApi, name, std::move(receiver), error);
+    return RtMidiInputPort::open(api(), name, std::move(receiver), error);
 }

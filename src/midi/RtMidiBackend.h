@@ -7,8 +7,9 @@
 #include <memory>
 
 // The operating system's MIDI ports through RtMidi: the ALSA sequencer or JACK on Linux, the
-// Windows and macOS services elsewhere. A back end that cannot start (no sound devices, no
-// JACK server) simply offers no ports; listing tries again each time.
+// Windows and macOS services elsewhere. Without a given API the first one that starts is used.
+// A back end that cannot start (no sound devices, no JACK server) simply offers no ports;
+// listing tries again each time.
 class RtMidiBackend : public MidiPortBackend
 {
 public:
@@ -21,7 +22,8 @@ public:
     std::unique_ptr<MidiInputPort> openInput(int index, MidiInputPort::Receiver receiver,
                                              QString *error) override;
 
-    RtMidi::Api api() const { return chosenApi; }
+    // The API in use; UNSPECIFIED until one has started.
+    RtMidi::Api api();
 
     // Our own clients' ports are not devices to choose (nor to shift the others' numbers).
     static constexpr const char *clientName = "Zorvik Halden";
