@@ -1,0 +1,112 @@
+// A firmware transfer of 1 MiB to the built-in simulator through the transfer engine (packing,
+// announcement, one block per ReplyNext), against handing the same blocks to the simulator's
+// port in a bare loop. Also the median time from a ReplyNext arriving to its block handed over.
+#include "app/DeviceChoice.h"
+#include "app/ScriptedPrompts.h"
+#include "library/TransferDriver.h"
+#include "midi/MidiPortBackend.h"
+#include "midi/MidiSystem.h"
+#include "midi/SevenBitCodec.h"
+#include "midi/TransferHeader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr int kImageSize = 1 << 20;
+
+QByteArray firmwareImage()
+{
+    QByteArray image(kImageSize, Qt::Uninitialized);
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = char((i * 37) ^ (i >> 9));
+    return image;
+}
+
+std::map<std::string, double> secondsPerIteration;
+
+void BM_BareBlocksToSimulator(benchmark::State &state)
+{
+    MidiSystem midi;
+    const QByteArray packed = SevenBitCodec::Pack(firmwareImage());
+    std::vector<QByteArray> blocks;
+    for (qsizetype offset = 0, index = 0; offset < packed.size(); offset += 1024, ++index) {
+        const QByteArray payload = packed.mid(offset, 1024);
+        QByteArray message(TransferHeader::size, Qt::Uninitialized);
+        TransferHeader::write(reinterpret_cast<std::uint8_t *>(message.data()), TransferHeader::DataBlock, 0x18,
+                              std::uint8_t(index >> 8), std::uint8_t(index));
+        blocks.push_back(message + payload + QByteArray(1, '\xF7'));
+    }
+    MidiOutputPort *port = midi.output(MidiSystem::simulatorOutput);
+    double seconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        for (const QByteArray &b : blocks)
+            port->send(reinterpret_cast<const std::uint8_t *>(b.constData()), std::size_t(b.size()),
+                       std::chrono::milliseconds(1000));
+        seconds += clock.nsecsElapsed() / 1e9;
+    }
+    secondsPerIteration["bare"] = seconds / double(state.iterations());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kImageSize);
+}
+
+void BM_FirmwareTransferToSimulator(benchmark::State &state)
+{
+    MidiSystem midi;
+    ScriptedPrompts prompts;
+    DeviceChoice::resetToDefaults();
+    const QByteArray image = firmwareImage();
+    std::vector<qint64> handling;
+    double seconds = 0;
+    for (auto _ : state) {
+        TransferDriver driver(midi, prompts);
+        driver.open(FileKind::Firmware, image);
+        QEventLoop loop;
+        QObject::connect(&driver, &TransferDriver::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&driver, &TransferDriver::timedOut, &loop, &QEventLoop::quit);
+        QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
+            if (driver.session().state() != TransferSession::State::AwaitingReady && driver.session().blocksSent() > 0)
+                handling.push_back(driver.lastReplyToBlockMicros());
+        });
+        QElapsedTimer clock;
+        clock.start();
+        driver.send();
+        loop.exec();
+        seconds += clock.nsecsElapsed() / 1e9;
+        if (driver.session().state() != TransferSession::State::Finished)
+            state.SkipWithError("the transfer did not finish");
+    }
+    secondsPerIteration["transfer"] = seconds / double(state.iterations());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kImageSize);
+    if (!handling.empty()) {
+        std::nth_element(handling.begin(), handling.begin() + handling.size() / 2, handling.end());
+        state.counters["median_reply_to_block_us"] = double(handling[handling.size() / 2]);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_BareBlocksToSimulator)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirmwareTransferToSimulator)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (secondsPerIteration.count("transfer") && secondsPerIteration.count("bare"))
+        std::printf("Transfer / bare block loop, 1 MiB firmware to the built-in simulator: %.2f\n",
+                    secondsPerIteration["transfer"] / secondsPerIteration["bare"]);
+    return 0;
+}
