@@ -191,7 +191,13 @@ void TestMainWindow::escAndEnterEndTheWindow()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy finished(&window, &QDialog::finished);
-        QTest::keyClick(&window, Qt::Key_Escape);
+        // Ending the main window ends the program's event loop, as it runs in the program.
+        QTimer::singleShot(0, &window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
+        QTimer safety;   // stops with the block
+        safety.setSingleShot(true);
+        connect(&safety, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
+        safety.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(finished.count(), 1);
         QVERIFY(!window.isVisible());
     }
