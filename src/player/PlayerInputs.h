@@ -1,0 +1,11 @@
+#pragma once
+
+// Which library folder the player window shows, and which of its entries to select on opening.
+// The library's MidiPlay command fills these before it opens the player.
+enum class PlayerMode { CsfSongs = 1, MidiSongs = 2 };
+
+struct PlayerInputs
+{
+    PlayerMode playerMode = PlayerMode::MidiSongs;
+    int playerStartIndex = -1;   // outside the list: nothing selected
+};

@@ -1,0 +1,266 @@
+#include "PlayerWindowTest.h"
+
+#include "TestSongs.h"
+#include "app/DataPaths.h"
+#include "app/ScriptedPrompts.h"
+#include "player/MidiPlayer.h"
+#include "player/OfflineAudioOutput.h"
+#include "player/SongRenderer.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+QString midPath(const QString &name)
+{
+    return DataPaths::file(DataPaths::Folder::Mid, name);
+}
+
+} // namespace
+
+void PlayerWindowTest::initTestCase()
+{
+    if (SongRenderer::findSoundFont().isEmpty())
+        QSKIP("no General MIDI soundfont installed");
+    QVERIFY(dir.isValid());
+    oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Mid)));
+    QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Csf)));
+    // Written oldest first, so the list shows them newest first: c, b, a
+    for (const auto &[name, seconds] : {std::pair{"a-100s.mid", 100.0}, {"b-200s.mid", 200.0}, {"c-400s.mid", 400.0}}) {
+        QVERIFY(TestSongs::write(midPath(name), TestSongs::quiet(seconds)));
+        QThread::msleep(20);
+    }
+    QVERIFY(TestSongs::write(DataPaths::file(DataPaths::Folder::Csf, "song.csf"),
+                             QByteArray("ZCSF-HEAD") + TestSongs::quiet(42) + "STYLE"));
+    QVERIFY(TestSongs::write(DataPaths::file(DataPaths::Folder::Csf, "broken.csf"), "ZCSF-HEAD only"));
+    prompts = new ScriptedPrompts;
+}
+
+void PlayerWindowTest::cleanupTestCase()
+{
+    delete prompts;
+    QDir::setCurrent(oldCurrent);
+}
+
+MidiPlayer *PlayerWindowTest::makePlayer(int mode, int startIndex)
+{
+    MciSequencer::Options options;
+    options.output = [this] {
+        auto output = std::make_unique<OfflineAudioOutput>();
+        audio = output.get();
+        return output;
+    };
+    return new MidiPlayer(*prompts, PlayerInputs{PlayerMode(mode), startIndex}, options);
+}
+
+QString PlayerWindowTest::selected(MidiPlayer &player) const
+{
+    const QListWidgetItem *item = player.songList()->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+void PlayerWindowTest::opensWithTheStartIndexSelected()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    QCOMPARE(player->windowTitle(), QString("Midiplay"));
+    QCOMPARE(player->songList()->count(), 3);
+    QCOMPARE(player->songList()->item(0)->text(), QString("c-400s.mid"));
+    QCOMPARE(selected(*player), QString("b-200s.mid"));
+    QCOMPARE(player->positionSlider()->maximum(), 200);
+    QCOMPARE(player->positionSlider()->pageStep(), 5);
+    QCOMPARE(player->positionSlider()->tickInterval(), 10);
+    QVERIFY(!player->statusLine()->isEnabled());
+    QCOMPARE(player->palette().color(QPalette::Window), QColor(247, 251, 220));
+    QCOMPARE(player->songList()->palette().color(QPalette::Text), QColor(210, 184, 130));
+
+    std::unique_ptr<MidiPlayer> outside(makePlayer(2, 3));
+    QCOMPARE(selected(*outside), QString());
+}
+
+void PlayerWindowTest::statusLineShowsElapsedAndTotal()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));   // the 200 s song
+    QTest::mouseClick(player->playButton(), Qt::LeftButton);
+    QVERIFY(player->engine().isPlaying());
+    QVERIFY(player->isTimerRunning());
+    QVERIFY(player->statusLine()->isEnabled());
+    player->engine().SeekTo(1, 5);
+    audio->pullMs(300);
+    player->tick();
+    QCOMPARE(player->statusLine()->text(), QString("Play Status:   01:05 / 03:20"));
+    QCOMPARE(player->positionSlider()->value(), 65);   // 65 s / (200 s * 0.005)
+}
+
+void PlayerWindowTest::sliderReleaseSeeksByTheFactor_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("expectedSeconds");
+    QTest::newRow("100 s song") << 2 << 50;
+    QTest::newRow("400 s song") << 0 << 200;
+}
+
+void PlayerWindowTest::sliderReleaseSeeksByTheFactor()
+{
+    QFETCH(int, row);
+    QFETCH(int, expectedSeconds);
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, row));
+    player->play();
+    player->positionSlider()->setValue(100);
+    emit player->positionSlider()->sliderReleased();
+    QCOMPARE(player->engine().positionMs(), qint64(expectedSeconds) * 1000);
+    QVERIFY(player->engine().isPlaying());
+
+    // A paused song stays paused at the new place
+    player->pause();
+    player->positionSlider()->setValue(20);
+    emit player->positionSlider()->sliderReleased();
+    QCOMPARE(player->engine().positionMs(), qint64(expectedSeconds) * 1000 / 5);
+    QVERIFY(player->engine().isPaused());
+}
+
+void PlayerWindowTest::nextWithoutSelectionPlaysTheFirstEntry()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, -1));
+    QCOMPARE(selected(*player), QString());
+    QTest::mouseClick(player->nextButton(), Qt::LeftButton);
+    QCOMPARE(selected(*player), QString("c-400s.mid"));
+    int m, s;
+    player->engine().GetLength(m, s);
+    QCOMPARE(m * 60 + s, 400);
+    QVERIFY(player->engine().isPlaying());
+    QTest::mouseClick(player->nextButton(), Qt::LeftButton);
+    player->engine().GetLength(m, s);
+    QCOMPARE(m * 60 + s, 200);
+}
+
+void PlayerWindowTest::previousOnFirstAndNextOnLastDoNothing()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 0));
+    QTest::mouseClick(player->previousButton(), Qt::LeftButton);
+    QVERIFY(!player->engine().isOpen());
+    QCOMPARE(selected(*player), QString("c-400s.mid"));
+
+    std::unique_ptr<MidiPlayer> last(makePlayer(2, 2));
+    QTest::mouseClick(last->nextButton(), Qt::LeftButton);
+    QVERIFY(!last->engine().isOpen());
+    QTest::mouseClick(last->previousButton(), Qt::LeftButton);
+    QCOMPARE(selected(*last), QString("b-200s.mid"));
+    QVERIFY(last->engine().isPlaying());
+}
+
+void PlayerWindowTest::pauseSelectAnotherPlayResumesThePausedSong()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 2));   // the 100 s song
+    player->play();
+    audio->pullMs(12400);
+    QTest::mouseClick(player->pauseButton(), Qt::LeftButton);
+    QVERIFY(!player->isTimerRunning());
+    player->songList()->setCurrentRow(0);   // the 400 s song
+    QTest::mouseClick(player->playButton(), Qt::LeftButton);
+    int m, s;
+    player->engine().GetLength(m, s);
+    QCOMPARE(m * 60 + s, 100);
+    QCOMPARE(player->engine().positionMs(), 12000);
+    QVERIFY(player->engine().isPlaying() && !player->engine().isPaused());
+    QVERIFY(player->isTimerRunning());
+
+    // A double click closes the current song and plays the selected one
+    emit player->songList()->itemDoubleClicked(player->songList()->item(0));
+    player->engine().GetLength(m, s);
+    QCOMPARE(m * 60 + s, 400);
+    QCOMPARE(player->engine().positionMs(), 0);
+}
+
+void PlayerWindowTest::playWithoutSelectionStopsTheSong()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    player->play();
+    QVERIFY(player->engine().isOpen());
+    player->songList()->clearSelection();
+    player->play();
+    QVERIFY(!player->engine().isOpen());
+    QVERIFY(!player->isTimerRunning());
+}
+
+void PlayerWindowTest::stopClosesAndGreysTheStatusLine()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    player->play();
+    audio->pullMs(3000);
+    player->tick();
+    QCOMPARE(player->positionSlider()->value(), 3);
+    QTest::mouseClick(player->backButton(), Qt::LeftButton);   // within the first 8 s: stays
+    QCOMPARE(player->engine().positionMs(), 3000);
+    QTest::mouseClick(player->forwardButton(), Qt::LeftButton);
+    QCOMPARE(player->engine().positionMs(), 11000);
+    QTest::mouseClick(player->stopButton(), Qt::LeftButton);
+    QVERIFY(!player->engine().isOpen());
+    QVERIFY(!player->statusLine()->isEnabled());
+    QCOMPARE(player->statusLine()->text(), QString("Play Status:   00:03 / 03:20"));   // kept
+    QCOMPARE(player->positionSlider()->value(), 0);
+    QVERIFY(!player->isTimerRunning());
+    player->tick();   // with nothing open the timer changes nothing
+    QCOMPARE(player->statusLine()->text(), QString("Play Status:   00:03 / 03:20"));
+
+    player->play();
+    player->reject();   // closing the window closes the song
+    QVERIFY(!player->engine().isOpen());
+}
+
+void PlayerWindowTest::csfSongsPlayTheirSongImage()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(1, -1));
+    QCOMPARE(player->songList()->count(), 2);
+    const int good = player->songList()->item(0)->text() == "song.csf" ? 0 : 1;
+    player->songList()->setCurrentRow(1 - good);
+    player->play();   // no song inside: nothing happens, no message
+    QVERIFY(!player->engine().isOpen());
+    QVERIFY(prompts->asked.isEmpty());
+    player->songList()->setCurrentRow(good);
+    player->play();
+    int m, s;
+    player->engine().GetLength(m, s);
+    QCOMPARE(m * 60 + s, 42);
+    QVERIFY(player->engine().isPlaying());
+}
+
+void PlayerWindowTest::tooManyFilesAreNotListed()
+{
+    const QString folder = DataPaths::folder(DataPaths::Folder::Mid);
+    for (int i = 0; i < 297; ++i)
+        QVERIFY(TestSongs::write(folder + QString("many%1.mid").arg(i), "x"));
+    {
+        std::unique_ptr<MidiPlayer> player(makePlayer(2, 0));   // 300 files
+        QCOMPARE(player->songList()->count(), 0);
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, QString("The file name is excess!"));
+    }
+    QVERIFY(QFile::remove(folder + "many0.mid"));
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 0));   // 299 files
+    QCOMPARE(player->songList()->count(), 299);
+    for (int i = 1; i < 297; ++i)
+        QFile::remove(folder + QString("many%1.mid").arg(i));
+    prompts->asked.clear();
+}
+
+void PlayerWindowTest::screenshot()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    player->show();
+    player->play();
+    player->engine().SeekTo(1, 5);
+    player->tick();
+    const QString path = qEnvironmentVariable("ZORVIK_SCREENSHOT_DIR");
+    if (!path.isEmpty())
+        QVERIFY(player->grab().save(path + "/midiplayer.png"));
+}

@@ -1,0 +1,20 @@
+#include "PlayerWindowTest.h"
+#include "SequencerTest.h"
+#include "SongFilesTest.h"
+
+#include <QApplication>
+#include <QTest>
+
+// The player's tests: song files, the engine rendered offline, and the window.
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    int failed = 0;
+    SongFilesTest files;
+    failed += QTest::qExec(&files, argc, argv);
+    SequencerTest engine;
+    failed += QTest::qExec(&engine, argc, argv);
+    PlayerWindowTest window;
+    failed += QTest::qExec(&window, argc, argv);
+    return failed;
+}
