@@ -3,6 +3,10 @@
 #include "midi/RtMidiInputPort.h"
 #include "midi/RtMidiOutputPort.h"
 
+#ifdef ZORVIK_HAVE_ALSA
+#include "midi/AlsaSequencerOutputPort.h"
+#endif
+
 namespace {
 
 // Listing problems are not errors for the user: a device that cannot be read is left out.
@@ -90,6 +94,10 @@ std::unique_ptr<MidiOutputPort> RtMidiBackend::openOutput(int index, QString *er
     const QString name = nameAt(outputNames(), index, error);
     if (name.isEmpty())
         return nullptr;
+#ifdef ZORVIK_HAVE_ALSA
+    if (api() == RtMidi::LINUX_ALSA)
+        return AlsaSequencerOutputPort::open(name, error);
+#endif
     return RtMidiOutputPort::open(api(), name, error);
 }
 

@@ -2,6 +2,9 @@
 
 #include "app/DeviceChoice.h"
 #include "app/ScriptedPrompts.h"
+#ifdef ZORVIK_HAVE_ALSA
+#include "midi/AlsaSequencerOutputPort.h"
+#endif
 #include "midi/MidiInCapture.h"
 #include "midi/MidiOutSession.h"
 #include "midi/MidiShortEvent.h"
@@ -287,6 +290,22 @@ private slots:
         QVERIFY(prompts.asked.isEmpty());
         QVERIFY(MidiOutSession::waitLimit(1038) >= std::chrono::milliseconds(1000 + 332));
     }
+
+#ifdef ZORVIK_HAVE_ALSA
+    void alsaPortIsFoundByItsListedAddress()
+    {
+        int client = -1, port = -1;
+        QVERIFY(AlsaSequencerOutputPort::parseAddress(QStringLiteral("Synth:Synth MIDI 1 24:0"), &client, &port));
+        QCOMPARE(client, 24);
+        QCOMPARE(port, 0);
+        QVERIFY(!AlsaSequencerOutputPort::parseAddress(QStringLiteral("Synth MIDI"), &client, &port));
+        QString error;
+        // No sequencer on a machine without sound devices, and never an address-less name.
+        if (!AlsaSequencerOutputPort::open(QStringLiteral("Nothing 250:7"), &error))
+            QVERIFY(!error.isEmpty());
+        QVERIFY(!AlsaSequencerOutputPort::open(QStringLiteral("Nothing"), &error));
+    }
+#endif
 
     // --- capture ---
 
