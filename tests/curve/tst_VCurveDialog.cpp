@@ -7,6 +7,7 @@
 #include "curve/MonitorPanel.h"
 #include "curve/SendVCurveDialog.h"
 #include "curve/VCurveDialog.h"
+#include "curve/VelocityHistory.h"
 #include "library/FilenamePrompt.h"
 #include "midi/MidiInCapture.h"
 #include "midi/MidiPortBackend.h"
@@ -23,6 +24,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -422,6 +424,54 @@ private slots:
         QVERIFY(editor->isCollapsed());
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Error opening the default MIDI In Device!\r\n"));
+    }
+
+    void drawing()
+    {
+        // The monitor: bars stand on the line labelled 0, one pixel per velocity unit.
+        VelocityHistory history;
+        history.record(0x643C90);   // 100
+        history.record(0x003C90);   // 0: a place, no bar
+        QImage panel(780, MonitorPanel::designHeight, QImage::Format_RGB32);
+        {
+            QPainter painter(&panel);
+            MonitorPanel::render(painter, panel.size(), history);
+        }
+        const int base = MonitorPanel::baseline(panel.height());
+        QCOMPARE(base, 154);
+        const QRgb yellow = qRgb(250, 250, 0);
+        QCOMPARE(panel.pixel(31, base - 99), yellow);
+        QVERIFY(panel.pixel(31, base - 103) != yellow);
+        QVERIFY(panel.pixel(38, base - 10) != yellow);
+        QCOMPARE(panel.pixel(400, 5), qRgb(165, 160, 211));
+
+        // The area: grid lines every 40 pixels across and 24 down, only with the grid on.
+        VelocityMap areaMap{};
+        CurveEditorModel model(areaMap);
+        model.open();
+        const QPixmap mark = CurveArea::vertexMark();
+        QCOMPARE(mark.size(), QSize(12, 12));
+        QImage area(CurveEditorModel::areaWidth, CurveEditorModel::areaHeight, QImage::Format_RGB32);
+        auto draw = [&] {
+            QPainter painter(&area);
+            CurveArea::render(painter, model, mark);
+        };
+        draw();
+        QCOMPARE(area.pixel(40, 5), qRgb(125, 125, 125));
+        QCOMPARE(area.pixel(200, 24), qRgb(125, 125, 125));
+        // The current curve passes through (4 s, 3 (127 - map[s])).
+        QCOMPARE(area.pixel(CurveEditorModel::toX(100), CurveEditorModel::toY(areaMap[100])), yellow);
+        model.gridOn = false;
+        draw();
+        QCOMPARE(area.pixel(40, 5), qRgb(0, 0, 0));
+        // A kept curve shows in cyan where it differs from the current one.
+        VelocityCurve flat;
+        flat.keyNew = {0, 10, 10, 10, 10, 10, 127};
+        model.keptCurves.keep(0, flat);
+        model.keptCurves.toggleShown(0);
+        draw();
+        const VelocityMap keptMap = model.slotMap(0);
+        QCOMPARE(area.pixel(CurveEditorModel::toX(50), CurveEditorModel::toY(keptMap[50])), qRgb(0, 252, 250));
     }
 
     // Pictures of the editor for a person to look at: ZORVIK_SCREENSHOTS names the folder.
