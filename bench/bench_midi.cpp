@@ -51,7 +51,8 @@ struct JackRig
         const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
         if (jackd.isEmpty())
             return;
-        const QString name = QStringLiteral("zorvik-bench-%1").arg(QCoreApplication::applicationPid());
+        // Fixed per build tree: JACK keeps a registry entry for every server name that ever ran.
+        const QString name = QStringLiteral("zorvik-bench-%1").arg(qHash(QCoreApplication::applicationFilePath()) % 10000);
         qputenv("JACK_DEFAULT_SERVER", name.toUtf8());
         qputenv("JACK_NO_AUDIO_RESERVATION", "1");
         server.start(jackd, {"-n", name, "-d", "dummy", "-r", "48000", "-p", "512"});

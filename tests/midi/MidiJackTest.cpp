@@ -17,6 +17,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <sys/types.h>
+
 namespace {
 
 QByteArray message(std::uint8_t command, std::uint8_t number, int count, const QByteArray &payload = {})
@@ -68,8 +71,9 @@ private slots:
         const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
         if (jackd.isEmpty())
             QSKIP("jackd is not installed (Debian package jackd2)");
-        // A private server name, so a JACK server of the machine is never touched.
-        serverName = QStringLiteral("zorvik-test-%1").arg(QCoreApplication::applicationPid());
+        // A private server name, so a JACK server of the machine is never touched. It is fixed per
+        // build tree: JACK keeps a registry entry for every name that ever ran (eight at most).
+        serverName = QStringLiteral("zorvik-test-%1").arg(qHash(QCoreApplication::applicationFilePath()) % 10000);
         qputenv("JACK_DEFAULT_SERVER", serverName.toUtf8());
         qputenv("JACK_NO_AUDIO_RESERVATION", "1");
         server.setProcessChannelMode(QProcess::MergedChannels);
@@ -164,6 +168,34 @@ private slots:
         QCOMPARE(listener.dumps.at(0), templ);
     }
 
+    // Last: a frozen server stalls RtMidi's send for good, and the send must give up in time.
+    void stalledServerBoundsTheWait()
+    {
+        DeviceChoice::midiOut = outDevice;
+        ScriptedPrompts prompts;
+        MidiOutSession session(*midi, prompts);
+        const QByteArray block = message(TransferHeader::DataBlock, 1, 0, QByteArray(1024, 0x21));
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(block.constData());
+        QCOMPARE(session.Send(bytes, 1038, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+
+        ::kill(pid_t(server.processId()), SIGSTOP);
+        QElapsedTimer clock;
+        clock.start();
+        SendResult result = SendResult::Sent;
+        int sent = 0;
+        while (result == SendResult::Sent && sent < 100) {   // RtMidi's ring holds about 15 blocks
+            result = session.Send(bytes, 1038, MidiOutSession::Caller::TransferBlocks);
+            ++sent;
+        }
+        const qint64 waited = clock.elapsed();
+        ::kill(pid_t(server.processId()), SIGCONT);
+
+        QCOMPARE(result, SendResult::MessageRefused);
+        QVERIFY2(waited < MidiOutSession::waitLimit(1038).count() + 1500, qPrintable(QString::number(waited)));
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.at(0).text, QStringLiteral("Send the longMSG is err!"));
+    }
+
 private:
     // Reads the simulator's output until `line` comes, collecting what it received.
     bool waitForLine(const QString &line, int ms)
@@ -190,6 +222,7 @@ private:
     {
         if (process.state() == QProcess::NotRunning)
             return;
+        ::kill(pid_t(process.processId()), SIGCONT);   // in case a test left it frozen
         process.terminate();
         if (!process.waitForFinished(3000)) {
             process.kill();
