@@ -5,6 +5,7 @@
 #include "player/SmfBuilder.h"
 #include "player/StandardMidiFile.h"
 
+#include <QDir>
 #include <QTest>
 
 void SongFilesTest::lengthFollowsTheTempoMap()
@@ -152,4 +153,30 @@ void SongFilesTest::csfWithoutACompleteSongIsRefused()
     QVERIFY(!result.ok);
     QVERIFY(result.image.isEmpty());
     QVERIFY(!result.message.isEmpty());
+}
+
+void SongFilesTest::demoLibrarySongsAreFormat0WithMarkers()
+{
+    const QDir demo(QStringLiteral(ZORVIK_TEST_DATA "/../../demo/zorvik"));
+    const QStringList songs = QDir(demo.filePath("mid")).entryList({"*.mid"}, QDir::Files);
+    QVERIFY(songs.size() >= 3);
+    for (const QString &name : songs) {
+        StandardMidiFile song;
+        const auto result = song.load(demo.filePath("mid/" + name));
+        QVERIFY2(result.ok, qPrintable(name + ": " + result.message));
+        QCOMPARE(song.format(), 0);
+        QVERIFY(song.lengthMs() > 20000.0);
+        int markers = 0;
+        for (const auto &e : song.events())
+            markers += e.status == 0xFF && e.data1 == 0x06;
+        QVERIFY2(markers >= 3, qPrintable(name));
+    }
+    const QStringList csfs = QDir(demo.filePath("csf")).entryList({"*.csf"}, QDir::Files);
+    QVERIFY(csfs.size() >= 2);
+    for (const QString &name : csfs) {
+        const auto image = CsfSongImage::load(demo.filePath("csf/" + name));
+        QVERIFY2(image.ok, qPrintable(name + ": " + image.message));
+        StandardMidiFile song;
+        QVERIFY(song.parse(image.image).ok);
+    }
 }

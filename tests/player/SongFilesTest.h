@@ -17,4 +17,5 @@ private slots:
     void csfImageIsTheEmbeddedSong();
     void csfWithoutACompleteSongIsRefused_data();
     void csfWithoutACompleteSongIsRefused();
+    void demoLibrarySongsAreFormat0WithMarkers();
 };
