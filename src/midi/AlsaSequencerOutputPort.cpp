@@ -11,14 +11,34 @@
 struct AlsaSequencerOutputPort::Handle
 {
     snd_seq_t *seq = nullptr;
+    snd_midi_event_t *coder = nullptr;   // for short messages
     int ownPort = -1;
-    int client = 0;
+    int client = -1;                     // -1: to the port's subscribers
     int port = 0;
 
     ~Handle()
     {
+        if (coder)
+            snd_midi_event_free(coder);
         if (seq)
             snd_seq_close(seq);
+    }
+
+    bool start(const QString &clientName, const QString &portName)
+    {
+        if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) {
+            seq = nullptr;
+            return false;
+        }
+        snd_seq_set_client_name(seq, clientName.toUtf8().constData());
+        // Room for the longest message in the client's buffer and kernel pool; a failure here
+        // only means a smaller pool, and a message that does not fit is then refused, not cut.
+        snd_seq_set_output_buffer_size(seq, maxLength * 2);
+        snd_seq_set_client_pool_output(seq, 2000);
+        ownPort = snd_seq_create_simple_port(seq, portName.toUtf8().constData(),
+                                             SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                             SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        return ownPort >= 0 && snd_midi_event_new(16, &coder) >= 0;
     }
 };
 
@@ -43,23 +63,24 @@ std::unique_ptr<AlsaSequencerOutputPort> AlsaSequencerOutputPort::open(const QSt
     auto handle = std::make_unique<Handle>();
     if (!parseAddress(name, &handle->client, &handle->port))
         return fail(QStringLiteral("\"%1\" has no sequencer address").arg(name));
-    if (snd_seq_open(&handle->seq, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0) {
-        handle->seq = nullptr;
+    if (!handle->start(QStringLiteral("Zorvik Halden"), QStringLiteral("Zorvik Halden Out")))
         return fail(QStringLiteral("the ALSA sequencer cannot be opened"));
-    }
-    snd_seq_set_client_name(handle->seq, "Zorvik Halden");
-    // Room for the longest message in the client's buffer and kernel pool; a failure here only
-    // means a smaller pool, and a message that does not fit is then refused, not cut.
-    snd_seq_set_output_buffer_size(handle->seq, maxLength * 2);
-    snd_seq_set_client_pool_output(handle->seq, 2000);
-    handle->ownPort = snd_seq_create_simple_port(handle->seq, "Zorvik Halden Out",
-                                                 SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                                                 SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (handle->ownPort < 0)
-        return fail(QStringLiteral("no sequencer port could be created"));
     if (snd_seq_connect_to(handle->seq, handle->ownPort, handle->client, handle->port) < 0)
         return fail(QStringLiteral("\"%1\" cannot be connected").arg(name));
     return std::unique_ptr<AlsaSequencerOutputPort>(new AlsaSequencerOutputPort(std::move(handle), name));
+}
+
+std::unique_ptr<AlsaSequencerOutputPort> AlsaSequencerOutputPort::openVirtual(const QString &clientName,
+                                                                              const QString &portName,
+                                                                              QString *error)
+{
+    auto handle = std::make_unique<Handle>();
+    if (!handle->start(clientName, portName)) {
+        if (error)
+            *error = QStringLiteral("the ALSA sequencer cannot be opened");
+        return nullptr;
+    }
+    return std::unique_ptr<AlsaSequencerOutputPort>(new AlsaSequencerOutputPort(std::move(handle), portName));
 }
 
 AlsaSequencerOutputPort::AlsaSequencerOutputPort(std::unique_ptr<Handle> handle, QString name)
@@ -72,14 +93,24 @@ AlsaSequencerOutputPort::~AlsaSequencerOutputPort() = default;
 MidiOutputPort::Delivery AlsaSequencerOutputPort::send(const std::uint8_t *bytes, std::size_t length,
                                                        std::chrono::milliseconds limit)
 {
-    if (length > maxLength)
+    if (length == 0 || length > maxLength)
         return Delivery::Refused;
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
+    if (bytes[0] == 0xF0) {
+        snd_seq_ev_set_sysex(&ev, unsigned(length), const_cast<std::uint8_t *>(bytes));
+    } else {
+        snd_midi_event_reset_encode(handle->coder);
+        if (snd_midi_event_encode(handle->coder, bytes, long(length), &ev) != long(length)
+            || ev.type == SND_SEQ_EVENT_NONE)
+            return Delivery::Refused;
+    }
     snd_seq_ev_set_source(&ev, handle->ownPort);
-    snd_seq_ev_set_dest(&ev, handle->client, handle->port);   // a port that is gone is an error
+    if (handle->client >= 0)
+        snd_seq_ev_set_dest(&ev, handle->client, handle->port);   // a port that is gone is an error
+    else
+        snd_seq_ev_set_subs(&ev);
     snd_seq_ev_set_direct(&ev);
-    snd_seq_ev_set_sysex(&ev, unsigned(length), const_cast<std::uint8_t *>(bytes));
 
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {

@@ -1,5 +1,9 @@
 #include "sim/VirtualPortSimulator.h"
 
+#ifdef ZORVIK_HAVE_ALSA
+#include "midi/AlsaSequencerOutputPort.h"
+#endif
+
 #include <QMetaObject>
 #include <QTimer>
 
@@ -24,6 +28,7 @@ VirtualPortSimulator::~VirtualPortSimulator()
 {
     in.reset();   // stops RtMidi's thread before anything it calls goes
     out.reset();
+    alsaOut.reset();
 }
 
 bool VirtualPortSimulator::open(RtMidi::Api api, QString *error)
@@ -34,6 +39,16 @@ bool VirtualPortSimulator::open(RtMidi::Api api, QString *error)
         in->ignoreTypes(false, true, true);
         in->setCallback(&VirtualPortSimulator::arrived, this);
         in->openVirtualPort(portName);
+#ifdef ZORVIK_HAVE_ALSA
+        if (api == RtMidi::LINUX_ALSA) {
+            alsaOut = AlsaSequencerOutputPort::openVirtual(QStringLiteral("zorvik-sim"), QLatin1String(portName), error);
+            if (!alsaOut) {
+                in.reset();
+                return false;
+            }
+            return true;
+        }
+#endif
         out = std::make_unique<RtMidiOut>(api, "zorvik-sim");
         out->setErrorCallback(quiet, nullptr);
         out->openVirtualPort(portName);
@@ -66,8 +81,12 @@ void VirtualPortSimulator::arrived(double, std::vector<unsigned char> *message, 
 
 void VirtualPortSimulator::send(const QByteArray &bytes)
 {
-    if (!out)
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    if (alsaOut)
+        alsaOut->send(data, std::size_t(bytes.size()), std::chrono::milliseconds(2000));
+    else if (out)
+        out->sendMessage(data, std::size_t(bytes.size()));
+    else
         return;
-    out->sendMessage(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size()));
     emit sent(bytes);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "midi/MidiOutputPort.h"
 #include "midi/MidiStreamParser.h"
 #include "sim/InstrumentSimulator.h"
 
@@ -40,4 +41,5 @@ private:
     MidiStreamParser parser;
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
+    std::unique_ptr<MidiOutputPort> alsaOut;   // on ALSA: past RtMidi's encoder (see AlsaSequencerOutputPort)
 };
