@@ -15,6 +15,7 @@ void quiet(RtMidiError::Type, const std::string &, void *) {}
 
 VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
     : QObject(parent), parser([this](const QByteArray &message) {
+          ++messagesIn;
           emit received(message);
           engine.receive(message);
       }, MidiStreamParser::defaultMaxSysEx, MidiStreamParser::WholePieces::Verbatim)

@@ -27,6 +27,8 @@ public:
     bool open(RtMidi::Api api, QString *error);
 
     InstrumentSimulator &simulator() { return engine; }
+    // Whole messages received since the ports opened.
+    qint64 receivedCount() const { return messagesIn; }
 
 signals:
     // Every whole message received, and every message sent, as they happen.
@@ -38,6 +40,7 @@ private:
     void send(const QByteArray &bytes);
 
     InstrumentSimulator engine;
+    qint64 messagesIn = 0;
     MidiStreamParser parser;
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;

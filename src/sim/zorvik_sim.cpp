@@ -24,7 +24,8 @@ int main(int argc, char **argv)
     const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k."), QStringLiteral("k"), QStringLiteral("-1"));
     const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
     const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
-    options.addOptions({jack, delay, stopAfter, drop, garble});
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only ready, status and errors."));
+    options.addOptions({jack, delay, stopAfter, drop, garble, quiet});
     options.process(app);
 
     QTextStream out(stdout);
@@ -42,15 +43,17 @@ int main(int argc, char **argv)
     }
 
     // One line per event, flushed at once: other programs (tests) read it as it comes.
-    QObject::connect(&sim, &VirtualPortSimulator::received, [&out](const QByteArray &m) {
-        out << "recv " << m.toHex(' ').toUpper() << Qt::endl;
-    });
-    QObject::connect(&sim, &VirtualPortSimulator::sent, [&out](const QByteArray &m) {
-        out << "sent " << m.toHex(' ').toUpper() << Qt::endl;
-    });
-    QObject::connect(&sim.simulator(), &InstrumentSimulator::event, [&out](const QString &text) {
-        out << "log " << text << Qt::endl;
-    });
+    if (!options.isSet(quiet)) {
+        QObject::connect(&sim, &VirtualPortSimulator::received, [&out](const QByteArray &m) {
+            out << "recv " << m.toHex(' ').toUpper() << Qt::endl;
+        });
+        QObject::connect(&sim, &VirtualPortSimulator::sent, [&out](const QByteArray &m) {
+            out << "sent " << m.toHex(' ').toUpper() << Qt::endl;
+        });
+        QObject::connect(&sim.simulator(), &InstrumentSimulator::event, [&out](const QString &text) {
+            out << "log " << text << Qt::endl;
+        });
+    }
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
@@ -75,8 +78,9 @@ int main(int argc, char **argv)
                 sim.simulator().playNote(words.at(1).toInt(), words.at(2).toInt());
             } else if (command == QLatin1String("status")) {
                 const auto &t = sim.simulator().lastTransfer();
-                out << "status transfer " << t.blocksReceived << '/' << t.blockCount
-                    << (t.complete ? " complete " : " open ") << t.image.toHex() << Qt::endl;
+                out << "status received " << sim.receivedCount() << " transfer " << t.blocksReceived
+                    << '/' << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size()
+                    << " bytes" << Qt::endl;
             } else if (command == QLatin1String("quit")) {
                 app.quit();
             } else {
