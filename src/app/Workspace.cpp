@@ -6,6 +6,7 @@
 #include "library/TransferDialog.h"
 #include "midi/MidiSystem.h"
 #include "midi/SetDeviceDialog.h"
+#include "player/MidiPlayer.h"
 #include "panel/PanelCommands.h"
 #include "panel/PanelEditor.h"
 #include "sim/InstrumentSimulator.h"
@@ -48,6 +49,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompt
     connect(&window, &MainWindow::simulatorRequested, this, &Workspace::openSimulator);
     connect(&window, &MainWindow::curveEditorRequested, this, &Workspace::openCurveEditor);
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
+    connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
 }
 
 Workspace::~Workspace() = default;
@@ -75,4 +77,10 @@ void Workspace::openCurveEditor()
 {
     VCurveDialog editor(midi, prompts, velocityMap, &window);
     editor.exec();
+}
+
+void Workspace::openPlayer(const PlayerInputs &inputs)
+{
+    MidiPlayer player(prompts, inputs, &window);
+    player.exec();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "curve/VelocityCurve.h"
+#include "player/PlayerInputs.h"
 
 #include <QObject>
 
@@ -34,6 +35,7 @@ private:
     void openSetDevice();
     void openSimulator();
     void openCurveEditor();
+    void openPlayer(const PlayerInputs &inputs);
 
     MainWindow &window;
     MidiSystem &midi;

@@ -273,6 +273,13 @@ private slots:
             lines << library.markerList()->item(i)->text();
         QCOMPARE(lines, QStringList({"The markers:", "   ", "Intro", "End"}));
 
+        // MidiPlay hands the player the song list and the selected entry.
+        PlayerInputs played;
+        connect(&library, &FileLibrary::playRequested, this, [&played](const PlayerInputs &inputs) { played = inputs; });
+        library.run(FileLibrary::Command::MidiPlay);
+        QCOMPARE(played.playerMode, PlayerMode::MidiSongs);
+        QCOMPARE(played.playerStartIndex, 0);
+
         // Answering No to the confirmation opens no transfer.
         prompts.queue(PromptService::Answer::No);
         library.sendSelected();
