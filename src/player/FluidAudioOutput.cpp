@@ -14,20 +14,19 @@ FluidAudioOutput::~FluidAudioOutput()
 bool FluidAudioOutput::start(SongRenderer &renderer)
 {
     stop();
-    settings = new_fluid_settings();
+    // The driver is made with the synth's own settings, so that a JACK server running at another
+    // sample rate at least brings the synth to its pitch. The song's clock keeps the renderer's
+    // rate, so such a server needs SongRenderer::Options::sampleRate set to its rate.
+    fluid_settings_t *settings = renderer.fluidSettings();
     if (!settings)
         return false;
-    fluid_settings_setnum(settings, "synth.sample-rate", renderer.sampleRate());
     if (!driverName.isEmpty()
-        && fluid_settings_setstr(settings, "audio.driver", driverName.toLatin1().constData()) == FLUID_FAILED) {
-        stop();
+        && fluid_settings_setstr(settings, "audio.driver", driverName.toLatin1().constData()) == FLUID_FAILED)
         return false;
-    }
+    fluid_settings_setint(settings, "audio.jack.autoconnect", 1);   // heard without a patch bay
     driver = new_fluid_audio_driver2(settings, &FluidAudioOutput::pull, &renderer);
-    if (!driver) {
-        stop();
+    if (!driver)
         return false;
-    }
     return true;
 }
 
@@ -36,10 +35,6 @@ void FluidAudioOutput::stop()
     if (driver) {
         delete_fluid_audio_driver(driver);   // joins the driver's thread
         driver = nullptr;
-    }
-    if (settings) {
-        delete_fluid_settings(settings);
-        settings = nullptr;
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <QString>
 
-typedef struct _fluid_hashtable_t fluid_settings_t;
 typedef struct _fluid_audio_driver_t fluid_audio_driver_t;
 
 // Plays through one of FluidSynth's audio drivers ("alsa", "pulseaudio", "jack", ...; empty for
@@ -22,6 +21,5 @@ private:
     static int pull(void *data, int len, int nfx, float *fx[], int nout, float *out[]);
 
     QString driverName;
-    fluid_settings_t *settings = nullptr;
     fluid_audio_driver_t *driver = nullptr;
 };

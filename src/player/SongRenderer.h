@@ -64,6 +64,9 @@ public:
     // Writes frames of stereo audio (silence when nothing sounds).
     void render(float *left, float *right, int frames);
 
+    // The settings the synth was made with, for the audio driver.
+    fluid_settings_t *fluidSettings() const { return settings; }
+
 private:
     struct Timed
     {

@@ -4,6 +4,8 @@
 #include "player/OfflineAudioOutput.h"
 #include "player/SongRenderer.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -317,4 +319,48 @@ void SequencerTest::noteStartsOnTime()
     QVERIFY(first >= 0);
     QVERIFY2(std::abs(first - expected) <= rate * 2 / 1000,
              qPrintable(QString("onset at frame %1, expected %2").arg(first).arg(expected)));
+}
+
+void SequencerTest::playsThroughAPrivateJackServer()
+{
+    // A real audio driver needs a device; JACK's dummy back end is one that every machine can run.
+    const QString jackd = QStandardPaths::findExecutable("jackd");
+    if (jackd.isEmpty())
+        QSKIP("jackd is not installed");
+    const QByteArray server = "zorvik-player-" + QByteArray::number(QCoreApplication::applicationPid());
+    QProcess jack;
+    jack.start(jackd, {"-n", server, "-d", "dummy", "-r", "44100", "-p", "256"});
+    QVERIFY(jack.waitForStarted());
+    const QByteArray oldServer = qgetenv("JACK_DEFAULT_SERVER");
+    qputenv("JACK_DEFAULT_SERVER", server);
+    qputenv("JACK_NO_START_SERVER", "1");
+    auto cleanup = qScopeGuard([&] {
+        jack.kill();
+        jack.waitForFinished();
+        qputenv("JACK_DEFAULT_SERVER", oldServer);
+        qunsetenv("JACK_NO_START_SERVER");
+    });
+
+    MciSequencer::Options options;
+    options.audioDriver = "jack";
+    MciSequencer engine(options);
+    const QString path = song("jack.mid", TestSongs::oneNote(0, 5, 10));
+    QElapsedTimer wait;
+    wait.start();
+    while (!engine.Open(path) && wait.elapsed() < 10000)
+        QTest::qWait(200);   // until the server is up
+    if (!engine.isOpen())
+        QSKIP("the private JACK server did not start");
+
+    QVERIFY(engine.Play());
+    QElapsedTimer played;
+    played.start();
+    QTest::qWait(1000);
+    const qint64 position = engine.positionMs();
+    QVERIFY2(std::abs(position - played.elapsed()) < 500, qPrintable(QString::number(position)));
+    QVERIFY(engine.Pause());
+    const qint64 paused = engine.positionMs();
+    QTest::qWait(300);
+    QCOMPARE(engine.positionMs(), paused);
+    QVERIFY(engine.Close());
 }

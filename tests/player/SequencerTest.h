@@ -27,6 +27,7 @@ private slots:
     void noAudioDeviceOrSoundFontFailsQuietly();
     void soundStopsOnStopPauseSeekAndClose();
     void noteStartsOnTime();
+    void playsThroughAPrivateJackServer();
 
 private:
     MciSequencer::Options offline(bool failing = false);
