@@ -180,7 +180,7 @@ void MidiPlayer::play()
     openSelected(item->text());   // fails while a paused song is open: that one resumes
     int minutes = 0, seconds = 0;
     sequencer.GetLength(minutes, seconds);
-    totalSeconds = minutes * 60 + seconds;
+    totalSeconds = std::max(0, minutes * 60 + seconds);   // 0 when the song could not be opened
     sliderFactor = float(totalSeconds) * 0.005f;
     status->setEnabled(true);
     sequencer.Play();
