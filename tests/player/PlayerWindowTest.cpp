@@ -8,6 +8,7 @@
 #include "player/SongRenderer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -251,6 +252,20 @@ void PlayerWindowTest::tooManyFilesAreNotListed()
     for (int i = 1; i < 297; ++i)
         QFile::remove(folder + QString("many%1.mid").arg(i));
     prompts->asked.clear();
+}
+
+void PlayerWindowTest::withTheRealAudioDriverNothingHangs()
+{
+    // On a machine without sound the song cannot be opened: nothing happens and nothing is said.
+    MidiPlayer player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
+    QElapsedTimer clock;
+    clock.start();
+    player.play();
+    player.tick();
+    player.stop();
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(prompts->asked.isEmpty());
+    QVERIFY(!player.engine().isOpen());
 }
 
 void PlayerWindowTest::screenshot()
