@@ -28,16 +28,21 @@ bool isVelocity(std::int32_t value)
     return value >= 0 && value <= 127;
 }
 
+QString wrongSizeMessage(const QString &displayName, qint64 size)
+{
+    return QStringLiteral("\"%1\" is not a velocity curve file: it holds %2 bytes, a curve file holds %3.")
+        .arg(displayName)
+        .arg(size)
+        .arg(CurveFile::fileSize);
+}
+
 } // namespace
 
 CurveFile::Result CurveFile::parse(const QByteArray &bytes, const QString &displayName)
 {
     Result result;
     if (bytes.size() != fileSize) {
-        result.message = QStringLiteral("\"%1\" is not a velocity curve file: it holds %2 bytes, a curve file holds %3.")
-                             .arg(displayName)
-                             .arg(bytes.size())
-                             .arg(fileSize);
+        result.message = wrongSizeMessage(displayName, bytes.size());
         return result;
     }
     Contents &contents = result.contents;
@@ -71,7 +76,13 @@ CurveFile::Result CurveFile::load(const QString &path)
         result.message = QStringLiteral("Cannot open the curve file \"%1\": %2").arg(name, file.errorString());
         return result;
     }
-    // A curve file is small: never read more than one byte past its size.
+    // A curve file is small: a file of another size is refused from its size, without reading it
+    // (and the message tells its real size, not the one byte too many a read would give).
+    if (file.size() != fileSize) {
+        Result result;
+        result.message = wrongSizeMessage(name, file.size());
+        return result;
+    }
     return parse(file.read(fileSize + 1), name);
 }
 
@@ -92,7 +103,10 @@ CurveFile::Result CurveFile::save(const QString &path, const Contents &contents)
     Result result;
     result.contents = contents;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(serialize(contents)) != fileSize || !file.commit()) {
+    // flush() before commit(): commit does not check the last flush, so a full disk would
+    // otherwise leave a cut file behind, reported as saved.
+    if (!file.open(QIODevice::WriteOnly) || file.write(serialize(contents)) != fileSize || !file.flush()
+        || !file.commit()) {
         result.message = QStringLiteral("Cannot save the curve file \"%1\": %2")
                              .arg(QFileInfo(path).fileName(), file.errorString());
         return result;

@@ -41,6 +41,12 @@ SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &e
         return fail(QStringLiteral("Please check the updata file!"),
                     kind == FileKind::Firmware ? QStringLiteral("Zorvik Halden") : QString());
     }
+    // The list only ever holds plain names; anything else would read outside the kind's folder.
+    if (!DataPaths::isSafeFileName(entry)) {
+        return fail(kind == FileKind::Csf ? QStringLiteral("Please check the updata file,it's err!")
+                                          : QStringLiteral("The file can't be opened,please Select Right Download File, try again!"),
+                    {}, Icon::None, kind == FileKind::Csf ? Buttons::Ok : Buttons::YesNo);
+    }
     return prepareFile(kind, DataPaths::file(FileKinds::folder(kind), entry), entry);
 }
 

@@ -2,6 +2,7 @@
 
 #include "midi/SevenBitCodec.h"
 #include "midi/TransferHeader.h"
+#include "panel/PanelSettings.h"
 
 #include <algorithm>
 #include <limits>
@@ -52,6 +53,10 @@ QString TransferSession::refusal(FileKind kind, const QByteArray &image)
     if (kind == FileKind::Template) {
         if (image.size() < minimumTemplateSize)
             return QStringLiteral("This file is not a template: it holds only %1 bytes.").arg(image.size());
+        // Whatever goes out must be one template message: other bytes could start something
+        // else on the instrument (a renamed firmware announcement, say).
+        if (!PanelSettings::startsLikeTemplate(image) || static_cast<std::uint8_t>(image.back()) != 0xF7)
+            return QStringLiteral("This file is not a template: it does not hold one template message.");
         return {};
     }
     if (!FileKinds::isBlockTransfer(kind))

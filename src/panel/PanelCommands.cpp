@@ -68,6 +68,12 @@ void PanelCommands::resetToDefaults()
 
 void PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
 {
+    if (bytes.size() >= PanelSettings::minimumSysExSize && !PanelSettings::startsLikeTemplate(bytes)) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: it does not start like one. The panel is unchanged.")
+                           .arg(name),
+                       {}, PromptService::Icon::Warning);
+        return;
+    }
     if (!panel.settings().applyTemplateSysEx(bytes)) {
         prompts.inform(QStringLiteral("\"%1\" is not a template: it holds only %2 bytes. The panel is unchanged.")
                            .arg(name)

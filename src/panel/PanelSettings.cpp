@@ -278,6 +278,13 @@ bool PanelSettings::applyTemplateSysEx(const std::uint8_t *bytes, std::size_t le
     return true;
 }
 
+bool PanelSettings::startsLikeTemplate(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
+    return bytes.size() >= minimumSysExSize && data[0] == 0xF0
+           && TransferHeader::matches(data, static_cast<std::size_t>(bytes.size()), TransferHeader::TemplateImage);
+}
+
 bool PanelSettings::applyTemplateSysEx(const QByteArray &bytes)
 {
     return applyTemplateSysEx(reinterpret_cast<const std::uint8_t *>(bytes.constData()),

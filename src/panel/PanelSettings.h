@@ -62,6 +62,11 @@ public:
     bool applyTemplateSysEx(const std::uint8_t *bytes, std::size_t length);
     bool applyTemplateSysEx(const QByteArray &bytes);
 
+    // True when the bytes begin with a template message's frame: F0, the instrument's 20 63 at
+    // bytes 2 and 3, and the template command 03 at byte 7. Anything else (a song or firmware
+    // renamed .syx) is neither loaded onto the panel nor sent as a template.
+    static bool startsLikeTemplate(const QByteArray &bytes);
+
     static QString defaultBoxText(int slot, Field field);
     static bool isKnob(int slot) { return slot >= Knob1 && slot < Knob1 + knobCount; }
     static bool isPad(int slot) { return slot >= Pad1 && slot < Pad1 + padCount; }

@@ -145,7 +145,11 @@ private slots:
         TransferSession session(port.sender());
         QByteArray image(162, '\x11');
         image[0] = '\xF0';
+        image[2] = 0x20;
+        image[3] = 0x63;
+        image[7] = 0x03;
         image[9] = 0x18;
+        image[161] = '\xF7';
         session.open(FileKind::Template, image);
         QCOMPARE(session.numberMaximum(), 8);
         session.setNumber(12);
