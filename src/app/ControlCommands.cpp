@@ -88,25 +88,38 @@ void fail(const QString &reason)
 }
 
 // A device given by number, by exact name, or by a part of its name that only one device has.
-std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int fallback)
+// A system port wins over the built-in simulator when both match, so "--jack --out 'Zorvik
+// Simulator'" reaches zorvik-sim.
+std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int builtIn)
 {
     if (wanted.isEmpty())
-        return fallback;
+        return builtIn;
     bool isNumber = false;
     const int number = wanted.toInt(&isNumber);
-    for (const auto &device : devices) {
-        if ((isNumber && device.number == number) || device.name == wanted)
-            return device.number;
+    if (isNumber) {
+        for (const auto &device : devices)
+            if (device.number == number)
+                return device.number;
+        return std::nullopt;
     }
-    std::optional<int> found;
-    for (const auto &device : devices) {
-        if (device.name.contains(wanted, Qt::CaseInsensitive)) {
-            if (found)
-                return std::nullopt;   // ambiguous
-            found = device.number;
+    bool builtInMatches = false;
+    for (const bool exact : {true, false}) {
+        QList<int> system;
+        for (const auto &device : devices) {
+            const bool match = exact ? device.name == wanted : device.name.contains(wanted, Qt::CaseInsensitive);
+            if (match && device.number == builtIn)
+                builtInMatches = true;
+            else if (match)
+                system.append(device.number);
         }
+        if (system.size() == 1)
+            return system.first();
+        if (system.size() > 1)
+            return std::nullopt;   // ambiguous
     }
-    return found;
+    if (builtInMatches)
+        return builtIn;
+    return std::nullopt;
 }
 
 FileKind kindOf(const QString &path)

@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -80,7 +81,8 @@ int main(int argc, char **argv)
                 const auto &t = sim.simulator().lastTransfer();
                 out << "status received " << sim.receivedCount() << " transfer " << t.blocksReceived
                     << '/' << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size()
-                    << " bytes" << Qt::endl;
+                    << " bytes sha1 "
+                    << QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex() << Qt::endl;
             } else if (command == QLatin1String("quit")) {
                 app.quit();
             } else {

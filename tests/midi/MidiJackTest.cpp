@@ -12,9 +12,12 @@
 #include "panel/PanelSettings.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -168,6 +171,41 @@ private slots:
         QCOMPARE(listener.dumps.at(0), templ);
     }
 
+    // The command line over the same transport: a firmware image lands byte for byte, and a
+    // received dump is saved exactly.
+    void commandLineTransfersOverJack()
+    {
+        QTemporaryDir dir;
+        QByteArray firmware(300 * 1024, Qt::Uninitialized);
+        for (int i = 0; i < firmware.size(); ++i)
+            firmware[i] = char((i * 31) ^ (i >> 8));
+        const QString image = dir.filePath(QStringLiteral("update.bin"));
+        {
+            QFile file(image);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(firmware);
+        }
+        const QStringList ports{QStringLiteral("--jack"), QStringLiteral("--out"), QStringLiteral("Zorvik Simulator"),
+                                QStringLiteral("--in"), QStringLiteral("Zorvik Simulator")};
+        QCOMPARE(runControl(QStringList{QStringLiteral("send"), image} + ports), 0);
+        sim.write("status\n");
+        const QString status = readUntil(QStringLiteral("status "), 5000);
+        QVERIFY2(status.contains(QStringLiteral(" complete 307200 bytes")), qPrintable(status));
+        QVERIFY2(status.endsWith(QString::fromLatin1(QCryptographicHash::hash(firmware, QCryptographicHash::Sha1).toHex())),
+                 qPrintable(status));
+
+        const QString dump = dir.filePath(QStringLiteral("dump.syx"));
+        QCOMPARE(runControl(QStringList{QStringLiteral("receive"), dump, QStringLiteral("--timeout"), QStringLiteral("10")}
+                                + ports,
+                            true),
+                 0);
+        QFile saved(dump);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        PanelSettings panel;
+        QByteArray expected = panel.buildTemplateSysEx();
+        QCOMPARE(saved.readAll().mid(13), expected.mid(13));   // the frame's number is the simulator's
+    }
+
     // Last: a frozen server stalls RtMidi's send for good, and the send must give up in time.
     void stalledServerBoundsTheWait()
     {
@@ -197,6 +235,52 @@ private slots:
     }
 
 private:
+    // Runs zorvikctl against the simulator, draining the simulator's output meanwhile so it never
+    // blocks on a full pipe; with askForDump the simulator is told to send its dump until the
+    // command has one.
+    int runControl(const QStringList &arguments, bool askForDump = false)
+    {
+        QProcess control;
+        control.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        control.start(QStringLiteral(ZORVIK_CTL_PATH), arguments);
+        if (!control.waitForStarted(5000))
+            return -1;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lastDump = -1000;
+        while (control.state() != QProcess::NotRunning && clock.elapsed() < 60000) {
+            if (askForDump && clock.elapsed() - lastDump > 500) {
+                sim.write("dump\n");
+                lastDump = clock.elapsed();
+            }
+            sim.waitForReadyRead(5);
+            sim.readAll();
+            control.waitForFinished(5);
+        }
+        if (control.state() != QProcess::NotRunning) {
+            control.kill();
+            control.waitForFinished(3000);
+            return -2;
+        }
+        return control.exitStatus() == QProcess::NormalExit ? control.exitCode() : -3;
+    }
+
+    // The first line of the simulator's output that starts with prefix.
+    QString readUntil(const QString &prefix, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            while (sim.canReadLine()) {
+                const QString text = QString::fromUtf8(sim.readLine()).trimmed();
+                if (text.startsWith(prefix))
+                    return text;
+            }
+            sim.waitForReadyRead(10);
+        }
+        return {};
+    }
+
     // Reads the simulator's output until `line` comes, collecting what it received.
     bool waitForLine(const QString &line, int ms)
     {
