@@ -2,10 +2,10 @@
 
 #include "app/DataPaths.h"
 #include "app/PromptService.h"
+#include "library/FolderListing.h"
 #include "player/CsfSongImage.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -21,7 +21,6 @@ namespace {
 
 const QColor kBackground(247, 251, 220);
 const QColor kListText(210, 184, 130);
-constexpr int kMaxListed = 299;
 
 QString statusText(int elapsed, int total)
 {
@@ -135,25 +134,17 @@ void MidiPlayer::buildControls()
 
 void MidiPlayer::fillList()
 {
-    // The folder's songs, newest first; a folder of 300 or more is not listed at all.
+    // The same listing as the library's, so the library's selected index picks the same song.
     list->clear();
     const bool csf = inputs.playerMode == PlayerMode::CsfSongs;
-    const QDir folder(DataPaths::folder(csf ? DataPaths::Folder::Csf : DataPaths::Folder::Mid));
-    const QFileInfoList found =
-        folder.entryInfoList({csf ? QStringLiteral("*.csf") : QStringLiteral("*.mid")}, QDir::Files | QDir::Hidden);
-    if (found.size() > kMaxListed) {
-        prompts.inform(QStringLiteral("The file name is excess!"));
+    const FolderListing::Result listing =
+        FolderListing::list(DataPaths::folder(csf ? DataPaths::Folder::Csf : DataPaths::Folder::Mid),
+                            csf ? QStringLiteral("csf") : QStringLiteral("mid"));
+    if (listing.tooMany) {
+        prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
         return;
     }
-    QFileInfoList songs = found;
-    auto created = [](const QFileInfo &f) {
-        const QDateTime birth = f.birthTime();
-        return birth.isValid() ? birth : f.lastModified();
-    };
-    std::stable_sort(songs.begin(), songs.end(),
-                     [&](const QFileInfo &a, const QFileInfo &b) { return created(a) > created(b); });
-    for (const QFileInfo &song : songs)
-        list->addItem(song.fileName());
+    list->addItems(listing.names);
 }
 
 bool MidiPlayer::openSelected(const QString &name)
