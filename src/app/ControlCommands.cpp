@@ -186,6 +186,11 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
         code = ControlCommands::DeviceError;
         loop.quit();
     });
+    QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
+        fail(driver.session().statusText());
+        code = ControlCommands::DeviceError;
+        loop.quit();
+    });
     QObject::connect(&driver, &TransferDriver::timedOut, &loop, [&] {
         fail(QStringLiteral("the instrument stopped answering after %1 of %2 blocks")
                  .arg(driver.session().blocksSent())

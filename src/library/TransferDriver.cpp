@@ -85,11 +85,14 @@ void TransferDriver::customEvent(QEvent *event)
     handling.start();
     const auto result = transfer.onShortMessage(static_cast<MidiShortEvent *>(event)->value, now());
     replyToBlockMicros = handling.nsecsElapsed() / 1000;
-    if (result == TransferSession::Event::Finished) {
+    if (result == TransferSession::Event::Finished || result == TransferSession::Event::Failed) {
         watchdog.stop();
         stopListening();
         emit changed();
-        emit finished();
+        if (result == TransferSession::Event::Finished)
+            emit finished();
+        else
+            emit failed();
         return;
     }
     emit changed();

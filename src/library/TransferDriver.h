@@ -42,6 +42,8 @@ signals:
     void closeRequested();
     void finished();
     void timedOut();
+    // A block did not reach the device: the transfer stopped.
+    void failed();
 
 protected:
     void customEvent(QEvent *event) override;

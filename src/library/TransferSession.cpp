@@ -170,11 +170,19 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
     return StartResult::Started;
 }
 
-void TransferSession::sendBlock(int index, int length)
+bool TransferSession::sendBlock(int index, int length)
 {
     const char *payload = packed.constData() + qsizetype(index) * blockSize;
-    sender(frame(TransferHeader::DataBlock, blockNumberByte(), index, payload, length),
-           MidiOutSession::Caller::TransferBlocks);
+    return sender(frame(TransferHeader::DataBlock, blockNumberByte(), index, payload, length),
+                  MidiOutSession::Caller::TransferBlocks)
+           == SendResult::Sent;
+}
+
+QString TransferSession::blockFailedStatus(int index)
+{
+    return QStringLiteral("Block %1 could not be sent, so the transfer has stopped. Check the device and click "
+                          "Send to try again.")
+        .arg(index + 1);
 }
 
 void TransferSession::endBlockTransfer()
@@ -202,18 +210,26 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
 
     replyDeadline = nowMs + timeoutMs;
     Event event = Event::None;
-    if (sentBlocks < blocks - 1) {
-        sendBlock(sentBlocks, blockSize);
+    if (sentBlocks < blocks) {
+        const bool last = sentBlocks == blocks - 1;
+        const int length = last && lastLength != 0 ? lastLength : blockSize;
+        // A block that did not reach the device would leave a hole in the image: the transfer
+        // stops there instead of going on (or claiming success) without it.
+        if (!sendBlock(sentBlocks, length)) {
+            currentState = State::Ready;
+            status = blockFailedStatus(sentBlocks);
+            endBlockTransfer();
+            return Event::Failed;
+        }
         progressPos = sentBlocks + 1;
-    } else if (sentBlocks == blocks - 1) {
-        sendBlock(sentBlocks, lastLength != 0 ? lastLength : blockSize);
-        progressPos = blocks;
-        status = QStringLiteral("Succeed in sending, you can exit!");
-        closeText = lastLength != 0 ? QStringLiteral("Ok") : QStringLiteral("OK");
-        finishedOnce = true;
-        currentState = State::Finished;
-        endBlockTransfer();
-        event = Event::Finished;
+        if (last) {
+            status = QStringLiteral("Succeed in sending, you can exit!");
+            closeText = lastLength != 0 ? QStringLiteral("Ok") : QStringLiteral("OK");
+            finishedOnce = true;
+            currentState = State::Finished;
+            endBlockTransfer();
+            event = Event::Finished;
+        }
     }
     ++sentBlocks;
     return event;

@@ -20,7 +20,7 @@ public:
     enum class State { Ready, AwaitingReady, Sending, Finished };
 
     // What a reply or a timeout asks of the caller.
-    enum class Event { None, Finished, TimedOut };
+    enum class Event { None, Finished, TimedOut, Failed };
     // How a template send or the start of a block transfer went.
     enum class StartResult { Started, Sent, SendFailed, CloseDialog, Refused };
 
@@ -85,9 +85,10 @@ public:
     static QString openingStatus();
     static QString sendingStatus(FileKind kind);
     static QString timeoutStatus();
+    static QString blockFailedStatus(int index);
 
 private:
-    void sendBlock(int index, int length);
+    bool sendBlock(int index, int length);
     QByteArray frame(std::uint8_t command, std::uint8_t number, int index, const char *payload, int length) const;
     std::uint8_t blockNumberByte() const;
     void endBlockTransfer();

@@ -185,6 +185,36 @@ private slots:
         QVERIFY(port.sent.isEmpty());
     }
 
+    // A block that does not reach the device stops the transfer: no hole in the image, and no
+    // success claimed for an image that is not whole.
+    void failedBlockStopsTheTransfer_data()
+    {
+        QTest::addColumn<int>("failingBlock");
+        QTest::newRow("middle block") << 1;
+        QTest::newRow("last block") << 2;
+    }
+    void failedBlockStopsTheTransfer()
+    {
+        QFETCH(int, failingBlock);
+        FakePort port;
+        TransferSession session(port.sender());
+        session.open(FileKind::Firmware, imagePackingTo(3 * 1024));
+        session.send(0);
+        session.onShortMessage(TransferSession::replyReady, 0);
+        for (int k = 0; k < failingBlock; ++k)
+            QCOMPARE(session.onShortMessage(TransferSession::replyNext, 0), TransferSession::Event::None);
+        port.answer = SendResult::MessageRefused;
+        QCOMPARE(session.onShortMessage(TransferSession::replyNext, 0), TransferSession::Event::Failed);
+        QCOMPARE(session.state(), TransferSession::State::Ready);
+        QCOMPARE(session.statusText(), TransferSession::blockFailedStatus(failingBlock));
+        QCOMPARE(session.progressValue(), failingBlock);
+        QVERIFY(session.sendEnabled() && session.closeEnabled());
+        QCOMPARE(session.closeCaption(), QStringLiteral("Cancel"));
+        const auto count = port.sent.size();
+        session.onShortMessage(TransferSession::replyNext, 0);
+        QCOMPARE(port.sent.size(), count);
+    }
+
     void silentInstrumentTimesOut()
     {
         FakePort port;
