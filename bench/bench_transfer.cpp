@@ -1,6 +1,7 @@
-// A firmware transfer of 1 MiB to the built-in simulator through the transfer engine (packing,
-// announcement, one block per ReplyNext), against handing the same blocks to the simulator's
-// port in a bare loop. Also the median time from a ReplyNext arriving to its block handed over.
+// A firmware transfer of 1 MiB through the transfer engine (packing, announcement, one block per
+// ReplyNext): to the built-in simulator, against handing the same blocks to its port in a bare
+// loop; and to zorvik-sim over a private JACK server. Also the median time from a ReplyNext
+// arriving to its block handed to the port.
 #include "app/DeviceChoice.h"
 #include "app/ScriptedPrompts.h"
 #include "library/TransferDriver.h"
@@ -8,6 +9,8 @@
 #include "midi/MidiSystem.h"
 #include "midi/SevenBitCodec.h"
 #include "midi/TransferHeader.h"
+
+#include "JackRig.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -60,11 +64,12 @@ void BM_BareBlocksToSimulator(benchmark::State &state)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * kImageSize);
 }
 
-void BM_FirmwareTransferToSimulator(benchmark::State &state)
+std::unique_ptr<JackRig> rig;
+
+// One transfer per iteration on the devices DeviceChoice names; records time and reply handling.
+void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &name)
 {
-    MidiSystem midi;
     ScriptedPrompts prompts;
-    DeviceChoice::resetToDefaults();
     const QByteArray image = firmwareImage();
     std::vector<qint64> handling;
     double seconds = 0;
@@ -74,6 +79,8 @@ void BM_FirmwareTransferToSimulator(benchmark::State &state)
         QEventLoop loop;
         QObject::connect(&driver, &TransferDriver::finished, &loop, &QEventLoop::quit);
         QObject::connect(&driver, &TransferDriver::timedOut, &loop, &QEventLoop::quit);
+        QObject::connect(&driver, &TransferDriver::failed, &loop, &QEventLoop::quit);
+        QObject::connect(&driver, &TransferDriver::closeRequested, &loop, &QEventLoop::quit);
         QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
             if (driver.session().state() != TransferSession::State::AwaitingReady && driver.session().blocksSent() > 0)
                 handling.push_back(driver.lastReplyToBlockMicros());
@@ -81,12 +88,15 @@ void BM_FirmwareTransferToSimulator(benchmark::State &state)
         QElapsedTimer clock;
         clock.start();
         driver.send();
-        loop.exec();
+        if (driver.busy())
+            loop.exec();
         seconds += clock.nsecsElapsed() / 1e9;
-        if (driver.session().state() != TransferSession::State::Finished)
+        if (driver.session().state() != TransferSession::State::Finished) {
             state.SkipWithError("the transfer did not finish");
+            return;
+        }
     }
-    secondsPerIteration["transfer"] = seconds / double(state.iterations());
+    secondsPerIteration[name] = seconds / double(state.iterations());
     state.SetBytesProcessed(std::int64_t(state.iterations()) * kImageSize);
     if (!handling.empty()) {
         std::nth_element(handling.begin(), handling.begin() + handling.size() / 2, handling.end());
@@ -94,19 +104,55 @@ void BM_FirmwareTransferToSimulator(benchmark::State &state)
     }
 }
 
+void BM_FirmwareTransferToSimulator(benchmark::State &state)
+{
+    MidiSystem midi;
+    DeviceChoice::resetToDefaults();
+    transferLoop(state, midi, "transfer");
+}
+
+void BM_FirmwareTransferOverJack(benchmark::State &state)
+{
+    if (!rig || !rig->ready) {
+        state.SkipWithError("no JACK server");
+        return;
+    }
+    MidiSystem midi(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+    DeviceChoice::midiOut = -2;
+    DeviceChoice::midiIn = -1;
+    for (const auto &d : midi.outputs())
+        if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
+            DeviceChoice::midiOut = d.number;
+    for (const auto &d : midi.inputs())
+        if (d.number >= 1 && d.name.contains(QStringLiteral("Zorvik Simulator")))
+            DeviceChoice::midiIn = d.number;
+    if (DeviceChoice::midiOut < 0 || DeviceChoice::midiIn < 1) {
+        state.SkipWithError("the simulator's ports are not listed");
+        return;
+    }
+    transferLoop(state, midi, "jack");
+}
+
 } // namespace
 
 BENCHMARK(BM_BareBlocksToSimulator)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirmwareTransferToSimulator)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirmwareTransferOverJack)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    // A short JACK cycle: every reply waits for the next one.
+    rig = std::make_unique<JackRig>(128);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    rig.reset();
     if (secondsPerIteration.count("transfer") && secondsPerIteration.count("bare"))
         std::printf("Transfer / bare block loop, 1 MiB firmware to the built-in simulator: %.2f\n",
                     secondsPerIteration["transfer"] / secondsPerIteration["bare"]);
+    if (secondsPerIteration.count("jack"))
+        std::printf("1 MiB firmware over JACK: %.2f s, %.1f KiB/s\n", secondsPerIteration["jack"],
+                    1024.0 / secondsPerIteration["jack"]);
     return 0;
 }
