@@ -87,16 +87,10 @@ QString PanelSettings::defaultBoxText(int slot, Field field)
     case Field::Channel:
         return knobOrPad ? QStringLiteral("001") : QStringLiteral("---");
     case Field::Label:
-        if (isKnob(slot))
-            return threeDigits(knobDefaultNumbers[slot - Knob1]);
+        // Pads show their notes by name; every other control shows its number.
         if (isPad(slot))
             return QLatin1String(padDefaultLabels[slot - Pad1]);
-        switch (slot) {
-        case JoystickUp: return QStringLiteral("001");
-        case JoystickDown: return QStringLiteral("074");
-        case Pedal: return QStringLiteral("064");
-        default: return QStringLiteral("-PB");
-        }
+        return defaultBoxText(slot, Field::Number);
     case Field::Msb:
     case Field::Lsb:
         return QStringLiteral("000");
