@@ -7,6 +7,7 @@
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
 #include "sim/InstrumentSimulator.h"
+#include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "widgets/PercentProgress.h"
 
@@ -60,10 +61,7 @@ private:
 private slots:
     void init()
     {
-        QDir::setCurrent(root.path());
-        QDir(QStringLiteral("zorvik")).removeRecursively();
-        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin"})
-            QDir().mkpath(QString::fromLatin1(sub));
+        QVERIFY(makeFreshLibrary(root.path()));
         DeviceChoice::resetToDefaults();
         midi = std::make_unique<MidiSystem>();
     }

@@ -8,6 +8,7 @@
 #include "midi/MidiSystem.h"
 #include "panel/PanelCommands.h"
 #include "panel/PanelEditor.h"
+#include "support/FreshLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,10 +53,7 @@ private:
 private slots:
     void init()
     {
-        QDir::setCurrent(root.path());
-        QDir(QStringLiteral("zorvik")).removeRecursively();
-        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin"})
-            QDir().mkpath(QString::fromLatin1(sub));
+        QVERIFY(makeFreshLibrary(root.path()));
         midi = std::make_unique<MidiSystem>();
         prompts = std::make_unique<ScriptedPrompts>();
         window = std::make_unique<MainWindow>(*prompts);

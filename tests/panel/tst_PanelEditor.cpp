@@ -14,6 +14,7 @@
 #include "panel/RangeRules.h"
 #include "panel/ValueEdit.h"
 #include "sim/InstrumentSimulator.h"
+#include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "widgets/SkinButton.h"
 #include "widgets/SkinLayout.h"
@@ -81,10 +82,7 @@ private:
 private slots:
     void init()
     {
-        QDir::setCurrent(root.path());
-        QDir(QStringLiteral("zorvik")).removeRecursively();
-        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin"})
-            QDir().mkpath(QString::fromLatin1(sub));
+        QVERIFY(makeFreshLibrary(root.path()));
         midi = std::make_unique<MidiSystem>();
         prompts = std::make_unique<ScriptedPrompts>();
         window = std::make_unique<MainWindow>(*prompts);
