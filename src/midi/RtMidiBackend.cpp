@@ -5,9 +5,55 @@
 
 #ifdef ZORVIK_HAVE_ALSA
 #include "midi/AlsaSequencerOutputPort.h"
+
+#include <alsa/asoundlib.h>
+#endif
+#ifdef ZORVIK_HAVE_JACK
+#include <jack/jack.h>
 #endif
 
+#include <iostream>
+#include <mutex>
+#include <sstream>
+
 namespace {
+
+#ifdef ZORVIK_HAVE_ALSA
+void alsaSilent(const char *, int, const char *, int, const char *, ...) {}
+#endif
+#ifdef ZORVIK_HAVE_JACK
+void jackSilent(const char *) {}
+#endif
+
+// A missing ALSA sequencer or JACK server is a normal state here (the back end simply offers no
+// ports), but the sound libraries and RtMidi report it on stderr at every try. Their own error
+// hooks are silenced once; RtMidi's warnings from a constructor, which come before an error
+// callback can be set, go to a discarded stream while the listers and probes are made.
+class QuietSoundLibraries
+{
+public:
+    QuietSoundLibraries()
+    {
+        static std::once_flag once;
+        std::call_once(once, [] {
+#ifdef ZORVIK_HAVE_ALSA
+            snd_lib_error_set_handler(alsaSilent);
+#endif
+#ifdef ZORVIK_HAVE_JACK
+            jack_set_error_function(jackSilent);
+            jack_set_info_function(jackSilent);
+#endif
+        });
+        saved = std::cerr.rdbuf(discard.rdbuf());
+    }
+    ~QuietSoundLibraries() { std::cerr.rdbuf(saved); }
+    QuietSoundLibraries(const QuietSoundLibraries &) = delete;
+    QuietSoundLibraries &operator=(const QuietSoundLibraries &) = delete;
+
+private:
+    std::ostringstream discard;
+    std::streambuf *saved = nullptr;
+};
 
 // Listing problems are not errors for the user: a device that cannot be read is left out.
 void quiet(RtMidiError::Type, const std::string &, void *) {}
@@ -18,6 +64,7 @@ QStringList names(std::unique_ptr<Port> &lister, RtMidi::Api api)
     QStringList result;
     try {
         if (!lister) {
+            const QuietSoundLibraries hush;
             lister = std::make_unique<Port>(api, RtMidiBackend::clientName);
             lister->setErrorCallback(quiet, nullptr);
         }
@@ -53,6 +100,7 @@ RtMidi::Api RtMidiBackend::api()
     RtMidi::getCompiledApi(apis);
     for (RtMidi::Api candidate : apis) {
         try {
+            const QuietSoundLibraries hush;
             RtMidiOut probe(candidate, clientName);
             chosenApi = candidate;
             break;
