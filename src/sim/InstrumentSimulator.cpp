@@ -55,7 +55,7 @@ void InstrumentSimulator::note(const QString &text)
     eventLog.append(text);
     if (eventLog.size() > logLimit)
         eventLog.removeFirst();
-    emit event(text);
+    emit happened(text);
 }
 
 void InstrumentSimulator::receive(const QByteArray &message)

@@ -69,7 +69,7 @@ public:
 signals:
     void reply(const QByteArray &bytes);
     // Something was received or done; `text` says what, for views and the command line.
-    void event(const QString &text);
+    void happened(const QString &text);
 
 private:
     void note(const QString &text);

@@ -84,7 +84,7 @@ SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent
     };
     for (QSpinBox *box : {delay, stopAfter, dropReply, garbleReply})
         connect(box, &QSpinBox::valueChanged, this, setFaults);
-    connect(&simulator, &InstrumentSimulator::event, this, &SimulatorWindow::addEvent);
+    connect(&simulator, &InstrumentSimulator::happened, this, &SimulatorWindow::addEvent);
 
     for (const QString &line : simulator.events())
         log->appendPlainText(line);

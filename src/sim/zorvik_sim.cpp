@@ -51,7 +51,7 @@ int main(int argc, char **argv)
         QObject::connect(&sim, &VirtualPortSimulator::sent, [&out](const QByteArray &m) {
             out << "sent " << m.toHex(' ').toUpper() << Qt::endl;
         });
-        QObject::connect(&sim.simulator(), &InstrumentSimulator::event, [&out](const QString &text) {
+        QObject::connect(&sim.simulator(), &InstrumentSimulator::happened, [&out](const QString &text) {
             out << "log " << text << Qt::endl;
         });
     }

@@ -39,7 +39,7 @@ Run run(const QStringList &arguments, std::function<void(InstrumentSimulator &)>
         if (setUp)
             setUp(*simulator);
         // Keep what the simulator saw after the command's MIDI system is gone.
-        QObject::connect(simulator, &InstrumentSimulator::event, simulator, [&result, simulator] {
+        QObject::connect(simulator, &InstrumentSimulator::happened, simulator, [&result, simulator] {
             result.transfer = simulator->lastTransfer();
             result.map = simulator->velocityMap();
             if (!simulator->received().isEmpty())
