@@ -12,6 +12,7 @@
 #include "midi/MidiSystem.h"
 #include "midi/SevenBitCodec.h"
 #include "midi/TransferHeader.h"
+#include "support/InstrumentMessage.h"
 #include "panel/PanelSettings.h"
 #include "sim/InstrumentSimulator.h"
 
@@ -35,10 +36,7 @@ const auto *data(const QByteArray &b)
 
 QByteArray message(std::uint8_t command, std::uint8_t number, int count, const QByteArray &payload = {})
 {
-    QByteArray m(int(TransferHeader::size), 0);
-    TransferHeader::write(reinterpret_cast<std::uint8_t *>(m.data()), command, number,
-                          std::uint8_t(count >> 8), std::uint8_t(count));
-    return m + payload + char(0xF7);
+    return instrumentMessage(command, number, count, payload);
 }
 
 // Stands in for a dialog: records what the capture delivers and, in dump mode, follows the

@@ -1,5 +1,6 @@
 #include "midi/SevenBitCodec.h"
 #include "midi/TransferHeader.h"
+#include "support/InstrumentMessage.h"
 #include "panel/PanelSettings.h"
 #include "sim/InstrumentSimulator.h"
 
@@ -9,10 +10,7 @@ namespace {
 
 QByteArray message(std::uint8_t command, std::uint8_t number, int count, const QByteArray &payload = {})
 {
-    QByteArray m(int(TransferHeader::size), 0);
-    TransferHeader::write(reinterpret_cast<std::uint8_t *>(m.data()), command, number,
-                          std::uint8_t(count >> 8), std::uint8_t(count));
-    return m + payload + char(0xF7);
+    return instrumentMessage(command, number, count, payload);
 }
 
 const QByteArray ready("\x90\x3C\x11", 3);
