@@ -2,6 +2,7 @@
 
 #include "app/ConsolePrompts.h"
 #include "app/DeviceChoice.h"
+#include "app/LibraryLocation.h"
 #include "curve/CurveFile.h"
 #include "curve/CurveSysEx.h"
 #include "library/DumpReceiver.h"
@@ -80,6 +81,27 @@ Options parse(const QStringList &arguments)
     if (!positional.isEmpty())
         options.error = QStringLiteral("unexpected argument %1").arg(positional.first());
     return options;
+}
+
+// Takes "--library DIR" (or "--library=DIR") out of the arguments; false when it has no folder.
+bool takeLibraryOption(QStringList &arguments, QString &folder)
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == QLatin1String("--library")) {
+            if (i + 1 >= arguments.size())
+                return false;
+            folder = arguments.at(i + 1);
+            arguments.remove(i, 2);
+            return !folder.isEmpty();
+        }
+        if (arg.startsWith(QLatin1String("--library="))) {
+            folder = arg.mid(QStringLiteral("--library=").size());
+            arguments.remove(i);
+            return !folder.isEmpty();
+        }
+    }
+    return true;
 }
 
 void fail(const QString &reason)
@@ -272,16 +294,32 @@ QString ControlCommands::usage()
         "       zorvikctl curve FILE.crv [--out PORT] [--jack]\n"
         "The kind of FILE comes from its extension: .mid song, .syx template, .csf song file, .bin firmware.\n"
         "PORT is a device number or name as 'zorvikctl ports' lists them; the built-in simulator by default.\n"
+        "--library DIR names the library folder; a plain FILE name that is not in the current directory\n"
+        "is looked for in the library folder of its kind.\n"
         "Exit codes: 0 done, 1 usage, 2 file refused, 3 device error, 4 instrument silent, 5 save failed.\n");
 }
 
-int ControlCommands::run(const QStringList &arguments)
+int ControlCommands::run(const QStringList &givenArguments)
 {
-    const Options options = parse(arguments);
+    QStringList arguments = givenArguments;
+    QString libraryFolder;
+    if (!takeLibraryOption(arguments, libraryFolder)) {
+        fail(QStringLiteral("--library needs a folder"));
+        return UsageError;
+    }
+    Options options = parse(arguments);
     if (!options.error.isEmpty()) {
         fail(options.error);
         return UsageError;
     }
+    // A plain file name that is not in the current directory is looked for in the library.
+    const LibraryLocation library = LibraryLocation::decide(libraryFolder, LibraryLocation::userLibraryFolder());
+    if (library.source() == LibraryLocation::Source::CommandLine && !library.exists()) {
+        fail(QStringLiteral("the library folder %1 does not exist").arg(library.displayPath()));
+        return UsageError;
+    }
+    if (options.command != QLatin1String("receive"))
+        options.file = library.lookUp(options.file);
     const bool needsFile = options.command == QLatin1String("send") || options.command == QLatin1String("receive")
                            || options.command == QLatin1String("curve");
     if (options.command.isEmpty() || (needsFile && options.file.isEmpty())

@@ -1,7 +1,23 @@
 #include "app/DataPaths.h"
 
 namespace {
-const QString kDataFolder = QStringLiteral("zorvik/");
+
+LibraryLocation &current()
+{
+    static LibraryLocation location;
+    return location;
+}
+
+} // namespace
+
+void DataPaths::setLibrary(const LibraryLocation &location)
+{
+    current() = location;
+}
+
+const LibraryLocation &DataPaths::library()
+{
+    return current();
 }
 
 QString DataPaths::piece(Folder folder)
@@ -19,7 +35,7 @@ QString DataPaths::piece(Folder folder)
 
 QString DataPaths::folder(Folder folder)
 {
-    return kDataFolder + piece(folder);
+    return current().root() + piece(folder);
 }
 
 QString DataPaths::file(Folder folder, const QString &name)

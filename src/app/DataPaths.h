@@ -1,15 +1,22 @@
 #pragma once
 
+#include "app/LibraryLocation.h"
+
 #include <QString>
 
-// The data folder layout: every path the program uses is built here, relative to the
-// current directory ("zorvik/" + sub-folder + name). The program never creates its folders.
+// The data folder layout: every path the program uses is built here, as the library folder +
+// sub-folder + name. The library folder is "zorvik/" under the current directory until the
+// program's start decides otherwise (LibraryLocation).
 class DataPaths
 {
 public:
     enum class Folder { Root, Mid, Syx, Csf, Bin, Curve };
 
-    // "zorvik/" followed by the sub-folder piece, with its trailing separator.
+    // The library every path is built in. Set once, at start, before any window opens.
+    static void setLibrary(const LibraryLocation &location);
+    static const LibraryLocation &library();
+
+    // The library folder followed by the sub-folder piece, with its trailing separator.
     static QString folder(Folder folder);
     // folder(folder) + name; name must be a plain file name.
     static QString file(Folder folder, const QString &name);

@@ -1,7 +1,9 @@
 #include "app/ZorvikApp.h"
 
+#include "app/DataPaths.h"
 #include "app/MainWindow.h"
 #include "app/Workspace.h"
+#include "library/LibrarySetup.h"
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
 
@@ -11,11 +13,18 @@ ZorvikApp::ZorvikApp(int &argc, char **argv)
     setQuitOnLastWindowClosed(true);
 }
 
-int ZorvikApp::run()
+int ZorvikApp::run(const QString &libraryFolder)
 {
+    // The library is decided before any window lists it, and stays for the run.
+    const LibraryLocation library = LibraryLocation::decide(libraryFolder, LibraryLocation::userLibraryFolder());
+    DataPaths::setLibrary(library);
+    const LibrarySetup::Result setup = LibrarySetup::prepare(library);
+
     MidiSystem midi;
     MainWindow window(prompts);
     Workspace workspace(window, midi, prompts);
     window.show();
+    if (!setup.problem.isEmpty())
+        prompts.inform(setup.problem, {}, PromptService::Icon::Warning);
     return exec();
 }

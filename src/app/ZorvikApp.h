@@ -11,8 +11,9 @@ class ZorvikApp : public QApplication
 public:
     ZorvikApp(int &argc, char **argv);
 
-    // Builds the main window, runs it, and returns when it closes.
-    int run();
+    // Decides and prepares the library (libraryFolder: the --library folder, or empty), builds
+    // the main window, runs it, and returns when it closes.
+    int run(const QString &libraryFolder = {});
 
 private:
     MessageBoxPrompts prompts;
