@@ -10,6 +10,7 @@
 
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -21,6 +22,7 @@ const QString MainWindow::webAddress = QStringLiteral("https://www.zorvik.exampl
 const QString MainWindow::saveTip = QStringLiteral("save the setting of panel!");
 const QString MainWindow::aboutItemText = QStringLiteral("&About Zorvik-Halden...");
 const QString MainWindow::simulatorItemText = QStringLiteral("&Simulator...");
+const QString MainWindow::libraryItemText = QStringLiteral("Open library folder");
 
 namespace {
 // Raster pictures of the bar use magenta for their see-through pixels.
@@ -123,17 +125,40 @@ QString MainWindow::helpFile()
 
 void MainWindow::openHelp()
 {
-    // The viewer runs on its own; a missing file or viewer is not reported.
+    // The viewer runs on its own; a missing file is not reported, a missing viewer is, with the
+    // file to open by hand.
     const QString path = helpFile();
-    if (!path.isEmpty() && urlOpener)
-        urlOpener(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    if (path.isEmpty() || !urlOpener)
+        return;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (!urlOpener(QUrl::fromLocalFile(absolute))) {
+        prompts.inform(QStringLiteral("No viewer could be started for the help. Open this file by hand:\n%1")
+                           .arg(QDir::toNativeSeparators(absolute)),
+                       {}, PromptService::Icon::Warning);
+    }
 }
 
 void MainWindow::openWebPage()
 {
-    // A failure of the desktop's handler is not reported.
-    if (urlOpener)
-        urlOpener(QUrl(link->link()));
+    if (urlOpener && !urlOpener(QUrl(link->link()))) {
+        prompts.inform(QStringLiteral("No web browser could be started. Open this address by hand:\n%1").arg(link->link()),
+                       {}, PromptService::Icon::Warning);
+    }
+}
+
+void MainWindow::openLibraryFolder()
+{
+    const LibraryLocation &library = DataPaths::library();
+    if (!library.exists()) {
+        prompts.inform(QStringLiteral("The library folder does not exist:\n%1").arg(library.displayPath()), {},
+                       PromptService::Icon::Warning);
+        return;
+    }
+    if (urlOpener && !urlOpener(QUrl::fromLocalFile(QFileInfo(library.root()).absoluteFilePath()))) {
+        prompts.inform(QStringLiteral("No file manager could be started. Open this folder by hand:\n%1")
+                           .arg(library.displayPath()),
+                       {}, PromptService::Icon::Warning);
+    }
 }
 
 void MainWindow::openAbout()
@@ -155,6 +180,7 @@ QMenu *MainWindow::createBandMenu(QWidget *parent)
     menu->addAction(aboutItemText, this, &MainWindow::openAbout);
     menu->addSeparator();
     menu->addAction(simulatorItemText, this, &MainWindow::openSimulator);
+    menu->addAction(libraryItemText, this, &MainWindow::openLibraryFolder);
     return menu;
 }
 

@@ -33,8 +33,10 @@ public:
     static const QString saveTip;
     static const QString aboutItemText;
     static const QString simulatorItemText;
+    static const QString libraryItemText;
 
-    // Help and the web page are opened through this; the desktop's handler by default.
+    // Help, the web page and the library folder are opened through this; the desktop's handler
+    // by default. False when nothing could open it.
     void setUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
 
     SkinButton *button(SkinLayout::Button which) const { return buttons.value(which); }
@@ -49,7 +51,8 @@ public:
     // controls where the panel's own will sit.
     void setPanelPlaceholders(bool on);
 
-    // The menu of the top band's context menu (About, Simulator); the caller owns it.
+    // The menu of the top band's context menu (About, Simulator, Open library folder); the
+    // caller owns it.
     QMenu *createBandMenu(QWidget *parent);
 
 signals:
@@ -70,6 +73,7 @@ public slots:
     void openHelp();
     void openWebPage();
     void openAbout();
+    void openLibraryFolder();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

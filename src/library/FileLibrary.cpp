@@ -8,9 +8,13 @@
 
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QListWidget>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -25,6 +29,8 @@ FileLibrary::FileLibrary(QWidget *host, PromptService &prompts, TransferDialog &
     , types(new QComboBox(host))
     , files(new QListWidget(host))
     , markers(new QListWidget(host))
+    , watcher(new QFileSystemWatcher(this))
+    , settle(new QTimer(this))
 {
     types->setObjectName(QStringLiteral("fileTypes"));
     files->setObjectName(QStringLiteral("files"));
@@ -36,6 +42,19 @@ FileLibrary::FileLibrary(QWidget *host, PromptService &prompts, TransferDialog &
     connect(types, &QComboBox::currentIndexChanged, this, &FileLibrary::onTypeChanged);
     connect(files, &QListWidget::currentRowChanged, this, &FileLibrary::onSelectionChanged);
     connect(files, &QListWidget::itemDoubleClicked, this, &FileLibrary::showPopup);
+
+    // The panel names the folder it shows, so a user can find the files on disk.
+    const LibraryLocation &library = DataPaths::library();
+    QString where = QStringLiteral("Library: %1").arg(library.displayPath());
+    if (!library.exists())
+        where += QStringLiteral("\n(the folder does not exist)");
+    for (QWidget *part : {static_cast<QWidget *>(types), static_cast<QWidget *>(files)})
+        part->setToolTip(where);
+
+    settle->setSingleShot(true);
+    settle->setInterval(150);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, [this] { fill(false); });
     onTypeChanged(0);
 }
 
@@ -58,14 +77,60 @@ void FileLibrary::onTypeChanged(int index)
 
 void FileLibrary::refill()
 {
-    files->clear();
+    fill(true);
+}
+
+void FileLibrary::fill(bool announceTooMany)
+{
+    const QString kept = selectedEntry();
+    watchFolder();
     const FolderListing::Result listing =
         FolderListing::list(DataPaths::folder(FileKinds::folder(currentKind)), FileKinds::extension(currentKind));
-    if (listing.tooMany) {
+    {
+        // The list is rebuilt quietly; the selection is put back below.
+        const QSignalBlocker blocker(files);
+        files->clear();
+        if (!listing.tooMany)
+            files->addItems(listing.names);
+    }
+    // A change in a folder that is already too full to list is not worth another message.
+    const bool tell = listing.tooMany && (announceTooMany || !tooMany);
+    tooMany = listing.tooMany;
+    if (tell) {
         prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
         return;
     }
-    files->addItems(listing.names);
+    const int row = kept.isEmpty() ? -1 : listing.names.indexOf(kept);
+    if (row >= 0)
+        files->setCurrentRow(row);
+    else if (!kept.isEmpty() && currentKind == FileKind::Song)
+        markers->clear();   // the song whose markers were shown is gone
+}
+
+void FileLibrary::watchFolder()
+{
+    // The kind's folder for its files, and the library folder for a kind folder that appears
+    // or goes.
+    const QStringList wanted{DataPaths::folder(DataPaths::Folder::Root),
+                             DataPaths::folder(FileKinds::folder(currentKind))};
+    const QStringList watched = watcher->directories();
+    if (!watched.isEmpty())
+        watcher->removePaths(watched);
+    for (const QString &folder : wanted) {
+        if (QFileInfo(folder).isDir())
+            watcher->addPath(folder);
+    }
+}
+
+bool FileLibrary::selectionStillThere()
+{
+    const QString entry = selectedEntry();
+    if (entry.isEmpty() || QFileInfo::exists(DataPaths::file(FileKinds::folder(currentKind), entry)))
+        return true;
+    prompts.inform(QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(entry),
+                   {}, PromptService::Icon::Warning);
+    fill(false);
+    return false;
 }
 
 QString FileLibrary::selectedEntry() const
@@ -133,6 +198,8 @@ void FileLibrary::showPopup()
 
 void FileLibrary::run(Command command)
 {
+    if (command != Command::Cancel && !selectionStillThere())
+        return;
     switch (command) {
     case Command::MidiPlay:
         if (currentKind == FileKind::Song || currentKind == FileKind::Csf) {

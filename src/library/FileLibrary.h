@@ -8,14 +8,17 @@
 class MidiSystem;
 class PromptService;
 class QComboBox;
+class QFileSystemWatcher;
 class QListWidget;
 class QMenu;
+class QTimer;
 class QWidget;
 class TransferDialog;
 
 // The library part of the main window: the file-type box, the list of that kind's files (newest
 // first), the marker list of the selected song, and the popup menu of each kind with its
-// commands (play, send, load, delete). It places its widgets on the host window.
+// commands (play, send, load, delete). It places its widgets on the host window. The list follows
+// the folder: files added, renamed or removed by other programs show without a restart.
 class FileLibrary : public QObject
 {
     Q_OBJECT
@@ -32,7 +35,7 @@ public:
     FileKind kind() const { return currentKind; }
     // Switches the file-type box to a kind and lists its folder.
     void showKind(FileKind kind);
-    // Lists the current kind's folder again.
+    // Lists the current kind's folder again. The selected file stays selected while it exists.
     void refill();
     QString selectedEntry() const;
 
@@ -51,11 +54,18 @@ private:
     void onTypeChanged(int index);
     void onSelectionChanged();
     void showPopup();
+    void fill(bool announceTooMany);
+    void watchFolder();
+    // False, after saying so and listing the folder again, when the selected file is gone.
+    bool selectionStillThere();
 
     PromptService &prompts;
     TransferDialog &transfer;
     QComboBox *types;
     QListWidget *files;
     QListWidget *markers;
+    QFileSystemWatcher *watcher;
+    QTimer *settle;   // a burst of changes (a copy, an unpacked archive) refills once
     FileKind currentKind = FileKind::Song;
+    bool tooMany = false;
 };

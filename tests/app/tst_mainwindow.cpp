@@ -1,4 +1,5 @@
 #include "app/AboutDialog.h"
+#include "app/DataPaths.h"
 #include "app/DeviceChoice.h"
 #include "app/MainWindow.h"
 #include "app/ScriptedPrompts.h"
@@ -66,8 +67,9 @@ private slots:
     void draggingTheBandMovesTheWindow();
     void escAndEnterEndTheWindow();
     void helpOpensChmThenHtmlElseNothing();
-    void webButtonOpensTheLinkQuietly();
+    void webButtonOpensTheLink();
     void bandMenuOpensAbout();
+    void bandMenuOpensTheLibraryFolder();
     void screenshotShowsButtonsOverSkin();
 };
 
@@ -233,9 +235,10 @@ void TestMainWindow::helpOpensChmThenHtmlElseNothing()
     ScriptedPrompts prompts;
     MainWindow window(prompts);
     QList<QUrl> opened;
+    bool viewer = true;
     window.setUrlOpener([&](const QUrl &url) {
         opened << url;
-        return false;
+        return viewer;
     });
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -255,24 +258,38 @@ void TestMainWindow::helpOpensChmThenHtmlElseNothing()
     QTest::mouseClick(window.button(B::Help), Qt::LeftButton);
     QCOMPARE(opened.size(), 2);
     QVERIFY(opened.last().toLocalFile().endsWith(QStringLiteral("/zorvik/help.chm")));
-    // A viewer that fails is not reported.
     QVERIFY(prompts.asked.isEmpty());
+
+    // A desktop without a viewer: the user is told which file to open by hand.
+    viewer = false;
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(prompts.asked.size(), 1);
+    QCOMPARE(prompts.asked.last().text, QStringLiteral("No viewer could be started for the help. Open this file by hand:\n")
+                                            + QDir::toNativeSeparators(opened.last().toLocalFile()));
 }
 
-void TestMainWindow::webButtonOpensTheLinkQuietly()
+void TestMainWindow::webButtonOpensTheLink()
 {
     ScriptedPrompts prompts;
     MainWindow window(prompts);
     QList<QUrl> opened;
+    bool browser = true;
     window.setUrlOpener([&](const QUrl &url) {
         opened << url;
-        return false;
+        return browser;
     });
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(window.button(B::Web), Qt::LeftButton);
     QCOMPARE(opened, QList<QUrl>{QUrl(MainWindow::webAddress)});
     QVERIFY(prompts.asked.isEmpty());
+
+    // Without a browser the address is shown, to open by hand.
+    browser = false;
+    QTest::mouseClick(window.button(B::Web), Qt::LeftButton);
+    QCOMPARE(prompts.asked.size(), 1);
+    QCOMPARE(prompts.asked.last().text,
+             QStringLiteral("No web browser could be started. Open this address by hand:\n") + MainWindow::webAddress);
 }
 
 void TestMainWindow::bandMenuOpensAbout()
@@ -286,10 +303,11 @@ void TestMainWindow::bandMenuOpensAbout()
     for (QAction *a : menu->actions())
         if (!a->isSeparator())
             texts << a->text();
-    QCOMPARE(texts, QStringList({MainWindow::aboutItemText, MainWindow::simulatorItemText}));
+    QCOMPARE(texts, QStringList({MainWindow::aboutItemText, MainWindow::simulatorItemText,
+                                 QStringLiteral("Open library folder")}));
 
     QSignalSpy simulator(&window, &MainWindow::simulatorRequested);
-    menu->actions().last()->trigger();
+    menu->actions().at(2)->trigger();
     QCOMPARE(simulator.count(), 1);
 
     QString title, version;
@@ -306,6 +324,42 @@ void TestMainWindow::bandMenuOpensAbout()
     QCOMPARE(title, QStringLiteral("About Zorvik-Halden"));
     QCOMPARE(version, QStringLiteral("Zorvik Halden v1.0-Beta"));
     QVERIFY(window.isVisible());
+}
+
+void TestMainWindow::bandMenuOpensTheLibraryFolder()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    QList<QUrl> opened;
+    bool fileManager = true;
+    window.setUrlOpener([&](const QUrl &url) {
+        opened << url;
+        return fileManager;
+    });
+    std::unique_ptr<QMenu> menu(window.createBandMenu(&window));
+    QAction *open = menu->actions().last();
+    QCOMPARE(open->text(), QStringLiteral("Open library folder"));
+
+    QTemporaryDir dir;
+    const LibraryLocation library(dir.filePath(QStringLiteral("lib")), LibraryLocation::Source::CommandLine);
+    DataPaths::setLibrary(library);
+    // Not there: said so, nothing is opened.
+    open->trigger();
+    QVERIFY(opened.isEmpty());
+    QCOMPARE(prompts.asked.size(), 1);
+    QCOMPARE(prompts.asked.last().text, QStringLiteral("The library folder does not exist:\n") + library.displayPath());
+
+    QVERIFY(QDir().mkpath(library.root()));
+    open->trigger();
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(library.root())});
+    QCOMPARE(prompts.asked.size(), 1);
+
+    fileManager = false;
+    open->trigger();
+    QCOMPARE(prompts.asked.size(), 2);
+    QCOMPARE(prompts.asked.last().text,
+             QStringLiteral("No file manager could be started. Open this folder by hand:\n") + library.displayPath());
+    DataPaths::setLibrary({});
 }
 
 void TestMainWindow::screenshotShowsButtonsOverSkin()

@@ -284,6 +284,77 @@ private slots:
         QCOMPARE(prompts.asked.last().text, QStringLiteral("This file will be sent to midi device. Are you sure?\r\n"));
         QVERIFY(midi->simulator().received().isEmpty());
     }
+
+    void libraryFollowsTheFolder()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        writeFile(QStringLiteral("zorvik/syx/a.syx"), "a");
+        writeFile(QStringLiteral("zorvik/syx/b.syx"), "b");
+        FileLibrary library(&host, prompts, transfer);
+        QVERIFY(library.fileList()->toolTip().contains(QDir::toNativeSeparators(QDir::current().filePath("zorvik"))));
+        QStringList loaded;
+        connect(&library, &FileLibrary::loadTemplateRequested, this, [&loaded](const QString &entry) { loaded << entry; });
+        const auto names = [&library] {
+            QStringList shown;
+            for (int i = 0; i < library.fileList()->count(); ++i)
+                shown << library.fileList()->item(i)->text();
+            shown.sort();
+            return shown;
+        };
+        library.showKind(FileKind::Template);
+        QListWidget *list = library.fileList();
+        list->setCurrentRow(list->row(list->findItems("a.syx", Qt::MatchExactly).first()));
+
+        // Added, renamed and removed by another program: the list follows, the selection stays.
+        writeFile(QStringLiteral("zorvik/syx/c.syx"), "c");
+        QTRY_COMPARE(names(), QStringList({"a.syx", "b.syx", "c.syx"}));
+        QCOMPARE(library.selectedEntry(), QStringLiteral("a.syx"));
+        QVERIFY(QFile::rename(QStringLiteral("zorvik/syx/b.syx"), QStringLiteral("zorvik/syx/d.syx")));
+        QTRY_COMPARE(names(), QStringList({"a.syx", "c.syx", "d.syx"}));
+        QCOMPARE(library.selectedEntry(), QStringLiteral("a.syx"));
+        QVERIFY(QFile::remove(QStringLiteral("zorvik/syx/a.syx")));
+        QTRY_COMPARE(names(), QStringList({"c.syx", "d.syx"}));
+
+        // Removed after the list last looked: Load says what happened, never "mangled", and the
+        // list catches up at once.
+        list->setCurrentRow(list->row(list->findItems("c.syx", Qt::MatchExactly).first()));
+        QVERIFY(QFile::remove(QStringLiteral("zorvik/syx/c.syx")));
+        library.run(FileLibrary::Command::Load);
+        QVERIFY(loaded.isEmpty());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.last().text,
+                 QStringLiteral("\"c.syx\" is no longer in the library: it was renamed, moved or deleted."));
+        QCOMPARE(names(), QStringList({"d.syx"}));
+        library.fileList()->setCurrentRow(0);
+        library.run(FileLibrary::Command::Load);
+        QCOMPARE(loaded, QStringList({"d.syx"}));
+
+        // A kind folder made after the start is watched from then on.
+        QVERIFY(QDir(QStringLiteral("zorvik/bin")).removeRecursively());
+        library.showKind(FileKind::Firmware);
+        QCOMPARE(library.fileList()->count(), 0);
+        QVERIFY(QDir().mkpath(QStringLiteral("zorvik/bin")));
+        writeFile(QStringLiteral("zorvik/bin/fw.bin"), "1234567");
+        QTRY_COMPARE(library.fileList()->count(), 1);
+    }
+
+    void removedSongTakesItsMarkers()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
+        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
+        FileLibrary library(&host, prompts, transfer);
+        library.fileList()->setCurrentRow(0);
+        QVERIFY(library.markerList()->count() > 0);
+        QVERIFY(QFile::remove(QStringLiteral("zorvik/mid/song.mid")));
+        QTRY_COMPARE(library.fileList()->count(), 0);
+        QCOMPARE(library.markerList()->count(), 0);
+        QVERIFY(prompts.asked.isEmpty());
+    }
 };
 
 QTEST_MAIN(TestLibraryDialogs)
