@@ -34,6 +34,8 @@ TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget
     palette.setColor(QPalette::WindowText, QColor(0, 0, 250));
     status->setPalette(palette);
     status->setMinimumWidth(264);
+    // Long lines wrap, and the window grows to show them whole (see refresh).
+    status->setWordWrap(true);
 
     numberLabel->setAlignment(Qt::AlignCenter);
     number->setWrapping(true);
@@ -92,6 +94,11 @@ void TransferDialog::refresh()
 {
     const TransferSession &session = transfer.session();
     status->setText(session.statusText());
+    if (layout() && layout()->hasHeightForWidth()) {
+        const int needed = layout()->totalHeightForWidth(width());
+        if (needed > height())
+            resize(width(), needed);
+    }
     bar->setRange(0, session.progressMaximum());
     bar->setPos(session.progressValue());
     closeBtn->setText(session.closeCaption());

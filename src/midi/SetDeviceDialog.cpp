@@ -1,6 +1,7 @@
 #include "midi/SetDeviceDialog.h"
 
 #include "app/DeviceChoice.h"
+#include "widgets/ElidingComboBox.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,7 +13,7 @@
 #include <QVBoxLayout>
 
 SetDeviceDialog::SetDeviceDialog(MidiSystem &midi, QWidget *parent)
-    : QDialog(parent), midi(midi), outCombo(new QComboBox), inCombo(new QComboBox)
+    : QDialog(parent), midi(midi), outCombo(new ElidingComboBox), inCombo(new ElidingComboBox)
 {
     setWindowTitle(QStringLiteral("Set Device"));
     setModal(true);

@@ -88,6 +88,41 @@ private slots:
         QVERIFY(prompts.asked.isEmpty());
     }
 
+    void statusLineFitsItsWindow()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        QLabel *status = dialog.statusLine();
+        // Every line shows whole: the label holds its text, and the window holds the label.
+        const auto fits = [&] {
+            const QRect room = status->contentsRect();
+            const int flags = int(status->alignment()) | (status->wordWrap() ? int(Qt::TextWordWrap) : 0);
+            const QRect needed = status->fontMetrics().boundingRect(room, flags, status->text());
+            return room.contains(needed) && dialog.rect().contains(status->geometry());
+        };
+        dialog.prepare(FileKind::Template, readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(fits());
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QCOMPARE(status->text(), QStringLiteral("Succeed in sending, you can exit or send again!"));
+        QTRY_VERIFY(fits());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/transfer-done.png"));
+
+        // A longer line, after an instrument that stopped answering.
+        dialog.closeButton()->click();
+        dialog.prepare(FileKind::Song, randomImage(5000));
+        dialog.show();
+        midi->simulator().faults.stopAfterBlock = 1;
+        dialog.driver().session().setReplyTimeout(200);
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), TransferSession::timeoutStatus(), 5000);
+        QTRY_VERIFY(fits());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/transfer-silent.png"));
+    }
+
     void templateGoesToTheChosenMemory()
     {
         ScriptedPrompts prompts;

@@ -5,6 +5,9 @@
 #include "midi/SetDeviceDialog.h"
 #include "sim/InstrumentSimulator.h"
 #include "sim/SimulatorWindow.h"
+#include "widgets/ElidingComboBox.h"
+
+#include <QAbstractItemView>
 
 #include <QComboBox>
 #include <QLabel>
@@ -84,6 +87,42 @@ private slots:
         dialog.accept();
         QCOMPARE(DeviceChoice::midiOut, -2);
         QCOMPARE(DeviceChoice::midiIn, -1);
+    }
+
+    void longPortNamesAreShortenedInTheMiddle()
+    {
+        const QString longName = QStringLiteral("Zorvik K8 USB MIDI Controller Interface:Zorvik K8 USB MIDI "
+                                                "Controller Interface MIDI 1 24:0");
+        fake->outputs = {longName};
+        fake->inputs = {longName};
+        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+        SetDeviceDialog dialog(*midi);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (QComboBox *list : {dialog.outList(), dialog.inList()}) {
+            list->setCurrentIndex(1);
+            auto *box = qobject_cast<ElidingComboBox *>(list);
+            QVERIFY(box);
+            // Both ends of the name stay readable; the whole name is the tool tip.
+            const QString shown = box->shownText();
+            QVERIFY2(shown.size() < longName.size() && shown.contains(QChar(0x2026)), qPrintable(shown));
+            QVERIFY(shown.startsWith(QStringLiteral("Zorvik K8")));
+            QVERIFY(shown.endsWith(QStringLiteral("24:0")));
+            QCOMPARE(box->toolTip(), longName);
+            QCOMPARE(box->itemData(1, Qt::ToolTipRole).toString(), longName);
+            QCOMPARE(box->view()->textElideMode(), Qt::ElideMiddle);
+            // Short names show as they are.
+            list->setCurrentIndex(0);
+            QCOMPARE(box->shownText(), QStringLiteral("Zorvik Simulator"));
+            QCOMPARE(box->toolTip(), QStringLiteral("Zorvik Simulator"));
+        }
+        dialog.outList()->setCurrentIndex(1);
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/set-device-long-name.png"));
+        // OK still chooses the device behind the shortened name.
+        dialog.outList()->activated(1);
+        dialog.accept();
+        QCOMPARE(DeviceChoice::midiOut, 0);
     }
 
     void simulatorWindowDrivesAndShowsTheSimulator()
