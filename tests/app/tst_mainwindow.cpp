@@ -360,6 +360,15 @@ void TestMainWindow::bandMenuOpensTheLibraryFolder()
     QCOMPARE(prompts.asked.last().text,
              QStringLiteral("No file manager could be started. Open this folder by hand:\n") + library.displayPath());
     DataPaths::setLibrary({});
+
+    if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        menu->popup(window.mapToGlobal(QPoint(300, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+        menu->grab().save(shots + QStringLiteral("/band-menu.png"));
+        menu->hide();
+    }
 }
 
 void TestMainWindow::screenshotShowsButtonsOverSkin()

@@ -20,8 +20,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -328,7 +330,22 @@ private slots:
         writeFile(QStringLiteral("zorvik/syx/a.syx"), "a");
         writeFile(QStringLiteral("zorvik/syx/b.syx"), "b");
         FileLibrary library(&host, prompts, transfer);
-        QVERIFY(library.fileList()->toolTip().contains(QDir::toNativeSeparators(QDir::current().filePath("zorvik"))));
+        QCOMPARE(library.fileList()->toolTip(),
+                 QStringLiteral("Library: ") + QDir::toNativeSeparators(QDir::current().filePath("zorvik")));
+        QCOMPARE(library.typeBox()->toolTip(), library.fileList()->toolTip());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
+            host.resize(400, 300);
+            library.fileList()->setGeometry(10, 40, 200, 200);
+            host.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&host));
+            QToolTip::showText(library.fileList()->mapToGlobal(QPoint(20, 20)), library.fileList()->toolTip(),
+                               library.fileList());
+            QTRY_VERIFY(QToolTip::isVisible());
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top->inherits("QTipLabel") && top->isVisible())
+                    top->grab().save(shots + QStringLiteral("/library-tooltip.png"));
+            QToolTip::hideText();
+        }
         QStringList loaded;
         connect(&library, &FileLibrary::loadTemplateRequested, this, [&loaded](const QString &entry) { loaded << entry; });
         const auto names = [&library] {
