@@ -15,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -226,6 +229,34 @@ private slots:
         QCOMPARE(readFile(home.path(blocker)), QByteArray("in the way"));
         DataPaths::setLibrary(library);
         QVERIFY(FolderListing::list(DataPaths::folder(DataPaths::Folder::Syx), QStringLiteral("syx")).names.isEmpty());
+    }
+
+    void aFullDiskDuringTheFirstStartLeavesNoCutFile()
+    {
+        FreshHome home;
+        const LibraryLocation library = LibraryLocation::decide({}, LibraryLocation::userLibraryFolder());
+        // A file size limit stops a write half way as a full disk does, without needing root.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = saved;
+        tiny.rlim_cur = 1000;   // bytes: the curves fit, the song files and the help page do not
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        const LibrarySetup::Result result = LibrarySetup::prepare(library);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY2(result.problem.startsWith(QStringLiteral("The demo library could not be copied completely into \"%1\": ")
+                                               .arg(library.displayPath())),
+                 qPrintable(result.problem));
+        QVERIFY(result.problem.contains(QStringLiteral("could not be written")));
+        QVERIFY(result.filesCopied > 0);
+        // What is there is whole.
+        QDirIterator it(library.root(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QCOMPARE(readFile(path), readFile(QStringLiteral(ZORVIK_DEMO_DIR "/") + path.mid(library.root().size())));
+        }
     }
 
     void commandLineAndCurrentDirectoryLibrariesAreUsedAsTheyAre()

@@ -390,6 +390,19 @@ private slots:
         QVERIFY(QDir().mkpath(QStringLiteral("zorvik/bin")));
         writeFile(QStringLiteral("zorvik/bin/fw.bin"), "1234567");
         QTRY_COMPARE(library.fileList()->count(), 1);
+
+        // A folder too full to list says so once, not at every change that follows.
+        for (int i = 0; i < 300; ++i)
+            writeFile(QStringLiteral("zorvik/bin/%1.bin").arg(i), "1");
+        QTRY_COMPARE(library.fileList()->count(), 0);
+        QTRY_COMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("The file name is excess!"));
+        writeFile(QStringLiteral("zorvik/bin/one-more.bin"), "1");
+        QTest::qWait(500);
+        QCOMPARE(prompts.asked.size(), 2);
+        // Choosing the kind again is a request to list it: the reason is given again.
+        library.showKind(FileKind::Firmware);
+        QCOMPARE(prompts.asked.size(), 3);
     }
 
     void removedSongTakesItsMarkers()
