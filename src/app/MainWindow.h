@@ -44,8 +44,8 @@ public:
 
     // True where a press on the window starts moving it: the background of the top band.
     bool isInDragBand(const QPoint &pos) const;
-    // The help file the help command opens now: "zorvik/help.chm", else "zorvik/help.html";
-    // empty when neither exists.
+    // The help file the help command opens now: the library's "help.chm", else its
+    // "help.html"; empty when neither exists.
     static QString helpFile();
     // Until the panel editor is in place, the window paints the plain pictures of the
     // controls where the panel's own will sit.
