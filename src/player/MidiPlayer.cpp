@@ -218,7 +218,9 @@ void MidiPlayer::tick()
     int minutes = 0, seconds = 0;
     sequencer.GetPosition(minutes, seconds);
     const int elapsed = minutes * 60 + seconds;
-    slider->setValue(sliderFactor > 0.0f ? int(float(elapsed) / sliderFactor) : 0);
+    // A handle the user holds stays where the user put it: the release seeks there.
+    if (!slider->isSliderDown())
+        slider->setValue(sliderFactor > 0.0f ? int(float(elapsed) / sliderFactor) : 0);
     status->setText(statusText(elapsed, totalSeconds));
 }
 
