@@ -428,10 +428,13 @@ private slots:
 
     void drawing()
     {
-        // The monitor: bars stand on the line labelled 0, one pixel per velocity unit.
+        // The monitor: bars stand on the line labelled 0 and reach their velocity on the scale,
+        // whose lines lie 11 pixels apart for every 10 units.
         VelocityHistory history;
         history.record(0x643C90);   // 100
         history.record(0x003C90);   // 0: a place, no bar
+        history.record(0x7F3C90);   // 127
+        history.record(0x143C90);   // 20
         QImage panel(780, MonitorPanel::designHeight, QImage::Format_RGB32);
         {
             QPainter painter(&panel);
@@ -440,9 +443,19 @@ private slots:
         const int base = MonitorPanel::baseline(panel.height());
         QCOMPARE(base, 154);
         const QRgb yellow = qRgb(250, 250, 0);
-        QCOMPARE(panel.pixel(31, base - 99), yellow);
-        QVERIFY(panel.pixel(31, base - 103) != yellow);
-        QVERIFY(panel.pixel(38, base - 10) != yellow);
+        const auto lineOf = [base](int label) { return base - 11 * label / 10; };
+        const auto top = [&](int x) {
+            int y = base;
+            while (y > 0 && panel.pixel(x, y - 1) == yellow)
+                --y;
+            return y;
+        };
+        QCOMPARE(lineOf(100), 44);
+        QVERIFY2(qAbs(top(31) - lineOf(100)) <= 1, qPrintable(QString::number(top(31))));
+        QCOMPARE(top(38), base);   // velocity 0: no bar
+        // 127 stands 7.7 pixels above the line of 120; 20 on the line of 20.
+        QVERIFY2(qAbs(top(45) - (lineOf(120) - 8)) <= 1, qPrintable(QString::number(top(45))));
+        QVERIFY2(qAbs(top(52) - lineOf(20)) <= 1, qPrintable(QString::number(top(52))));
         QCOMPARE(panel.pixel(400, 5), qRgb(165, 160, 211));
 
         // The area: grid lines every 40 pixels across and 24 down, only with the grid on.
