@@ -316,8 +316,10 @@ void VCurveDialog::runCommand(int command)
         } else if (command == ids.remove) {
             model.keptCurves.remove(n);
             redraw();
+        } else if (command == ids.send && model.keptCurves.at(n).holdsCurve()) {
+            // The kept curve goes to the instrument as it is drawn; the curve on screen stays.
+            sendDialog->sendMap(model.slotMap(n));
         }
-        // The Send items carry no action: sending is the Send button's and Realtime's.
     }
 }
 

@@ -10,8 +10,9 @@ class PromptService;
 class QLineEdit;
 
 // Asks for the name to save a file under ("Filename"). A name that is empty, or that would leave
-// its folder, is refused with "Please enter the file name." and the prompt opens afresh; an
-// existing file is replaced only when the user agrees, else the prompt opens afresh.
+// its folder, is refused with "Please enter the file name." and the prompt opens again with what
+// was typed; an existing file is replaced only when the user agrees, else the prompt opens again.
+// A name typed with the extension ("Linear.crv") is taken without it, so it is not added twice.
 class FilenamePrompt : public QDialog
 {
     Q_OBJECT
@@ -26,6 +27,9 @@ public:
 
     // Runs prompts until the user gives an acceptable name (returned without folder and
     // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
+    // The name without a trailing extension (compared ignoring case).
+    static QString withoutExtension(const QString &name, const QString &extension);
+
     static std::optional<QString> ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
                                       const QString &extension);
 

@@ -17,6 +17,7 @@
 #include "widgets/PercentProgress.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -54,6 +55,23 @@ void mouse(QWidget *widget, QEvent::Type type, QPoint pos, Qt::MouseButton butto
 void writeCurve(const QString &name, const CurveFile::Contents &contents)
 {
     QVERIFY(CurveFile::save(DataPaths::file(DataPaths::Folder::Curve, name), contents).ok);
+}
+
+QAction *itemOf(QMenu *menu, int command)
+{
+    for (QAction *action : menu->findChildren<QAction *>())
+        if (action->data().toInt() == command)
+            return action;
+    return nullptr;
+}
+
+// Types a name into the file name prompt as a person does, then presses OK.
+void typeName(QDialog *prompt, const QString &name)
+{
+    auto *edit = prompt->findChild<QLineEdit *>(QStringLiteral("name"));
+    edit->selectAll();
+    QTest::keyClicks(edit, name);
+    QTest::mouseClick(prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
 QByteArray sentMap(const QByteArray &message)
@@ -284,12 +302,6 @@ private slots:
     void keptCurvesThroughTheMenu()
     {
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
-        auto itemOf = [](QMenu *menu, int command) -> QAction * {
-            for (QAction *action : menu->findChildren<QAction *>())
-                if (action->data().toInt() == command)
-                    return action;
-            return nullptr;
-        };
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
         QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdKeep1)->isChecked());
         QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdShow1)->isEnabled());
@@ -315,6 +327,59 @@ private slots:
         click("defaultButton");
         QVERIFY(!editor->editor().keptCurves.at(2).deleted);
         QVERIFY(!editor->editor().keptCurves.at(0).kept);
+    }
+
+    void keptCurveGoesOutFromItsSendItem()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        drag({240, 200}, {260, 40});
+        std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
+        itemOf(menu.get(), VCurveDialog::CmdKeep2)->trigger();
+        const VelocityMap kept = editor->editor().slotMap(1);
+        click("newButton");
+        const VelocityMap onScreen = map;
+        QVERIFY(mapBytes(kept) != mapBytes(onScreen));
+
+        menu.reset(editor->createContextMenu(nullptr));
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdSend1)->isEnabled());
+        QAction *send2 = itemOf(menu.get(), VCurveDialog::CmdSend2);
+        QVERIFY(send2->isEnabled());
+        send2->trigger();
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(kept));
+        // The curve on screen and the program's map stay as they were.
+        QCOMPARE(editor->editor().curve, VelocityCurve{});
+        QCOMPARE(map, onScreen);
+        // A slot that holds no curve sends nothing.
+        editor->runCommand(VCurveDialog::CmdSend3);
+        QCOMPARE(curvesSent(), 1);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void typedCurveNames()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        // Typed with its extension, the name gets it once.
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
+        click("saveButton");
+        QVERIFY(QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv"))));
+        QVERIFY(!QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv.crv"))));
+        QCOMPARE(child<QListWidget>("fileList")->item(0)->text(), QStringLiteral("Linear.crv"));
+
+        // Not replacing it brings the prompt back with what was typed.
+        prompts.queue(PromptService::Answer::No);
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
+        QString shownAgain;
+        ModalDriver::next([&shownAgain](QDialog *d) {
+            shownAgain = d->findChild<QLineEdit *>(QStringLiteral("name"))->text();
+            d->reject();
+        });
+        click("saveButton");
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(shownAgain, QStringLiteral("Linear.crv"));
+        QCOMPARE(child<QListWidget>("fileList")->count(), 1);
     }
 
     void saveLoadDelete()
