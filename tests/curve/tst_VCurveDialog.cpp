@@ -238,20 +238,99 @@ private slots:
         editor->show();
         selectFile(QStringLiteral("flat.crv"));
 
+        // The default curve on screen is not the file's: Send asks which one goes; No is the file.
+        prompts.queue(PromptService::Answer::No);
         sendAndWait();
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, VCurveDialog::sendQuestion(QStringLiteral("flat.crv")));
+        QCOMPARE(prompts.asked.first().buttons, PromptService::Buttons::YesNoCancel);
         QCOMPARE(curvesSent(), 1);
         QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
         // Afterwards the editor shows the file's curve, its map recomputed.
         QCOMPARE(editor->editor().curve, stored.curve);
         QCOMPARE(map[90], 90);
 
+        // With the file's curve on screen nothing is asked.
+        sendAndWait();
+        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
+        QCOMPARE(prompts.asked.size(), 1);
+
         // Without a selection the curve on screen goes.
         child<QListWidget>("fileList")->setCurrentRow(-1);
         drag({320, 100}, {330, 60});
         sendAndWait();
-        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(curvesSent(), 3);
         QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
-        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(prompts.asked.size(), 1);
+    }
+
+    void sendNeverThrowsAnEditAway()
+    {
+        CurveFile::Contents stored;
+        stored.curve.computeMap(stored.map);
+        writeCurve(QStringLiteral("soft.crv"), stored);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        QCOMPARE(child<QListWidget>("fileList")->currentItem()->text(), QStringLiteral("soft.crv"));
+        drag({160, 300}, {170, 120});
+        const VelocityCurve edited = editor->editor().curve;
+        const VelocityMap editedMap = map;
+        QVERIFY(edited != stored.curve);
+
+        // Cancel sends nothing and keeps the edit.
+        prompts.queue(PromptService::Answer::Cancel);
+        sendAndWait();
+        QCOMPARE(curvesSent(), 0);
+        QCOMPARE(editor->editor().curve, edited);
+        // Yes sends the curve on screen and keeps it there.
+        prompts.queue(PromptService::Answer::Yes);
+        sendAndWait();
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(editedMap));
+        QCOMPARE(editor->editor().curve, edited);
+        QCOMPARE(map, editedMap);
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.last().text, VCurveDialog::sendQuestion(QStringLiteral("soft.crv")));
+    }
+
+    void deleteAsksNamingTheFile()
+    {
+        CurveFile::Contents contents;
+        contents.curve.computeMap(contents.map);
+        writeCurve(QStringLiteral("a.crv"), contents);
+        QThread::msleep(20);
+        writeCurve(QStringLiteral("b.crv"), contents);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        const auto exists = [](const char *name) {
+            return QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QLatin1String(name)));
+        };
+        auto *list = child<QListWidget>("fileList");
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("b.crv"));
+
+        prompts.queue(PromptService::Answer::No);
+        click("deleteButton");
+        QVERIFY(exists("b.crv"));
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("Delete the curve file \"b.crv\"?"));
+        QCOMPARE(prompts.asked.last().buttons, PromptService::Buttons::YesNo);
+
+        // A double click asks twice, each time naming the file it would delete.
+        prompts.asked.clear();
+        prompts.queue(PromptService::Answer::Yes);
+        prompts.queue(PromptService::Answer::No);
+        // As the window system delivers it: press, release, double-click press, release.
+        auto *deleteButton = child<QPushButton>("deleteButton");
+        QTest::mouseClick(deleteButton, Qt::LeftButton);
+        QTest::mouseDClick(deleteButton, Qt::LeftButton);
+        QTest::mouseRelease(deleteButton, Qt::LeftButton);
+        QVERIFY(!exists("b.crv"));
+        QVERIFY(exists("a.crv"));
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.at(0).text, VCurveDialog::deleteQuestion(QStringLiteral("b.crv")));
+        QCOMPARE(prompts.asked.at(1).text, VCurveDialog::deleteQuestion(QStringLiteral("a.crv")));
+        QCOMPARE(list->count(), 1);
     }
 
     void badCurveFileSendsNothing_data()
