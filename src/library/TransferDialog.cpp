@@ -1,5 +1,6 @@
 #include "library/TransferDialog.h"
 
+#include "app/PromptService.h"
 #include "widgets/PercentProgress.h"
 
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 
 TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent)
     : QDialog(parent)
+    , prompts(prompts)
     , transfer(midi, prompts)
     , status(new QLabel(this))
     , bar(new PercentProgress(this))
@@ -107,9 +109,32 @@ void TransferDialog::done(int result)
     QDialog::done(result);
 }
 
+bool TransferDialog::mayStop()
+{
+    // Half an image on the instrument is worse than a wait: a running transfer ends only when
+    // the user says so. The blocks go on meanwhile; one that finished while asking just closes.
+    if (!transfer.busy())
+        return true;
+    return prompts.ask({stopQuestion, QStringLiteral("Zorvik Halden"), PromptService::Icon::Warning,
+                        PromptService::Buttons::YesNo})
+           == PromptService::Answer::Yes;
+}
+
+void TransferDialog::reject()
+{
+    // Esc.
+    if (mayStop())
+        QDialog::reject();
+}
+
 void TransferDialog::closeEvent(QCloseEvent *event)
 {
-    // The window's close box ends the dialog in every state, as Cancel does.
+    // The window's close box ends the dialog in every state, as Cancel does, after the question
+    // while blocks go out.
+    if (!mayStop()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     done(QDialog::Rejected);
 }

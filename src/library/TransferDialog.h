@@ -17,6 +17,9 @@ class TransferDialog : public QDialog
     Q_OBJECT
 
 public:
+    static inline const QString stopQuestion = QStringLiteral(
+        "Stop sending? The instrument keeps only part of the file; a firmware update must then be sent again.");
+
     TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent = nullptr);
 
     // Sets the dialog up for an image and runs it modally.
@@ -30,13 +33,19 @@ public:
     QLabel *statusLine() const { return status; }
     PercentProgress *progress() const { return bar; }
 
+public slots:
+    void reject() override;
+
 protected:
     void done(int result) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void refresh();
+    // True unless a transfer is running and the user chose to let it go on.
+    bool mayStop();
 
+    PromptService &prompts;
     TransferDriver transfer;
     QLabel *status;
     PercentProgress *bar;
