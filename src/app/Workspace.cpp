@@ -50,6 +50,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompt
     connect(&window, &MainWindow::curveEditorRequested, this, &Workspace::openCurveEditor);
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
     connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
+    window.setCloseGuard([this] { return panelCommands->mayQuit(); });
 }
 
 Workspace::~Workspace() = default;

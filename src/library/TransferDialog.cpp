@@ -70,6 +70,7 @@ TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget
 
 void TransferDialog::prepare(FileKind kind, QByteArray image)
 {
+    imageDelivered = false;
     transfer.open(kind, std::move(image));
     const TransferSession &session = transfer.session();
     const bool shown = session.numberShown();
@@ -93,6 +94,10 @@ int TransferDialog::run(FileKind kind, QByteArray image)
 void TransferDialog::refresh()
 {
     const TransferSession &session = transfer.session();
+    // A template is through once its bar is full; a block transfer when its last block went.
+    if (session.state() == TransferSession::State::Finished
+        || (session.fileKind() == FileKind::Template && session.progressValue() == session.progressMaximum()))
+        imageDelivered = true;
     status->setText(session.statusText());
     bar->setRange(0, session.progressMaximum());
     bar->setPos(session.progressValue());

@@ -26,6 +26,9 @@ public:
     int run(FileKind kind, QByteArray image);
     void prepare(FileKind kind, QByteArray image);
 
+    // Whether the image reached the instrument whole since the dialog was set up for it.
+    bool delivered() const { return imageDelivered; }
+
     TransferDriver &driver() { return transfer; }
     QPushButton *sendButton() const { return sendBtn; }
     QPushButton *closeButton() const { return closeBtn; }
@@ -53,4 +56,5 @@ private:
     QSpinBox *number;
     QPushButton *sendBtn;
     QPushButton *closeBtn;
+    bool imageDelivered = false;
 };
