@@ -18,6 +18,7 @@ SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &prompts, con
 {
     setObjectName(QStringLiteral("SendVCurveDialog"));
     setWindowTitle(QStringLiteral("Send V.Curve"));
+    setWindowModality(Qt::WindowModal);   // to the editor, not to the simulator window
     progress->setObjectName(QStringLiteral("progress"));
     status->setObjectName(QStringLiteral("status"));
     status->setAlignment(Qt::AlignCenter);

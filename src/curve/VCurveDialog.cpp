@@ -69,6 +69,8 @@ VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap
 {
     setObjectName(QStringLiteral("VCurveDialog"));
     setWindowTitle(QStringLiteral("V.Curve"));
+    // Modal to the main window only: the simulator window can play notes for the monitor.
+    setWindowModality(Qt::WindowModal);
     buildControls();
     sendDialog = new SendVCurveDialog(midi, prompts, sharedMap, this);
 

@@ -14,6 +14,8 @@ FilenamePrompt::FilenamePrompt(QWidget *parent)
     , edit(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Filename"));
+    // Modal to the window that asks, not to the program (the simulator window stays usable).
+    setWindowModality(Qt::WindowModal);
     setObjectName(QStringLiteral("FilenamePrompt"));
     edit->setObjectName(QStringLiteral("name"));
     edit->setText(QString::fromLatin1(initialName));

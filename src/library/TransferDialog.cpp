@@ -23,6 +23,8 @@ TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget
     , closeBtn(new QPushButton(QStringLiteral("Cancel"), this))
 {
     setWindowTitle(QStringLiteral("UpDataHex"));
+    // Modal to the main window only: the simulator window stays usable while blocks go out.
+    setWindowModality(Qt::WindowModal);
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setObjectName(QStringLiteral("TransferDialog"));
     sendBtn->setObjectName(QStringLiteral("send"));

@@ -40,6 +40,8 @@ MidiPlayer::MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, MciSe
     : QDialog(parent), prompts(prompts), inputs(inputs), sequencer(std::move(engineOptions))
 {
     setWindowTitle(QStringLiteral("Midiplay"));
+    // Modal to the main window only, as every dialog of the program.
+    setWindowModality(Qt::WindowModal);
     buildControls();
     timer.setInterval(timerPeriodMs);
     connect(&timer, &QTimer::timeout, this, &MidiPlayer::tick);
