@@ -1,5 +1,6 @@
 #include "app/DataPaths.h"
 #include "app/DeviceChoice.h"
+#include "app/MessageBoxPrompts.h"
 #include "app/ScriptedPrompts.h"
 #include "curve/CurveArea.h"
 #include "curve/CurveFile.h"
@@ -668,6 +669,20 @@ private slots:
         });
         click("sendButton");
         QVERIFY(dialog->succeeded());
+
+        // The questions of Send and Delete as their message boxes show them.
+        MessageBoxPrompts boxes;
+        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor->show();
+        drag({160, 200}, {180, 120});
+        for (const char *name : {"send", "delete"}) {
+            ModalDriver::next([folder, name](QDialog *d) {
+                QTest::qWait(50);
+                d->grab().save(folder + QStringLiteral("/%1-question.png").arg(QLatin1String(name)));
+                d->reject();
+            });
+            click(name == QByteArray("send") ? "sendButton" : "deleteButton");
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/DeviceChoice.h"
+#include "app/MessageBoxPrompts.h"
 #include "app/ScriptedPrompts.h"
 #include "library/FileLibrary.h"
 #include "library/ReceiveDialog.h"
@@ -192,6 +193,30 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QVERIFY(!midi->capture().isOpen());
         QVERIFY(!midi->simulator().lastTransfer().complete);
+    }
+
+    // Pictures for a person to look at: ZORVIK_SCREENSHOTS names the folder.
+    void screenshotOfAStopQuestion()
+    {
+        const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("ZORVIK_SCREENSHOTS not set");
+        MessageBoxPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 40;
+        dialog.prepare(FileKind::Firmware, randomImage(20000));
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 4);
+        QVERIFY(dialog.grab().save(folder + QStringLiteral("/transfer-sending.png")));
+        ModalDriver::next([folder](QDialog *box) {
+            QTest::qWait(50);
+            box->grab().save(folder + QStringLiteral("/transfer-stop-question.png"));
+            box->reject();   // No: the update goes on
+        });
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
     }
 
     void missingInputDeviceClosesTheDialog()
