@@ -25,11 +25,11 @@ public:
     QString name() const;
     void setName(const QString &name);
 
-    // Runs prompts until the user gives an acceptable name (returned without folder and
-    // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
     // The name without a trailing extension (compared ignoring case).
     static QString withoutExtension(const QString &name, const QString &extension);
 
+    // Runs prompts until the user gives an acceptable name (returned without folder and
+    // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
     static std::optional<QString> ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
                                       const QString &extension);
 
