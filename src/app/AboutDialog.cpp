@@ -15,6 +15,8 @@ AboutDialog::AboutDialog(QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Zorvik-Halden"));
+    // Modal to the window that opened it, not to the program: the simulator window stays usable.
+    setWindowModality(Qt::WindowModal);
     setWindowIcon(SkinResources::icon());
 
     auto *icon = new QLabel(this);

@@ -106,6 +106,14 @@ void MainWindow::setUpButtons()
     buttons.value(B::Curve)->show();
 }
 
+void MainWindow::done(int result)
+{
+    // Esc, Enter, the close button and the window manager's close all end here.
+    if (closeGuard && !closeGuard())
+        return;
+    QDialog::done(result);
+}
+
 void MainWindow::saveAndSend() { emit saveAndSendRequested(); }
 void MainWindow::resetToDefaults() { emit resetToDefaultsRequested(); }
 void MainWindow::openSetDevice() { emit setDeviceRequested(); }
@@ -267,7 +275,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // As in any dialog without a default button: Enter that no control takes ends the
-        // window, without saving anything.
+        // window (the panel's boxes take it themselves). Unsaved panel changes ask first.
         if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
             accept();
             return;

@@ -38,6 +38,8 @@ public:
     // Help, the web page and the library folder are opened through this; the desktop's handler
     // by default. False when nothing could open it.
     void setUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+    // Asked before the window closes, however it is closed; false keeps it open.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard = std::move(guard); }
 
     SkinButton *button(SkinLayout::Button which) const { return buttons.value(which); }
     HyperLinkLabel *webLink() const { return link; }
@@ -64,6 +66,7 @@ signals:
     void simulatorRequested();
 
 public slots:
+    void done(int result) override;
     void saveAndSend();
     void resetToDefaults();
     void openSetDevice();
@@ -91,6 +94,7 @@ private:
     QMap<SkinLayout::Button, SkinButton *> buttons;
     HyperLinkLabel *link = nullptr;
     UrlOpener urlOpener;
+    std::function<bool()> closeGuard;
     QPixmap skin;
     bool panelPlaceholders = true;
     bool moving = false;

@@ -5,7 +5,14 @@
 
 PromptService::Answer MessageBoxPrompts::ask(const Prompt &prompt)
 {
-    QMessageBox box(QApplication::activeWindow());
+    // Over the dialog that asks, else the active window; modal to that window only, so the
+    // simulator window stays usable, as it does beside every dialog.
+    QWidget *owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    QMessageBox box(owner);
+    if (owner)
+        box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(prompt.caption.isEmpty() ? QApplication::applicationName() : prompt.caption);
     box.setText(prompt.text);
     switch (prompt.icon) {

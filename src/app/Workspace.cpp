@@ -50,6 +50,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompt
     connect(&window, &MainWindow::curveEditorRequested, this, &Workspace::openCurveEditor);
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
     connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
+    window.setCloseGuard([this] { return panelCommands->mayQuit(); });
 }
 
 Workspace::~Workspace() = default;
@@ -57,20 +58,23 @@ Workspace::~Workspace() = default;
 void Workspace::openSetDevice()
 {
     SetDeviceDialog dialog(midi, &window);
+    // Modal to the main window only, as every dialog: the simulator window stays usable.
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();
 }
 
 void Workspace::openSimulator()
 {
     // The simulator window stays open beside the editor, so its notes and dumps can be
-    // triggered while dialogs listen.
-    auto *simulator = window.findChild<SimulatorWindow *>();
-    if (!simulator) {
-        simulator = new SimulatorWindow(midi.simulator(), &window);
-        simulator->setWindowFlag(Qt::Window);
+    // triggered while dialogs listen. It is a top-level window of its own: dialogs are modal to
+    // the main window and its children, and a window owned by the main window would be blocked
+    // with it. Closing the main window still ends the program.
+    if (!simulatorWindow) {
+        simulatorWindow = std::make_unique<SimulatorWindow>(midi.simulator());
+        simulatorWindow->setAttribute(Qt::WA_QuitOnClose, false);
     }
-    simulator->show();
-    simulator->raise();
+    simulatorWindow->show();
+    simulatorWindow->raise();
 }
 
 void Workspace::openCurveEditor()

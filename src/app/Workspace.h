@@ -13,6 +13,7 @@ class MidiSystem;
 class PanelCommands;
 class PanelEditor;
 class PromptService;
+class SimulatorWindow;
 class TransferDialog;
 
 // Puts the program together: the main window's panel and library parts, the one transfer
@@ -30,6 +31,8 @@ public:
     FileLibrary &library() { return *fileLibrary; }
     PanelCommands &commands() { return *panelCommands; }
     TransferDialog &transfer() { return *transferDialog; }
+    // The built-in simulator's window, once the user opened it.
+    SimulatorWindow *simulator() const { return simulatorWindow.get(); }
 
 private:
     void openSetDevice();
@@ -46,4 +49,5 @@ private:
     PanelCommands *panelCommands;
     // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
     VelocityMap velocityMap{};
+    std::unique_ptr<SimulatorWindow> simulatorWindow;
 };

@@ -39,6 +39,11 @@ int MonitorPanel::baseline(int height)
     return last;
 }
 
+int MonitorPanel::barHeight(int velocity)
+{
+    return (velocity * pixelsPerTenUnits + 5) / 10;
+}
+
 void MonitorPanel::render(QPainter &painter, QSize size, const VelocityHistory &history)
 {
     const int w = size.width();
@@ -72,11 +77,13 @@ void MonitorPanel::render(QPainter &painter, QSize size, const VelocityHistory &
     for (int i = 1; i <= VelocityHistory::capacity; ++i)
         painter.drawLine(axisX + step * i, base, axisX + step * i, base - 3);
 
-    painter.setPen(QPen(bar, 2));
+    // Bars are measured on the scale: 11 pixels for every 10 units, so each bar ends at its
+    // velocity on the labelled lines. Flat ends keep the top where the velocity is.
+    painter.setPen(QPen(bar, 2, Qt::SolidLine, Qt::FlatCap));
     for (int i = 0; i < VelocityHistory::capacity; ++i) {
         const int velocity = history.at(i);
         if (velocity > 0)
-            painter.drawLine(31 + step * i, base, 31 + step * i, base - velocity);
+            painter.drawLine(31 + step * i, base, 31 + step * i, base - barHeight(velocity));
     }
 }
 

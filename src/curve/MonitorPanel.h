@@ -13,6 +13,8 @@ class MonitorPanel : public QWidget
 
 public:
     static constexpr int designHeight = 160;
+    // The scale's lines lie this many pixels apart, one line for every 10 velocity units.
+    static constexpr int pixelsPerTenUnits = 11;
 
     MonitorPanel(const VelocityHistory &history, QWidget *parent = nullptr);
 
@@ -22,6 +24,8 @@ public:
     static void render(QPainter &painter, QSize size, const VelocityHistory &history);
     // The y of the line labelled 0, where the bars stand, for a panel of this height.
     static int baseline(int height);
+    // How many pixels a bar rises above the baseline for a velocity, rounded to the nearest.
+    static int barHeight(int velocity);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -18,6 +18,7 @@ SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &prompts, con
 {
     setObjectName(QStringLiteral("SendVCurveDialog"));
     setWindowTitle(QStringLiteral("Send V.Curve"));
+    setWindowModality(Qt::WindowModal);   // to the editor, not to the simulator window
     progress->setObjectName(QStringLiteral("progress"));
     status->setObjectName(QStringLiteral("status"));
     status->setAlignment(Qt::AlignCenter);
@@ -44,7 +45,7 @@ void SendVCurveDialog::sendNow()
     if (!sendPending)
         return;
     sendPending = false;
-    lastSucceeded = CurveSysEx::send(session, map);
+    lastSucceeded = CurveSysEx::send(session, sendingOther ? otherMap : map);
     if (lastSucceeded) {
         progress->setPos(1);
     } else {
@@ -53,6 +54,15 @@ void SendVCurveDialog::sendNow()
     }
     // Counted from the end of the send, so a failure message never races the closing.
     closeTimer.start(closeDelayMs, this);
+}
+
+int SendVCurveDialog::sendMap(const VelocityMap &other)
+{
+    otherMap = other;
+    sendingOther = true;
+    const int result = exec();
+    sendingOther = false;
+    return result;
 }
 
 void SendVCurveDialog::timerEvent(QTimerEvent *event)

@@ -25,6 +25,10 @@ public:
     SendVCurveDialog(MidiSystem &midi, PromptService &prompts, const VelocityMap &map,
                      QWidget *parent = nullptr);
 
+    // Runs the dialog for another map than the program-wide one (a kept curve's); the
+    // program-wide map is left as it is.
+    int sendMap(const VelocityMap &other);
+
     // Whether the last run's message reached the device.
     bool succeeded() const { return lastSucceeded; }
 
@@ -38,6 +42,8 @@ private:
 
     MidiOutSession session;
     const VelocityMap &map;
+    VelocityMap otherMap{};
+    bool sendingOther = false;
     PercentProgress *progress;
     QLabel *status;
     QBasicTimer closeTimer;

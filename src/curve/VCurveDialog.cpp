@@ -69,6 +69,8 @@ VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap
 {
     setObjectName(QStringLiteral("VCurveDialog"));
     setWindowTitle(QStringLiteral("V.Curve"));
+    // Modal to the main window only: the simulator window can play notes for the monitor.
+    setWindowModality(Qt::WindowModal);
     buildControls();
     sendDialog = new SendVCurveDialog(midi, prompts, sharedMap, this);
 
@@ -316,8 +318,10 @@ void VCurveDialog::runCommand(int command)
         } else if (command == ids.remove) {
             model.keptCurves.remove(n);
             redraw();
+        } else if (command == ids.send && model.keptCurves.at(n).holdsCurve()) {
+            // The kept curve goes to the instrument as it is drawn; the curve on screen stays.
+            sendDialog->sendMap(model.slotMap(n));
         }
-        // The Send items carry no action: sending is the Send button's and Realtime's.
     }
 }
 
@@ -393,6 +397,9 @@ void VCurveDialog::remove()
     if (path.isEmpty())
         return;
     const int row = list->currentRow();
+    // The selection moves on after a delete: a second click must not take the next file unasked.
+    if (!prompts.confirm(deleteQuestion(list->item(row)->text()), QStringLiteral("Zorvik Halden")))
+        return;
     QFile file(path);
     if (file.exists() && !file.remove()) {
         prompts.inform(QStringLiteral("Cannot delete the curve file \"%1\": %2")
@@ -411,6 +418,20 @@ void VCurveDialog::remove()
     }
 }
 
+QString VCurveDialog::deleteQuestion(const QString &fileName)
+{
+    return QStringLiteral("Delete the curve file \"%1\"?").arg(fileName);
+}
+
+QString VCurveDialog::sendQuestion(const QString &fileName)
+{
+    return QStringLiteral("The curve on screen differs from \"%1\".\n\n"
+                          "Yes sends the curve on screen.\n"
+                          "No sends \"%1\" and shows its curve instead.\n"
+                          "Cancel sends nothing.")
+        .arg(fileName);
+}
+
 void VCurveDialog::send()
 {
     const QString path = selectedPath();
@@ -420,6 +441,19 @@ void VCurveDialog::send()
         if (!loaded.ok) {
             prompts.inform(loaded.message, {}, PromptService::Icon::Stop);
             return;
+        }
+        // Sending the file puts its curve on screen: an edit is only replaced when the user says so.
+        if (loaded.contents.curve != model.curve) {
+            const PromptService::Answer answer =
+                prompts.ask({sendQuestion(list->currentItem()->text()), QStringLiteral("Zorvik Halden"),
+                             PromptService::Icon::Question, PromptService::Buttons::YesNoCancel});
+            if (answer == PromptService::Answer::Yes) {
+                sendDialog->exec();
+                redraw();
+                return;
+            }
+            if (answer != PromptService::Answer::No)
+                return;
         }
         model.applyFile(loaded.contents);
     }

@@ -48,6 +48,10 @@ public:
         CmdSend1 = 32804, CmdSend2 = 32805, CmdSend3 = 32806,
     };
 
+    // The questions of Delete, and of Send when the curve on screen is not the selected file's.
+    static QString deleteQuestion(const QString &fileName);
+    static QString sendQuestion(const QString &fileName);
+
     VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap &sharedMap,
                  QWidget *parent = nullptr);
     ~VCurveDialog() override;

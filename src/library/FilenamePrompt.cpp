@@ -14,6 +14,8 @@ FilenamePrompt::FilenamePrompt(QWidget *parent)
     , edit(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Filename"));
+    // Modal to the window that asks, not to the program (the simulator window stays usable).
+    setWindowModality(Qt::WindowModal);
     setObjectName(QStringLiteral("FilenamePrompt"));
     edit->setObjectName(QStringLiteral("name"));
     edit->setText(QString::fromLatin1(initialName));
@@ -39,16 +41,30 @@ QString FilenamePrompt::name() const
 void FilenamePrompt::setName(const QString &name)
 {
     edit->setText(name);
+    edit->selectAll();
+}
+
+QString FilenamePrompt::withoutExtension(const QString &name, const QString &extension)
+{
+    // The extension is the program's to add; one typed along with the name is not doubled.
+    if (!extension.isEmpty() && name.endsWith(extension, Qt::CaseInsensitive))
+        return name.chopped(extension.size());
+    return name;
 }
 
 std::optional<QString> FilenamePrompt::ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
                                            const QString &extension)
 {
+    std::optional<QString> typed;
     for (;;) {
         FilenamePrompt dialog(parent);
+        // A name that was refused comes back as it was typed, to be corrected rather than retyped.
+        if (typed)
+            dialog.setName(*typed);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
-        const QString name = dialog.name();
+        typed = dialog.name();
+        const QString name = withoutExtension(*typed, extension);
         if (!DataPaths::isSafeFileName(name)) {
             prompts.inform(QStringLiteral("Please enter the file name."), QStringLiteral("Zorvik Halden"),
                            PromptService::Icon::Stop);

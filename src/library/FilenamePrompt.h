@@ -10,8 +10,9 @@ class PromptService;
 class QLineEdit;
 
 // Asks for the name to save a file under ("Filename"). A name that is empty, or that would leave
-// its folder, is refused with "Please enter the file name." and the prompt opens afresh; an
-// existing file is replaced only when the user agrees, else the prompt opens afresh.
+// its folder, is refused with "Please enter the file name." and the prompt opens again with what
+// was typed; an existing file is replaced only when the user agrees, else the prompt opens again.
+// A name typed with the extension ("Linear.crv") is taken without it, so it is not added twice.
 class FilenamePrompt : public QDialog
 {
     Q_OBJECT
@@ -23,6 +24,9 @@ public:
 
     QString name() const;
     void setName(const QString &name);
+
+    // The name without a trailing extension (compared ignoring case).
+    static QString withoutExtension(const QString &name, const QString &extension);
 
     // Runs prompts until the user gives an acceptable name (returned without folder and
     // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").

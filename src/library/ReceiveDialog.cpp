@@ -30,6 +30,8 @@ ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &prompts, QWidget *
     , exit(new QPushButton(QStringLiteral("Exit"), this))
 {
     setWindowTitle(QStringLiteral("Receive data"));
+    // Modal to the main window only: the simulator window can send its dump meanwhile.
+    setWindowModality(Qt::WindowModal);
     setObjectName(QStringLiteral("ReceiveDialog"));
     fileName->setObjectName(QStringLiteral("fileName"));
     count->setObjectName(QStringLiteral("count"));

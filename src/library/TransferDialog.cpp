@@ -1,5 +1,6 @@
 #include "library/TransferDialog.h"
 
+#include "app/PromptService.h"
 #include "widgets/PercentProgress.h"
 
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 
 TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent)
     : QDialog(parent)
+    , prompts(prompts)
     , transfer(midi, prompts)
     , status(new QLabel(this))
     , bar(new PercentProgress(this))
@@ -21,6 +23,8 @@ TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget
     , closeBtn(new QPushButton(QStringLiteral("Cancel"), this))
 {
     setWindowTitle(QStringLiteral("UpDataHex"));
+    // Modal to the main window only: the simulator window stays usable while blocks go out.
+    setWindowModality(Qt::WindowModal);
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setObjectName(QStringLiteral("TransferDialog"));
     sendBtn->setObjectName(QStringLiteral("send"));
@@ -70,6 +74,7 @@ TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget
 
 void TransferDialog::prepare(FileKind kind, QByteArray image)
 {
+    imageDelivered = false;
     transfer.open(kind, std::move(image));
     const TransferSession &session = transfer.session();
     const bool shown = session.numberShown();
@@ -93,6 +98,10 @@ int TransferDialog::run(FileKind kind, QByteArray image)
 void TransferDialog::refresh()
 {
     const TransferSession &session = transfer.session();
+    // A template is through once its bar is full; a block transfer when its last block went.
+    if (session.state() == TransferSession::State::Finished
+        || (session.fileKind() == FileKind::Template && session.progressValue() == session.progressMaximum()))
+        imageDelivered = true;
     status->setText(session.statusText());
     if (layout() && layout()->hasHeightForWidth()) {
         const int needed = layout()->totalHeightForWidth(width());
@@ -114,9 +123,32 @@ void TransferDialog::done(int result)
     QDialog::done(result);
 }
 
+bool TransferDialog::mayStop()
+{
+    // Half an image on the instrument is worse than a wait: a running transfer ends only when
+    // the user says so. The blocks go on meanwhile; one that finished while asking just closes.
+    if (!transfer.busy())
+        return true;
+    return prompts.ask({stopQuestion, QStringLiteral("Zorvik Halden"), PromptService::Icon::Warning,
+                        PromptService::Buttons::YesNo})
+           == PromptService::Answer::Yes;
+}
+
+void TransferDialog::reject()
+{
+    // Esc.
+    if (mayStop())
+        QDialog::reject();
+}
+
 void TransferDialog::closeEvent(QCloseEvent *event)
 {
-    // The window's close box ends the dialog in every state, as Cancel does.
+    // The window's close box ends the dialog in every state, as Cancel does, after the question
+    // while blocks go out.
+    if (!mayStop()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     done(QDialog::Rejected);
 }

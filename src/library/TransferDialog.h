@@ -17,11 +17,17 @@ class TransferDialog : public QDialog
     Q_OBJECT
 
 public:
+    static inline const QString stopQuestion = QStringLiteral(
+        "Stop sending? The instrument keeps only part of the file; a firmware update must then be sent again.");
+
     TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent = nullptr);
 
     // Sets the dialog up for an image and runs it modally.
     int run(FileKind kind, QByteArray image);
     void prepare(FileKind kind, QByteArray image);
+
+    // Whether the image reached the instrument whole since the dialog was set up for it.
+    bool delivered() const { return imageDelivered; }
 
     TransferDriver &driver() { return transfer; }
     QPushButton *sendButton() const { return sendBtn; }
@@ -30,13 +36,19 @@ public:
     QLabel *statusLine() const { return status; }
     PercentProgress *progress() const { return bar; }
 
+public slots:
+    void reject() override;
+
 protected:
     void done(int result) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void refresh();
+    // True unless a transfer is running and the user chose to let it go on.
+    bool mayStop();
 
+    PromptService &prompts;
     TransferDriver transfer;
     QLabel *status;
     PercentProgress *bar;
@@ -44,4 +56,5 @@ private:
     QSpinBox *number;
     QPushButton *sendBtn;
     QPushButton *closeBtn;
+    bool imageDelivered = false;
 };

@@ -32,11 +32,15 @@ bool PanelCommands::askYesNo(const QString &text, const QString &caption)
 
 void PanelCommands::saveAndSend()
 {
+    // A value still being typed counts as typed, checked as on leaving its box.
+    if (!panel.commitEditing())
+        return;
     panel.storeBoxes();
     library.showKind(FileKind::Template);
     if (askYesNo(QStringLiteral("Save the current setting?"), QStringLiteral("Save Setting"))) {
         if (const auto name = FilenamePrompt::ask(prompts, window, DataPaths::Folder::Syx, QStringLiteral(".syx"))) {
-            saveTemplate(*name);
+            if (saveTemplate(*name))
+                panel.markUnchanged();
             library.showKind(FileKind::Template);
         }
     }
@@ -58,34 +62,51 @@ bool PanelCommands::saveTemplate(const QString &name)
 void PanelCommands::sendTemplate()
 {
     transfer.run(FileKind::Template, panel.settings().buildTemplateSysEx());
+    // The panel cannot change while the transfer window is open.
+    if (transfer.delivered())
+        panel.markUnchanged();
 }
 
 void PanelCommands::resetToDefaults()
 {
+    // A refused value stops the command before its question, as for every panel command.
+    if (!panel.commitEditing())
+        return;
     if (askYesNo(QStringLiteral("Reset the panel setting to default?"), QStringLiteral("Default")))
         panel.resetBoxes();
 }
 
-void PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
+bool PanelCommands::mayQuit()
+{
+    if (!panel.commitEditing())
+        return false;
+    return !panel.hasUnsavedChanges() || askYesNo(quitQuestion, QStringLiteral("Zorvik Halden"));
+}
+
+bool PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
 {
     if (bytes.size() >= PanelSettings::minimumSysExSize && !PanelSettings::startsLikeTemplate(bytes)) {
         prompts.inform(QStringLiteral("\"%1\" is not a template: it does not start like one. The panel is unchanged.")
                            .arg(name),
                        {}, PromptService::Icon::Warning);
-        return;
+        return false;
     }
     if (!panel.settings().applyTemplateSysEx(bytes)) {
         prompts.inform(QStringLiteral("\"%1\" is not a template: it holds only %2 bytes. The panel is unchanged.")
                            .arg(name)
                            .arg(bytes.size()),
                        {}, PromptService::Icon::Warning);
-        return;
+        return false;
     }
     panel.showSlots();
+    panel.markUnchanged();
+    return true;
 }
 
 void PanelCommands::loadTemplate(const QString &fileName)
 {
+    if (!panel.commitEditing())
+        return;
     QFile file(DataPaths::file(DataPaths::Folder::Syx, fileName));
     if (!DataPaths::isSafeFileName(fileName) || !file.open(QIODevice::ReadOnly)) {
         prompts.inform(QStringLiteral("The file has mangled!"));
@@ -101,6 +122,8 @@ void PanelCommands::loadTemplate(const QString &fileName)
 
 void PanelCommands::receiveAndLoad()
 {
+    if (!panel.commitEditing())
+        return;
     library.showKind(FileKind::Template);
     ReceiveDialog dialog(midi, prompts, window);
     const std::optional<QByteArray> dump = dialog.run();

@@ -18,6 +18,8 @@ class PanelCommands : public QObject
     Q_OBJECT
 
 public:
+    static inline const QString quitQuestion = QStringLiteral("Quit without saving the panel?");
+
     PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
                   MidiSystem &midi, PromptService &prompts);
 
@@ -26,6 +28,9 @@ public:
     // fileName: a name in the template folder, extension included.
     void loadTemplate(const QString &fileName);
     void receiveAndLoad();
+    // Before the program ends: the box being edited is checked, and a panel with changes that
+    // were neither saved, sent nor loaded asks first. False keeps the program running.
+    bool mayQuit();
 
     // Writes the current settings as <name>.syx; false (with a message shown) when it could not.
     bool saveTemplate(const QString &name);
@@ -33,7 +38,8 @@ public:
 
 private:
     bool askYesNo(const QString &text, const QString &caption);
-    void applyTemplate(const QByteArray &bytes, const QString &name);
+    // False (with a message shown) when the bytes are no template; the panel is then unchanged.
+    bool applyTemplate(const QByteArray &bytes, const QString &name);
 
     QWidget *window;
     PanelEditor &panel;

@@ -110,6 +110,7 @@ PanelEditor::PanelEditor(QWidget *host, PromptService &prompts)
     fillNameList();
     channel->reset();
     resetBoxes();
+    markUnchanged();
 }
 
 QLineEdit *PanelEditor::box(int slot, Field field) const
@@ -159,6 +160,35 @@ void PanelEditor::showSlots()
     }
 }
 
+bool PanelEditor::commitEditing()
+{
+    auto *edit = qobject_cast<RangeEdit *>(host->window()->focusWidget());
+    if (!edit || !host->isAncestorOf(edit))
+        return true;
+    return edit->commit();
+}
+
+QStringList PanelEditor::contents() const
+{
+    QStringList texts;
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f)
+            texts << box(slot, static_cast<Field>(f))->text();
+        texts << panel.fieldText(slot, Field::Number);
+    }
+    return texts;
+}
+
+bool PanelEditor::hasUnsavedChanges() const
+{
+    return contents() != unchanged;
+}
+
+void PanelEditor::markUnchanged()
+{
+    unchanged = contents();
+}
+
 void PanelEditor::fillNameList()
 {
     names->clear();
@@ -176,6 +206,8 @@ void PanelEditor::toggleListMode()
 
 void PanelEditor::stepChannel(int step)
 {
+    if (!commitEditing())
+        return;
     if (const auto next = RangeRules::stepChannel(channel->text(), step))
         channel->setText(*next);
 }

@@ -4,6 +4,7 @@
 #include "panel/PanelSettings.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <array>
 
@@ -37,6 +38,14 @@ public:
     // PanelSettings into the boxes (after a template was parsed).
     void showSlots();
 
+    // The box being edited, if it is one of the panel's, gets the checks of leaving it. Every
+    // command that reads the panel calls this first; false (its message shown) stops the command.
+    bool commitEditing();
+    // Whether the panel holds changes made since it was last saved, sent or loaded (the start's
+    // defaults count as loaded). A panel changed and changed back holds none.
+    bool hasUnsavedChanges() const;
+    void markUnchanged();
+
     ListMode listMode() const { return mode; }
     void toggleListMode();
     void stepChannel(int step);
@@ -59,6 +68,8 @@ private:
     void fillNameList();
     void updatePictures();
     int pictureFor(int slot) const;
+    // Every box text and every assigned number: what a save or a send would take.
+    QStringList contents() const;
 
     QWidget *host;
     PromptService &prompts;
@@ -73,4 +84,5 @@ private:
     PanelDragModel drag;
     ListMode mode = ListMode::Controller;
     int lastFound = PanelDragModel::none;
+    QStringList unchanged;
 };

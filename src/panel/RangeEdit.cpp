@@ -2,6 +2,7 @@
 
 #include "widgets/SkinResources.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
 
@@ -39,4 +40,15 @@ void RangeEdit::paintEvent(QPaintEvent *event)
         painter.drawPixmap(rect(), background);
     }
     QLineEdit::paintEvent(event);
+}
+
+void RangeEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // In the main window an Enter nobody takes would close it, and the panel's edits with it.
+        commit();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }

@@ -16,9 +16,15 @@ public:
 
     // Puts the box's reset text in and limits its length.
     virtual void reset() = 0;
+    // The checks the box gets when the user leaves it, run now: the text is corrected first,
+    // then its message shown. False when the value was refused (a message was shown). Commands
+    // that read the panel call it for the box being edited, as the bar's buttons take no focus.
+    virtual bool commit() { return true; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // Enter accepts the value as leaving the box does; the key goes no further.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int backgroundId;

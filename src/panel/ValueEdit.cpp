@@ -28,12 +28,21 @@ void ValueEdit::reset()
 void ValueEdit::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
+    commit();
+}
+
+bool ValueEdit::commit()
+{
     if (isReadOnly() || !isEnabled())
-        return;
+        return true;
     const RangeRules::Leave result = RangeRules::leave(text(), rangeKind);
+    // Corrected before the message: the box the message leaves behind holds a value in range,
+    // and the focus the message box takes finds nothing more to check.
     setText(result.text);
-    if (!result.message.isEmpty())
-        prompts.inform(result.message);
+    if (result.message.isEmpty())
+        return true;
+    prompts.inform(result.message);
+    return false;
 }
 
 void ValueEdit::wheelEvent(QWheelEvent *event)

@@ -15,6 +15,7 @@ public:
     ValueEdit(PromptService &prompts, QWidget *parent = nullptr);
 
     void reset() override;
+    bool commit() override;
     RangeRules::Kind kind() const { return rangeKind; }
 
 protected:

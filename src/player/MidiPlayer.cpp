@@ -40,6 +40,8 @@ MidiPlayer::MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, MciSe
     : QDialog(parent), prompts(prompts), inputs(inputs), sequencer(std::move(engineOptions))
 {
     setWindowTitle(QStringLiteral("Midiplay"));
+    // Modal to the main window only, as every dialog of the program.
+    setWindowModality(Qt::WindowModal);
     buildControls();
     timer.setInterval(timerPeriodMs);
     connect(&timer, &QTimer::timeout, this, &MidiPlayer::tick);
@@ -218,7 +220,9 @@ void MidiPlayer::tick()
     int minutes = 0, seconds = 0;
     sequencer.GetPosition(minutes, seconds);
     const int elapsed = minutes * 60 + seconds;
-    slider->setValue(sliderFactor > 0.0f ? int(float(elapsed) / sliderFactor) : 0);
+    // A handle the user holds stays where the user put it: the release seeks there.
+    if (!slider->isSliderDown())
+        slider->setValue(sliderFactor > 0.0f ? int(float(elapsed) / sliderFactor) : 0);
     status->setText(statusText(elapsed, totalSeconds));
 }
 

@@ -3,6 +3,15 @@
 #include "app/DeviceChoice.h"
 #include "app/MainWindow.h"
 #include "app/ScriptedPrompts.h"
+#include "app/Workspace.h"
+#include "curve/VCurveDialog.h"
+#include "midi/MidiPortBackend.h"
+#include "midi/MidiSystem.h"
+#include "panel/PanelEditor.h"
+#include "sim/InstrumentSimulator.h"
+#include "sim/SimulatorWindow.h"
+#include "support/FreshLibrary.h"
+#include "support/ModalDriver.h"
 #include "widgets/HyperLinkLabel.h"
 #include "widgets/SkinButton.h"
 #include "widgets/SkinResources.h"
@@ -15,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -70,6 +80,7 @@ private slots:
     void webButtonOpensTheLink();
     void bandMenuOpensAbout();
     void bandMenuOpensTheLibraryFolder();
+    void simulatorAnswersWhileDialogsWait();
     void screenshotShowsButtonsOverSkin();
 };
 
@@ -369,6 +380,82 @@ void TestMainWindow::bandMenuOpensTheLibraryFolder()
         menu->grab().save(shots + QStringLiteral("/band-menu.png"));
         menu->hide();
     }
+}
+
+// The built-in simulator stands in for the instrument, so its window must stay usable while a
+// dialog of the program waits for the instrument; the dialogs stay modal to the main window.
+void TestMainWindow::simulatorAnswersWhileDialogsWait()
+{
+    QTemporaryDir root;
+    const QString previous = QDir::currentPath();
+    QVERIFY(makeFreshLibrary(root.path()));
+    MidiSystem midi;
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    auto *workspace = new Workspace(window, midi, prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.openSimulator();
+    SimulatorWindow *simulator = workspace->simulator();
+    QVERIFY(simulator);
+    QVERIFY(QTest::qWaitForWindowExposed(simulator));
+
+    // Clicks go through the window system, where a modal dialog blocks the windows it covers.
+    const auto clickThroughWindow = [](QWidget *button) {
+        QWidget *top = button->window();
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, button->mapTo(top, button->rect().center()));
+    };
+    const auto clickInSimulator = [&](const char *name) {
+        clickThroughWindow(simulator->findChild<QPushButton *>(QLatin1String(name)));
+    };
+    QSignalSpy saves(&window, &MainWindow::saveAndSendRequested);
+
+    // RECEIVE: the simulator window sends its dump while the receive dialog waits.
+    PanelSettings other;
+    other.storeField(PanelSettings::Pedal, PanelSettings::Field::Msb, QStringLiteral("100"));
+    midi.simulator().receive(other.buildTemplateSysEx());
+    bool dumpArrived = false;
+    Qt::WindowModality receiveModality = Qt::NonModal;
+    ModalDriver::next([&](QDialog *dialog) {
+        receiveModality = dialog->windowModality();
+        clickThroughWindow(window.button(B::Save));   // the main window stays blocked
+        clickInSimulator("sendDumpButton");
+        auto *count = dialog->findChild<QLineEdit *>(QStringLiteral("count"));
+        dumpArrived = QTest::qWaitFor([count] { return count->text() == QStringLiteral("162"); }, 5000);
+        for (auto *button : dialog->findChildren<QPushButton *>())
+            if (dumpArrived && button->text() == QStringLiteral("Load"))
+                button->click();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    QTest::mouseClick(window.button(B::Receive), Qt::LeftButton);
+    QVERIFY(dumpArrived);
+    QCOMPARE(receiveModality, Qt::WindowModal);
+    QCOMPARE(saves.count(), 0);
+    QCOMPARE(workspace->panel().box(PanelSettings::Pedal, PanelSettings::Field::Msb)->text(), QStringLiteral("100"));
+
+    // The velocity monitor gets the notes the simulator window plays.
+    int recorded = 0;
+    Qt::WindowModality editorModality = Qt::NonModal;
+    ModalDriver::next([&](QDialog *dialog) {
+        auto *editor = qobject_cast<VCurveDialog *>(dialog);
+        editorModality = dialog->windowModality();
+        if (editor) {
+            QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("monitorButton")), Qt::LeftButton);
+            clickInSimulator("playNoteButton");
+            (void)QTest::qWaitFor([editor] { return editor->velocityHistory().count() > 0; }, 5000);
+            recorded = editor->velocityHistory().count();
+        }
+        dialog->reject();
+    });
+    QTest::mouseClick(window.button(B::Curve), Qt::LeftButton);
+    QCOMPARE(recorded, 1);
+    QCOMPARE(editorModality, Qt::WindowModal);
+
+    // Closing the main window ends the program even with the simulator window open.
+    QVERIFY(!simulator->testAttribute(Qt::WA_QuitOnClose));
+    QVERIFY(ModalDriver::idle());
+    QDir::setCurrent(previous);
 }
 
 void TestMainWindow::screenshotShowsButtonsOverSkin()

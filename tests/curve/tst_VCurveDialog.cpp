@@ -1,5 +1,6 @@
 #include "app/DataPaths.h"
 #include "app/DeviceChoice.h"
+#include "app/MessageBoxPrompts.h"
 #include "app/ScriptedPrompts.h"
 #include "curve/CurveArea.h"
 #include "curve/CurveFile.h"
@@ -17,6 +18,7 @@
 #include "widgets/PercentProgress.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -54,6 +56,23 @@ void mouse(QWidget *widget, QEvent::Type type, QPoint pos, Qt::MouseButton butto
 void writeCurve(const QString &name, const CurveFile::Contents &contents)
 {
     QVERIFY(CurveFile::save(DataPaths::file(DataPaths::Folder::Curve, name), contents).ok);
+}
+
+QAction *itemOf(QMenu *menu, int command)
+{
+    for (QAction *action : menu->findChildren<QAction *>())
+        if (action->data().toInt() == command)
+            return action;
+    return nullptr;
+}
+
+// Types a name into the file name prompt as a person does, then presses OK.
+void typeName(QDialog *prompt, const QString &name)
+{
+    auto *edit = prompt->findChild<QLineEdit *>(QStringLiteral("name"));
+    edit->selectAll();
+    QTest::keyClicks(edit, name);
+    QTest::mouseClick(prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
 }
 
 QByteArray sentMap(const QByteArray &message)
@@ -220,20 +239,99 @@ private slots:
         editor->show();
         selectFile(QStringLiteral("flat.crv"));
 
+        // The default curve on screen is not the file's: Send asks which one goes; No is the file.
+        prompts.queue(PromptService::Answer::No);
         sendAndWait();
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, VCurveDialog::sendQuestion(QStringLiteral("flat.crv")));
+        QCOMPARE(prompts.asked.first().buttons, PromptService::Buttons::YesNoCancel);
         QCOMPARE(curvesSent(), 1);
         QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
         // Afterwards the editor shows the file's curve, its map recomputed.
         QCOMPARE(editor->editor().curve, stored.curve);
         QCOMPARE(map[90], 90);
 
+        // With the file's curve on screen nothing is asked.
+        sendAndWait();
+        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
+        QCOMPARE(prompts.asked.size(), 1);
+
         // Without a selection the curve on screen goes.
         child<QListWidget>("fileList")->setCurrentRow(-1);
         drag({320, 100}, {330, 60});
         sendAndWait();
-        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(curvesSent(), 3);
         QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
-        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(prompts.asked.size(), 1);
+    }
+
+    void sendNeverThrowsAnEditAway()
+    {
+        CurveFile::Contents stored;
+        stored.curve.computeMap(stored.map);
+        writeCurve(QStringLiteral("soft.crv"), stored);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        QCOMPARE(child<QListWidget>("fileList")->currentItem()->text(), QStringLiteral("soft.crv"));
+        drag({160, 300}, {170, 120});
+        const VelocityCurve edited = editor->editor().curve;
+        const VelocityMap editedMap = map;
+        QVERIFY(edited != stored.curve);
+
+        // Cancel sends nothing and keeps the edit.
+        prompts.queue(PromptService::Answer::Cancel);
+        sendAndWait();
+        QCOMPARE(curvesSent(), 0);
+        QCOMPARE(editor->editor().curve, edited);
+        // Yes sends the curve on screen and keeps it there.
+        prompts.queue(PromptService::Answer::Yes);
+        sendAndWait();
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(editedMap));
+        QCOMPARE(editor->editor().curve, edited);
+        QCOMPARE(map, editedMap);
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.last().text, VCurveDialog::sendQuestion(QStringLiteral("soft.crv")));
+    }
+
+    void deleteAsksNamingTheFile()
+    {
+        CurveFile::Contents contents;
+        contents.curve.computeMap(contents.map);
+        writeCurve(QStringLiteral("a.crv"), contents);
+        QThread::msleep(20);
+        writeCurve(QStringLiteral("b.crv"), contents);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        const auto exists = [](const char *name) {
+            return QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QLatin1String(name)));
+        };
+        auto *list = child<QListWidget>("fileList");
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("b.crv"));
+
+        prompts.queue(PromptService::Answer::No);
+        click("deleteButton");
+        QVERIFY(exists("b.crv"));
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("Delete the curve file \"b.crv\"?"));
+        QCOMPARE(prompts.asked.last().buttons, PromptService::Buttons::YesNo);
+
+        // A double click asks twice, each time naming the file it would delete.
+        prompts.asked.clear();
+        prompts.queue(PromptService::Answer::Yes);
+        prompts.queue(PromptService::Answer::No);
+        // As the window system delivers it: press, release, double-click press, release.
+        auto *deleteButton = child<QPushButton>("deleteButton");
+        QTest::mouseClick(deleteButton, Qt::LeftButton);
+        QTest::mouseDClick(deleteButton, Qt::LeftButton);
+        QTest::mouseRelease(deleteButton, Qt::LeftButton);
+        QVERIFY(!exists("b.crv"));
+        QVERIFY(exists("a.crv"));
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.at(0).text, VCurveDialog::deleteQuestion(QStringLiteral("b.crv")));
+        QCOMPARE(prompts.asked.at(1).text, VCurveDialog::deleteQuestion(QStringLiteral("a.crv")));
+        QCOMPARE(list->count(), 1);
     }
 
     void badCurveFileSendsNothing_data()
@@ -284,12 +382,6 @@ private slots:
     void keptCurvesThroughTheMenu()
     {
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
-        auto itemOf = [](QMenu *menu, int command) -> QAction * {
-            for (QAction *action : menu->findChildren<QAction *>())
-                if (action->data().toInt() == command)
-                    return action;
-            return nullptr;
-        };
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
         QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdKeep1)->isChecked());
         QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdShow1)->isEnabled());
@@ -315,6 +407,59 @@ private slots:
         click("defaultButton");
         QVERIFY(!editor->editor().keptCurves.at(2).deleted);
         QVERIFY(!editor->editor().keptCurves.at(0).kept);
+    }
+
+    void keptCurveGoesOutFromItsSendItem()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        drag({240, 200}, {260, 40});
+        std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
+        itemOf(menu.get(), VCurveDialog::CmdKeep2)->trigger();
+        const VelocityMap kept = editor->editor().slotMap(1);
+        click("newButton");
+        const VelocityMap onScreen = map;
+        QVERIFY(mapBytes(kept) != mapBytes(onScreen));
+
+        menu.reset(editor->createContextMenu(nullptr));
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdSend1)->isEnabled());
+        QAction *send2 = itemOf(menu.get(), VCurveDialog::CmdSend2);
+        QVERIFY(send2->isEnabled());
+        send2->trigger();
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(kept));
+        // The curve on screen and the program's map stay as they were.
+        QCOMPARE(editor->editor().curve, VelocityCurve{});
+        QCOMPARE(map, onScreen);
+        // A slot that holds no curve sends nothing.
+        editor->runCommand(VCurveDialog::CmdSend3);
+        QCOMPARE(curvesSent(), 1);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void typedCurveNames()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        // Typed with its extension, the name gets it once.
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
+        click("saveButton");
+        QVERIFY(QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv"))));
+        QVERIFY(!QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv.crv"))));
+        QCOMPARE(child<QListWidget>("fileList")->item(0)->text(), QStringLiteral("Linear.crv"));
+
+        // Not replacing it brings the prompt back with what was typed.
+        prompts.queue(PromptService::Answer::No);
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
+        QString shownAgain;
+        ModalDriver::next([&shownAgain](QDialog *d) {
+            shownAgain = d->findChild<QLineEdit *>(QStringLiteral("name"))->text();
+            d->reject();
+        });
+        click("saveButton");
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(shownAgain, QStringLiteral("Linear.crv"));
+        QCOMPARE(child<QListWidget>("fileList")->count(), 1);
     }
 
     void saveLoadDelete()
@@ -428,10 +573,13 @@ private slots:
 
     void drawing()
     {
-        // The monitor: bars stand on the line labelled 0, one pixel per velocity unit.
+        // The monitor: bars stand on the line labelled 0 and reach their velocity on the scale,
+        // whose lines lie 11 pixels apart for every 10 units.
         VelocityHistory history;
         history.record(0x643C90);   // 100
         history.record(0x003C90);   // 0: a place, no bar
+        history.record(0x7F3C90);   // 127
+        history.record(0x143C90);   // 20
         QImage panel(780, MonitorPanel::designHeight, QImage::Format_RGB32);
         {
             QPainter painter(&panel);
@@ -440,9 +588,19 @@ private slots:
         const int base = MonitorPanel::baseline(panel.height());
         QCOMPARE(base, 154);
         const QRgb yellow = qRgb(250, 250, 0);
-        QCOMPARE(panel.pixel(31, base - 99), yellow);
-        QVERIFY(panel.pixel(31, base - 103) != yellow);
-        QVERIFY(panel.pixel(38, base - 10) != yellow);
+        const auto lineOf = [base](int label) { return base - 11 * label / 10; };
+        const auto top = [&](int x) {
+            int y = base;
+            while (y > 0 && panel.pixel(x, y - 1) == yellow)
+                --y;
+            return y;
+        };
+        QCOMPARE(lineOf(100), 44);
+        QVERIFY2(qAbs(top(31) - lineOf(100)) <= 1, qPrintable(QString::number(top(31))));
+        QCOMPARE(top(38), base);   // velocity 0: no bar
+        // 127 stands 7.7 pixels above the line of 120; 20 on the line of 20.
+        QVERIFY2(qAbs(top(45) - (lineOf(120) - 8)) <= 1, qPrintable(QString::number(top(45))));
+        QVERIFY2(qAbs(top(52) - lineOf(20)) <= 1, qPrintable(QString::number(top(52))));
         QCOMPARE(panel.pixel(400, 5), qRgb(165, 160, 211));
 
         // The area: grid lines every 40 pixels across and 24 down, only with the grid on.
@@ -511,6 +669,20 @@ private slots:
         });
         click("sendButton");
         QVERIFY(dialog->succeeded());
+
+        // The questions of Send and Delete as their message boxes show them.
+        MessageBoxPrompts boxes;
+        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor->show();
+        drag({160, 200}, {180, 120});
+        for (const char *name : {"send", "delete"}) {
+            ModalDriver::next([folder, name](QDialog *d) {
+                QTest::qWait(50);
+                d->grab().save(folder + QStringLiteral("/%1-question.png").arg(QLatin1String(name)));
+                d->reject();
+            });
+            click(name == QByteArray("send") ? "sendButton" : "deleteButton");
+        }
     }
 };
 

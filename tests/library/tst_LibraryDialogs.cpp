@@ -1,4 +1,5 @@
 #include "app/DeviceChoice.h"
+#include "app/MessageBoxPrompts.h"
 #include "app/ScriptedPrompts.h"
 #include "library/FileLibrary.h"
 #include "library/ReceiveDialog.h"
@@ -176,9 +177,83 @@ private slots:
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
         QTRY_VERIFY(dialog.driver().session().blocksSent() > 0);
-        dialog.close();
+        dialog.close();   // the close box; the question is answered Yes
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, TransferDialog::stopQuestion);
+        QVERIFY(!dialog.isVisible());
         QVERIFY(!midi->capture().isOpen());
         QCOMPARE(dialog.driver().session().state(), TransferSession::State::Ready);
+    }
+
+    // Esc and the close box stop a running firmware update only after the user agreed to.
+    void stoppingATransferAsksFirst()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 20;
+        const QByteArray image = randomImage(20000);   // 23 blocks once packed
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 4);
+        QCOMPARE(dialog.driver().session().blockCount(), 23);
+
+        prompts.queue(PromptService::Answer::No);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        prompts.queue(PromptService::Answer::No);
+        QVERIFY(!dialog.close());
+        QCOMPARE(prompts.asked.size(), 2);
+        for (const auto &asked : prompts.asked) {
+            QCOMPARE(asked.text, QStringLiteral("Stop sending? The instrument keeps only part of the file; a firmware "
+                                                "update must then be sent again."));
+            QCOMPARE(asked.buttons, PromptService::Buttons::YesNo);
+        }
+        // The update went on and arrived whole.
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image);
+        // Finished, Esc closes without a question.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(prompts.asked.size(), 2);
+
+        // Yes stops it where it is.
+        prompts.asked.clear();
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 2);
+        prompts.queue(PromptService::Answer::Yes);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QCOMPARE(prompts.asked.size(), 1);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!midi->capture().isOpen());
+        QVERIFY(!midi->simulator().lastTransfer().complete);
+    }
+
+    // Pictures for a person to look at: ZORVIK_SCREENSHOTS names the folder.
+    void screenshotOfAStopQuestion()
+    {
+        const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("ZORVIK_SCREENSHOTS not set");
+        MessageBoxPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 40;
+        dialog.prepare(FileKind::Firmware, randomImage(20000));
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 4);
+        QVERIFY(dialog.grab().save(folder + QStringLiteral("/transfer-sending.png")));
+        ModalDriver::next([folder](QDialog *box) {
+            QTest::qWait(50);
+            box->grab().save(folder + QStringLiteral("/transfer-stop-question.png"));
+            box->reject();   // No: the update goes on
+        });
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
     }
 
     void missingInputDeviceClosesTheDialog()

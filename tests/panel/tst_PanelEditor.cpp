@@ -20,11 +20,13 @@
 #include "widgets/SkinLayout.h"
 #include "widgets/SkinResources.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,6 +80,37 @@ private:
     }
 
     QPoint centreOf(int slot) { return SkinLayout::controlPicture(slot).center(); }
+
+    // As a person does: click into the box, select what it holds, type.
+    void typeInto(QLineEdit *edit, const QString &text)
+    {
+        // The offscreen platform does not hand activation back when a dialog closes.
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTRY_VERIFY(edit->hasFocus());
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+        QCOMPARE(edit->text(), text);
+    }
+
+    void clickBar(SkinLayout::Button which) { QTest::mouseClick(window->button(which), Qt::LeftButton); }
+
+    static void typeFileName(QDialog *prompt, const QString &name)
+    {
+        auto *edit = prompt->findChild<QLineEdit *>(QStringLiteral("name"));
+        edit->selectAll();
+        QTest::keyClicks(edit, name);
+        QTest::mouseClick(prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }
+
+    static void sendAndClose(QDialog *transfer)
+    {
+        QTest::mouseClick(transfer->findChild<QPushButton *>(QStringLiteral("send")), Qt::LeftButton);
+        QTest::mouseClick(transfer->findChild<QPushButton *>(QStringLiteral("close")), Qt::LeftButton);
+    }
+
+    static QString rangeMessage() { return QStringLiteral("please enter again,the range of name is between 0-127!!!"); }
 
 private slots:
     void init()
@@ -352,6 +385,169 @@ private slots:
         workspace->commands().receiveAndLoad();
         QCOMPARE(text(PanelSettings::Pedal, Field::Msb), QStringLiteral("100"));
         QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
+    }
+
+    // The bar's buttons take no focus, so the box being typed into is never left: each command
+    // that reads the panel checks that box first, as leaving it would.
+    void typedValueIsCheckedBeforeACommand()
+    {
+        using B = SkinLayout::Button;
+        QLineEdit *msb = panel().box(PanelSettings::Knob1, Field::Msb);
+        typeInto(msb, QStringLiteral("12"));
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("abc")); });
+        ModalDriver::next(sendAndClose);
+        clickBar(B::Save);
+        QCOMPARE(msb->text(), QStringLiteral("012"));
+        PanelSettings expected;
+        expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("012"));
+        const QByteArray bytes = expected.buildTemplateSysEx();
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), bytes);
+        QCOMPARE(midi->simulator().templateMemory(1), QByteArray(bytes).replace(9, 1, "\x01"));
+        QCOMPARE(prompts->asked.size(), 2);   // the two questions, no range message
+
+        // A value out of range is corrected, its message shown, and the command stops there.
+        const int received = int(midi->simulator().received().size());
+        const QStringList files = folderEntries(QStringLiteral("zorvik/syx"));
+        for (B which : {B::Save, B::Default, B::Receive}) {
+            prompts->asked.clear();
+            typeInto(msb, QStringLiteral("200"));
+            // A dialog opened by mistake is closed at once and noted.
+            bool dialogOpened = false;
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, this, [&] {
+                if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                    dialogOpened = true;
+                    dialog->reject();
+                }
+            });
+            watch.start(20);
+            clickBar(which);
+            QTest::qWait(60);
+            QVERIFY(!dialogOpened);
+            QCOMPARE(prompts->asked.size(), 1);
+            QCOMPARE(prompts->asked.first().text, rangeMessage());
+            QCOMPARE(msb->text(), QStringLiteral("001"));
+        }
+        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), files);
+        QCOMPARE(int(midi->simulator().received().size()), received);
+
+        // A single digit is taken too, not dropped: 7 goes out as 007.
+        QLineEdit *lsb = panel().box(PanelSettings::Pad1, Field::Lsb);
+        typeInto(lsb, QStringLiteral("7"));
+        prompts->asked.clear();
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next(sendAndClose);
+        clickBar(B::Save);
+        QCOMPARE(lsb->text(), QStringLiteral("007"));
+        expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("001"));
+        expected.storeField(PanelSettings::Pad1, Field::Lsb, QStringLiteral("007"));
+        QCOMPARE(midi->simulator().templateMemory(1), expected.buildTemplateSysEx().replace(9, 1, "\x01"));
+    }
+
+    // Enter in a box takes the value as leaving it does and ends nothing.
+    void enterInABoxKeepsTheProgram()
+    {
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        QLineEdit *msb = panel().box(PanelSettings::Pad1, Field::Msb);
+        typeInto(msb, QStringLiteral("42"));
+        QTest::keyClick(msb, Qt::Key_Return);
+        QCOMPARE(msb->text(), QStringLiteral("042"));
+        typeInto(msb, QStringLiteral("300"));
+        QTest::keyClick(msb, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(msb->text(), QStringLiteral("001"));
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, rangeMessage());
+        QLineEdit *channel = panel().channelBox();
+        typeInto(channel, QStringLiteral("7"));
+        QTest::keyClick(channel, Qt::Key_Return);
+        QCOMPARE(channel->text(), QStringLiteral("07"));
+        QLineEdit *cc = panel().box(PanelSettings::Pad1, Field::Label);
+        typeInto(cc, QStringLiteral("64"));
+        QTest::keyClick(cc, Qt::Key_Return);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(window->isVisible());
+        QCOMPARE(prompts->asked.size(), 1);
+    }
+
+    // Closing asks only while the panel holds changes that were neither saved, sent nor loaded.
+    void quittingWithUnsavedChangesAsks()
+    {
+        using B = SkinLayout::Button;
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        const auto reopen = [this] {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        };
+        // Untouched: Esc closes at once.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(prompts->asked.isEmpty());
+        reopen();
+
+        // A value still being typed is a change: Esc from the box asks, No keeps the program.
+        QLineEdit *msb = panel().box(PanelSettings::Pad1, Field::Msb);
+        typeInto(msb, QStringLiteral("42"));
+        prompts->queue(PromptService::Answer::No);
+        QTest::keyClick(msb, Qt::Key_Escape);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, QStringLiteral("Quit without saving the panel?"));
+        QCOMPARE(prompts->asked.first().buttons, PromptService::Buttons::YesNo);
+        QCOMPARE(msb->text(), QStringLiteral("042"));
+        // The window manager's close asks too; Yes ends the program.
+        prompts->queue(PromptService::Answer::Yes);
+        QVERIFY(window->close());
+        QCOMPARE(finished.count(), 2);
+        QCOMPARE(prompts->asked.size(), 2);
+        reopen();
+
+        // Saved: nothing to ask.
+        prompts->asked.clear();
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        prompts->queue(PromptService::Answer::No);    // Update
+        ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("mine")); });
+        clickBar(B::Save);
+        QTest::mouseClick(window->button(B::Close), Qt::LeftButton);
+        QCOMPARE(finished.count(), 3);
+        QCOMPARE(prompts->asked.size(), 2);
+        reopen();
+
+        // Changed back to what was saved: nothing to ask either. Default from a loaded panel
+        // that is not the defaults is a change.
+        typeInto(msb, QStringLiteral("5"));
+        typeInto(msb, QStringLiteral("42"));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 4);
+        reopen();
+        prompts->queue(PromptService::Answer::Yes);   // Default
+        clickBar(B::Default);
+        QCOMPARE(msb->text(), QStringLiteral("000"));
+        prompts->queue(PromptService::Answer::No);
+        QTest::mouseClick(window->button(B::Close), Qt::LeftButton);
+        QCOMPARE(finished.count(), 4);
+        QCOMPARE(prompts->asked.last().text, PanelCommands::quitQuestion);
+
+        // Sent: nothing to ask.
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next(sendAndClose);
+        clickBar(B::Save);
+        const int asked = int(prompts->asked.size());
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 5);
+        QCOMPARE(int(prompts->asked.size()), asked);
+        reopen();
+
+        // Loaded: nothing to ask.
+        typeInto(msb, QStringLiteral("99"));
+        workspace->commands().loadTemplate(QStringLiteral("mine.syx"));
+        QCOMPARE(msb->text(), QStringLiteral("042"));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 6);
+        QCOMPARE(int(prompts->asked.size()), asked);
     }
 
     void screenshotWithDragInProgress()

@@ -12,7 +12,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QMouseEvent>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QThread>
 
@@ -23,6 +26,45 @@ namespace {
 QString midPath(const QString &name)
 {
     return DataPaths::file(DataPaths::Folder::Mid, name);
+}
+
+void mouse(QWidget *widget, QEvent::Type type, QPoint pos)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Where the slider's handle is drawn, and where its left edge lies for a value.
+QStyleOptionSlider sliderOption(const QSlider *slider)
+{
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.tickPosition = slider->tickPosition();
+    option.tickInterval = slider->tickInterval();
+    option.singleStep = slider->singleStep();
+    option.pageStep = slider->pageStep();
+    option.subControls = QStyle::SC_All;
+    return option;
+}
+
+QRect handleRect(const QSlider *slider)
+{
+    const QStyleOptionSlider option = sliderOption(slider);
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+}
+
+int handleLeftFor(const QSlider *slider, int value)
+{
+    const QStyleOptionSlider option = sliderOption(slider);
+    const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const int span = groove.width() - handleRect(slider).width();
+    return groove.x() + QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
 }
 
 } // namespace
@@ -127,6 +169,38 @@ void PlayerWindowTest::sliderReleaseSeeksByTheFactor()
     emit player->positionSlider()->sliderReleased();
     QCOMPARE(player->engine().positionMs(), qint64(expectedSeconds) * 1000 / 5);
     QVERIFY(player->engine().isPaused());
+}
+
+void PlayerWindowTest::heldSliderIsLeftAlone()
+{
+    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));   // the 200 s song: a second per step
+    player->show();
+    QVERIFY(QTest::qWaitForWindowExposed(player.get()));
+    QTest::mouseClick(player->playButton(), Qt::LeftButton);
+    audio->pullMs(3000);
+    player->tick();
+    QSlider *slider = player->positionSlider();
+    QCOMPARE(slider->value(), 3);
+
+    // The user takes the handle, drags it to the middle and holds it there while the timer ticks.
+    const QPoint grip = handleRect(slider).center();
+    mouse(slider, QEvent::MouseButtonPress, grip);
+    QVERIFY(slider->isSliderDown());
+    const QPoint held = grip + QPoint(handleLeftFor(slider, 100) - handleRect(slider).left(), 0);
+    mouse(slider, QEvent::MouseMove, held);
+    const int chosen = slider->value();   // a pixel may span more than one step
+    QVERIFY2(qAbs(chosen - 100) <= 2, qPrintable(QString::number(chosen)));
+    audio->pullMs(1000);
+    player->tick();
+    QCOMPARE(slider->value(), chosen);
+    QCOMPARE(player->statusLine()->text(), QString("Play Status:   00:04 / 03:20"));
+    mouse(slider, QEvent::MouseButtonRelease, held);
+    QCOMPARE(player->engine().positionMs(), qint64(chosen) * 1000);
+
+    // Let go, the slider follows the song again.
+    audio->pullMs(2000);
+    player->tick();
+    QCOMPARE(slider->value(), chosen + 2);
 }
 
 void PlayerWindowTest::nextWithoutSelectionPlaysTheFirstEntry()

@@ -19,6 +19,7 @@ private slots:
     void statusLineShowsElapsedAndTotal();
     void sliderReleaseSeeksByTheFactor_data();
     void sliderReleaseSeeksByTheFactor();
+    void heldSliderIsLeftAlone();
     void nextWithoutSelectionPlaysTheFirstEntry();
     void previousOnFirstAndNextOnLastDoNothing();
     void pauseSelectAnotherPlayResumesThePausedSong();

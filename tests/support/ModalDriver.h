@@ -43,6 +43,9 @@ private:
         if (!dialog || !dialog->isVisible() || dialog == handled)
             return;
         handled = dialog;
+        // A long-lived dialog (the transfer window) may show again later: new work then.
+        QObject::connect(dialog, &QDialog::finished, dialog, [this] { handled = nullptr; },
+                         Qt::SingleShotConnection);
         const Action action = actions.dequeue();
         if (actions.isEmpty())
             timer.stop();
