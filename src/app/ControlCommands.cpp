@@ -13,67 +13,130 @@
 #include "midi/RtMidiBackend.h"
 #include "sim/InstrumentSimulator.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+#include <limits>
 #include <unistd.h>
 
 namespace {
 
 const QString programName = QStringLiteral("zorvikctl");
 
+// The longest wait a timer can hold, in whole seconds.
+constexpr int maxTimeoutSeconds = std::numeric_limits<int>::max() / 1000;
+constexpr int defaultTimeoutSeconds = 60;
+
+// Every option, declared once: the parser and the usage text both read this list.
+const QList<QCommandLineOption> &optionList()
+{
+    static const QList<QCommandLineOption> list{
+        {{QStringLiteral("out")}, QStringLiteral("the MIDI output device"), QStringLiteral("PORT")},
+        {{QStringLiteral("in")}, QStringLiteral("the MIDI input device"), QStringLiteral("PORT")},
+        {{QStringLiteral("jack")}, QStringLiteral("use JACK's ports instead of the ALSA sequencer's")},
+        {{QStringLiteral("number")},
+         QStringLiteral("where the instrument keeps a song (1-16) or a template (1-8); 1 by default"),
+         QStringLiteral("N")},
+        {{QStringLiteral("timeout")},
+         QStringLiteral("how long to wait for the instrument, 1 to %1; %2 by default")
+             .arg(maxTimeoutSeconds)
+             .arg(defaultTimeoutSeconds),
+         QStringLiteral("SECONDS")},
+        {{QStringLiteral("quiet")}, QStringLiteral("no summary line and no progress bar")},
+        {{QStringLiteral("library")},
+         QStringLiteral("the library folder; a plain FILE name not in the current directory is looked for there"),
+         QStringLiteral("DIR")},
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("print this usage and exit")},
+    };
+    return list;
+}
+
+const QCommandLineOption &option(const char *name)
+{
+    for (const QCommandLineOption &candidate : optionList()) {
+        if (candidate.names().contains(QLatin1String(name)))
+            return candidate;
+    }
+    qFatal("zorvikctl: option %s is not declared", name);
+}
+
 struct Options
 {
     QString command;
     QString file;
-    QString out;
-    QString in;
-    int number = 1;
-    int timeoutSeconds = 60;
+    std::optional<QString> out;
+    std::optional<QString> in;
+    std::optional<int> number;
+    int timeoutSeconds = defaultTimeoutSeconds;
     bool jack = false;
+    bool quiet = false;
+    bool help = false;
+    QString library;
     QString error;
 };
+
+// A whole number within [minimum, maximum], or nothing.
+std::optional<int> wholeNumber(const QString &text, int minimum, int maximum)
+{
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok);
+    if (!ok || n < minimum || n > maximum)
+        return std::nullopt;
+    return int(n);
+}
 
 Options parse(const QStringList &arguments)
 {
     Options options;
-    QStringList positional;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        auto value = [&](QString &target) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("%1 needs a value").arg(arg);
-                return;
-            }
-            target = arguments.at(++i);
-        };
-        if (arg == QLatin1String("--jack")) {
-            options.jack = true;
-        } else if (arg == QLatin1String("--out")) {
-            value(options.out);
-        } else if (arg == QLatin1String("--in")) {
-            value(options.in);
-        } else if (arg == QLatin1String("--number") || arg == QLatin1String("--timeout")) {
-            QString text;
-            value(text);
-            bool ok = false;
-            const int n = text.toInt(&ok);
-            if (!ok || n < 1)
-                options.error = QStringLiteral("%1 takes a whole number from 1").arg(arg);
-            else if (arg == QLatin1String("--number"))
-                options.number = n;
-            else
-                options.timeoutSeconds = n;
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            options.error = QStringLiteral("unknown option %1").arg(arg);
-        } else {
-            positional.append(arg);
-        }
-        if (!options.error.isEmpty())
-            return options;
+    QCommandLineParser parser;
+    parser.addOptions(optionList());
+    if (!parser.parse(QStringList{programName} + arguments)) {
+        options.error = parser.errorText();
+        return options;
     }
+    options.help = parser.isSet(option("help"));
+    options.jack = parser.isSet(option("jack"));
+    options.quiet = parser.isSet(option("quiet"));
+    // An empty name is what an unset shell variable gives: never taken for the default device.
+    for (const char *name : {"out", "in"}) {
+        if (!parser.isSet(option(name)))
+            continue;
+        const QString value = parser.value(option(name));
+        if (value.isEmpty()) {
+            options.error = QStringLiteral("--%1 needs a device number or name, not an empty one").arg(QLatin1String(name));
+            return options;
+        }
+        (QLatin1String(name) == QLatin1String("out") ? options.out : options.in) = value;
+    }
+    if (parser.isSet(option("library"))) {
+        options.library = parser.value(option("library"));
+        if (options.library.isEmpty()) {
+            options.error = QStringLiteral("--library needs a folder");
+            return options;
+        }
+    }
+    if (parser.isSet(option("number"))) {
+        options.number = wholeNumber(parser.value(option("number")), 1, std::numeric_limits<int>::max());
+        if (!options.number) {
+            options.error = QStringLiteral("--number takes a whole number from 1");
+            return options;
+        }
+    }
+    if (parser.isSet(option("timeout"))) {
+        const auto seconds = wholeNumber(parser.value(option("timeout")), 1, maxTimeoutSeconds);
+        if (!seconds) {
+            options.error = QStringLiteral("--timeout takes a whole number of seconds from 1 to %1").arg(maxTimeoutSeconds);
+            return options;
+        }
+        options.timeoutSeconds = *seconds;
+    }
+    QStringList positional = parser.positionalArguments();
     if (!positional.isEmpty())
         options.command = positional.takeFirst();
     if (!positional.isEmpty())
@@ -83,30 +146,34 @@ Options parse(const QStringList &arguments)
     return options;
 }
 
-// Takes "--library DIR" (or "--library=DIR") out of the arguments; false when it has no folder.
-bool takeLibraryOption(QStringList &arguments, QString &folder)
-{
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("--library")) {
-            if (i + 1 >= arguments.size())
-                return false;
-            folder = arguments.at(i + 1);
-            arguments.remove(i, 2);
-            return !folder.isEmpty();
-        }
-        if (arg.startsWith(QLatin1String("--library="))) {
-            folder = arg.mid(QStringLiteral("--library=").size());
-            arguments.remove(i);
-            return !folder.isEmpty();
-        }
-    }
-    return true;
-}
-
 void fail(const QString &reason)
 {
     std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(reason));
+}
+
+// Ends what went to standard output; a full disk or device there is a failed write, not success.
+int finishOutput()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return ControlCommands::Done;
+    const int error = errno;
+    std::clearerr(stdout);
+    fail(QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(error))));
+    return ControlCommands::SaveFailed;
+}
+
+// The one line a successful command prints, unless it was asked to be quiet.
+int summarize(const Options &options, const QString &line)
+{
+    if (options.quiet)
+        return ControlCommands::Done;
+    std::printf("%s\n", qPrintable(line));
+    return finishOutput();
+}
+
+QString seconds(const QElapsedTimer &clock)
+{
+    return QStringLiteral("%1 s").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1);
 }
 
 // A device given by number, by exact name, or by a part of its name that only one device has.
@@ -114,8 +181,6 @@ void fail(const QString &reason)
 // Simulator'" reaches zorvik-sim.
 std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int builtIn)
 {
-    if (wanted.isEmpty())
-        return builtIn;
     bool isNumber = false;
     const int number = wanted.toInt(&isNumber);
     if (isNumber) {
@@ -144,6 +209,14 @@ std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QS
     return std::nullopt;
 }
 
+QString nameOf(const QList<MidiSystem::Device> &devices, int number)
+{
+    for (const auto &device : devices)
+        if (device.number == number)
+            return device.name;
+    return QString::number(number);
+}
+
 FileKind kindOf(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -158,10 +231,22 @@ FileKind kindOf(const QString &path)
     return FileKind::None;
 }
 
-// A progress bar on a terminal; nothing on a pipe, where scripts read only the last line.
-void showProgress(int value, int maximum)
+QString kindName(FileKind kind)
 {
-    if (!isatty(fileno(stderr)) || maximum <= 0)
+    switch (kind) {
+    case FileKind::Song: return QStringLiteral("song");
+    case FileKind::Template: return QStringLiteral("template");
+    case FileKind::Csf: return QStringLiteral("song file");
+    case FileKind::Firmware: return QStringLiteral("firmware");
+    case FileKind::None: break;
+    }
+    return {};
+}
+
+// A progress bar on a terminal; nothing on a pipe, where scripts read only the last line.
+void showProgress(const Options &options, int value, int maximum)
+{
+    if (options.quiet || !isatty(fileno(stderr)) || maximum <= 0)
         return;
     constexpr int width = 30;
     const int filled = width * value / maximum;
@@ -172,13 +257,70 @@ void showProgress(int value, int maximum)
     std::fflush(stderr);
 }
 
+// Which devices a command uses: a template or a curve only goes out, a dump only comes in.
+struct Uses
+{
+    bool out = false;
+    bool in = false;
+};
+
+Uses usesOf(const Options &options)
+{
+    if (options.command == QLatin1String("send"))
+        return {true, FileKinds::isBlockTransfer(kindOf(options.file))};
+    if (options.command == QLatin1String("receive"))
+        return {false, true};
+    if (options.command == QLatin1String("curve"))
+        return {true, false};
+    return {};
+}
+
+// Sets DeviceChoice from --out and --in. Given only one of them, a command that needs both
+// directions (or only the other one) takes the device of the same name the other way: an
+// instrument's output and input go together, and listening to the simulator while sending to
+// the instrument would only wait in vain.
+int chooseDevices(MidiSystem &midi, const Options &options)
+{
+    const QList<MidiSystem::Device> outputs = midi.outputs();
+    const QList<MidiSystem::Device> inputs = midi.inputs();
+    std::optional<int> out = MidiSystem::simulatorOutput;
+    std::optional<int> in = MidiSystem::simulatorInput;
+    if (options.out && !(out = findDevice(outputs, *options.out, MidiSystem::simulatorOutput))) {
+        fail(QStringLiteral("no single device matches %1").arg(*options.out));
+        return ControlCommands::DeviceError;
+    }
+    if (options.in && !(in = findDevice(inputs, *options.in, MidiSystem::simulatorInput))) {
+        fail(QStringLiteral("no single device matches %1").arg(*options.in));
+        return ControlCommands::DeviceError;
+    }
+    const auto sameName = [](const QString &given, const QList<MidiSystem::Device> &devices, int number) {
+        bool isNumber = false;
+        given.toInt(&isNumber);
+        return isNumber ? nameOf(devices, number) : given;
+    };
+    const Uses uses = usesOf(options);
+    if (uses.in && !options.in && options.out) {
+        in = findDevice(inputs, sameName(*options.out, outputs, *out), MidiSystem::simulatorInput);
+        if (!in) {
+            fail(QStringLiteral("no input device goes with --out %1: name one with --in").arg(*options.out));
+            return ControlCommands::UsageError;
+        }
+    }
+    if (uses.out && !options.out && options.in) {
+        out = findDevice(outputs, sameName(*options.in, inputs, *in), MidiSystem::simulatorOutput);
+        if (!out) {
+            fail(QStringLiteral("no output device goes with --in %1: name one with --out").arg(*options.in));
+            return ControlCommands::UsageError;
+        }
+    }
+    DeviceChoice::midiOut = *out;
+    DeviceChoice::midiIn = *in;
+    return ControlCommands::Done;
+}
+
 int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
 {
     const FileKind kind = kindOf(options.file);
-    if (kind == FileKind::None) {
-        fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(options.file));
-        return ControlCommands::UsageError;
-    }
     const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
     if (!prepared.ok) {
         prompts.ask(prepared.problem);
@@ -188,8 +330,9 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     TransferDriver driver(midi, prompts);
     driver.session().setReplyTimeout(qint64(options.timeoutSeconds) * 1000);
     driver.open(kind, prepared.image);
-    driver.session().setNumber(options.number);
-    if (driver.session().number() != options.number) {
+    const int number = options.number.value_or(1);
+    driver.session().setNumber(number);
+    if (driver.session().number() != number) {
         fail(QStringLiteral("--number must be from 1 to %1 for this kind of file").arg(driver.session().numberMaximum()));
         return ControlCommands::UsageError;
     }
@@ -198,10 +341,10 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     int code = ControlCommands::Done;
     QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
         if (driver.session().state() == TransferSession::State::Sending)
-            showProgress(driver.session().progressValue(), driver.session().progressMaximum());
+            showProgress(options, driver.session().progressValue(), driver.session().progressMaximum());
     });
     QObject::connect(&driver, &TransferDriver::finished, &loop, [&] {
-        showProgress(driver.session().blockCount(), driver.session().blockCount());
+        showProgress(options, driver.session().blockCount(), driver.session().blockCount());
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::closeRequested, &loop, [&] {
@@ -221,16 +364,28 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
         loop.quit();
     });
 
+    QElapsedTimer clock;
+    clock.start();
     driver.send();
     if (kind == FileKind::Template) {
-        if (driver.session().progressValue() == 1)
-            return ControlCommands::Done;
-        return ControlCommands::DeviceError;
+        if (driver.session().progressValue() != 1)
+            return ControlCommands::DeviceError;
+    } else {
+        if (!driver.busy())
+            return code == ControlCommands::Done ? ControlCommands::DeviceError : code;
+        loop.exec();
+        if (code != ControlCommands::Done)
+            return code;
     }
-    if (!driver.busy())
-        return code == ControlCommands::Done ? ControlCommands::DeviceError : code;
-    loop.exec();
-    return code;
+    const int blocks = driver.session().blockCount();
+    const QString how = kind == FileKind::Template ? QStringLiteral("one message")
+                        : blocks == 1              ? QStringLiteral("1 block")
+                                                   : QStringLiteral("%1 blocks").arg(blocks);
+    const QString where = kind == FileKind::Firmware ? QString() : QStringLiteral(" as number %1").arg(number);
+    return summarize(options, QStringLiteral("sent %1 %2%3: %4 bytes in %5 to %6 in %7")
+                                  .arg(kindName(kind), options.file, where)
+                                  .arg(prepared.image.size())
+                                  .arg(how, nameOf(midi.outputs(), DeviceChoice::midiOut), seconds(clock)));
 }
 
 int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
@@ -239,6 +394,12 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
         fail(QStringLiteral("the dump is saved as a .syx file"));
         return ControlCommands::UsageError;
     }
+    // Before listening: a dump that arrives must have somewhere to go.
+    const QString problem = SafeFile::check(options.file);
+    if (!problem.isEmpty()) {
+        fail(problem);
+        return ControlCommands::SaveFailed;
+    }
     DumpReceiver receiver(midi, prompts);
     QEventLoop loop;
     bool got = false;
@@ -246,6 +407,8 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
         got = true;
         loop.quit();
     });
+    QElapsedTimer clock;
+    clock.start();
     if (!receiver.listen())
         return ControlCommands::DeviceError;
     QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
@@ -257,14 +420,39 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
         fail(QStringLiteral("no template dump arrived within %1 seconds").arg(options.timeoutSeconds));
         return ControlCommands::InstrumentSilent;
     }
+    const QString notWhole = DumpReceiver::notWholeReason(receiver.dump());
+    if (!notWhole.isEmpty()) {
+        fail(notWhole + QStringLiteral(" Nothing was saved."));
+        return ControlCommands::FileRefused;
+    }
     const QString error = SafeFile::write(options.file, receiver.dump());
     if (!error.isEmpty()) {
         fail(error);
         return ControlCommands::SaveFailed;
     }
-    std::fprintf(stderr, "%s: saved %lld bytes to %s\n", qPrintable(programName),
-                 static_cast<long long>(receiver.dump().size()), qPrintable(options.file));
-    return ControlCommands::Done;
+    return summarize(options, QStringLiteral("saved the dump in %1: %2 bytes from %3 in %4")
+                                  .arg(options.file)
+                                  .arg(receiver.dump().size())
+                                  .arg(nameOf(midi.inputs(), DeviceChoice::midiIn), seconds(clock)));
+}
+
+int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+{
+    const CurveFile::Result curve = CurveFile::load(options.file);
+    if (!curve.ok) {
+        fail(curve.message);
+        return ControlCommands::FileRefused;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    // The file's stored map is what the instrument gets, as with Send from the curve editor.
+    MidiOutSession session(midi, prompts);
+    if (!CurveSysEx::send(session, curve.contents.map))
+        return ControlCommands::DeviceError;
+    return summarize(options, QStringLiteral("sent curve %1: %2 bytes in one message to %3 in %4")
+                                  .arg(options.file)
+                                  .arg(CurveSysEx::size)
+                                  .arg(nameOf(midi.outputs(), DeviceChoice::midiOut), seconds(clock)));
 }
 
 int listPorts(MidiSystem &midi)
@@ -275,7 +463,7 @@ int listPorts(MidiSystem &midi)
     std::printf("In:\n");
     for (const auto &device : midi.inputs())
         std::printf("%4d  %s\n", device.number, qPrintable(device.name));
-    return ControlCommands::Done;
+    return finishOutput();
 }
 
 } // namespace
@@ -287,33 +475,51 @@ ControlCommands::ControlCommands(BackendFactory factory)
 
 QString ControlCommands::usage()
 {
-    return QStringLiteral(
+    QString text = QStringLiteral(
         "usage: zorvikctl ports [--jack]\n"
-        "       zorvikctl send FILE [--number N] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS]\n"
-        "       zorvikctl receive FILE.syx [--in PORT] [--jack] [--timeout SECONDS]\n"
-        "       zorvikctl curve FILE.crv [--out PORT] [--jack]\n"
+        "       zorvikctl send FILE [--number N] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
+        "       zorvikctl receive FILE.syx [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
+        "       zorvikctl curve FILE.crv [--out PORT] [--jack] [--quiet]\n"
         "The kind of FILE comes from its extension: .mid song, .syx template, .csf song file, .bin firmware.\n"
         "PORT is a device number or name as 'zorvikctl ports' lists them; the built-in simulator by default.\n"
-        "--library DIR names the library folder; a plain FILE name that is not in the current directory\n"
-        "is looked for in the library folder of its kind.\n"
-        "Exit codes: 0 done, 1 usage, 2 file refused, 3 device error, 4 instrument silent, 5 save failed.\n");
+        "Given only --out or only --in, the device of the same name serves the other direction.\n"
+        "On success one summary line goes to standard output; errors are one line on standard error.\n"
+        "Options:\n");
+    QStringList left;
+    int width = 0;
+    for (const QCommandLineOption &candidate : optionList()) {
+        QStringList names;
+        for (const QString &name : candidate.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        QString entry = names.join(QStringLiteral(", "));
+        if (!candidate.valueName().isEmpty())
+            entry += QLatin1Char(' ') + candidate.valueName();
+        left << entry;
+        width = std::max(width, int(entry.size()));
+    }
+    for (int i = 0; i < left.size(); ++i)
+        text += QStringLiteral("  %1  %2\n").arg(left.at(i), -width).arg(optionList().at(i).description());
+    text += QStringLiteral("  %1  %2\n").arg(QStringLiteral("--"), -width).arg(QStringLiteral("what follows is not an option"));
+    text += QStringLiteral("Exit codes: 0 done, 1 usage, 2 file or dump refused, 3 device error, 4 instrument silent, "
+                           "5 save or write failed.\n");
+    return text;
 }
 
-int ControlCommands::run(const QStringList &givenArguments)
+int ControlCommands::run(const QStringList &arguments)
 {
-    QStringList arguments = givenArguments;
-    QString libraryFolder;
-    if (!takeLibraryOption(arguments, libraryFolder)) {
-        fail(QStringLiteral("--library needs a folder"));
-        return UsageError;
-    }
+    // Output past the file size limit fails with a message and exit code 5, not a signal.
+    SafeFile::ignoreFileSizeSignal();
     Options options = parse(arguments);
     if (!options.error.isEmpty()) {
         fail(options.error);
         return UsageError;
     }
+    if (options.help) {
+        std::printf("%s", qPrintable(usage()));
+        return finishOutput();
+    }
     // A plain file name that is not in the current directory is looked for in the library.
-    const LibraryLocation library = LibraryLocation::decide(libraryFolder, LibraryLocation::userLibraryFolder());
+    const LibraryLocation library = LibraryLocation::decide(options.library, LibraryLocation::userLibraryFolder());
     if (library.source() == LibraryLocation::Source::CommandLine && !library.exists()) {
         fail(QStringLiteral("the library folder %1 does not exist").arg(library.displayPath()));
         return UsageError;
@@ -325,6 +531,15 @@ int ControlCommands::run(const QStringList &givenArguments)
     if (options.command.isEmpty() || (needsFile && options.file.isEmpty())
         || (!needsFile && options.command != QLatin1String("ports"))) {
         std::fprintf(stderr, "%s", qPrintable(usage()));
+        return UsageError;
+    }
+    const FileKind kind = kindOf(options.file);
+    if (options.command == QLatin1String("send") && kind == FileKind::None) {
+        fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(options.file));
+        return UsageError;
+    }
+    if (options.number && (options.command != QLatin1String("send") || kind == FileKind::Firmware)) {
+        fail(QStringLiteral("--number applies only to sending a song, a song file or a template"));
         return UsageError;
     }
 
@@ -341,26 +556,11 @@ int ControlCommands::run(const QStringList &givenArguments)
     if (options.command == QLatin1String("ports"))
         return listPorts(midi);
 
-    const auto out = findDevice(midi.outputs(), options.out, MidiSystem::simulatorOutput);
-    const auto in = findDevice(midi.inputs(), options.in, MidiSystem::simulatorInput);
-    if (!out || !in) {
-        fail(QStringLiteral("no single device matches %1").arg(!out ? options.out : options.in));
-        return DeviceError;
-    }
-    DeviceChoice::midiOut = *out;
-    DeviceChoice::midiIn = *in;
-
+    if (const int code = chooseDevices(midi, options); code != Done)
+        return code;
     if (options.command == QLatin1String("send"))
         return sendFile(midi, prompts, options);
     if (options.command == QLatin1String("receive"))
         return receiveDump(midi, prompts, options);
-
-    const CurveFile::Result curve = CurveFile::load(options.file);
-    if (!curve.ok) {
-        fail(curve.message);
-        return FileRefused;
-    }
-    // The file's stored map is what the instrument gets, as with Send from the curve editor.
-    MidiOutSession session(midi, prompts);
-    return CurveSysEx::send(session, curve.contents.map) ? Done : DeviceError;
+    return sendCurve(midi, prompts, options);
 }

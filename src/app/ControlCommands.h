@@ -10,17 +10,18 @@ class MidiSystem;
 class MidiPortBackend;
 
 // The commands of zorvikctl: list ports, send a file, receive a dump, send a curve, through the
-// same transfer engine and checks as the editor. Exit codes are stable for scripts.
+// same transfer engine and checks as the editor. Exit codes are stable for scripts; a command
+// that succeeds prints one summary line on standard output, errors are one line on standard error.
 class ControlCommands
 {
 public:
     enum ExitCode {
         Done = 0,
         UsageError = 1,
-        FileRefused = 2,
+        FileRefused = 2,   // also a received dump that is not a whole template
         DeviceError = 3,
         InstrumentSilent = 4,
-        SaveFailed = 5,
+        SaveFailed = 5,    // also output that could not be written
     };
 
     // systemPorts: the back end for the system's ports (RtMidi's default when null, JACK with

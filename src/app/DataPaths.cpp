@@ -47,7 +47,9 @@ bool DataPaths::isSafeFileName(const QString &name)
 {
     if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
         return false;
-    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QLatin1String("..")))
+    // Without separators and a leading dot, ".." cannot be an element of the name: two dots
+    // inside a name ("a..b.mid") are harmless.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return false;
     for (const QChar c : name) {
         if (c.category() == QChar::Other_Control || c == QLatin1Char(':'))

@@ -24,6 +24,7 @@ public:
     static QString piece(Folder folder);
 
     // True when name can be used as a file name inside a data folder without leaving it:
-    // not empty, no separators, no "..", no control characters and no leading dot.
+    // not empty, no separators (':' counts as one, as it does on some systems), no control
+    // characters and no leading dot (so never "." or "..").
     static bool isSafeFileName(const QString &name);
 };

@@ -1,8 +1,8 @@
 #include "curve/CurveFile.h"
 
-#include <QFile>
+#include "library/SafeFile.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstddef>
@@ -70,20 +70,21 @@ CurveFile::Result CurveFile::parse(const QByteArray &bytes, const QString &displ
 CurveFile::Result CurveFile::load(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Result result;
-        result.message = QStringLiteral("Cannot open the curve file \"%1\": %2").arg(name, file.errorString());
-        return result;
-    }
     // A curve file is small: a file of another size is refused from its size, without reading it
     // (and the message tells its real size, not the one byte too many a read would give).
-    if (file.size() != fileSize) {
-        Result result;
-        result.message = wrongSizeMessage(name, file.size());
+    const SafeFile::ReadResult file = SafeFile::read(path, fileSize);
+    Result result;
+    switch (file.status) {
+    case SafeFile::ReadResult::Status::CannotOpen:
+        result.message = QStringLiteral("Cannot open the curve file \"%1\": %2").arg(name, file.error);
         return result;
+    case SafeFile::ReadResult::Status::TooLarge:
+        result.message = wrongSizeMessage(name, file.size);
+        return result;
+    case SafeFile::ReadResult::Status::Read:
+        break;
     }
-    return parse(file.read(fileSize + 1), name);
+    return parse(file.bytes, name);
 }
 
 QByteArray CurveFile::serialize(const Contents &contents)
@@ -102,13 +103,9 @@ CurveFile::Result CurveFile::save(const QString &path, const Contents &contents)
 {
     Result result;
     result.contents = contents;
-    QSaveFile file(path);
-    // flush() before commit(): commit does not check the last flush, so a full disk would
-    // otherwise leave a cut file behind, reported as saved.
-    if (!file.open(QIODevice::WriteOnly) || file.write(serialize(contents)) != fileSize || !file.flush()
-        || !file.commit()) {
-        result.message = QStringLiteral("Cannot save the curve file \"%1\": %2")
-                             .arg(QFileInfo(path).fileName(), file.errorString());
+    const QString reason = SafeFile::writeReason(path, serialize(contents));
+    if (!reason.isEmpty()) {
+        result.message = QStringLiteral("Cannot save the curve file \"%1\": %2").arg(QFileInfo(path).fileName(), reason);
         return result;
     }
     result.ok = true;

@@ -3,6 +3,7 @@
 #include "midi/MidiInCapture.h"
 #include "midi/MidiLongDataEvent.h"
 #include "midi/MidiSystem.h"
+#include "panel/PanelSettings.h"
 
 DumpReceiver::DumpReceiver(MidiSystem &midi, PromptService &prompts, QObject *parent)
     : QObject(parent)
@@ -30,6 +31,19 @@ void DumpReceiver::stop()
         return;
     active = false;
     midi.capture().Close();
+}
+
+QString DumpReceiver::notWholeReason(const QByteArray &dump)
+{
+    const QString start = QStringLiteral("What arrived is not a whole template: ");
+    if (!dump.isEmpty() && static_cast<std::uint8_t>(dump.back()) != 0xF7
+        && dump.size() >= qsizetype(MidiInCapture::inputBufferSize))
+        return start + QStringLiteral("it was cut off after %1 bytes.").arg(dump.size());
+    if (dump.size() < PanelSettings::minimumSysExSize)
+        return start + QStringLiteral("it holds only %1 bytes.").arg(dump.size());
+    if (!PanelSettings::startsLikeTemplate(dump) || static_cast<std::uint8_t>(dump.back()) != 0xF7)
+        return start + QStringLiteral("its %1 bytes are not one template message.").arg(dump.size());
+    return {};
 }
 
 QByteArray DumpReceiver::bytesToWrite(const QByteArray &dump, int count)

@@ -3,8 +3,10 @@
 #include "app/PromptService.h"
 #include "library/FolderListing.h"
 #include "library/MarkerScan.h"
+#include "library/SafeFile.h"
 #include "library/SendPreparation.h"
 #include "library/TransferDialog.h"
+#include "library/TransferSession.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -143,11 +145,14 @@ void FileLibrary::onSelectionChanged()
 {
     if (currentKind != FileKind::Song || selectedEntry().isEmpty())
         return;
-    QFile file(DataPaths::file(DataPaths::Folder::Mid, selectedEntry()));
-    if (!file.open(QIODevice::ReadOnly))
+    // Songs the instrument cannot take are not scanned either: a name may lead to a device or a
+    // file without end.
+    const SafeFile::ReadResult file = SafeFile::read(DataPaths::file(DataPaths::Folder::Mid, selectedEntry()),
+                                                     TransferSession::maxImageSize(FileKind::Song));
+    if (!file.ok())
         return;
     markers->clear();
-    markers->addItems(MarkerScan::lines(file.readAll()));
+    markers->addItems(MarkerScan::lines(file.bytes));
 }
 
 QMenu *FileLibrary::buildMenu(FileKind kind, QWidget *parent) const

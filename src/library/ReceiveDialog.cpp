@@ -102,6 +102,13 @@ void ReceiveDialog::onReceived(const QByteArray &dump)
     count->setText(QString::number(dump.size()));
     bar->setPos(1);
     bar->setPos(2);
+    const QString notWhole = DumpReceiver::notWholeReason(dump);
+    if (!notWhole.isEmpty()) {
+        // Nothing to save or load: only listening again can help.
+        receiveAgain->setEnabled(true);
+        status->setText(notWhole + QStringLiteral(" Click \"Receive\" to listen again."));
+        return;
+    }
     enableAfterDump(true);
     status->setText(QStringLiteral("Receive Sucess ! You can entern file name and save this file, or pause the 'load' "
                                    "to show the setting!"));
@@ -133,6 +140,13 @@ void ReceiveDialog::onSave()
         return;
     }
     const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
+    // A name that cannot be saved to is refused before the replace question.
+    const QString problem = SafeFile::check(path);
+    if (!problem.isEmpty()) {
+        prompts.inform(problem, QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
+        status->setText(QStringLiteral("Save err,  please entern file name!"));
+        return;
+    }
     if (QFileInfo::exists(path)
         && !prompts.confirm(QStringLiteral("The file have existed, Replace it\uFF1F"), QStringLiteral("Zorvik Halden"),
                             PromptService::Icon::Stop)) {

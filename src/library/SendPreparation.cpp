@@ -1,9 +1,8 @@
 #include "library/SendPreparation.h"
 
+#include "library/SafeFile.h"
 #include "library/TransferSession.h"
 #include "player/CsfSongImage.h"
-
-#include <QFile>
 
 namespace {
 
@@ -65,19 +64,19 @@ SendPreparation::Result SendPreparation::prepareFile(FileKind kind, const QStrin
             return fail(QStringLiteral("Please check the updata file,it's err!"));
         result.image = song.image;
     } else {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        const qint64 limit = kind == FileKind::Template ? maxTemplateFileSize : TransferSession::maxImageSize(kind);
+        const SafeFile::ReadResult file = SafeFile::read(path, limit);
+        if (file.status == SafeFile::ReadResult::Status::CannotOpen) {
             return fail(QStringLiteral("The file can't be opened,please Select Right Download File, try again!"), {},
                         Icon::None, Buttons::YesNo);
         }
-        const qint64 limit = kind == FileKind::Template ? maxTemplateFileSize : TransferSession::maxImageSize(kind);
-        if (file.size() > limit) {
+        if (file.status == SafeFile::ReadResult::Status::TooLarge) {
             return fail(QStringLiteral("\"%1\" is too large to send: the instrument takes at most %2 bytes.")
                             .arg(displayName)
                             .arg(limit),
                         updataCaption, Icon::Warning);
         }
-        result.image = file.readAll();
+        result.image = file.bytes;
     }
 
     if (kind == FileKind::Song) {

@@ -10,8 +10,6 @@
 #include "library/TransferDialog.h"
 #include "panel/PanelEditor.h"
 
-#include <QFile>
-
 PanelCommands::PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
                              MidiSystem &midi, PromptService &prompts)
     : QObject(window)
@@ -107,17 +105,20 @@ void PanelCommands::loadTemplate(const QString &fileName)
 {
     if (!panel.commitEditing())
         return;
-    QFile file(DataPaths::file(DataPaths::Folder::Syx, fileName));
-    if (!DataPaths::isSafeFileName(fileName) || !file.open(QIODevice::ReadOnly)) {
+    const SafeFile::ReadResult file = DataPaths::isSafeFileName(fileName)
+                                          ? SafeFile::read(DataPaths::file(DataPaths::Folder::Syx, fileName),
+                                                           SendPreparation::maxTemplateFileSize)
+                                          : SafeFile::ReadResult{};
+    if (file.status == SafeFile::ReadResult::Status::CannotOpen) {
         prompts.inform(QStringLiteral("The file has mangled!"));
         return;
     }
-    if (file.size() > SendPreparation::maxTemplateFileSize) {
+    if (file.status == SafeFile::ReadResult::Status::TooLarge) {
         prompts.inform(QStringLiteral("\"%1\" is not a template: it is far too large. The panel is unchanged.").arg(fileName),
                        {}, PromptService::Icon::Warning);
         return;
     }
-    applyTemplate(file.readAll(), fileName);
+    applyTemplate(file.bytes, fileName);
 }
 
 void PanelCommands::receiveAndLoad()

@@ -1,6 +1,6 @@
 #include "player/CsfSongImage.h"
 
-#include <QFile>
+#include "library/SafeFile.h"
 
 namespace {
 
@@ -54,10 +54,10 @@ CsfSongImage::Result CsfSongImage::extract(const QByteArray &csf)
 
 CsfSongImage::Result CsfSongImage::load(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const SafeFile::ReadResult file = SafeFile::read(path, maxFileSize);
+    if (file.status == SafeFile::ReadResult::Status::CannotOpen)
         return refuse(QStringLiteral("The file cannot be opened."));
-    if (file.size() > maxFileSize)
+    if (file.status == SafeFile::ReadResult::Status::TooLarge)
         return refuse(QStringLiteral("The file is too large for a song file."));
-    return extract(file.readAll());
+    return extract(file.bytes);
 }

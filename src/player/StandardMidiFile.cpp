@@ -1,6 +1,6 @@
 #include "player/StandardMidiFile.h"
 
-#include <QFile>
+#include "library/SafeFile.h"
 
 #include <algorithm>
 
@@ -79,12 +79,12 @@ StandardMidiFile::Result refuse(const QString &message)
 
 StandardMidiFile::Result StandardMidiFile::load(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const SafeFile::ReadResult file = SafeFile::read(path, maxFileSize);
+    if (file.status == SafeFile::ReadResult::Status::CannotOpen)
         return refuse(QStringLiteral("The file cannot be opened."));
-    if (file.size() > maxFileSize)
+    if (file.status == SafeFile::ReadResult::Status::TooLarge)
         return refuse(QStringLiteral("The file is too large for a song."));
-    return parse(file.readAll());
+    return parse(file.bytes);
 }
 
 StandardMidiFile::Result StandardMidiFile::parse(const QByteArray &bytes)

@@ -4,12 +4,31 @@
 #include "midi/AlsaSequencerOutputPort.h"
 #endif
 
+#ifdef ZORVIK_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
 #include <QMetaObject>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
 
 void quiet(RtMidiError::Type, const std::string &, void *) {}
+
+#ifdef ZORVIK_HAVE_JACK
+// RtMidi does not tell when the JACK server goes away, and its ports then simply fall silent.
+// A client of our own asks JACK to be told; the notice comes on JACK's thread and only sets a flag.
+void *watchServer(std::atomic_bool *gone)
+{
+    jack_client_t *client = jack_client_open("zorvik-sim-watch", JackNoStartServer, nullptr);
+    if (!client)
+        return nullptr;
+    jack_on_shutdown(client, [](void *flag) { static_cast<std::atomic_bool *>(flag)->store(true); }, gone);
+    jack_activate(client);
+    return client;
+}
+#endif
 
 } // namespace
 
@@ -19,14 +38,31 @@ VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
           emit received(message);
           engine.receive(message);
       }, MidiStreamParser::defaultMaxSysEx, MidiStreamParser::WholePieces::Verbatim)
+    , serverCheck(new QTimer(this))
 {
     connect(&engine, &InstrumentSimulator::reply, this, [this](const QByteArray &bytes) {
         QTimer::singleShot(qMax(0, engine.faults.replyDelayMs), this, [this, bytes] { send(bytes); });
+    });
+    serverCheck->setInterval(200);
+    connect(serverCheck, &QTimer::timeout, this, [this] {
+        if (!serverGone)
+            return;
+        serverCheck->stop();
+#ifdef ZORVIK_HAVE_JACK
+        // Closing the dead clients would report the missing server once per client.
+        jack_set_error_function([](const char *) {});
+        jack_set_info_function([](const char *) {});
+#endif
+        emit serverLost();
     });
 }
 
 VirtualPortSimulator::~VirtualPortSimulator()
 {
+#ifdef ZORVIK_HAVE_JACK
+    if (serverWatch)
+        jack_client_close(static_cast<jack_client_t *>(serverWatch));
+#endif
     in.reset();   // stops RtMidi's thread before anything it calls goes
     out.reset();
     alsaOut.reset();
@@ -63,6 +99,12 @@ bool VirtualPortSimulator::open(RtMidi::Api api, QString *error)
                 return false;
             }
         }
+#ifdef ZORVIK_HAVE_JACK
+        if (api == RtMidi::UNIX_JACK && !serverWatch) {
+            serverWatch = watchServer(&serverGone);
+            serverCheck->start();
+        }
+#endif
     } catch (const RtMidiError &e) {
         if (error)
             *error = QString::fromStdString(e.getMessage());

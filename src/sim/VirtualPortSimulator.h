@@ -8,7 +8,10 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <memory>
+
+class QTimer;
 
 // The simulated instrument on virtual ports of the system ("Zorvik Simulator", one input and
 // one output) for programs that talk to real devices. Input arrives on RtMidi's thread and is
@@ -34,6 +37,8 @@ signals:
     // Every whole message received, and every message sent, as they happen.
     void received(const QByteArray &message);
     void sent(const QByteArray &message);
+    // The MIDI server the ports live on has gone away (JACK): the ports are dead.
+    void serverLost();
 
 private:
     static void arrived(double, std::vector<unsigned char> *message, void *self);
@@ -45,4 +50,9 @@ private:
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
     std::unique_ptr<MidiOutputPort> alsaOut;   // on ALSA: past RtMidi's encoder (see AlsaSequencerOutputPort)
+    // On JACK: a client of our own that hears the server shut down, and what it heard (set on
+    // JACK's thread, looked at on ours).
+    void *serverWatch = nullptr;
+    std::atomic_bool serverGone{false};
+    QTimer *serverCheck;
 };

@@ -7,8 +7,35 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <optional>
+#include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// SIGINT and SIGTERM end the program through its event loop, so the ports close properly.
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+// A whole number of at least `minimum` (or -1, "off", where that is allowed), or nothing.
+std::optional<int> wholeNumber(const QString &text, int minimum, bool offAllowed)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || (value < minimum && !(offAllowed && value == -1)))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -18,31 +45,74 @@ int main(int argc, char **argv)
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
         "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
-        "Commands on standard input: dump | note <key> <velocity> | status | quit"));
+        "Commands on standard input: dump | note <key> <velocity> | status | quit\n"
+        "It runs until quit, SIGINT or SIGTERM, also when standard input ends."));
     options.addHelpOption();
     const QCommandLineOption jack(QStringLiteral("jack"), QStringLiteral("Use JACK instead of ALSA."));
-    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply delay in ms."), QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k."), QStringLiteral("k"), QStringLiteral("-1"));
-    const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
-    const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply delay in ms (0 or more)."), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k (0 or more)."), QStringLiteral("k"), QStringLiteral("-1"));
+    const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer (1 or more)."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer (1 or more)."), QStringLiteral("n"), QStringLiteral("-1"));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only ready, status and errors."));
     options.addOptions({jack, delay, stopAfter, drop, garble, quiet});
     options.process(app);
 
-    QTextStream out(stdout);
+    // The delay is a number of milliseconds; each fault is off (-1, its default) or a number
+    // from its least sensible value.
+    QTextStream err(stderr);
     VirtualPortSimulator sim;
     auto &faults = sim.simulator().faults;
-    faults.replyDelayMs = options.value(delay).toInt();
-    faults.stopAfterBlock = options.value(stopAfter).toInt();
-    faults.dropReply = options.value(drop).toInt();
-    faults.garbleReply = options.value(garble).toInt();
+    const struct
+    {
+        const QCommandLineOption &option;
+        int minimum;
+        bool offAllowed;
+        int &target;
+    } numbers[] = {{delay, 0, false, faults.replyDelayMs}, {stopAfter, 0, true, faults.stopAfterBlock},
+                   {drop, 1, true, faults.dropReply}, {garble, 1, true, faults.garbleReply}};
+    for (const auto &number : numbers) {
+        if (!options.isSet(number.option))
+            continue;
+        const auto value = wholeNumber(options.value(number.option), number.minimum, number.offAllowed);
+        if (!value) {
+            err << "zorvik-sim: --" << number.option.names().constFirst() << " takes a whole number from "
+                << number.minimum << ", not \"" << options.value(number.option) << "\"\n\n"
+                << options.helpText() << Qt::flush;
+            return 1;
+        }
+        number.target = *value;
+    }
 
     QString error;
     if (!sim.open(options.isSet(jack) ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, &error)) {
-        QTextStream(stderr) << "zorvik-sim: cannot open the virtual ports: " << error << Qt::endl;
+        err << "zorvik-sim: cannot open the virtual ports: " << error << Qt::endl;
         return 2;
     }
+    int exitCode = 0;
+    QObject::connect(&sim, &VirtualPortSimulator::serverLost, &app, [&] {
+        err << "zorvik-sim: the MIDI server has gone away; the ports are closed." << Qt::endl;
+        exitCode = 3;
+        app.quit();
+    });
 
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        err << "zorvik-sim: cannot set up signal handling" << Qt::endl;
+        return 2;
+    }
+    QSocketNotifier signalNotifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
+        app.quit();
+    });
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    QTextStream out(stdout);
     // One line per event, flushed at once: other programs (tests) read it as it comes.
     if (!options.isSet(quiet)) {
         QObject::connect(&sim, &VirtualPortSimulator::received, [&out](const QByteArray &m) {
@@ -61,8 +131,12 @@ int main(int argc, char **argv)
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char chunk[512];
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
         if (n <= 0) {
-            app.quit();   // end of input ends the program
+            // The end of the commands is not the end of the instrument: a script's
+            // "zorvik-sim --jack &" has no input at all. quit or a signal ends it.
+            input.setEnabled(false);
             return;
         }
         pending.append(chunk, n);
@@ -92,5 +166,6 @@ int main(int argc, char **argv)
     });
 
     out << "ready" << Qt::endl;
-    return app.exec();
+    const int code = app.exec();
+    return exitCode != 0 ? exitCode : code;
 }

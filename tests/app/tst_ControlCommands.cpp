@@ -6,19 +6,30 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
-// The system's ports stay out of these tests: only the built-in simulator is there.
-class NoPorts : public MidiPortBackend
+// The system's ports stay out of these tests: only the built-in simulator is there, and ports
+// that are listed but never open when a test names some.
+class ListedPorts : public MidiPortBackend
 {
 public:
-    QStringList outputNames() override { return {}; }
-    QStringList inputNames() override { return {}; }
+    ListedPorts(QStringList outputs, QStringList inputs) : outputs(std::move(outputs)), inputs(std::move(inputs)) {}
+    QStringList outputNames() override { return outputs; }
+    QStringList inputNames() override { return inputs; }
     std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
     std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
+
+private:
+    QStringList outputs;
+    QStringList inputs;
 };
 
 struct Run
@@ -29,10 +40,11 @@ struct Run
     std::array<std::uint8_t, 128> map{};
 };
 
-Run run(const QStringList &arguments, std::function<void(InstrumentSimulator &)> setUp = {})
+Run run(const QStringList &arguments, std::function<void(InstrumentSimulator &)> setUp = {},
+        const QStringList &outputs = {}, const QStringList &inputs = {})
 {
     Run result;
-    ControlCommands commands([](bool) { return std::make_unique<NoPorts>(); });
+    ControlCommands commands([&](bool) { return std::make_unique<ListedPorts>(outputs, inputs); });
     InstrumentSimulator *simulator = nullptr;
     commands.onStarted = [&](MidiSystem &midi) {
         simulator = &midi.simulator();
@@ -57,6 +69,63 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray goldenTemplate()
+{
+    return readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+}
+
+// The program itself, for what a script sees: its exit code and its standard output.
+struct Program
+{
+    int code = -1;
+    QByteArray out;
+};
+
+Program runProgram(const QStringList &arguments, const QString &outputFile = {},
+                   std::function<void()> inChild = {})
+{
+    QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
+    process.start(QStringLiteral(ZORVIK_CTL_PATH), arguments);
+    Program result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -process.exitCode() - 1000;
+    result.out = process.readAllStandardOutput();
+    return result;
+}
+
+// A SysEx that starts like the instrument's dump (bytes 1-3 00 20 63, byte 7 03).
+QByteArray startsLikeADump(int size)
+{
+    QByteArray bytes(size, '\x01');
+    bytes[0] = char(0xF0);
+    bytes[1] = 0x00;
+    bytes[2] = 0x20;
+    bytes[3] = 0x63;
+    bytes[7] = 0x03;
+    bytes[size - 1] = char(0xF7);
+    return bytes;
+}
+
+bool isPipe(const QString &path)
+{
+    struct stat status{};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
 } // namespace
 
 class TestControlCommands : public QObject
@@ -79,9 +148,7 @@ private slots:
         QVERIFY(sent.transfer.complete);
         QCOMPARE(sent.transfer.image, firmware);
 
-        QFile golden(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
-        QVERIFY(golden.open(QIODevice::ReadOnly));
-        const QByteArray image = golden.readAll();
+        const QByteArray image = goldenTemplate();
         writeFile(path("t.syx"), image);
         sent = run({"send", path("t.syx"), "--number", "4"});
         QCOMPARE(sent.code, int(ControlCommands::Done));
@@ -125,6 +192,134 @@ private slots:
         QCOMPARE(run({"receive", path("dump.txt")}).code, int(ControlCommands::UsageError));
         QCOMPARE(run({"receive", dir.filePath("missing/dump.syx"), "--timeout", "5"}).code,
                  int(ControlCommands::SaveFailed));
+    }
+
+    // Only one whole template message is saved: a dump cut by the input buffer or shorter than
+    // the frame is refused, and the good template already there stays.
+    void receiveSavesOnlyWholeTemplates_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("10 bytes") << 10;
+        QTest::newRow("13 bytes") << 13;
+        QTest::newRow("300 bytes, cut") << 300;
+        QTest::newRow("100 KB, cut") << 100 * 1024;
+    }
+    void receiveSavesOnlyWholeTemplates()
+    {
+        QFETCH(int, size);
+        writeFile(path("good.syx"), goldenTemplate());
+        const QByteArray dump = startsLikeADump(size);
+        const Run result = run({"receive", path("good.syx"), "--timeout", "5"}, [dump](InstrumentSimulator &simulator) {
+            // Ahead of the simulator's own dump, which comes once the command listens.
+            QTimer::singleShot(0, &simulator, [&simulator, dump] { emit simulator.reply(dump); });
+        });
+        QCOMPARE(result.code, int(ControlCommands::FileRefused));
+        QCOMPARE(readFile(path("good.syx")), goldenTemplate());
+    }
+
+    // The target is checked before listening: a dump never arrives only to be lost. Nothing that
+    // is not a regular file is replaced.
+    void receiveChecksTheTargetFirst()
+    {
+        bool dumpSent = false;
+        const auto watch = [&dumpSent](InstrumentSimulator &simulator) {
+            QObject::connect(&simulator, &InstrumentSimulator::reply, &simulator, [&dumpSent] { dumpSent = true; });
+        };
+        writeFile(path("blocked"), "a file, not a folder");
+        QCOMPARE(run({"receive", path("blocked/dump.syx")}, watch).code, int(ControlCommands::SaveFailed));
+        QCOMPARE(run({"receive", path("none/dump.syx")}, watch).code, int(ControlCommands::SaveFailed));
+        QCOMPARE(::mkfifo(QFile::encodeName(path("pipe.syx")).constData(), 0600), 0);
+        QCOMPARE(run({"receive", path("pipe.syx")}, watch).code, int(ControlCommands::SaveFailed));
+        QVERIFY(isPipe(path("pipe.syx")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path("device.syx")));
+        QCOMPARE(run({"receive", path("device.syx")}, watch).code, int(ControlCommands::SaveFailed));
+        QVERIFY(QFileInfo(path("device.syx")).isSymLink());
+        QVERIFY(!dumpSent);
+        QCOMPARE(readFile(path("blocked")), QByteArray("a file, not a folder"));
+    }
+
+    // An empty name (an unset variable) is no device; given one way only, the device of the same
+    // name serves the other way, or the command says what is missing.
+    void deviceNames()
+    {
+        writeFile(path("small.bin"), QByteArray(3000, '\x33'));
+        writeFile(path("c.crv"), CurveFile::serialize(CurveFile::Contents{}));
+        QCOMPARE(run({"send", path("small.bin"), "--out", ""}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"send", path("small.bin"), "--in", ""}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"receive", path("d.syx"), "--in="}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"ports", "--out", ""}).code, int(ControlCommands::UsageError));
+
+        Run sent = run({"send", path("small.bin"), "--out", "Zorvik Simulator"});
+        QCOMPARE(sent.code, int(ControlCommands::Done));
+        QVERIFY(sent.transfer.complete);
+        QCOMPARE(run({"send", path("small.bin"), "--in", "Zorvik Simulator"}).code, int(ControlCommands::Done));
+
+        const QStringList outputs{"Synth Out"};
+        const QStringList inputs{"Keyboard In"};
+        QCOMPARE(run({"send", path("small.bin"), "--out", "Synth"}, {}, outputs, inputs).code,
+                 int(ControlCommands::UsageError));
+        QCOMPARE(run({"send", path("small.bin"), "--in", "Keyboard"}, {}, outputs, inputs).code,
+                 int(ControlCommands::UsageError));
+        QCOMPARE(run({"receive", path("d.syx"), "--out", "0"}, {}, outputs, inputs).code,
+                 int(ControlCommands::UsageError));
+        QCOMPARE(run({"curve", path("c.crv"), "--in", "Keyboard"}, {}, outputs, inputs).code,
+                 int(ControlCommands::UsageError));
+        QCOMPARE(run({"send", path("small.bin"), "--out", "Nothing"}, {}, outputs, inputs).code,
+                 int(ControlCommands::DeviceError));
+    }
+
+    void optionValues()
+    {
+        writeFile(path("small.bin"), QByteArray(3000, '\x33'));
+        writeFile(path("c.crv"), CurveFile::serialize(CurveFile::Contents{}));
+        // The longest wait a timer can hold, and no more.
+        QCOMPARE(run({"receive", path("d.syx"), "--timeout", "2147484"}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"receive", path("d.syx"), "--timeout", "4294968"}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"receive", path("d.syx"), "--timeout", "2147483"}).code, int(ControlCommands::Done));
+        QVERIFY(ControlCommands::usage().contains(QStringLiteral("60 by default")));
+        // --number where nothing takes it.
+        QCOMPARE(run({"send", path("small.bin"), "--number", "2"}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"curve", path("c.crv"), "--number", "2"}).code, int(ControlCommands::UsageError));
+        QCOMPARE(run({"--help"}).code, int(ControlCommands::Done));
+        // "--" ends the options: a file whose name starts like one.
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        writeFile(QStringLiteral("--odd.bin"), QByteArray(3000, '\x33'));
+        const int dashed = run({"send", "--", "--odd.bin"}).code;
+        const int undashed = run({"send", "--odd.bin"}).code;
+        QDir::setCurrent(previous);
+        QCOMPARE(dashed, int(ControlCommands::Done));
+        QCOMPARE(undashed, int(ControlCommands::UsageError));
+    }
+
+    // What a script sees: one summary line on standard output (none with --quiet), usage on
+    // --help, and exit code 5 when the listing, the summary or a save cannot be written.
+    void programOutput()
+    {
+        writeFile(path("t.syx"), goldenTemplate());
+        Program program = runProgram({"send", path("t.syx"), "--number", "2"});
+        QCOMPARE(program.code, 0);
+        QVERIFY2(program.out.startsWith("sent template " + path("t.syx").toUtf8() + " as number 2: 162 bytes in one "
+                                        "message to Zorvik Simulator in "),
+                 program.out.constData());
+        QCOMPARE(program.out.count('\n'), 1);
+        program = runProgram({"send", path("t.syx"), "--quiet"});
+        QCOMPARE(program.code, 0);
+        QCOMPARE(program.out, QByteArray());
+        program = runProgram({"--help"});
+        QCOMPARE(program.code, 0);
+        QVERIFY(program.out.startsWith("usage: zorvikctl"));
+
+        QCOMPARE(runProgram({"ports"}, QStringLiteral("/dev/full")).code, int(ControlCommands::SaveFailed));
+        QCOMPARE(runProgram({"send", path("t.syx")}, QStringLiteral("/dev/full")).code, int(ControlCommands::SaveFailed));
+
+        writeFile(path("kept.syx"), "old");
+        program = runProgram({"receive", path("kept.syx")}, {}, [] {
+            const rlimit tiny{100, 100};   // bytes: less than a dump
+            setrlimit(RLIMIT_FSIZE, &tiny);
+        });
+        QCOMPARE(program.code, int(ControlCommands::SaveFailed));
+        QCOMPARE(readFile(path("kept.syx")), QByteArray("old"));
     }
 
     void curveSendsTheStoredMap()

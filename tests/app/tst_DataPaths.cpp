@@ -27,7 +27,9 @@ private slots:
         QTest::newRow("slash") << QStringLiteral("a/b") << false;
         QTest::newRow("backslash") << QStringLiteral("a\\b") << false;
         QTest::newRow("parent") << QStringLiteral("..") << false;
-        QTest::newRow("dots inside") << QStringLiteral("a..b") << false;
+        QTest::newRow("parent in a path") << QStringLiteral("a/../b") << false;
+        QTest::newRow("dots inside") << QStringLiteral("a..b.mid") << true;
+        QTest::newRow("dots at the end") << QStringLiteral("take 2..syx") << true;
         QTest::newRow("hidden") << QStringLiteral(".abc") << false;
         QTest::newRow("control") << QStringLiteral("a\nb") << false;
     }

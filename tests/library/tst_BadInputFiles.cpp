@@ -8,6 +8,8 @@
 #include "library/SendPreparation.h"
 #include "library/TransferSession.h"
 #include "panel/PanelSettings.h"
+#include "player/CsfSongImage.h"
+#include "player/StandardMidiFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,6 +21,7 @@
 #include <functional>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -80,6 +83,26 @@ const QString cannotOpen = QStringLiteral("The file can't be opened,please Selec
 const QString csfError = QStringLiteral("Please check the updata file,it's err!");
 const QString notMidi = QStringLiteral("ERROR, The input file is not a MIDI file!");
 const QString notOneTemplate = QStringLiteral("This file is not a template: it does not hold one template message.");
+
+// Makes path a pipe, a link to a device, or a link to an existing file; see the rows below.
+bool makeNode(const QString &node, const QString &path)
+{
+    if (node == QLatin1String("pipe"))
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    if (node == QLatin1String("endless device"))
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    if (node == QLatin1String("empty device"))
+        return QFile::link(QStringLiteral("/dev/null"), path);
+    if (node == QLatin1String("link to nothing"))
+        return QFile::link(QStringLiteral("nowhere"), path);
+    return false;
+}
+
+bool isPipe(const QString &path)
+{
+    struct stat status{};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
 
 void addKindRows(const std::function<void(const char *, int, const char *)> &row)
 {
@@ -311,6 +334,94 @@ private slots:
         QVERIFY(!PanelSettings::startsLikeTemplate(curveMessage));
     }
 
+    // A name that leads to a pipe or a device is refused as a file that cannot be opened, at
+    // once: nothing waits for a writer or reads without end. A link to a file is followed.
+    void devicesAndPipesAreNotRead_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("node");
+        addKindRows([](const char *tag, int kind, const char *ext) {
+            for (const char *node : {"pipe", "endless device", "empty device"})
+                QTest::addRow("%s %s", tag, node) << kind << QString::fromLatin1(ext) << QString::fromLatin1(node);
+        });
+    }
+    void devicesAndPipesAreNotRead()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, extension);
+        QFETCH(QString, node);
+        makeFolders();
+        const QString name = QStringLiteral("node.") + extension;
+        const QString path = DataPaths::file(folderOf(kind), name);
+        QVERIFY(makeNode(node, path));
+        const QString message = outcome(kind, name);
+        if (kind == curveKind)
+            QVERIFY2(message.startsWith(QStringLiteral("Cannot open the curve file \"node.crv\"")), qPrintable(message));
+        else
+            QCOMPARE(message, kind == int(FileKind::Csf) ? csfError : cannotOpen);
+        // The player's readers of the same files.
+        if (kind == int(FileKind::Song))
+            QCOMPARE(StandardMidiFile().load(path).message, QStringLiteral("The file cannot be opened."));
+        if (kind == int(FileKind::Csf))
+            QCOMPARE(CsfSongImage::load(path).message, QStringLiteral("The file cannot be opened."));
+    }
+
+    void linksToFilesAreFollowed()
+    {
+        makeFolders();
+        QVERIFY(QDir().mkpath(QStringLiteral("elsewhere")));
+        writeFile(QStringLiteral("elsewhere/song.mid"), smallSong());
+        QVERIFY(QFile::link(QDir::current().absoluteFilePath(QStringLiteral("elsewhere/song.mid")),
+                            QStringLiteral("zorvik/mid/linked.mid")));
+        const SendPreparation::Result result = SendPreparation::prepare(FileKind::Song, QStringLiteral("linked.mid"));
+        QVERIFY(result.ok);
+        QCOMPARE(result.image, smallSong());
+    }
+
+    // A save never replaces what is not a regular file: a pipe, a device, a folder or a link to
+    // nothing stays as it is. A link to a regular file is saved through to that file.
+    void savesKeepWhatIsNoRegularFile()
+    {
+        makeFolders();
+        const QByteArray syx = goldenTemplate();
+        for (const char *node : {"pipe", "empty device", "link to nothing"}) {
+            const QString path = DataPaths::file(DataPaths::Folder::Syx, QString::fromLatin1(node) + QStringLiteral(".syx"));
+            QVERIFY(makeNode(QString::fromLatin1(node), path));
+            QCOMPARE(SafeFile::write(path, syx),
+                     QStringLiteral("Cannot save \"%1.syx\": it exists and is not a regular file, so it is left as it is.")
+                         .arg(QString::fromLatin1(node)));
+            QVERIFY(node == QByteArrayView("pipe") ? isPipe(path) : QFileInfo(path).isSymLink());
+        }
+        QVERIFY(QDir().mkpath(QStringLiteral("zorvik/syx/folder.syx")));
+        QVERIFY(!SafeFile::write(QStringLiteral("zorvik/syx/folder.syx"), syx).isEmpty());
+        QVERIFY(QFileInfo(QStringLiteral("zorvik/syx/folder.syx")).isDir());
+
+        const QString pipeCurve = DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("pipe.crv"));
+        QVERIFY(makeNode(QStringLiteral("pipe"), pipeCurve));
+        const CurveFile::Result curve = CurveFile::save(pipeCurve, CurveFile::Contents{});
+        QVERIFY(!curve.ok);
+        QCOMPARE(curve.message, QStringLiteral("Cannot save the curve file \"pipe.crv\": it exists and is not a regular "
+                                               "file, so it is left as it is."));
+        QVERIFY(isPipe(pipeCurve));
+
+        QVERIFY(QDir().mkpath(QStringLiteral("elsewhere")));
+        writeFile(QStringLiteral("elsewhere/real.syx"), "old");
+        const QString link = DataPaths::file(DataPaths::Folder::Syx, QStringLiteral("link.syx"));
+        QVERIFY(QFile::link(QDir::current().absoluteFilePath(QStringLiteral("elsewhere/real.syx")), link));
+        QCOMPARE(SafeFile::write(link, syx), QString());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readFile(QStringLiteral("elsewhere/real.syx")), syx);
+    }
+
+    // Two dots inside a name leave no folder: such a file is sent like any other.
+    void twoDotsInsideANameAreFine()
+    {
+        makeFolders();
+        writeFile(QStringLiteral("zorvik/mid/a..b.mid"), smallSong());
+        QVERIFY(SendPreparation::prepare(FileKind::Song, QStringLiteral("a..b.mid")).ok);
+    }
+
     // A name from outside the list that tries to leave its folder is not followed.
     void namesWithPathSeparators_data()
     {
@@ -361,7 +472,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, previousHandler);
 
-        QVERIFY2(syxError.startsWith(QStringLiteral("Cannot save \"keep.syx\"")),
+        QVERIFY2(syxError == QStringLiteral("Cannot save \"keep.syx\": the file would exceed the file size limit."),
                  qPrintable(QStringLiteral("%1 / %2 bytes on disk").arg(syxError).arg(readFile(syxPath).size())));
         QVERIFY(!curveResult.ok);
         QVERIFY(curveResult.message.startsWith(QStringLiteral("Cannot save the curve file \"keep.crv\"")));
@@ -377,7 +488,12 @@ private slots:
     {
         makeFolders();
         writeFile(QStringLiteral("zorvik/blocked"), "a file, not a folder");
-        QVERIFY(!SafeFile::write(QStringLiteral("zorvik/blocked/a.syx"), goldenTemplate()).isEmpty());
+        QCOMPARE(SafeFile::write(QStringLiteral("zorvik/blocked/a.syx"), goldenTemplate()),
+                 QStringLiteral("Cannot save \"a.syx\": zorvik/blocked is a file, not a folder."));
+        QCOMPARE(SafeFile::check(QStringLiteral("zorvik/blocked/deeper/a.syx")),
+                 QStringLiteral("Cannot save \"a.syx\": zorvik/blocked is a file, not a folder."));
+        QCOMPARE(SafeFile::check(QStringLiteral("zorvik/none/a.syx")),
+                 QStringLiteral("Cannot save \"a.syx\": the folder zorvik/none does not exist."));
         CurveFile::Contents contents;
         QVERIFY(!CurveFile::save(QStringLiteral("zorvik/blocked/a.crv"), contents).ok);
         QCOMPARE(readFile(QStringLiteral("zorvik/blocked")), QByteArray("a file, not a folder"));

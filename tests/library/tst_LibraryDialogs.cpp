@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -27,6 +28,8 @@
 #include <QToolTip>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -318,20 +321,56 @@ private slots:
         QVERIFY(!midi->capture().isOpen());
     }
 
-    void longDumpIsCutToOneBuffer()
+    // A dump cut by the input buffer, or shorter than a template's frame, is neither saved nor
+    // loaded: the dialog says what arrived and offers only to listen again.
+    void cutOrShortDumpsAreNotOffered()
     {
         ScriptedPrompts prompts;
         ReceiveDialog dialog(*midi, prompts);
         QVERIFY(dialog.setUp());
-        QByteArray big(10000, '\x01');
-        big[0] = char(0xF0);
-        big[2] = 0x20;
-        big[3] = 0x63;
-        big[7] = 0x03;
-        big[9999] = char(0xF7);
-        emit midi->simulator().reply(big);
+        dialog.show();
+        const auto startsLikeADump = [](int size) {
+            QByteArray bytes(size, '\x01');
+            bytes[0] = char(0xF0);
+            bytes[1] = 0x00;
+            bytes[2] = 0x20;
+            bytes[3] = 0x63;
+            bytes[7] = 0x03;
+            bytes[size - 1] = char(0xF7);
+            return bytes;
+        };
+        emit midi->simulator().reply(startsLikeADump(10000));
         QTRY_COMPARE(dialog.countEdit()->text(), QStringLiteral("256"));
         QVERIFY(!midi->capture().isOpen());
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("What arrived is not a whole template: it was cut off "
+                                                             "after 256 bytes. Click \"Receive\" to listen again."));
+        QVERIFY(!dialog.saveButton()->isEnabled());
+        QVERIFY(!dialog.loadButton()->isEnabled());
+        QVERIFY(dialog.receiveButton()->isEnabled());
+
+        QTest::mouseClick(dialog.receiveButton(), Qt::LeftButton);
+        emit midi->simulator().reply(startsLikeADump(13));
+        QTRY_COMPARE(dialog.countEdit()->text(), QStringLiteral("13"));
+        QVERIFY(dialog.statusText()->text().startsWith(
+            QStringLiteral("What arrived is not a whole template: it holds only 13 bytes.")));
+        QVERIFY(!dialog.saveButton()->isEnabled() && !dialog.loadButton()->isEnabled());
+
+        // A whole dump after them is offered as before.
+        QTest::mouseClick(dialog.receiveButton(), Qt::LeftButton);
+        midi->simulator().sendDump();
+        QTRY_VERIFY(dialog.saveButton()->isEnabled());
+        QVERIFY(dialog.loadButton()->isEnabled());
+        QVERIFY(prompts.asked.isEmpty());
+
+        // Saved under the name of a pipe: refused before the replace question, the pipe kept.
+        QCOMPARE(::mkfifo("zorvik/syx/pipe.syx", 0600), 0);
+        QTest::keyClicks(dialog.fileNameEdit(), QStringLiteral("pipe"));
+        QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Cannot save \"pipe.syx\": it exists and is not a regular "
+                                                            "file, so it is left as it is."));
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
+        QVERIFY(!QFileInfo(QStringLiteral("zorvik/syx/pipe.syx")).isFile());
     }
 
     void libraryMenusAndDelete()
@@ -389,6 +428,14 @@ private slots:
         library.run(FileLibrary::Command::MidiPlay);
         QCOMPARE(played.playerMode, PlayerMode::MidiSongs);
         QCOMPARE(played.playerStartIndex, 0);
+
+        // A song that is a device is not read: the list stays as it was and nothing waits.
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), QStringLiteral("zorvik/mid/zero.mid")));
+        library.refill();
+        library.fileList()->setCurrentItem(library.fileList()->findItems("zero.mid", Qt::MatchExactly).value(0));
+        QCOMPARE(library.selectedEntry(), QStringLiteral("zero.mid"));
+        QCOMPARE(library.markerList()->count(), 4);
+        library.fileList()->setCurrentItem(library.fileList()->findItems("song.mid", Qt::MatchExactly).value(0));
 
         // Answering No to the confirmation opens no transfer.
         prompts.queue(PromptService::Answer::No);

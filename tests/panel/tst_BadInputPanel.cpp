@@ -1,6 +1,6 @@
 // The panel's Load with bad .syx files: missing, unreadable, empty, huge, truncated, of the wrong
-// kind, or named to leave the folder. Each is refused with a message and the panel keeps what
-// the user had on it.
+// kind, named to leave the folder, or a pipe or a device. Each is refused with a message and the
+// panel keeps what the user had on it.
 #include "app/MainWindow.h"
 #include "app/ScriptedPrompts.h"
 #include "app/Workspace.h"
@@ -17,6 +17,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using Field = PanelSettings::Field;
 
@@ -89,6 +91,8 @@ private slots:
         QTest::newRow("noise") << "noise.syx" << QByteArray(162, '\x55')
                                << "\"noise.syx\" is not a template: it does not start like one. The panel is unchanged.";
         QTest::newRow("leaves the folder") << "../bin/t.syx" << QByteArray() << "The file has mangled!";
+        QTest::newRow("pipe") << "pipe.syx" << QByteArray() << "The file has mangled!";
+        QTest::newRow("endless device") << "zero.syx" << QByteArray() << "The file has mangled!";
     }
     void badTemplateFiles()
     {
@@ -106,6 +110,10 @@ private slots:
             QFile file(QStringLiteral("zorvik/bin/t.syx"));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(goldenTemplate());
+        } else if (name == QStringLiteral("pipe.syx")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (name == QStringLiteral("zero.syx")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         } else if (name != QStringLiteral("absent.syx")) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
