@@ -30,6 +30,8 @@ public:
     FileLibrary &library() { return *fileLibrary; }
     PanelCommands &commands() { return *panelCommands; }
     TransferDialog &transfer() { return *transferDialog; }
+    // The player's sound output (--audio-driver); empty for the usual choice.
+    void setAudioDriver(const QString &name) { audioDriver = name; }
 
 private:
     void openSetDevice();
@@ -46,4 +48,5 @@ private:
     PanelCommands *panelCommands;
     // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
     VelocityMap velocityMap{};
+    QString audioDriver;
 };

@@ -2,6 +2,10 @@
 #include "app/DeviceChoice.h"
 #include "app/MainWindow.h"
 #include "app/ScriptedPrompts.h"
+#include "app/Workspace.h"
+#include "midi/DeviceSelection.h"
+#include "midi/FakePorts.h"
+#include "midi/MidiSystem.h"
 #include "widgets/HyperLinkLabel.h"
 #include "widgets/SkinButton.h"
 #include "widgets/SkinResources.h"
@@ -68,6 +72,7 @@ private slots:
     void helpOpensChmThenHtmlElseNothing();
     void webButtonOpensTheLinkQuietly();
     void bandMenuOpensAbout();
+    void deviceLabelFollowsTheInstrument();
     void screenshotShowsButtonsOverSkin();
 };
 
@@ -306,6 +311,40 @@ void TestMainWindow::bandMenuOpensAbout()
     QCOMPARE(title, QStringLiteral("About Zorvik-Halden"));
     QCOMPARE(version, QStringLiteral("Zorvik Halden v1.0-Beta"));
     QVERIFY(window.isVisible());
+}
+
+void TestMainWindow::deviceLabelFollowsTheInstrument()
+{
+    DataFolder data;
+    auto fake = std::make_shared<FakePorts::State>();
+    fake->outputs = {QStringLiteral("Synth")};
+    MidiSystem midi(std::make_unique<FakePorts>(fake));
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    new Workspace(window, midi, prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+    const QLabel *label = window.deviceLabel();
+
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator — no instrument found"));
+    QCOMPARE(label->toolTip(), QStringLiteral("MIDI Out: Zorvik Simulator — no instrument found\n"
+                                              "MIDI In: Zorvik Simulator — no instrument found"));
+    // The label is part of the band: it moves the window like the background around it.
+    QVERIFY(window.isInDragBand(label->geometry().center()));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-no-instrument.png"));
+
+    fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+    fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik K8 (USB)"));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-instrument.png"));
+
+    midi.devices().choose(-1, 0);   // the simulator, picked in Set Device
+    QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator"));
 }
 
 void TestMainWindow::screenshotShowsButtonsOverSkin()
