@@ -2,12 +2,14 @@
 
 #include "app/ConsolePrompts.h"
 #include "app/DeviceChoice.h"
+#include "app/SongPlayCommand.h"
 #include "curve/CurveFile.h"
 #include "curve/CurveSysEx.h"
 #include "library/DumpReceiver.h"
 #include "library/SafeFile.h"
 #include "library/SendPreparation.h"
 #include "library/TransferDriver.h"
+#include "midi/InstrumentFinder.h"
 #include "midi/MidiSystem.h"
 #include "midi/RtMidiBackend.h"
 #include "sim/InstrumentSimulator.h"
@@ -17,6 +19,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <optional>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +33,7 @@ struct Options
     QString file;
     QString out;
     QString in;
+    QString audioDriver;
     int number = 1;
     int timeoutSeconds = 60;
     bool jack = false;
@@ -54,6 +59,8 @@ Options parse(const QStringList &arguments)
             value(options.out);
         } else if (arg == QLatin1String("--in")) {
             value(options.in);
+        } else if (arg == QLatin1String("--audio-driver")) {
+            value(options.audioDriver);
         } else if (arg == QLatin1String("--number") || arg == QLatin1String("--timeout")) {
             QString text;
             value(text);
@@ -150,13 +157,19 @@ void showProgress(int value, int maximum)
     std::fflush(stderr);
 }
 
+bool knownKind(const QString &file)
+{
+    if (kindOf(file) != FileKind::None)
+        return true;
+    fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(file));
+    return false;
+}
+
 int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
 {
     const FileKind kind = kindOf(options.file);
-    if (kind == FileKind::None) {
-        fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(options.file));
+    if (!knownKind(options.file))
         return ControlCommands::UsageError;
-    }
     const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
     if (!prepared.ok) {
         prompts.ask(prepared.problem);
@@ -245,6 +258,37 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
     return ControlCommands::Done;
 }
 
+// Without --out or --in a command uses the instrument; the built-in simulator only when it is
+// named. Nothing found is an error that shows what there is and how to choose.
+std::optional<int> pickDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int builtIn,
+                              int instrument, bool needed)
+{
+    if (!wanted.isEmpty())
+        return findDevice(devices, wanted, builtIn);
+    if (instrument != builtIn || !needed)
+        return instrument;
+    return std::nullopt;
+}
+
+QString deviceList(const QList<MidiSystem::Device> &devices, int builtIn)
+{
+    QStringList entries;
+    for (const auto &device : devices)
+        entries.append(QStringLiteral("%1 %2%3").arg(device.number).arg(device.name,
+                           device.number == builtIn ? QStringLiteral(" (built-in)") : QString()));
+    return entries.join(QStringLiteral(", "));
+}
+
+void noInstrument(MidiSystem &midi, bool output)
+{
+    fail(QStringLiteral("no instrument found: no MIDI %1 port has \"Zorvik\" in its name")
+             .arg(output ? QStringLiteral("Out") : QStringLiteral("In")));
+    fail(QStringLiteral("MIDI Out: %1").arg(deviceList(midi.outputs(), MidiSystem::simulatorOutput)));
+    fail(QStringLiteral("MIDI In: %1").arg(deviceList(midi.inputs(), MidiSystem::simulatorInput)));
+    fail(QStringLiteral("choose with --out PORT and --in PORT (a number or a name from these lists); the built-in "
+                        "simulator is --out -1 --in 0, or --out \"Zorvik Simulator\" --in \"Zorvik Simulator\""));
+}
+
 int listPorts(MidiSystem &midi)
 {
     std::printf("Out:\n");
@@ -270,8 +314,12 @@ QString ControlCommands::usage()
         "       zorvikctl send FILE [--number N] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS]\n"
         "       zorvikctl receive FILE.syx [--in PORT] [--jack] [--timeout SECONDS]\n"
         "       zorvikctl curve FILE.crv [--out PORT] [--jack]\n"
+        "       zorvikctl play FILE [--audio-driver NAME]\n"
         "The kind of FILE comes from its extension: .mid song, .syx template, .csf song file, .bin firmware.\n"
-        "PORT is a device number or name as 'zorvikctl ports' lists them; the built-in simulator by default.\n"
+        "PORT is a device number or name as 'zorvikctl ports' lists them; by default the instrument, the first\n"
+        "port with \"Zorvik\" in its name. The built-in simulator is used only when named (--out -1 --in 0).\n"
+        "play plays a .mid or .csf song on the computer until its end or Ctrl+C; NAME is one of FluidSynth's\n"
+        "audio drivers (pipewire, pulseaudio, jack, alsa; ZORVIK_AUDIO_DRIVER too), else the first that starts.\n"
         "Exit codes: 0 done, 1 usage, 2 file refused, 3 device error, 4 instrument silent, 5 save failed.\n");
 }
 
@@ -283,11 +331,16 @@ int ControlCommands::run(const QStringList &arguments)
         return UsageError;
     }
     const bool needsFile = options.command == QLatin1String("send") || options.command == QLatin1String("receive")
-                           || options.command == QLatin1String("curve");
+                           || options.command == QLatin1String("curve") || options.command == QLatin1String("play");
     if (options.command.isEmpty() || (needsFile && options.file.isEmpty())
         || (!needsFile && options.command != QLatin1String("ports"))) {
         std::fprintf(stderr, "%s", qPrintable(usage()));
         return UsageError;
+    }
+    if (options.command == QLatin1String("play")) {
+        MciSequencer::Options engine;
+        engine.audioDriver = options.audioDriver;
+        return SongPlayCommand(programName, engine).run(options.file);
     }
 
     std::unique_ptr<MidiPortBackend> backend;
@@ -303,10 +356,23 @@ int ControlCommands::run(const QStringList &arguments)
     if (options.command == QLatin1String("ports"))
         return listPorts(midi);
 
-    const auto out = findDevice(midi.outputs(), options.out, MidiSystem::simulatorOutput);
-    const auto in = findDevice(midi.inputs(), options.in, MidiSystem::simulatorInput);
-    if (!out || !in) {
-        fail(QStringLiteral("no single device matches %1").arg(!out ? options.out : options.in));
+    const QList<MidiSystem::Device> outputs = midi.outputs();
+    const QList<MidiSystem::Device> inputs = midi.inputs();
+    const InstrumentFinder::Choice instrument = InstrumentFinder::find(outputs, inputs);
+    const bool send = options.command == QLatin1String("send");
+    if (send && !knownKind(options.file))
+        return UsageError;
+    const bool needsOut = send || options.command == QLatin1String("curve");
+    const bool needsIn = options.command == QLatin1String("receive") || (send && kindOf(options.file) != FileKind::Template);
+    const auto out = pickDevice(outputs, options.out, MidiSystem::simulatorOutput, instrument.output, needsOut);
+    const auto in = pickDevice(inputs, options.in, MidiSystem::simulatorInput, instrument.input, needsIn);
+    for (const auto &[found, wanted, output] : {std::tuple{out, options.out, true}, std::tuple{in, options.in, false}}) {
+        if (found)
+            continue;
+        if (wanted.isEmpty())
+            noInstrument(midi, output);
+        else
+            fail(QStringLiteral("no single device matches %1").arg(wanted));
         return DeviceError;
     }
     DeviceChoice::midiOut = *out;

@@ -1,6 +1,7 @@
 #include "player/CsfSongImage.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -54,10 +55,15 @@ CsfSongImage::Result CsfSongImage::extract(const QByteArray &csf)
 
 CsfSongImage::Result CsfSongImage::load(const QString &path)
 {
+    // A pipe would block the open, a device would never end: only a regular file is read, and
+    // never more than a song file can hold.
+    if (!QFileInfo(path).isFile())
+        return refuse(QStringLiteral("The file cannot be opened."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral("The file cannot be opened."));
-    if (file.size() > maxFileSize)
+    const QByteArray bytes = file.read(maxFileSize + 1);
+    if (file.size() > maxFileSize || bytes.size() > maxFileSize)
         return refuse(QStringLiteral("The file is too large for a song file."));
-    return extract(file.readAll());
+    return extract(bytes);
 }
