@@ -7,11 +7,19 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int main(int argc, char **argv)
 {
+    // Started with standard input closed, descriptor 0 would go to the next file or socket
+    // opened (a sound server's, say), and the command reader below would read from it.
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
+        ::open("/dev/null", O_RDONLY);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zorvik-sim"));
 
@@ -56,13 +64,29 @@ int main(int argc, char **argv)
         });
     }
 
+    // Commands come on standard input. When it is a terminal or a pipe, its end ends the
+    // program (Ctrl+D, or the program feeding it has gone). With no input to read (closed,
+    // /dev/null, a file, a terminal it runs in the background of), it runs until it is stopped.
+    struct stat inputKind {};
+    const bool commandChannel = ::isatty(STDIN_FILENO)
+                                || (::fstat(STDIN_FILENO, &inputKind) == 0
+                                    && (S_ISFIFO(inputKind.st_mode) || S_ISSOCK(inputKind.st_mode)));
+    // A background job that reads its terminal gets an error instead of being stopped.
+    std::signal(SIGTTIN, SIG_IGN);
+
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char chunk[512];
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
+        if (n == 0 && commandChannel) {
+            app.quit();
+            return;
+        }
         if (n <= 0) {
-            app.quit();   // end of input ends the program
+            input.setEnabled(false);   // no commands from here on; the ports stay
             return;
         }
         pending.append(chunk, n);
