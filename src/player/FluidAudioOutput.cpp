@@ -1,13 +1,11 @@
 #include "player/FluidAudioOutput.h"
 
+#include "midi/SoundLibraries.h"
 #include "player/AudioDriverChoice.h"
 #include "player/SongRenderer.h"
 
 #include <fluidsynth.h>
 
-#ifdef ZORVIK_HAVE_ALSA
-#include <alsa/asoundlib.h>
-#endif
 #ifdef ZORVIK_HAVE_JACK
 #include <jack/jack.h>
 #endif
@@ -16,13 +14,6 @@
 #include <mutex>
 
 namespace {
-
-#ifdef ZORVIK_HAVE_ALSA
-void alsaSilent(const char *, int, const char *, int, const char *, ...) {}
-#endif
-#ifdef ZORVIK_HAVE_JACK
-void jackSilent(const char *) {}
-#endif
 
 // While a driver is being tried, FluidSynth's complaints on this thread are kept as the reason
 // it failed instead of going to stderr; at other times they go where they went before.
@@ -46,15 +37,9 @@ void logged(int level, const char *message, void *)
 // (ALSA's missing device, JACK's missing server) are silenced once for the process.
 void quietSoundLibraries()
 {
+    SoundLibraries::silenceErrorOutput();
     static std::once_flag once;
     std::call_once(once, [] {
-#ifdef ZORVIK_HAVE_ALSA
-        snd_lib_error_set_handler(alsaSilent);
-#endif
-#ifdef ZORVIK_HAVE_JACK
-        jack_set_error_function(jackSilent);
-        jack_set_info_function(jackSilent);
-#endif
         for (int level = 0; level < logLevels; ++level)
             previousLog[std::size_t(level)] = fluid_set_log_function(level, logged, nullptr);
     });
