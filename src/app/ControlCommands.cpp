@@ -3,12 +3,14 @@
 #include "app/ConsolePrompts.h"
 #include "app/DeviceChoice.h"
 #include "app/LibraryLocation.h"
+#include "app/SongPlayCommand.h"
 #include "curve/CurveFile.h"
 #include "curve/CurveSysEx.h"
 #include "library/DumpReceiver.h"
 #include "library/SafeFile.h"
 #include "library/SendPreparation.h"
 #include "library/TransferDriver.h"
+#include "midi/InstrumentFinder.h"
 #include "midi/MidiSystem.h"
 #include "midi/RtMidiBackend.h"
 #include "sim/InstrumentSimulator.h"
@@ -49,6 +51,10 @@ const QList<QCommandLineOption> &optionList()
              .arg(defaultTimeoutSeconds),
          QStringLiteral("SECONDS")},
         {{QStringLiteral("quiet")}, QStringLiteral("no summary line and no progress bar")},
+        {{QStringLiteral("audio-driver")},
+         QStringLiteral("play: one of FluidSynth's audio drivers (pipewire, pulseaudio, jack, alsa); "
+                        "ZORVIK_AUDIO_DRIVER too; else the first that starts"),
+         QStringLiteral("NAME")},
         {{QStringLiteral("library")},
          QStringLiteral("the library folder; a plain FILE name not in the current directory is looked for there"),
          QStringLiteral("DIR")},
@@ -78,6 +84,7 @@ struct Options
     bool quiet = false;
     bool help = false;
     QString library;
+    QString audioDriver;
     QString error;
 };
 
@@ -114,6 +121,7 @@ Options parse(const QStringList &arguments)
         }
         (QLatin1String(name) == QLatin1String("out") ? options.out : options.in) = value;
     }
+    options.audioDriver = parser.value(option("audio-driver"));
     if (parser.isSet(option("library"))) {
         options.library = parser.value(option("library"));
         if (options.library.isEmpty()) {
@@ -257,6 +265,25 @@ void showProgress(const Options &options, int value, int maximum)
     std::fflush(stderr);
 }
 
+QString deviceList(const QList<MidiSystem::Device> &devices, int builtIn)
+{
+    QStringList entries;
+    for (const auto &device : devices)
+        entries.append(QStringLiteral("%1 %2%3").arg(device.number).arg(device.name,
+                           device.number == builtIn ? QStringLiteral(" (built-in)") : QString()));
+    return entries.join(QStringLiteral(", "));
+}
+
+// One line that shows what there is and how to choose.
+QString noInstrument(const QList<MidiSystem::Device> &outputs, const QList<MidiSystem::Device> &inputs, bool output)
+{
+    return QStringLiteral("no instrument found: no MIDI %1 port has \"Zorvik\" in its name (MIDI Out: %2; MIDI In: %3); "
+                          "choose with --out PORT and --in PORT, a number or a name from these lists; the built-in "
+                          "simulator is --out -1 --in 0, or --out \"Zorvik Simulator\" --in \"Zorvik Simulator\"")
+        .arg(output ? QStringLiteral("Out") : QStringLiteral("In"),
+             deviceList(outputs, MidiSystem::simulatorOutput), deviceList(inputs, MidiSystem::simulatorInput));
+}
+
 // Which devices a command uses: a template or a curve only goes out, a dump only comes in.
 struct Uses
 {
@@ -283,8 +310,10 @@ int chooseDevices(MidiSystem &midi, const Options &options)
 {
     const QList<MidiSystem::Device> outputs = midi.outputs();
     const QList<MidiSystem::Device> inputs = midi.inputs();
-    std::optional<int> out = MidiSystem::simulatorOutput;
-    std::optional<int> in = MidiSystem::simulatorInput;
+    // Neither named: the instrument, found by name; the built-in simulator only when named.
+    const InstrumentFinder::Choice instrument = InstrumentFinder::find(outputs, inputs);
+    std::optional<int> out = instrument.output;
+    std::optional<int> in = instrument.input;
     if (options.out && !(out = findDevice(outputs, *options.out, MidiSystem::simulatorOutput))) {
         fail(QStringLiteral("no single device matches %1").arg(*options.out));
         return ControlCommands::DeviceError;
@@ -312,6 +341,12 @@ int chooseDevices(MidiSystem &midi, const Options &options)
             fail(QStringLiteral("no output device goes with --in %1: name one with --out").arg(*options.in));
             return ControlCommands::UsageError;
         }
+    }
+    const bool outMissing = uses.out && !options.out && !options.in && !instrument.outputFound();
+    const bool inMissing = uses.in && !options.out && !options.in && !instrument.inputFound();
+    if (outMissing || inMissing) {
+        fail(noInstrument(outputs, inputs, outMissing));
+        return ControlCommands::DeviceError;
     }
     DeviceChoice::midiOut = *out;
     DeviceChoice::midiIn = *in;
@@ -480,8 +515,11 @@ QString ControlCommands::usage()
         "       zorvikctl send FILE [--number N] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
         "       zorvikctl receive FILE.syx [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
         "       zorvikctl curve FILE.crv [--out PORT] [--jack] [--quiet]\n"
+        "       zorvikctl play FILE [--audio-driver NAME]\n"
         "The kind of FILE comes from its extension: .mid song, .syx template, .csf song file, .bin firmware.\n"
-        "PORT is a device number or name as 'zorvikctl ports' lists them; the built-in simulator by default.\n"
+        "PORT is a device number or name as 'zorvikctl ports' lists them; by default the instrument, the first\n"
+        "port with \"Zorvik\" in its name. The built-in simulator is used only when named (--out -1 --in 0).\n"
+        "play plays a .mid or .csf song on the computer until its end or Ctrl+C.\n"
         "Given only --out or only --in, the device of the same name serves the other direction.\n"
         "On success one summary line goes to standard output; errors are one line on standard error.\n"
         "Options:\n");
@@ -527,7 +565,7 @@ int ControlCommands::run(const QStringList &arguments)
     if (options.command != QLatin1String("receive"))
         options.file = library.lookUp(options.file);
     const bool needsFile = options.command == QLatin1String("send") || options.command == QLatin1String("receive")
-                           || options.command == QLatin1String("curve");
+                           || options.command == QLatin1String("curve") || options.command == QLatin1String("play");
     if (options.command.isEmpty() || (needsFile && options.file.isEmpty())
         || (!needsFile && options.command != QLatin1String("ports"))) {
         std::fprintf(stderr, "%s", qPrintable(usage()));
@@ -541,6 +579,11 @@ int ControlCommands::run(const QStringList &arguments)
     if (options.number && (options.command != QLatin1String("send") || kind == FileKind::Firmware)) {
         fail(QStringLiteral("--number applies only to sending a song, a song file or a template"));
         return UsageError;
+    }
+    if (options.command == QLatin1String("play")) {
+        MciSequencer::Options engine;
+        engine.audioDriver = options.audioDriver;
+        return SongPlayCommand(programName, engine).run(options.file);
     }
 
     std::unique_ptr<MidiPortBackend> backend;

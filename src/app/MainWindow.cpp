@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QWindow>
@@ -27,6 +28,8 @@ const QString MainWindow::libraryItemText = QStringLiteral("Open library folder"
 namespace {
 // Raster pictures of the bar use magenta for their see-through pixels.
 const QColor keyColour(255, 0, 255);
+// The device in use: a line of the top band above the button bar.
+const QRect deviceLabelArea(258, 14, 476, 16);
 } // namespace
 
 MainWindow::MainWindow(PromptService &prompts, QWidget *parent)
@@ -50,6 +53,17 @@ MainWindow::MainWindow(PromptService &prompts, QWidget *parent)
     link->move(SkinLayout::fromDialogUnits(15, 9, 196, 11).topLeft());
     link->setLink(webAddress);
     link->hide();
+
+    // Part of the band's background: a press on it moves the window, a right click opens the
+    // band's menu (a label passes both on to the window).
+    device = new QLabel(this);
+    device->setObjectName(QStringLiteral("deviceLabel"));
+    device->setGeometry(deviceLabelArea);
+    device->setTextFormat(Qt::PlainText);
+    device->setFocusPolicy(Qt::NoFocus);
+    QFont small = device->font();
+    small.setPixelSize(11);
+    device->setFont(small);
 
     setUpButtons();
 }
@@ -169,6 +183,14 @@ void MainWindow::openLibraryFolder()
     }
 }
 
+void MainWindow::showDevice(const QString &text, const QString &details, bool instrument)
+{
+    device->setStyleSheet(instrument ? QStringLiteral("color: #f0a53a;") : QStringLiteral("color: #8e98a5;"));
+    const QFontMetrics metrics(device->font());
+    device->setText(metrics.elidedText(text, Qt::ElideMiddle, device->width()));
+    device->setToolTip(details);
+}
+
 void MainWindow::openAbout()
 {
     AboutDialog about(this);
@@ -177,7 +199,8 @@ void MainWindow::openAbout()
 
 bool MainWindow::isInDragBand(const QPoint &pos) const
 {
-    return rect().contains(pos) && pos.y() < SkinLayout::dragBandHeight && childAt(pos) == nullptr;
+    const QWidget *child = childAt(pos);
+    return rect().contains(pos) && pos.y() < SkinLayout::dragBandHeight && (child == nullptr || child == device);
 }
 
 QMenu *MainWindow::createBandMenu(QWidget *parent)

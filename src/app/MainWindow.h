@@ -11,6 +11,7 @@
 
 class HyperLinkLabel;
 class PromptService;
+class QLabel;
 class QMenu;
 class SkinButton;
 
@@ -43,6 +44,8 @@ public:
 
     SkinButton *button(SkinLayout::Button which) const { return buttons.value(which); }
     HyperLinkLabel *webLink() const { return link; }
+    // The device in use, over the button bar; empty until showDevice().
+    QLabel *deviceLabel() const { return device; }
 
     // True where a press on the window starts moving it: the background of the top band.
     bool isInDragBand(const QPoint &pos) const;
@@ -77,6 +80,9 @@ public slots:
     void openWebPage();
     void openAbout();
     void openLibraryFolder();
+    // text: one line naming the device in use; details: its tool tip; instrument: a device of
+    // the system is in use rather than the built-in simulator.
+    void showDevice(const QString &text, const QString &details, bool instrument);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -93,6 +99,7 @@ private:
     PromptService &prompts;
     QMap<SkinLayout::Button, SkinButton *> buttons;
     HyperLinkLabel *link = nullptr;
+    QLabel *device = nullptr;
     UrlOpener urlOpener;
     std::function<bool()> closeGuard;
     QPixmap skin;

@@ -4,6 +4,7 @@
 #include "curve/VCurveDialog.h"
 #include "library/FileLibrary.h"
 #include "library/TransferDialog.h"
+#include "midi/DeviceSelection.h"
 #include "midi/MidiSystem.h"
 #include "midi/SetDeviceDialog.h"
 #include "player/MidiPlayer.h"
@@ -51,6 +52,13 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompt
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
     connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
     window.setCloseGuard([this] { return panelCommands->mayQuit(); });
+
+    DeviceSelection &devices = midi.devices();
+    const auto showDevice = [this, &devices] {
+        this->window.showDevice(devices.label(), devices.details(), devices.systemOutputInUse());
+    };
+    connect(&devices, &DeviceSelection::changed, this, showDevice);
+    showDevice();
 }
 
 Workspace::~Workspace() = default;
@@ -85,6 +93,8 @@ void Workspace::openCurveEditor()
 
 void Workspace::openPlayer(const PlayerInputs &inputs)
 {
-    MidiPlayer player(prompts, inputs, &window);
+    MciSequencer::Options options;
+    options.audioDriver = audioDriver;
+    MidiPlayer player(prompts, inputs, options, &window);
     player.exec();
 }

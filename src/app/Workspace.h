@@ -33,6 +33,8 @@ public:
     TransferDialog &transfer() { return *transferDialog; }
     // The built-in simulator's window, once the user opened it.
     SimulatorWindow *simulator() const { return simulatorWindow.get(); }
+    // The player's sound output (--audio-driver); empty for the usual choice.
+    void setAudioDriver(const QString &name) { audioDriver = name; }
 
 private:
     void openSetDevice();
@@ -50,4 +52,5 @@ private:
     // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
     VelocityMap velocityMap{};
     std::unique_ptr<SimulatorWindow> simulatorWindow;
+    QString audioDriver;
 };

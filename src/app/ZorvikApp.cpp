@@ -4,8 +4,10 @@
 #include "app/MainWindow.h"
 #include "app/Workspace.h"
 #include "library/LibrarySetup.h"
+#include "midi/DeviceSelection.h"
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
+#include "player/AudioDriverChoice.h"
 
 ZorvikApp::ZorvikApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -23,6 +25,9 @@ int ZorvikApp::run(const QString &libraryFolder)
     MidiSystem midi;
     MainWindow window(prompts);
     Workspace workspace(window, midi, prompts);
+    workspace.setAudioDriver(AudioDriverChoice::fromArguments(arguments()));
+    // The instrument is looked for now and whenever ports come or go.
+    midi.devices().startWatching();
     window.show();
     if (!setup.problem.isEmpty())
         prompts.inform(setup.problem, {}, PromptService::Icon::Warning);

@@ -1,5 +1,6 @@
 #include "midi/MidiSystem.h"
 
+#include "midi/DeviceSelection.h"
 #include "midi/MidiInCapture.h"
 #include "midi/RtMidiBackend.h"
 #include "sim/SimulatorBackend.h"
@@ -9,11 +10,13 @@ MidiSystem::MidiSystem(std::unique_ptr<MidiPortBackend> systemPorts)
       system(systemPorts ? std::move(systemPorts) : std::make_unique<RtMidiBackend>())
 {
     inCapture = std::make_unique<MidiInCapture>(*this);
+    selection = std::make_unique<DeviceSelection>(*this);
 }
 
 MidiSystem::~MidiSystem()
 {
     // The capture's port and the kept output go before the back ends they came from.
+    selection.reset();
     inCapture.reset();
     kept.reset();
 }

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class DeviceSelection;
 class InstrumentSimulator;
 class MidiInCapture;
 class MidiPortBackend;
@@ -18,7 +19,7 @@ class SimulatorBackend;
 // them: output -1 and input 0 are the built-in simulator; the system's outputs follow as 0, 1,
 // ... and its inputs as 1, 2, .... It also keeps the connection to the output device last used,
 // since opening a system port is costly here (a new sequencer or JACK client per open), and
-// owns the one input capture.
+// owns the one input capture and the device selection (which device is the instrument).
 class MidiSystem
 {
 public:
@@ -53,6 +54,7 @@ public:
                                              QString *error = nullptr);
 
     MidiInCapture &capture() { return *inCapture; }
+    DeviceSelection &devices() { return *selection; }
     InstrumentSimulator &simulator();
     SimulatorBackend &simulatorPorts() { return *builtIn; }
     MidiPortBackend &systemPorts() { return *system; }
@@ -61,6 +63,7 @@ private:
     std::unique_ptr<SimulatorBackend> builtIn;
     std::unique_ptr<MidiPortBackend> system;
     std::unique_ptr<MidiInCapture> inCapture;
+    std::unique_ptr<DeviceSelection> selection;
 
     int keptDevice = 0;
     QString keptName;

@@ -3,27 +3,16 @@
 #include "midi/RtMidiInputPort.h"
 #include "midi/RtMidiOutputPort.h"
 
+#include "midi/SoundLibraries.h"
+
 #ifdef ZORVIK_HAVE_ALSA
 #include "midi/AlsaSequencerOutputPort.h"
-
-#include <alsa/asoundlib.h>
-#endif
-#ifdef ZORVIK_HAVE_JACK
-#include <jack/jack.h>
 #endif
 
 #include <iostream>
-#include <mutex>
 #include <sstream>
 
 namespace {
-
-#ifdef ZORVIK_HAVE_ALSA
-void alsaSilent(const char *, int, const char *, int, const char *, ...) {}
-#endif
-#ifdef ZORVIK_HAVE_JACK
-void jackSilent(const char *) {}
-#endif
 
 // A missing ALSA sequencer or JACK server is a normal state here (the back end simply offers no
 // ports), but the sound libraries and RtMidi report it on stderr at every try. Their own error
@@ -34,16 +23,7 @@ class QuietSoundLibraries
 public:
     QuietSoundLibraries()
     {
-        static std::once_flag once;
-        std::call_once(once, [] {
-#ifdef ZORVIK_HAVE_ALSA
-            snd_lib_error_set_handler(alsaSilent);
-#endif
-#ifdef ZORVIK_HAVE_JACK
-            jack_set_error_function(jackSilent);
-            jack_set_info_function(jackSilent);
-#endif
-        });
+        SoundLibraries::silenceErrorOutput();
         saved = std::cerr.rdbuf(discard.rdbuf());
     }
     ~QuietSoundLibraries() { std::cerr.rdbuf(saved); }

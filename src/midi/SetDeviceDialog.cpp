@@ -2,6 +2,8 @@
 
 #include "app/DeviceChoice.h"
 #include "widgets/ElidingComboBox.h"
+#include "midi/DeviceSelection.h"
+#include "midi/InstrumentFinder.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -57,12 +59,16 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem &midi, QWidget *parent)
     fillLists();
 
     connect(outCombo, &QComboBox::activated, this, [this](int entry) {
-        if (entry >= 0 && entry < outDevices.size())
+        if (entry >= 0 && entry < outDevices.size()) {
             pendingOut = outDevices.at(entry).number;
+            picked = true;
+        }
     });
     connect(inCombo, &QComboBox::activated, this, [this](int entry) {
-        if (entry >= 0 && entry < inDevices.size())
+        if (entry >= 0 && entry < inDevices.size()) {
             pendingIn = inDevices.at(entry).number;
+            picked = true;
+        }
     });
 }
 
@@ -98,14 +104,26 @@ void SetDeviceDialog::readSelections()
 
 void SetDeviceDialog::refresh()
 {
-    pendingOut = DeviceChoice::defaultOut;
-    pendingIn = DeviceChoice::defaultIn;
+    // The default devices are the instrument, found afresh.
+    const InstrumentFinder::Choice found = InstrumentFinder::find(midi.outputs(), midi.inputs());
+    pendingOut = found.output;
+    pendingIn = found.input;
+    picked = false;
+    refreshed = true;
     fillLists();
 }
 
 void SetDeviceDialog::accept()
 {
-    DeviceChoice::midiIn = pendingIn;
-    DeviceChoice::midiOut = pendingOut;
+    DeviceSelection &devices = midi.devices();
+    if (picked) {
+        devices.choose(pendingOut, pendingIn);
+    } else if (refreshed) {
+        devices.followInstrument();
+    } else {
+        // Nothing picked: the devices shown stay in use, and so does the way they were chosen.
+        DeviceChoice::midiIn = pendingIn;
+        DeviceChoice::midiOut = pendingOut;
+    }
     QDialog::accept();
 }

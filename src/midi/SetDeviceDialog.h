@@ -8,7 +8,9 @@ class QComboBox;
 
 // "Set Device": picks the MIDI Out and MIDI In devices. Writes DeviceChoice on OK only; a list
 // with no selection stands for -2 (output) or -1 (input), which the next send or capture
-// reports as a device that cannot be opened.
+// reports as a device that cannot be opened. It opens on the devices in use; picking an entry
+// makes OK a choice of the user's, kept for the rest of the run, while Refresh goes back to the
+// instrument found (DeviceSelection).
 class SetDeviceDialog : public QDialog
 {
     Q_OBJECT
@@ -38,4 +40,6 @@ private:
     QComboBox *inCombo;
     QList<MidiSystem::Device> outDevices;
     QList<MidiSystem::Device> inDevices;
+    bool picked = false;      // an entry was picked since opening or Refresh
+    bool refreshed = false;   // Refresh went back to the instrument found
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class SongRenderer;
 
 // Where rendered audio goes: a sound device, or nowhere until somebody pulls it (tests,
@@ -12,4 +14,8 @@ public:
     virtual bool start(SongRenderer &renderer) = 0;
     // Stops pulling; after it returns the renderer is no longer touched.
     virtual void stop() = 0;
+    // Why the last start() failed, for the user; empty when there is nothing to add.
+    virtual QString errorText() const { return {}; }
+    // The sound output in use after start(), for the user ("jack", ...); empty when unnamed.
+    virtual QString driverName() const { return {}; }
 };

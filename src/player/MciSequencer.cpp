@@ -34,7 +34,8 @@ bool MciSequencer::Open(const QString &path)
 {
     if (opened)
         return fail(QStringLiteral("A song is already open."));
-    playing = paused = false;
+    playing = paused = noSound = false;
+    lastLengthMs = -1;
     if (!QFileInfo(path).isFile())
         return fail(QStringLiteral("%1 does not exist.").arg(path));
     StandardMidiFile song;
@@ -48,7 +49,8 @@ bool MciSequencer::OpenImage(const QByteArray &image)
 {
     if (opened)
         return fail(QStringLiteral("A song is already open."));
-    playing = paused = false;
+    playing = paused = noSound = false;
+    lastLengthMs = -1;
     StandardMidiFile song;
     const StandardMidiFile::Result read = song.parse(image);
     if (!read.ok)
@@ -58,17 +60,23 @@ bool MciSequencer::OpenImage(const QByteArray &image)
 
 bool MciSequencer::openSong(const StandardMidiFile &song)
 {
+    lastLengthMs = qint64(song.lengthMs());
     // The soundfont is loaded on the first Open only: later songs start without that wait.
     if (!synth || !synth->isReady())
         synth = std::make_unique<SongRenderer>(options.synth);
-    if (!synth->isReady())
+    if (!synth->isReady()) {
+        noSound = true;
         return fail(synth->errorText());
+    }
     synth->setSong(song);
     output = options.output ? options.output() : std::make_unique<FluidAudioOutput>(options.audioDriver);
     if (!output || !output->start(*synth)) {
+        const QString why = output ? output->errorText() : QString();
         output.reset();
         synth->clearSong();
-        return fail(QStringLiteral("The audio device cannot be opened."));
+        noSound = true;
+        return fail(why.isEmpty() ? QStringLiteral("No sound output could be started, so the song cannot be heard.")
+                                  : why);
     }
     opened = true;
     error.clear();

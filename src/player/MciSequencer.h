@@ -24,7 +24,9 @@ public:
     struct Options
     {
         SongRenderer::Options synth;
-        QString audioDriver;     // FluidSynth's audio.driver; empty for its default
+        // FluidSynth's audio driver name; empty for ZORVIK_AUDIO_DRIVER, else the first that
+        // starts of PipeWire, PulseAudio, JACK, ALSA (AudioDriverChoice).
+        QString audioDriver;
         OutputFactory output;    // replaces the audio driver (tests, offline rendering)
     };
 
@@ -35,7 +37,7 @@ public:
     MciSequencer &operator=(const MciSequencer &) = delete;
 
     // Fails at once when a song is already open, the file is missing or not a playable song,
-    // no soundfont can be loaded, or the audio device cannot be opened.
+    // no soundfont can be loaded, or no sound output can be started (soundUnavailable()).
     bool Open(const QString &path);
     // As Open, for a song image already in memory (the song of a .csf file).
     bool OpenImage(const QByteArray &image);
@@ -53,9 +55,19 @@ public:
     bool isPlaying() const { return playing; }
     bool isPaused() const { return paused; }
     QString errorText() const { return error; }
+    // The last Open read its song but found no sound to play it with (no soundfont, no audio
+    // output); errorText() says why, for the user.
+    bool soundUnavailable() const { return noSound; }
+    // The length of the song the last Open read, even when it could not be played; -1 when
+    // that Open read none.
+    qint64 songLengthMs() const { return lastLengthMs; }
+    // The sound output the open song plays through ("jack", ...); empty when unnamed.
+    QString audioDriverInUse() const { return output ? output->driverName() : QString(); }
 
     // Position in milliseconds, for callers that need more than whole seconds; -1 when closed.
     qint64 positionMs() const;
+    // The open song has run to its end.
+    bool isAtEnd() const { return opened && synth->hasEnded(); }
     // The renderer of the open song (null before the first Open); kept between songs so that
     // the soundfont is loaded only once.
     SongRenderer *renderer() const { return synth.get(); }
@@ -71,5 +83,7 @@ private:
     bool opened = false;
     bool playing = false;
     bool paused = false;
+    bool noSound = false;
+    qint64 lastLengthMs = -1;
     QString error;
 };

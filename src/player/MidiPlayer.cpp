@@ -149,15 +149,22 @@ void MidiPlayer::fillList()
     list->addItems(listing.names);
 }
 
-bool MidiPlayer::openSelected(const QString &name)
+bool MidiPlayer::openSelected(const QString &name, bool &engineAsked)
 {
-    if (inputs.playerMode == PlayerMode::MidiSongs)
-        return sequencer.Open(DataPaths::file(DataPaths::Folder::Mid, name));
-    // A csf file plays the song it holds; a paused song stays the current one, as for files.
+    engineAsked = false;
+    // A paused song stays the current one (the engine refuses another Open).
     if (sequencer.isOpen())
         return false;
+    if (inputs.playerMode == PlayerMode::MidiSongs) {
+        engineAsked = true;
+        return sequencer.Open(DataPaths::file(DataPaths::Folder::Mid, name));
+    }
+    // A csf file plays the song it holds.
     const CsfSongImage::Result song = CsfSongImage::load(DataPaths::file(DataPaths::Folder::Csf, name));
-    return song.ok && sequencer.OpenImage(song.image);
+    if (!song.ok)
+        return false;
+    engineAsked = true;
+    return sequencer.OpenImage(song.image);
 }
 
 void MidiPlayer::play()
@@ -170,12 +177,23 @@ void MidiPlayer::play()
     if (!item || !item->isSelected())
         return;
     timer.start();
-    openSelected(item->text());   // fails while a paused song is open: that one resumes
+    bool engineAsked = false;
+    const bool opened = openSelected(item->text(), engineAsked);   // fails while a paused song is open: that one resumes
+    // A song that cannot be heard for want of sound still shows its length; a song that cannot
+    // be read shows nothing, as before.
+    const bool noSound = !opened && engineAsked && sequencer.soundUnavailable();
     int minutes = 0, seconds = 0;
     sequencer.GetLength(minutes, seconds);
     totalSeconds = std::max(0, minutes * 60 + seconds);   // 0 when the song could not be opened
+    if (noSound)
+        totalSeconds = int(std::max<qint64>(0, sequencer.songLengthMs()) / 1000);
     sliderFactor = float(totalSeconds) * 0.005f;
     status->setEnabled(true);
+    if (noSound) {
+        status->setText(statusText(0, totalSeconds));
+        prompts.inform(sequencer.errorText(), {}, PromptService::Icon::Warning);
+        return;
+    }
     sequencer.Play();
 }
 

@@ -61,7 +61,7 @@ public slots:
 private:
     void buildControls();
     void fillList();
-    bool openSelected(const QString &name);
+    bool openSelected(const QString &name, bool &engineAsked);
 
     PromptService &prompts;
     PlayerInputs inputs;

@@ -24,12 +24,25 @@ QString SongRenderer::findSoundFont()
     return {};
 }
 
-SongRenderer::SongRenderer(const Options &options) : rate(options.sampleRate)
+SongRenderer::SongRenderer(const Options &options)
+    : effects(options.effects), preferredRate(options.sampleRate), rate(options.sampleRate)
 {
-    const QString soundFont = options.soundFont.isEmpty() ? findSoundFont() : options.soundFont;
-    if (soundFont.isEmpty() || !QFileInfo(soundFont).isFile()) {
-        error = soundFont.isEmpty() ? QStringLiteral("No General MIDI soundfont is installed.")
-                                    : QStringLiteral("The soundfont %1 does not exist.").arg(soundFont);
+    soundFontPath = options.soundFont.isEmpty() ? findSoundFont() : options.soundFont;
+    build();
+}
+
+SongRenderer::~SongRenderer()
+{
+    release();
+}
+
+void SongRenderer::build()
+{
+    ready = false;
+    error.clear();
+    if (soundFontPath.isEmpty() || !QFileInfo(soundFontPath).isFile()) {
+        error = soundFontPath.isEmpty() ? QStringLiteral("No General MIDI soundfont is installed.")
+                                        : QStringLiteral("The soundfont %1 does not exist.").arg(soundFontPath);
         return;
     }
     settings = new_fluid_settings();
@@ -38,8 +51,8 @@ SongRenderer::SongRenderer(const Options &options) : rate(options.sampleRate)
         return;
     }
     fluid_settings_setnum(settings, "synth.sample-rate", rate);
-    fluid_settings_setint(settings, "synth.reverb.active", options.effects ? 1 : 0);
-    fluid_settings_setint(settings, "synth.chorus.active", options.effects ? 1 : 0);
+    fluid_settings_setint(settings, "synth.reverb.active", effects ? 1 : 0);
+    fluid_settings_setint(settings, "synth.chorus.active", effects ? 1 : 0);
     // Rendering happens in the caller's thread, so the synth needs no threads of its own.
     fluid_settings_setint(settings, "synth.cpu-cores", 1);
     synth = new_fluid_synth(settings);
@@ -47,19 +60,44 @@ SongRenderer::SongRenderer(const Options &options) : rate(options.sampleRate)
         error = QStringLiteral("The synthesizer cannot be created.");
         return;
     }
-    if (fluid_synth_sfload(synth, soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED) {
-        error = QStringLiteral("The soundfont %1 cannot be loaded.").arg(soundFont);
+    if (fluid_synth_sfload(synth, soundFontPath.toLocal8Bit().constData(), 1) == FLUID_FAILED) {
+        error = QStringLiteral("The soundfont %1 cannot be loaded.").arg(soundFontPath);
         return;
     }
     ready = true;
 }
 
-SongRenderer::~SongRenderer()
+void SongRenderer::release()
 {
     if (synth)
         delete_fluid_synth(synth);
     if (settings)
         delete_fluid_settings(settings);
+    synth = nullptr;
+    settings = nullptr;
+    ready = false;
+}
+
+bool SongRenderer::setSampleRate(int sampleRate)
+{
+    std::lock_guard guard(lock);
+    if (sampleRate <= 0)
+        return false;
+    if (sampleRate == rate)
+        return ready;
+    const qint64 positionMs = position * 1000 / rate;
+    release();
+    rate = sampleRate;
+    build();
+    // The song keeps its times; only the frames they fall on change.
+    for (Timed &e : events)
+        e.frame = framesFor(e.ms);
+    endFrame = endMs * rate / 1000;
+    position = std::min(endFrame, positionMs * rate / 1000);
+    blockUsed = blockFrames;
+    if (running && ready)
+        chase();
+    return ready;
 }
 
 qint64 SongRenderer::framesFor(double ms) const
@@ -73,12 +111,13 @@ void SongRenderer::setSong(const StandardMidiFile &song)
     events.clear();
     for (const StandardMidiFile::Event &e : song.events()) {
         if (e.isChannel())
-            events.push_back({framesFor(e.ms), e.status, e.data1, e.data2, {}});
+            events.push_back({e.ms, framesFor(e.ms), e.status, e.data1, e.data2, {}});
         else if (e.status == 0xF0)
-            events.push_back({framesFor(e.ms), e.status, 0, 0, e.data});
+            events.push_back({e.ms, framesFor(e.ms), e.status, 0, 0, e.data});
     }
     // Integer milliseconds so that a seek to the end is exactly the end.
-    endFrame = qint64(std::floor(song.lengthMs())) * rate / 1000;
+    endMs = qint64(std::floor(song.lengthMs()));
+    endFrame = endMs * rate / 1000;
     position = 0;
     next = 0;
     running = false;
@@ -90,7 +129,7 @@ void SongRenderer::clearSong()
 {
     std::lock_guard guard(lock);
     events.clear();
-    endFrame = position = 0;
+    endMs = endFrame = position = 0;
     next = 0;
     running = ended = false;
     silence();
@@ -118,6 +157,12 @@ bool SongRenderer::isRunning() const
 {
     std::lock_guard guard(lock);
     return running;
+}
+
+bool SongRenderer::hasEnded() const
+{
+    std::lock_guard guard(lock);
+    return ended;
 }
 
 bool SongRenderer::seekMs(qint64 ms)

@@ -45,6 +45,12 @@ public:
     bool isReady() const { return ready; }
     QString errorText() const { return error; }
     int sampleRate() const { return rate; }
+    // The rate of the options, which outputs that take any rate use.
+    int preferredSampleRate() const { return preferredRate; }
+    // Makes the synth anew at another rate (an output that runs at its own rate, as a JACK
+    // server does), keeping the song and its position in time. Only while no output pulls.
+    // False when the new synth is not ready.
+    bool setSampleRate(int sampleRate);
 
     // Replaces the song; the new one is halted at its start.
     void setSong(const StandardMidiFile &song);
@@ -54,6 +60,8 @@ public:
     qint64 positionMs() const;
     qint64 positionFrames() const;
     bool isRunning() const;
+    // The song ran to its end (and has not been moved since).
+    bool hasEnded() const;
     // Moves to ms; refused (false) past the end of the song. Does not change running.
     bool seekMs(qint64 ms);
     // Replays programs and controllers before the position and lets the song advance.
@@ -70,6 +78,7 @@ public:
 private:
     struct Timed
     {
+        double ms;
         qint64 frame;
         quint8 status;
         quint8 data1;
@@ -77,6 +86,8 @@ private:
         QByteArray sysEx;
     };
 
+    void build();
+    void release();
     void send(const Timed &event);
     void silence();
     void chase();
@@ -84,6 +95,9 @@ private:
     qint64 framesFor(double ms) const;
 
     mutable std::mutex lock;
+    QString soundFontPath;
+    bool effects = true;
+    int preferredRate = 44100;
     fluid_settings_t *settings = nullptr;
     fluid_synth_t *synth = nullptr;
     bool ready = false;
@@ -92,6 +106,7 @@ private:
 
     std::vector<Timed> events;
     std::size_t next = 0;
+    qint64 endMs = 0;
     qint64 endFrame = 0;
     qint64 position = 0;
     bool running = false;

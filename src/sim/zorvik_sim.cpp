@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,6 +40,10 @@ std::optional<int> wholeNumber(const QString &text, int minimum, bool offAllowed
 
 int main(int argc, char **argv)
 {
+    // Started with standard input closed, descriptor 0 would go to the next file or socket
+    // opened (a sound server's, say), and the command reader below would read from it.
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
+        ::open("/dev/null", O_RDONLY);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zorvik-sim"));
 
@@ -125,6 +130,11 @@ int main(int argc, char **argv)
             out << "log " << text << Qt::endl;
         });
     }
+
+    // Commands come on standard input. Its end (Ctrl+D, /dev/null, a closed pipe) ends only the
+    // commands: the instrument runs until quit, SIGINT or SIGTERM.
+    // A background job that reads its terminal gets an error instead of being stopped.
+    std::signal(SIGTTIN, SIG_IGN);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;

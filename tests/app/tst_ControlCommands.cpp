@@ -1,18 +1,28 @@
 #include "app/ControlCommands.h"
+#include "app/SongPlayCommand.h"
 #include "curve/CurveFile.h"
+#include "midi/FakePorts.h"
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
+#include "player/SongRenderer.h"
+#include "player/TestSongs.h"
 #include "sim/InstrumentSimulator.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -40,9 +50,16 @@ struct Run
     std::array<std::uint8_t, 128> map{};
 };
 
-Run run(const QStringList &arguments, std::function<void(InstrumentSimulator &)> setUp = {},
+// The built-in simulator is used only when named: these runs name it unless they name a port.
+Run run(QStringList arguments, std::function<void(InstrumentSimulator &)> setUp = {},
         const QStringList &outputs = {}, const QStringList &inputs = {})
 {
+    const bool namesADevice = std::any_of(arguments.cbegin(), arguments.cend(), [](const QString &argument) {
+        return argument.startsWith(QLatin1String("--out")) || argument.startsWith(QLatin1String("--in"));
+    });
+    if (!namesADevice)
+        arguments = QStringList{QStringLiteral("--out"), QStringLiteral("-1"), QStringLiteral("--in"), QStringLiteral("0")}
+                    + arguments;
     Run result;
     ControlCommands commands([&](bool) { return std::make_unique<ListedPorts>(outputs, inputs); });
     InstrumentSimulator *simulator = nullptr;
@@ -125,6 +142,68 @@ bool isPipe(const QString &path)
     struct stat status{};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
 }
+// What a piece of code writes on stderr.
+QString stderrOf(const std::function<void()> &code)
+{
+    std::fflush(stderr);
+    QTemporaryFile capture;
+    if (!capture.open())
+        return {};
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(capture.handle(), STDERR_FILENO);
+    code();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    capture.seek(0);
+    return QString::fromUtf8(capture.readAll());
+}
+
+// Pulls the song's audio on a thread of its own, as a sound card would: in real time, or as
+// fast as it can. With interruptAt it presses Ctrl+C once the song has played that far.
+class ThreadOutput : public AudioOutput
+{
+public:
+    explicit ThreadOutput(bool realTime, qint64 interruptAt = -1) : realTime(realTime), interruptAt(interruptAt) {}
+    ~ThreadOutput() override { stop(); }
+    bool start(SongRenderer &renderer) override
+    {
+        running = true;
+        worker = std::thread([this, &renderer] {
+            std::vector<float> left(512), right(512);
+            while (running) {
+                renderer.render(left.data(), right.data(), 512);
+                if (interruptAt >= 0 && renderer.positionMs() >= interruptAt) {
+                    std::raise(SIGINT);
+                    interruptAt = -1;
+                }
+                if (realTime)
+                    std::this_thread::sleep_for(std::chrono::microseconds(512 * 1000000LL / renderer.sampleRate()));
+            }
+        });
+        return true;
+    }
+    void stop() override
+    {
+        running = false;
+        if (worker.joinable())
+            worker.join();
+    }
+
+private:
+    bool realTime;
+    qint64 interruptAt;
+    std::atomic<bool> running{false};
+    std::thread worker;
+};
+
+class FailingOutput : public AudioOutput
+{
+public:
+    bool start(SongRenderer &) override { return false; }
+    void stop() override {}
+    QString errorText() const override { return QStringLiteral("No sound output could be started.\nTried: none"); }
+};
 
 } // namespace
 
@@ -297,13 +376,13 @@ private slots:
     void programOutput()
     {
         writeFile(path("t.syx"), goldenTemplate());
-        Program program = runProgram({"send", path("t.syx"), "--number", "2"});
+        Program program = runProgram({"send", path("t.syx"), "--number", "2", "--out", "-1"});
         QCOMPARE(program.code, 0);
         QVERIFY2(program.out.startsWith("sent template " + path("t.syx").toUtf8() + " as number 2: 162 bytes in one "
                                         "message to Zorvik Simulator in "),
                  program.out.constData());
         QCOMPARE(program.out.count('\n'), 1);
-        program = runProgram({"send", path("t.syx"), "--quiet"});
+        program = runProgram({"send", path("t.syx"), "--quiet", "--out", "-1"});
         QCOMPARE(program.code, 0);
         QCOMPARE(program.out, QByteArray());
         program = runProgram({"--help"});
@@ -311,10 +390,10 @@ private slots:
         QVERIFY(program.out.startsWith("usage: zorvikctl"));
 
         QCOMPARE(runProgram({"ports"}, QStringLiteral("/dev/full")).code, int(ControlCommands::SaveFailed));
-        QCOMPARE(runProgram({"send", path("t.syx")}, QStringLiteral("/dev/full")).code, int(ControlCommands::SaveFailed));
+        QCOMPARE(runProgram({"send", path("t.syx"), "--out", "-1"}, QStringLiteral("/dev/full")).code, int(ControlCommands::SaveFailed));
 
         writeFile(path("kept.syx"), "old");
-        program = runProgram({"receive", path("kept.syx")}, {}, [] {
+        program = runProgram({"receive", path("kept.syx"), "--in", "0"}, {}, [] {
             const rlimit tiny{100, 100};   // bytes: less than a dump
             setrlimit(RLIMIT_FSIZE, &tiny);
         });
@@ -335,6 +414,117 @@ private slots:
         QCOMPARE(int(result.map[50]), 50);
         writeFile(path("bad.crv"), QByteArray(100, '\0'));
         QCOMPARE(run({"curve", path("bad.crv")}).code, int(ControlCommands::FileRefused));
+    }
+
+    // Without --out and --in the instrument is used; with none, the command stops and says
+    // what there is and how to choose.
+    void defaultDeviceIsTheInstrument()
+    {
+        QFile golden(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        writeFile(path("d.syx"), golden.readAll());
+        auto fake = std::make_shared<FakePorts::State>();
+        fake->outputs = {QStringLiteral("Synth"), QStringLiteral("Zorvik K8 (USB)")};
+        ControlCommands commands([fake](bool) { return std::make_unique<FakePorts>(fake); });
+        QCOMPARE(commands.run({"send", path("d.syx")}), int(ControlCommands::Done));
+        QCOMPARE(fake->sent.size(), 1);   // the template went to the instrument
+        QCOMPARE(fake->sent.at(0).size(), 162);
+
+        fake->outputs = {QStringLiteral("Synth")};
+        int code = -1;
+        const QString said = stderrOf([&] { code = commands.run({"send", path("d.syx")}); });
+        QCOMPARE(code, int(ControlCommands::DeviceError));
+        QCOMPARE(fake->sent.size(), 1);   // not to the built-in simulator either
+        QVERIFY2(said.contains("no instrument found") && said.contains("-1 Zorvik Simulator (built-in), 0 Synth")
+                     && said.contains("--out -1 --in 0"),
+                 qPrintable(said));
+        // A block transfer needs the instrument's input too.
+        writeFile(path("f.bin"), QByteArray(100, 1));
+        fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
+        QCOMPARE(commands.run({"send", path("f.bin")}), int(ControlCommands::DeviceError));
+        QCOMPARE(fake->sent.size(), 1);
+    }
+
+    void playChecksItsArguments()
+    {
+        writeFile(path("notes.txt"), "x");
+        writeFile(path("broken.mid"), "MThd");
+        ControlCommands commands([](bool) { return std::make_unique<ListedPorts>(QStringList{}, QStringList{}); });
+        QCOMPARE(commands.run({"play"}), int(ControlCommands::UsageError));
+        QCOMPARE(commands.run({"play", path("notes.txt")}), int(ControlCommands::UsageError));
+        QCOMPARE(commands.run({"play", path("absent.mid"), "--audio-driver", "alsa"}), int(ControlCommands::FileRefused));
+        QCOMPARE(commands.run({"play", path("broken.mid"), "--audio-driver", "alsa"}), int(ControlCommands::FileRefused));
+        // A pipe named like a song is refused at once, not waited on.
+        QVERIFY(::mkfifo(qPrintable(path("pipe.csf")), 0600) == 0);
+        QCOMPARE(commands.run({"play", path("pipe.csf"), "--audio-driver", "alsa"}), int(ControlCommands::FileRefused));
+        int code = -1;
+        const QString said = stderrOf([&] { code = commands.run({"play", path("broken.mid"), "--audio-driver", "no-such"}); });
+        QCOMPARE(code, int(ControlCommands::UsageError));
+        QVERIFY2(said.contains("The audio driver \"no-such\" is not available."), qPrintable(said));
+    }
+
+    void playEndsAtTheEndOrOnInterrupt()
+    {
+        if (SongRenderer::findSoundFont().isEmpty())
+            QSKIP("no General MIDI soundfont installed");
+        QVERIFY(TestSongs::write(path("short.mid"), TestSongs::oneNote(0.1, 0.5, 1.0)));
+        QVERIFY(TestSongs::write(path("long.mid"), TestSongs::oneNote(0.1, 50, 60)));
+        const auto options = [](std::function<std::unique_ptr<AudioOutput>()> output) {
+            MciSequencer::Options engine;
+            engine.output = std::move(output);
+            return engine;
+        };
+
+        int code = -1;
+        QString said = stderrOf([&] {
+            code = SongPlayCommand("zorvikctl", options([] { return std::make_unique<ThreadOutput>(false); }))
+                       .run(path("short.mid"));
+        });
+        QCOMPARE(code, int(ControlCommands::Done));
+        QVERIFY2(said.contains("playing short.mid (00:01)") && said.contains("played to the end (00:01)"),
+                 qPrintable(said));
+
+        // Ctrl+C stops the song; the program goes on to say where.
+        said = stderrOf([&] {
+            code = SongPlayCommand("zorvikctl", options([] { return std::make_unique<ThreadOutput>(true, 300); }))
+                       .run(path("long.mid"));
+        });
+        QCOMPARE(code, int(ControlCommands::Done));
+        QVERIFY2(said.contains("stopped at 00:00 / 01:00"), qPrintable(said));
+
+        said = stderrOf([&] {
+            code = SongPlayCommand("zorvikctl", options([] { return std::make_unique<FailingOutput>(); }))
+                       .run(path("long.mid"));
+        });
+        QCOMPARE(code, int(ControlCommands::DeviceError));
+        QCOMPARE(said, QStringLiteral("zorvikctl: No sound output could be started.\nzorvikctl: Tried: none\n"));
+    }
+
+    // The real sound outputs, pointed at servers that are not there: each is tried quickly and
+    // quietly, and one message says what was tried (or, on a machine with a sound card, the
+    // song plays).
+    void playWithoutSoundSaysWhatWasTriedAndNothingElse()
+    {
+        if (SongRenderer::findSoundFont().isEmpty())
+            QSKIP("no General MIDI soundfont installed");
+        QVERIFY(TestSongs::write(path("tiny.mid"), TestSongs::oneNote(0.0, 0.2, 0.3)));
+        QProcess control;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("ZORVIK_AUDIO_DRIVER"));
+        env.insert(QStringLiteral("JACK_DEFAULT_SERVER"), QStringLiteral("zorvik-no-such-server"));
+        env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + path("no-pulse"));
+        env.insert(QStringLiteral("PIPEWIRE_REMOTE"), path("no-pipewire"));
+        control.setProcessEnvironment(env);
+        control.start(QStringLiteral(ZORVIK_CTL_PATH), {"play", path("tiny.mid")});
+        QVERIFY(control.waitForFinished(30000));
+        const QString said = QString::fromUtf8(control.readAllStandardError());
+        for (const char *noise : {"ALSA lib", "Cannot connect to server", "fluidsynth:", "jack server", "JackServer"})
+            QVERIFY2(!said.contains(QLatin1String(noise)), qPrintable(said));
+        if (control.exitCode() == int(ControlCommands::Done))
+            return;
+        QCOMPARE(control.exitCode(), int(ControlCommands::DeviceError));
+        QVERIFY2(said.contains("No sound output could be started") && said.contains("JACK: no JACK server is running"),
+                 qPrintable(said));
     }
 };
 

@@ -12,6 +12,9 @@
 #include "sim/SimulatorWindow.h"
 #include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
+#include "midi/DeviceSelection.h"
+#include "midi/FakePorts.h"
+#include "midi/MidiSystem.h"
 #include "widgets/HyperLinkLabel.h"
 #include "widgets/SkinButton.h"
 #include "widgets/SkinResources.h"
@@ -81,6 +84,7 @@ private slots:
     void bandMenuOpensAbout();
     void bandMenuOpensTheLibraryFolder();
     void simulatorAnswersWhileDialogsWait();
+    void deviceLabelFollowsTheInstrument();
     void screenshotShowsButtonsOverSkin();
 };
 
@@ -456,6 +460,40 @@ void TestMainWindow::simulatorAnswersWhileDialogsWait()
     QVERIFY(!simulator->testAttribute(Qt::WA_QuitOnClose));
     QVERIFY(ModalDriver::idle());
     QDir::setCurrent(previous);
+}
+
+void TestMainWindow::deviceLabelFollowsTheInstrument()
+{
+    DataFolder data;
+    auto fake = std::make_shared<FakePorts::State>();
+    fake->outputs = {QStringLiteral("Synth")};
+    MidiSystem midi(std::make_unique<FakePorts>(fake));
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    new Workspace(window, midi, prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+    const QLabel *label = window.deviceLabel();
+
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator — no instrument found"));
+    QCOMPARE(label->toolTip(), QStringLiteral("MIDI Out: Zorvik Simulator — no instrument found\n"
+                                              "MIDI In: Zorvik Simulator — no instrument found"));
+    // The label is part of the band: it moves the window like the background around it.
+    QVERIFY(window.isInDragBand(label->geometry().center()));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-no-instrument.png"));
+
+    fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+    fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik K8 (USB)"));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-instrument.png"));
+
+    midi.devices().choose(-1, 0);   // the simulator, picked in Set Device
+    QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator"));
 }
 
 void TestMainWindow::screenshotShowsButtonsOverSkin()

@@ -1,6 +1,7 @@
 #include "FakePorts.h"
 
 #include "app/DeviceChoice.h"
+#include "midi/DeviceSelection.h"
 #include "midi/MidiSystem.h"
 #include "midi/SetDeviceDialog.h"
 #include "sim/InstrumentSimulator.h"
@@ -123,6 +124,47 @@ private slots:
         dialog.outList()->activated(1);
         dialog.accept();
         QCOMPARE(DeviceChoice::midiOut, 0);
+    }
+
+    // The instrument is the default until the user picks a device; Refresh goes back to it.
+    void pickingADeviceOverridesTheInstrument()
+    {
+        fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+        fake->inputs.append(QStringLiteral("Zorvik K8 (USB)"));
+        DeviceSelection &devices = midi->devices();
+        devices.update();
+        {
+            SetDeviceDialog dialog(*midi);
+            QCOMPARE(dialog.outList()->itemText(0), QStringLiteral("Zorvik Simulator"));   // still first
+            QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K8 (USB)"));
+            QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik K8 (USB)"));
+            dialog.accept();   // nothing picked: still following the instrument
+        }
+        QVERIFY(devices.followsInstrument());
+        QCOMPARE(DeviceChoice::midiOut, 2);
+        {
+            SetDeviceDialog dialog(*midi);
+            dialog.show();
+            QTest::keyClick(dialog.outList(), Qt::Key_Home);   // the built-in simulator
+            QTest::keyClick(dialog.inList(), Qt::Key_Home);
+            dialog.accept();
+        }
+        QVERIFY(!devices.followsInstrument());
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
+        fake->outputs.prepend(QStringLiteral("Zorvik K4"));   // another instrument comes: the choice stays
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        {
+            SetDeviceDialog dialog(*midi);
+            dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
+            QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K4"));
+            dialog.accept();
+        }
+        QVERIFY(devices.followsInstrument());
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(DeviceChoice::midiIn, 2);
     }
 
     void simulatorWindowDrivesAndShowsTheSimulator()

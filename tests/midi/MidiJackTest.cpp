@@ -1,7 +1,9 @@
 // End to end over a real MIDI transport: a private JACK server with the dummy driver, the
-// zorvik-sim program on its virtual ports, and the program's own send and capture.
+// zorvik-sim program on its virtual ports, and the program's own send and capture, and the
+// instrument found among the server's ports.
 #include "app/DeviceChoice.h"
 #include "app/ScriptedPrompts.h"
+#include "midi/DeviceSelection.h"
 #include "midi/MidiInCapture.h"
 #include "midi/MidiOutSession.h"
 #include "midi/MidiShortEvent.h"
@@ -83,21 +85,11 @@ private slots:
         if (!server.waitForStarted(5000))
             QSKIP("jackd could not be started");
 
-        // The simulator fails while the server is still coming up: try until it is ready.
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000) {
+        if (!startSimulator()) {
             if (server.state() != QProcess::Running)
                 QSKIP(qPrintable(QStringLiteral("jackd ended: ") + QString::fromLocal8Bit(server.readAll()).simplified()));
-            sim.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
-            if (sim.waitForStarted(3000) && waitForLine(QStringLiteral("ready"), 3000))
-                break;
-            sim.kill();
-            sim.waitForFinished(1000);
-            QTest::qWait(200);
-        }
-        if (sim.state() != QProcess::Running)
             QSKIP("the JACK server did not become ready within 10 s");
+        }
 
         midi = std::make_unique<MidiSystem>(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
         for (const auto &d : midi->outputs())
@@ -204,6 +196,60 @@ private slots:
         QCOMPARE(saved.readAll().mid(13), expected.mid(13));   // the frame's number is the simulator's
     }
 
+    // zorvik-sim started in the background with no input is the instrument while it runs: the
+    // default devices follow it out and in again, and a send reaches it without a restart.
+    void backgroundSimulatorIsTheInstrument()
+    {
+        stop(sim);   // the test's own simulator would be found first
+        DeviceSelection &devices = midi->devices();
+        devices.followInstrument();
+        devices.startWatching();
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, int(MidiSystem::simulatorOutput), 10000);
+        QCOMPARE(devices.label(), DeviceSelection::noInstrumentText);
+
+        QProcess background;
+        background.setStandardInputFile(QProcess::nullDevice());
+        background.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
+        QVERIFY(background.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(DeviceChoice::midiOut >= 0 && DeviceChoice::midiIn >= 1, 10000);
+        QVERIFY2(devices.label().startsWith(QStringLiteral("zorvik-sim")), qPrintable(devices.label()));
+        QVERIFY(devices.systemOutputInUse());
+
+        ScriptedPrompts prompts;
+        MidiOutSession session(*midi, prompts);
+        PanelSettings panel;
+        panel.storeDefaultBoxes();
+        const QByteArray templ = panel.buildTemplateSysEx();
+        const auto send = [&] {
+            return session.Send(reinterpret_cast<const std::uint8_t *>(templ.constData()), quint32(templ.size()),
+                                MidiOutSession::Caller::TransferTemplate);
+        };
+        QCOMPARE(send(), SendResult::Sent);
+        const QByteArray heard = "recv " + templ.toHex(' ').toUpper();
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += background.readAllStandardOutput()).contains(heard), 5000);
+        QCOMPARE(background.state(), QProcess::Running);   // the end of its input did not end it
+
+        stop(background);
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, int(MidiSystem::simulatorOutput), 10000);
+        QCOMPARE(DeviceChoice::midiIn, int(MidiSystem::simulatorInput));
+        QCOMPARE(devices.label(), DeviceSelection::noInstrumentText);
+
+        QVERIFY(startSimulator());
+        QTRY_VERIFY_WITH_TIMEOUT(DeviceChoice::midiOut >= 0 && DeviceChoice::midiIn >= 1, 10000);
+        devices.stopWatching();
+        outDevice = DeviceChoice::midiOut;
+        inDevice = DeviceChoice::midiIn;
+        received.clear();
+        QCOMPARE(send(), SendResult::Sent);
+        QElapsedTimer clock;
+        clock.start();
+        while (!received.contains(templ) && clock.elapsed() < 5000)
+            waitForLine(QString(), 50);   // collects what the simulator received
+        QVERIFY(received.contains(templ));
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
     // Last: a frozen server stalls RtMidi's send for good, and the send must give up in time.
     void stalledServerBoundsTheWait()
     {
@@ -233,6 +279,25 @@ private slots:
     }
 
 private:
+    // Starts the test's own simulator; it fails while the server is still coming up, so it is
+    // tried until it is ready.
+    bool startSimulator()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            if (server.state() != QProcess::Running)
+                return false;
+            sim.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
+            if (sim.waitForStarted(3000) && waitForLine(QStringLiteral("ready"), 3000))
+                return true;
+            sim.kill();
+            sim.waitForFinished(1000);
+            QTest::qWait(200);
+        }
+        return false;
+    }
+
     // Runs zorvikctl against the simulator, draining the simulator's output meanwhile so it never
     // blocks on a full pipe; with askForDump the simulator is told to send its dump until the
     // command has one.

@@ -5,6 +5,9 @@
 #ifdef ZORVIK_HAVE_ALSA
 #include "midi/AlsaSequencerOutputPort.h"
 #endif
+#include "library/TransferDriver.h"
+#include "midi/DeviceSelection.h"
+#include "midi/InstrumentFinder.h"
 #include "midi/MidiInCapture.h"
 #include "midi/MidiOutSession.h"
 #include "midi/MidiShortEvent.h"
@@ -17,6 +20,7 @@
 #include "sim/InstrumentSimulator.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -469,6 +473,131 @@ private slots:
             QVERIFY(!t.complete);
         }
         QVERIFY(prompts.asked.isEmpty());
+    }
+
+    // --- the instrument ---
+
+    void instrumentIsTheFirstPortNamedZorvik()
+    {
+        using D = MidiSystem::Device;
+        const QList<D> outs{{-1, "Zorvik Simulator"}, {0, "Synth"}, {1, "ZORVIK K8 (USB) MIDI 1"}, {2, "Zorvik K4"}};
+        const QList<D> ins{{0, "Zorvik Simulator"}, {1, "Keys"}, {3, "zorvik-sim:Zorvik Simulator"}};
+        const InstrumentFinder::Choice found = InstrumentFinder::find(outs, ins);
+        QCOMPARE(found.output, 1);
+        QCOMPARE(found.outputName, QStringLiteral("ZORVIK K8 (USB) MIDI 1"));
+        QCOMPARE(found.input, 3);   // another process's simulator is an instrument too
+        QVERIFY(found.outputFound() && found.inputFound());
+
+        // Only the built-in simulator, whose name has the mark too: nothing found.
+        const InstrumentFinder::Choice none = InstrumentFinder::find({{-1, "Zorvik Simulator"}, {0, "Synth"}},
+                                                                     {{0, "Zorvik Simulator"}});
+        QCOMPARE(none.output, MidiSystem::simulatorOutput);
+        QCOMPARE(none.input, MidiSystem::simulatorInput);
+        QVERIFY(!none.outputFound() && !none.inputFound());
+    }
+
+    void instrumentIsFollowedUntilTheUserChooses()
+    {
+        DeviceSelection &devices = midi->devices();
+        QSignalSpy changes(&devices, &DeviceSelection::changed);
+        devices.startWatching();
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator — no instrument found"));
+        QVERIFY(!devices.systemOutputInUse());
+
+        // Plugged in: found by the watch within its period, without being asked.
+        fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+        fake->inputs.prepend(QStringLiteral("Zorvik K8 (USB)"));
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, 2, 5 * DeviceSelection::pollMs);
+        QCOMPARE(DeviceChoice::midiIn, 1);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik K8 (USB)"));
+        QCOMPARE(devices.details(), QStringLiteral("MIDI Out: Zorvik K8 (USB)\nMIDI In: Zorvik K8 (USB)"));
+        QVERIFY(devices.systemOutputInUse());
+        QVERIFY(changes.size() >= 1);
+        MidiOutSession session(*midi, prompts);
+        const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1, QByteArray(127, 1));
+        QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::Sent);
+        QCOMPARE(fake->openOutputs, 1);
+
+        // Unplugged: back to the simulator, and the connection to the port that went is closed
+        // (one of the same name may come back).
+        fake->outputs.removeLast();
+        fake->inputs.removeFirst();
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, -1, 5 * DeviceSelection::pollMs);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(fake->openOutputs, 0);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator — no instrument found"));
+        devices.stopWatching();
+
+        // The user's choice stays, whatever is plugged in; the simulator is then just its name.
+        devices.choose(MidiSystem::simulatorOutput, MidiSystem::simulatorInput);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
+        fake->outputs.prepend(QStringLiteral("zorvik-sim:Zorvik Simulator"));
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QVERIFY(!devices.followsInstrument());
+        QCOMPARE(devices.found().output, 0);
+
+        // A chosen system device that goes says so.
+        devices.choose(1, 1);
+        QCOMPARE(devices.label(), QStringLiteral("Port A"));
+        fake->outputs.clear();
+        devices.update();
+        QCOMPARE(devices.label(), QStringLiteral("Port A — not connected"));
+        QCOMPARE(DeviceChoice::midiOut, 1);
+
+        fake->outputs = {QStringLiteral("zorvik-sim:Zorvik Simulator")};
+        devices.followInstrument();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(devices.label(), QStringLiteral("zorvik-sim:Zorvik Simulator"));
+    }
+
+    // Unplugged in the middle of a transfer: the transfer keeps its device and ends with its
+    // own messages; plugged in again, the next send goes to it.
+    void instrumentUnpluggedDuringATransfer()
+    {
+        fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
+        fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+        DeviceSelection &devices = midi->devices();
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(DeviceChoice::midiIn, 1);
+
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy failed(&driver, &TransferDriver::failed);
+        driver.open(FileKind::Firmware, QByteArray(3000, 0x21));
+        driver.send();
+        QCOMPARE(fake->sent.size(), 1);   // the announcement
+        QVERIFY(fake->input);
+        fake->input(bytes({0x90, 0x3C, 0x11}));   // ready
+        fake->input(bytes({0x90, 0x3C, 0x33}));   // next
+        QTRY_COMPARE(fake->sent.size(), 2);
+
+        fake->outputs.clear();
+        fake->inputs.clear();
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, 0);   // not changed under the transfer
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik K8 (USB) — not connected"));
+        QTest::qWait(MidiSystem::recheckMs + 20);
+        fake->input(bytes({0x90, 0x3C, 0x33}));   // the last reply before the cable went
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(fake->sent.size(), 2);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.at(0).text, QStringLiteral("There are no MIDI output devices!"));
+        QVERIFY(driver.session().statusText().startsWith(QStringLiteral("Block 2 could not be sent")));
+
+        devices.update();   // the transfer is over: the simulator stands in
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+
+        fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
+        fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        driver.send();
+        QTRY_COMPARE(fake->sent.size(), 3);   // announced again, to the instrument
+        QCOMPARE(quint8(fake->sent.last().at(7)), quint8(TransferHeader::FirmwareAnnouncement));
+        driver.abort();
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "TestSongs.h"
 #include "app/DataPaths.h"
 #include "app/ScriptedPrompts.h"
+#include "player/AudioOutput.h"
 #include "player/MidiPlayer.h"
 #include "player/OfflineAudioOutput.h"
 #include "player/SongRenderer.h"
@@ -328,18 +329,60 @@ void PlayerWindowTest::tooManyFilesAreNotListed()
     prompts->asked.clear();
 }
 
+void PlayerWindowTest::withoutSoundPlaySaysWhyOnce()
+{
+    struct NoSound : AudioOutput
+    {
+        bool start(SongRenderer &) override { return false; }
+        void stop() override {}
+        QString errorText() const override { return QStringLiteral("No sound output could be started. Tried: JACK"); }
+    };
+    MciSequencer::Options options;
+    options.output = [] { return std::make_unique<NoSound>(); };
+    MidiPlayer player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
+    prompts->asked.clear();
+    QTest::mouseClick(player.playButton(), Qt::LeftButton);
+    QCOMPARE(prompts->asked.size(), 1);
+    QCOMPARE(prompts->asked.at(0).text, QString("No sound output could be started. Tried: JACK"));
+    QCOMPARE(prompts->asked.at(0).icon, PromptService::Icon::Warning);
+    // The song's length comes from the file all the same.
+    QVERIFY(player.statusLine()->isEnabled());
+    QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:00 / 03:20"));
+    QVERIFY(!player.engine().isOpen());
+
+    // Everything else goes on working: one message per Play, none for a song that cannot be read.
+    QTest::mouseClick(player.nextButton(), Qt::LeftButton);
+    QCOMPARE(prompts->asked.size(), 2);
+    QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:00 / 01:40"));
+    QTest::mouseClick(player.stopButton(), Qt::LeftButton);
+    QVERIFY(!player.statusLine()->isEnabled());
+    MidiPlayer csf(*prompts, PlayerInputs{PlayerMode::CsfSongs, 0}, options);
+    csf.songList()->setCurrentItem(csf.songList()->findItems("broken.csf", Qt::MatchExactly).value(0));
+    csf.play();
+    QCOMPARE(prompts->asked.size(), 2);
+    prompts->asked.clear();
+}
+
 void PlayerWindowTest::withTheRealAudioDriverNothingHangs()
 {
-    // On a machine without sound the song cannot be opened: nothing happens and nothing is said.
+    // On a machine without sound the song cannot be heard: Play says so, once, and quickly.
     MidiPlayer player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
+    prompts->asked.clear();
     QElapsedTimer clock;
     clock.start();
     player.play();
     player.tick();
     player.stop();
     QVERIFY(clock.elapsed() < 5000);
-    QVERIFY(prompts->asked.isEmpty());
-    QVERIFY(!player.engine().isOpen());
+    if (player.engine().soundUnavailable()) {
+        QCOMPARE(prompts->asked.size(), 1);
+        QVERIFY2(prompts->asked.at(0).text.startsWith("No sound output could be started"),
+                 qPrintable(prompts->asked.at(0).text));
+        QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:00 / 06:40"));
+    } else {
+        QVERIFY(prompts->asked.isEmpty());
+    }
+    prompts->asked.clear();
 }
 
 void PlayerWindowTest::screenshot()

@@ -27,6 +27,7 @@ private slots:
     void stopClosesAndGreysTheStatusLine();
     void csfSongsPlayTheirSongImage();
     void tooManyFilesAreNotListed();
+    void withoutSoundPlaySaysWhyOnce();
     void withTheRealAudioDriverNothingHangs();
     void screenshot();
 

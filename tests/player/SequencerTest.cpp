@@ -8,7 +8,35 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#ifdef ZORVIK_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
+#include <csignal>
+
 namespace {
+
+#ifdef ZORVIK_HAVE_JACK
+// What the player's JACK ports are connected to, as the server sees it.
+QStringList playerConnections()
+{
+    QStringList links;
+    jack_client_t *client = jack_client_open("zorvik-test-probe", JackNoStartServer, nullptr);
+    if (!client)
+        return links;
+    const char **ports = jack_get_ports(client, "^Zorvik Halden player", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+    for (int i = 0; ports && ports[i]; ++i) {
+        const char **connections = jack_port_get_all_connections(client, jack_port_by_name(client, ports[i]));
+        for (int j = 0; connections && connections[j]; ++j)
+            links.append(QString::fromUtf8(connections[j]));
+        jack_free(connections);
+    }
+    jack_free(ports);
+    jack_client_close(client);
+    links.sort();
+    return links;
+}
+#endif
 
 int wholeSeconds(const MciSequencer &engine)
 {
@@ -324,27 +352,32 @@ void SequencerTest::noteStartsOnTime()
 void SequencerTest::playsThroughAPrivateJackServer()
 {
     // A real audio driver needs a device; JACK's dummy back end is one that every machine can run.
+    // The sound servers are pointed at nothing, so the usual order comes to JACK, which runs at
+    // a rate of its own.
     const QString jackd = QStandardPaths::findExecutable("jackd");
     if (jackd.isEmpty())
         QSKIP("jackd is not installed");
     const QByteArray server = "zorvik-player-" + QByteArray::number(QCoreApplication::applicationPid());
     QProcess jack;
-    jack.start(jackd, {"-n", server, "-d", "dummy", "-r", "44100", "-p", "256"});
+    jack.start(jackd, {"-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
     QVERIFY(jack.waitForStarted());
     const QByteArray oldServer = qgetenv("JACK_DEFAULT_SERVER");
+    const QByteArray oldDriver = qgetenv("ZORVIK_AUDIO_DRIVER");
     qputenv("JACK_DEFAULT_SERVER", server);
-    qputenv("JACK_NO_START_SERVER", "1");
+    qputenv("PULSE_SERVER", "unix:" + dir.filePath("no-pulse").toUtf8());
+    qputenv("PIPEWIRE_REMOTE", dir.filePath("no-pipewire").toUtf8());
+    qunsetenv("ZORVIK_AUDIO_DRIVER");
     auto cleanup = qScopeGuard([&] {
         jack.terminate();   // lets the server take its name out of JACK's shared registry
         if (!jack.waitForFinished(5000))
             jack.kill();
         qputenv("JACK_DEFAULT_SERVER", oldServer);
-        qunsetenv("JACK_NO_START_SERVER");
+        qputenv("ZORVIK_AUDIO_DRIVER", oldDriver);
+        qunsetenv("PULSE_SERVER");
+        qunsetenv("PIPEWIRE_REMOTE");
     });
 
-    MciSequencer::Options options;
-    options.audioDriver = "jack";
-    MciSequencer engine(options);
+    MciSequencer engine;
     const QString path = song("jack.mid", TestSongs::oneNote(0, 5, 10));
     QElapsedTimer wait;
     wait.start();
@@ -352,10 +385,15 @@ void SequencerTest::playsThroughAPrivateJackServer()
         QTest::qWait(200);   // until the server is up, unless it gave up
     if (!engine.isOpen())
         QSKIP("the private JACK server did not start");
+    QCOMPARE(engine.audioDriverInUse(), QString("jack"));
+    QCOMPARE(engine.renderer()->sampleRate(), 48000);
 
     QVERIFY(engine.Play());
     QElapsedTimer played;
     played.start();
+#ifdef ZORVIK_HAVE_JACK
+    QTRY_COMPARE(playerConnections(), QStringList({"system:playback_1", "system:playback_2"}));
+#endif
     QTest::qWait(1000);
     const qint64 position = engine.positionMs();
     QVERIFY2(std::abs(position - played.elapsed()) < 500, qPrintable(QString::number(position)));
@@ -364,4 +402,22 @@ void SequencerTest::playsThroughAPrivateJackServer()
     QTest::qWait(300);
     QCOMPARE(engine.positionMs(), paused);
     QVERIFY(engine.Close());
+
+    // The command line plays through the same engine, until Ctrl+C.
+    QProcess control;
+    control.start(QStringLiteral(ZORVIK_CTL_PATH), {"play", path});
+    QVERIFY(control.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += control.readAllStandardError()).contains("Ctrl+C stops"), 10000);
+#ifdef ZORVIK_HAVE_JACK
+    QTRY_COMPARE_WITH_TIMEOUT(playerConnections(), QStringList({"system:playback_1", "system:playback_2"}), 10000);
+#else
+    QTest::qWait(1000);
+#endif
+    ::kill(pid_t(control.processId()), SIGINT);
+    QVERIFY(control.waitForFinished(10000));
+    QCOMPARE(control.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(control.exitCode(), 0);
+    said += control.readAllStandardError();
+    QVERIFY2(said.contains("playing jack.mid (00:10) through JACK") && said.contains("stopped at"), said.constData());
 }

@@ -1,11 +1,12 @@
 #include "PlayerWindowTest.h"
 #include "SequencerTest.h"
 #include "SongFilesTest.h"
+#include "SoundOutputTest.h"
 
 #include <QApplication>
 #include <QTest>
 
-// The player's tests: song files, the engine rendered offline, and the window.
+// The player's tests: song files, the engine rendered offline, the window, the sound output.
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -16,5 +17,7 @@ int main(int argc, char **argv)
     failed += QTest::qExec(&engine, argc, argv);
     PlayerWindowTest window;
     failed += QTest::qExec(&window, argc, argv);
+    SoundOutputTest sound;
+    failed += QTest::qExec(&sound, argc, argv);
     return failed;
 }
