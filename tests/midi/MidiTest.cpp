@@ -251,6 +251,23 @@ private slots:
         QCOMPARE(midi->output(1)->name(), QStringLiteral("Other device"));
     }
 
+    // Other programs' ports coming and going shift the numbers of the rest: the kept device is
+    // followed by its name, so a transfer never carries on into another program's port.
+    void keptDeviceIsFollowedByItsName()
+    {
+        const QByteArray m = message(TransferHeader::DataBlock, 1, 0, QByteArray(16, 0x11));
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 0;
+        QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        fake->outputs.prepend(QStringLiteral("Monitor"));   // now listed where "Port A" was
+        QTest::qWait(MidiSystem::recheckMs + 20);
+        QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(fake->opens, 1);
+        QCOMPARE(midi->output(0)->name(), QStringLiteral("Port A"));
+        QCOMPARE(fake->sent.size(), 2);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
     void refusedSendClosesAndNextOpensAgain_data()
     {
         QTest::addColumn<int>("delivery");
