@@ -23,6 +23,11 @@ VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
     connect(&engine, &InstrumentSimulator::reply, this, [this](const QByteArray &bytes) {
         QTimer::singleShot(qMax(0, engine.faults.replyDelayMs), this, [this, bytes] { send(bytes); });
     });
+    // Unplugged: the input goes at once, the output once the last reply is out.
+    connect(&engine, &InstrumentSimulator::vanishing, this, [this] {
+        in.reset();
+        leaving = true;
+    });
 }
 
 VirtualPortSimulator::~VirtualPortSimulator()
@@ -90,4 +95,8 @@ void VirtualPortSimulator::send(const QByteArray &bytes)
     else
         return;
     emit sent(bytes);
+    if (leaving) {
+        out.reset();   // RtMidi lets the reply out in one more cycle before the port goes
+        alsaOut.reset();
+    }
 }

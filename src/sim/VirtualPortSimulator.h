@@ -45,4 +45,5 @@ private:
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
     std::unique_ptr<MidiOutputPort> alsaOut;   // on ALSA: past RtMidi's encoder (see AlsaSequencerOutputPort)
+    bool leaving = false;                      // the fault vanishBeforeLast struck
 };

@@ -18,24 +18,48 @@ int main(int argc, char **argv)
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
         "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
-        "Commands on standard input: dump | note <key> <velocity> | status | quit"));
+        "Commands on standard input: dump | note <key> <velocity> | status | fault <name> <value> | quit\n"
+        "(fault names as the options: delay, stop-after, drop-reply, garble-reply, unfinished-sysex, vanish-before-last)"));
     options.addHelpOption();
     const QCommandLineOption jack(QStringLiteral("jack"), QStringLiteral("Use JACK instead of ALSA."));
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply delay in ms."), QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k."), QStringLiteral("k"), QStringLiteral("-1"));
     const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
     const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption unfinished(QStringLiteral("unfinished-sysex"),
+                                        QStringLiteral("Send a SysEx without its F7 before the n-th reply of a transfer."),
+                                        QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption vanish(QStringLiteral("vanish-before-last"),
+                                    QStringLiteral("Close the ports when asking for the last block of a transfer."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only ready, status and errors."));
-    options.addOptions({jack, delay, stopAfter, drop, garble, quiet});
+    options.addOptions({jack, delay, stopAfter, drop, garble, unfinished, vanish, quiet});
     options.process(app);
 
     QTextStream out(stdout);
     VirtualPortSimulator sim;
     auto &faults = sim.simulator().faults;
-    faults.replyDelayMs = options.value(delay).toInt();
-    faults.stopAfterBlock = options.value(stopAfter).toInt();
-    faults.dropReply = options.value(drop).toInt();
-    faults.garbleReply = options.value(garble).toInt();
+    // Sets a fault by the name of its option; false for an unknown name.
+    auto setFault = [&faults](const QString &name, const QString &value) {
+        const int n = value.toInt();
+        if (name == QLatin1String("delay"))
+            faults.replyDelayMs = n;
+        else if (name == QLatin1String("stop-after"))
+            faults.stopAfterBlock = n;
+        else if (name == QLatin1String("drop-reply"))
+            faults.dropReply = n;
+        else if (name == QLatin1String("garble-reply"))
+            faults.garbleReply = n;
+        else if (name == QLatin1String("unfinished-sysex"))
+            faults.unfinishedSysEx = n;
+        else if (name == QLatin1String("vanish-before-last"))
+            faults.vanishBeforeLast = n != 0;
+        else
+            return false;
+        return true;
+    };
+    for (const QCommandLineOption *option : {&delay, &stopAfter, &drop, &garble, &unfinished})
+        setFault(option->names().first(), options.value(*option));
+    faults.vanishBeforeLast = options.isSet(vanish);
 
     QString error;
     if (!sim.open(options.isSet(jack) ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, &error)) {
@@ -83,6 +107,8 @@ int main(int argc, char **argv)
                     << '/' << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size()
                     << " bytes sha1 "
                     << QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex() << Qt::endl;
+            } else if (command == QLatin1String("fault") && words.size() == 3 && setFault(words.at(1), words.at(2))) {
+                out << "fault " << words.at(1) << ' ' << words.at(2) << Qt::endl;
             } else if (command == QLatin1String("quit")) {
                 app.quit();
             } else {

@@ -183,6 +183,28 @@ private slots:
         expectTimedOut(driver, finished, timedOut);
     }
 
+    // The instrument sends a SysEx that lacks its F7, then its reply as a message of its own:
+    // the reply still counts, and the transfer goes through.
+    void unfinishedSysExBeforeAReply_data()
+    {
+        QTest::addColumn<int>("reply");
+        QTest::newRow("before ready") << 1;
+        QTest::newRow("before the first request") << 2;
+        QTest::newRow("before the third request") << 4;
+    }
+    void unfinishedSysExBeforeAReply()
+    {
+        QFETCH(int, reply);
+        ScriptedPrompts prompts;
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
+        midi->simulator().faults.unfinishedSysEx = reply;
+        runTransfer(driver, finished, timedOut);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(midi->simulator().lastTransfer().image, image());
+    }
+
     // The output device is unplugged after the announcement and some blocks: the user is told the
     // message could not be sent, the instrument (missing a block) stops asking, and the wait ends.
     void deviceGoneMidSend_data()

@@ -137,6 +137,27 @@ private slots:
         QCOMPARE(out, QList<QByteArray>{block});
     }
 
+    // The device's SysEx lost its F7 and its next message came as a piece of its own: that
+    // message ends the SysEx. Inside one piece, top-bit bytes still belong to the SysEx.
+    void parserEndsAnUnfinishedSysExAtAShortMessage()
+    {
+        for (const auto mode : {MidiStreamParser::WholePieces::Filtered, MidiStreamParser::WholePieces::Verbatim}) {
+            QList<QByteArray> out;
+            MidiStreamParser parser([&](const QByteArray &m) { out.append(m); }, 64, mode);
+            parser.feed(bytes({0xF0, 0x00, 0x20, 0x63, 0x89, 0x01}));   // no F7
+            parser.feed(bytes({0x90, 0x3C, 0x11}));
+            parser.feed(bytes({0xF0, 0x00, 0x89, 0x90, 0x3C, 0x11, 0xF7}));
+            parser.feed(bytes({0xF0, 0x05}));
+            parser.feed(bytes({0x90, 0x3C}));                          // not a whole message
+            parser.feed(bytes({0xF7}));
+            parser.feed(bytes({0xF0, 0x06}));
+            parser.feed(bytes({0xC0, 0x07}));
+            QCOMPARE(out, (QList<QByteArray>{bytes({0x90, 0x3C, 0x11}),
+                                             bytes({0xF0, 0x00, 0x89, 0x90, 0x3C, 0x11, 0xF7}),
+                                             bytes({0xF0, 0x05, 0x90, 0x3C, 0xF7}), bytes({0xC0, 0x07})}));
+        }
+    }
+
     void parserExpandsRunningStatusAndDropsStrays()
     {
         QList<QByteArray> out;
