@@ -12,7 +12,7 @@ TransferDriver::TransferDriver(MidiSystem &midi, PromptService &prompts, QObject
         MidiOutSession out(midi, prompts);
         return out.Send(reinterpret_cast<const std::uint8_t *>(message.constData()),
                         static_cast<std::uint32_t>(message.size()), caller);
-    })
+    }, [&midi, &prompts](MidiOutSession::Caller caller) { return MidiOutSession(midi, prompts).Confirm(caller); })
 {
     clock.start();
     watchdog.setInterval(200);

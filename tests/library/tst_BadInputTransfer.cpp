@@ -12,6 +12,7 @@
 #include "sim/InstrumentSimulator.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -39,6 +40,7 @@ public:
     {
         InstrumentSimulator *simulator = nullptr;
         int messagesBeforeGone = -1;
+        int goneAfter = -1;   // unplugged right after taking this many messages
         int delivered = 0;
         bool gone = false;
     };
@@ -70,7 +72,9 @@ private:
             if (state->gone)
                 return Delivery::Refused;
             ++state->delivered;
-            state->simulator->receive(QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(length)));
+            state->gone = state->delivered == state->goneAfter;
+            if (!state->gone)
+                state->simulator->receive(QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(length)));
             return Delivery::Delivered;
         }
         std::size_t maxMessageLength() const override { return 4096; }
@@ -239,6 +243,39 @@ private slots:
         timedOut.clear();
         runTransfer(driver, finished, timedOut);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("There are no MIDI output devices!"));
+        QCOMPARE(prompts.asked.first().caption, QStringLiteral("Zorvik Updata"));
+    }
+
+    // The instrument asks for the last block and is unplugged while it is on its way. It never
+    // acknowledges the last block, so only the device itself can tell: it is gone, and the
+    // transfer (or a template send, which is not acknowledged either) is not a success.
+    void deviceGoneWithTheLastMessage()
+    {
+        DeviceChoice::midiOut = 0;
+        output->goneAfter = 6;   // the announcement and five blocks
+        ScriptedPrompts prompts;
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
+        runTransfer(driver, finished, timedOut);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(driver.session().statusText(), TransferSession::blockFailedStatus(4));
+        QVERIFY(driver.session().sendEnabled() && driver.session().closeEnabled());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
+
+        output->gone = false;
+        output->delivered = 0;
+        output->goneAfter = 1;
+        prompts.asked.clear();
+        QFile golden(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        driver.open(FileKind::Template, golden.readAll());
+        driver.send();
+        QVERIFY(driver.session().statusText() != QStringLiteral("Succeed in sending, you can exit or send again!"));
+        QCOMPARE(driver.session().progressValue(), 0);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
         QCOMPARE(prompts.asked.first().caption, QStringLiteral("Zorvik Updata"));
     }
 
