@@ -187,7 +187,9 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
-        fail(driver.session().statusText());
+        // A template the device refused was told as it happened; the status line is unchanged.
+        if (driver.session().statusText() != TransferSession::openingStatus())
+            fail(driver.session().statusText());
         code = ControlCommands::DeviceError;
         loop.quit();
     });
@@ -200,15 +202,13 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     });
 
     driver.send();
-    if (kind == FileKind::Template) {
-        if (driver.session().progressValue() == 1)
-            return ControlCommands::Done;
-        return ControlCommands::DeviceError;
-    }
-    if (!driver.busy())
-        return code == ControlCommands::Done ? ControlCommands::DeviceError : code;
-    loop.exec();
-    return code;
+    if (driver.busy())   // waiting for the device, or a block transfer under way
+        loop.exec();
+    if (code != ControlCommands::Done)
+        return code;
+    const bool done = kind == FileKind::Template ? driver.session().progressValue() == 1
+                                                 : driver.session().state() == TransferSession::State::Finished;
+    return done ? ControlCommands::Done : ControlCommands::DeviceError;
 }
 
 int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)

@@ -39,6 +39,25 @@ QString TransferSession::timeoutStatus()
     return QStringLiteral("The instrument stopped answering. Check it and click Send to try again.");
 }
 
+QString TransferSession::waitingStatus()
+{
+    return QStringLiteral("Another transfer is using the device. Waiting for it to finish.......");
+}
+
+void TransferSession::waitForDevice()
+{
+    status = waitingStatus();
+    sendOn = false;
+    closeOn = true;
+}
+
+void TransferSession::deviceUnavailable(const QString &why)
+{
+    status = why;
+    sendOn = true;
+    closeOn = true;
+}
+
 qint64 TransferSession::maxImageSize(FileKind kind)
 {
     if (kind == FileKind::Template)

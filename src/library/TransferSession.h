@@ -60,6 +60,11 @@ public:
     // (replyTimeoutMs unless set otherwise).
     void setReplyTimeout(std::int64_t ms) { timeoutMs = ms; }
     Event checkTimeout(std::int64_t nowMs);
+    std::int64_t replyTimeout() const { return timeoutMs; }
+    // Another transfer holds the output device: the caller waits for it (up to the reply
+    // timeout) with Send disabled and the close button enabled, or gives up with `why`.
+    void waitForDevice();
+    void deviceUnavailable(const QString &why);
     // The dialog closed mid-transfer: the next opening starts fresh.
     void abort();
 
@@ -88,6 +93,7 @@ public:
     static QString openingStatus();
     static QString sendingStatus(FileKind kind);
     static QString timeoutStatus();
+    static QString waitingStatus();
     static QString blockFailedStatus(int index);
 
 private:

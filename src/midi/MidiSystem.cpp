@@ -95,6 +95,18 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
     return kept.get();
 }
 
+QString MidiSystem::outputName(int device)
+{
+    if (device == simulatorOutput)
+        return SimulatorBackend::deviceName;
+    if (device < 0)
+        return {};
+    const QStringList names = system->outputNames();
+    if (kept && keptDevice == device && names.contains(keptName))
+        return keptName;
+    return device < names.size() ? names.at(device) : QString();
+}
+
 void MidiSystem::recheckOutput()
 {
     keptCheck.invalidate();

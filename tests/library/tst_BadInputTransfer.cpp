@@ -6,6 +6,7 @@
 #include "app/ScriptedPrompts.h"
 #include "library/DumpReceiver.h"
 #include "library/TransferDriver.h"
+#include "midi/DeviceLock.h"
 #include "midi/MidiInCapture.h"
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -94,6 +96,7 @@ class TestBadInputTransfer : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir runtime;
     std::unique_ptr<MidiSystem> midi;
     std::shared_ptr<VanishingOutput::State> output;
 
@@ -120,6 +123,12 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        // Device locks of this test in a folder of their own.
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    }
     void init()
     {
         DeviceChoice::resetToDefaults();
@@ -277,6 +286,40 @@ private slots:
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
         QCOMPARE(prompts.asked.first().caption, QStringLiteral("Zorvik Updata"));
+    }
+
+    // Another transfer holds the device: Send waits for it with the event loop running, Send
+    // disabled and the close button enabled; it gives up with a clear status when the device
+    // stays busy for the timeout, and goes through when it comes free in time.
+    void busyDeviceIsWaitedFor()
+    {
+        DeviceChoice::midiOut = 0;
+        DeviceLock other(midi->systemPorts().place() + QLatin1Char('\n') + QStringLiteral("Vanishing"));
+        QVERIFY(other.tryAcquire());
+        ScriptedPrompts prompts;
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        QSignalSpy failed(&driver, &TransferDriver::failed);
+        driver.open(FileKind::Song, image());
+        driver.session().setReplyTimeout(timeoutMs);
+        driver.send();
+        QVERIFY(driver.busy());
+        QCOMPARE(driver.session().statusText(), TransferSession::waitingStatus());
+        QVERIFY(!driver.session().sendEnabled() && driver.session().closeEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 10000);
+        QCOMPARE(driver.session().statusText(), QStringLiteral("the device is busy with another transfer"));
+        QVERIFY(driver.session().sendEnabled() && !driver.busy());
+        QCOMPARE(output->delivered, 0);
+        QVERIFY(!midi->capture().isOpen());
+
+        driver.session().setReplyTimeout(10000);
+        driver.send();
+        QVERIFY(driver.busy());
+        QTest::qWait(100);
+        other.release();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image());
+        QVERIFY(other.tryAcquire());   // the transfer let the device go
     }
 
     // Foreign SysEx pours in while a transfer waits for its replies: the replies still get

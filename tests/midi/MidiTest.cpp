@@ -2,6 +2,7 @@
 
 #include "app/DeviceChoice.h"
 #include "app/ScriptedPrompts.h"
+#include "midi/DeviceLock.h"
 #ifdef ZORVIK_HAVE_ALSA
 #include "midi/AlsaSequencerOutputPort.h"
 #endif
@@ -17,7 +18,16 @@
 #include "sim/InstrumentSimulator.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -325,6 +335,50 @@ private slots:
         QCOMPARE(fake->openOutputs, 0);
         QVERIFY(prompts.asked.isEmpty());
         QVERIFY(MidiOutSession::waitLimit(1038) >= std::chrono::milliseconds(1000 + 332));
+    }
+
+    // The lock files live in a private folder of the user's: the runtime folder when it is a
+    // usable one, else a folder of their own in the temporary folder, never an empty path. A
+    // device locked by another process is busy until that process ends, however it ends.
+    void deviceLockIsPrivateAndEndsWithItsHolder()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        QTemporaryDir runtime, shared;
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
+        const QString fallback = QFileInfo::exists(QStringLiteral("/run/user/%1").arg(getuid()))
+                                     ? QStringLiteral("/run/user/%1/zorvik-halden").arg(getuid())
+                                     : QDir::tempPath() + QStringLiteral("/zorvik-halden-%1").arg(getuid());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("wrong permissions on runtime directory")));
+        for (const QByteArray &value : {QByteArray(), QByteArray("relative/dir"), shared.path().toUtf8()}) {
+            qputenv("XDG_RUNTIME_DIR", value);
+            QCOMPARE(DeviceLock::folder(), fallback);
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const QString folder = DeviceLock::folder();
+        QCOMPARE(folder, runtime.path() + QStringLiteral("/zorvik-halden"));
+        QCOMPARE(QFileInfo(folder).permissions() & (QFile::WriteGroup | QFile::WriteOther), QFile::Permissions());
+
+        const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+        if (flock.isEmpty())
+            QSKIP("no flock program to hold a lock from another process");
+        const QString key = QStringLiteral("jack:test\nsynth:midi_in");
+        QProcess holder;   // holds the lock while its input is open; -o: only it, not its child
+        holder.start(flock, {QStringLiteral("-o"), DeviceLock::path(key), QStringLiteral("cat")});
+        QVERIFY(holder.waitForStarted(5000));
+        QString error;
+        QTRY_VERIFY_WITH_TIMEOUT(!DeviceLock(key).tryAcquire(&error), 5000);
+        QVERIFY(error.isEmpty());   // only busy
+        DeviceLock lock(key);
+        QVERIFY(!lock.tryAcquire());
+        holder.kill();               // a crash: the kernel drops its lock
+        QVERIFY(holder.waitForFinished(5000));
+        QVERIFY(lock.tryAcquire(&error));
+        DeviceLock second(key);
+        QVERIFY(!second.tryAcquire());
+        lock.release();
+        QVERIFY(second.tryAcquire());
     }
 
 #ifdef ZORVIK_HAVE_ALSA
