@@ -1,5 +1,6 @@
 #include "app/ControlCommands.h"
 
+#include "app/CommandWatchdog.h"
 #include "app/ConsolePrompts.h"
 #include "app/DeviceChoice.h"
 #include "curve/CurveFile.h"
@@ -8,6 +9,7 @@
 #include "library/SafeFile.h"
 #include "library/SendPreparation.h"
 #include "library/TransferDriver.h"
+#include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
 #include "midi/RtMidiBackend.h"
 #include "sim/InstrumentSimulator.h"
@@ -87,6 +89,15 @@ void fail(const QString &reason)
     std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(reason));
 }
 
+// A device failure that a stalled MIDI server explains says so.
+int deviceError(MidiSystem &midi)
+{
+    const QString why = midi.systemPorts().problem();
+    if (!why.isEmpty())
+        fail(why);
+    return ControlCommands::DeviceError;
+}
+
 // A device given by number, by exact name, or by a part of its name that only one device has.
 // A system port wins over the built-in simulator when both match, so "--jack --out 'Zorvik
 // Simulator'" reaches zorvik-sim.
@@ -150,7 +161,7 @@ void showProgress(int value, int maximum)
     std::fflush(stderr);
 }
 
-int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, CommandWatchdog &watchdog)
 {
     const FileKind kind = kindOf(options.file);
     if (kind == FileKind::None) {
@@ -175,6 +186,7 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     QEventLoop loop;
     int code = ControlCommands::Done;
     QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
+        watchdog.feed();
         if (driver.session().state() == TransferSession::State::Sending)
             showProgress(driver.session().progressValue(), driver.session().progressMaximum());
     });
@@ -183,21 +195,24 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::closeRequested, &loop, [&] {
-        code = ControlCommands::DeviceError;
+        code = deviceError(midi);
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
         // A template the device refused was told as it happened; the status line is unchanged.
         if (driver.session().statusText() != TransferSession::openingStatus())
             fail(driver.session().statusText());
-        code = ControlCommands::DeviceError;
+        code = deviceError(midi);
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::timedOut, &loop, [&] {
         fail(QStringLiteral("the instrument stopped answering after %1 of %2 blocks")
                  .arg(driver.session().blocksSent())
                  .arg(driver.session().blockCount()));
-        code = ControlCommands::InstrumentSilent;
+        const QString why = midi.systemPorts().problem();
+        if (!why.isEmpty())
+            fail(why);
+        code = why.isEmpty() ? ControlCommands::InstrumentSilent : ControlCommands::DeviceError;
         loop.quit();
     });
 
@@ -225,7 +240,7 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
         loop.quit();
     });
     if (!receiver.listen())
-        return ControlCommands::DeviceError;
+        return deviceError(midi);
     QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
     // The built-in simulator has no button to press: it sends its dump by itself.
     if (DeviceChoice::midiIn == MidiSystem::simulatorInput)
@@ -233,7 +248,10 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
     loop.exec();
     if (!got) {
         fail(QStringLiteral("no template dump arrived within %1 seconds").arg(options.timeoutSeconds));
-        return ControlCommands::InstrumentSilent;
+        const QString why = midi.systemPorts().problem();
+        if (!why.isEmpty())
+            fail(why);
+        return why.isEmpty() ? ControlCommands::InstrumentSilent : ControlCommands::DeviceError;
     }
     const QString error = SafeFile::write(options.file, receiver.dump());
     if (!error.isEmpty()) {
@@ -247,11 +265,18 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
 
 int listPorts(MidiSystem &midi)
 {
+    const auto outputs = midi.outputs();
+    const auto inputs = midi.inputs();
+    const QString why = midi.systemPorts().problem();
+    if (!why.isEmpty()) {
+        fail(why);
+        return ControlCommands::DeviceError;
+    }
     std::printf("Out:\n");
-    for (const auto &device : midi.outputs())
+    for (const auto &device : outputs)
         std::printf("%4d  %s\n", device.number, qPrintable(device.name));
     std::printf("In:\n");
-    for (const auto &device : midi.inputs())
+    for (const auto &device : inputs)
         std::printf("%4d  %s\n", device.number, qPrintable(device.name));
     return ControlCommands::Done;
 }
@@ -290,6 +315,13 @@ int ControlCommands::run(const QStringList &arguments)
         return UsageError;
     }
 
+    // Every command ends in time, whatever the MIDI server does: no progress for the timeout
+    // and two seconds more ends the process (a transfer makes progress with every reply).
+    CommandWatchdog watchdog(programName, std::chrono::seconds(options.timeoutSeconds + 2), DeviceError);
+    auto decided = [&watchdog](int code) {
+        watchdog.decided(code);
+        return code;
+    };
     std::unique_ptr<MidiPortBackend> backend;
     if (factory)
         backend = factory(options.jack);
@@ -301,28 +333,33 @@ int ControlCommands::run(const QStringList &arguments)
         onStarted(midi);
 
     if (options.command == QLatin1String("ports"))
-        return listPorts(midi);
+        return decided(listPorts(midi));
 
     const auto out = findDevice(midi.outputs(), options.out, MidiSystem::simulatorOutput);
     const auto in = findDevice(midi.inputs(), options.in, MidiSystem::simulatorInput);
+    // A server that does not answer lists no devices: a name must not fall to the built-in
+    // simulator then.
+    const bool named = !options.out.isEmpty() || !options.in.isEmpty();
+    if (named && !midi.systemPorts().problem().isEmpty())
+        return decided(deviceError(midi));
     if (!out || !in) {
         fail(QStringLiteral("no single device matches %1").arg(!out ? options.out : options.in));
-        return DeviceError;
+        return decided(deviceError(midi));
     }
     DeviceChoice::midiOut = *out;
     DeviceChoice::midiIn = *in;
 
     if (options.command == QLatin1String("send"))
-        return sendFile(midi, prompts, options);
+        return decided(sendFile(midi, prompts, options, watchdog));
     if (options.command == QLatin1String("receive"))
-        return receiveDump(midi, prompts, options);
+        return decided(receiveDump(midi, prompts, options));
 
     const CurveFile::Result curve = CurveFile::load(options.file);
     if (!curve.ok) {
         fail(curve.message);
-        return FileRefused;
+        return decided(FileRefused);
     }
     // The file's stored map is what the instrument gets, as with Send from the curve editor.
     MidiOutSession session(midi, prompts);
-    return CurveSysEx::send(session, curve.contents.map) ? Done : DeviceError;
+    return decided(CurveSysEx::send(session, curve.contents.map) ? Done : deviceError(midi));
 }

@@ -129,7 +129,7 @@ JackOutputPort::~JackOutputPort()
 {
     // What was sent goes out before the client closes, as long as the server keeps cycling.
     if (!state->stalled)
-        drained(std::chrono::milliseconds(1000));
+        drained(std::chrono::milliseconds(500));
     calls->post([state = state] { state->close(); });
 }
 
