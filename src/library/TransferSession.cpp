@@ -41,7 +41,7 @@ QString TransferSession::timeoutStatus()
 
 QString TransferSession::waitingStatus()
 {
-    return QStringLiteral("Another transfer is using the device. Waiting for it to finish.......");
+    return QStringLiteral("Waiting for another transfer to finish.......");
 }
 
 void TransferSession::waitForDevice()
