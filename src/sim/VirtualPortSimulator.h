@@ -46,4 +46,5 @@ private:
     std::unique_ptr<RtMidiOut> out;
     std::unique_ptr<MidiOutputPort> alsaOut;   // on ALSA: past RtMidi's encoder (see AlsaSequencerOutputPort)
     bool leaving = false;                      // the fault vanishBeforeLast struck
+    bool portError = false;                    // RtMidi reported an error (not a warning)
 };
