@@ -40,7 +40,7 @@ JackBackend::JackBackend()
 
 JackBackend::~JackBackend()
 {
-    calls->post([lister = lister] {
+    auto close = [lister = lister] {
         jack_client_t *client = nullptr;
         {
             std::lock_guard lock(lister->mutex);
@@ -48,7 +48,14 @@ JackBackend::~JackBackend()
         }
         if (client)
             jack_client_close(client);
-    });
+    };
+    // The ports closed before are closed on the call thread in turn: a program that ends right
+    // after must not pull the library away under them. A server known to be stalled is not
+    // waited for.
+    if (silent || calls->stuck())
+        calls->post(close);
+    else
+        calls->call(close, [this] { return heartbeat(); });
 }
 
 QString JackBackend::notResponding()
@@ -164,13 +171,17 @@ QString JackBackend::problem()
         if (!lister->client || lister->dead)
             return {};   // no server, or it went away: nothing stalled
     }
-    // A working server moves its frame counter every cycle; a stopped one does not.
+    // A working server moves its frame counter every cycle (a tenth of a second at the most);
+    // a stopped one does not.
     const std::uint32_t first = heartbeat();
     const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < JackServerCalls::silence) {
+    while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(500)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (heartbeat() != first)
+        if (heartbeat() != first) {
+            silent = false;
             return {};
+        }
     }
+    silent = true;
     return notResponding();
 }

@@ -40,4 +40,5 @@ private:
 
     std::shared_ptr<JackServerCalls> calls;
     std::shared_ptr<Lister> lister;
+    bool silent = false;   // problem() last found the server's frame counter standing still
 };
