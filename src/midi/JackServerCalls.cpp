@@ -86,16 +86,15 @@ bool JackServerCalls::call(Task task, const Heartbeat &heartbeat, Task abandon)
     using Clock = std::chrono::steady_clock;
     auto done = std::make_shared<bool>(false);
     auto abandoned = std::make_shared<bool>(false);
+    std::uint32_t lastFrame = heartbeat ? heartbeat() : 0;
     std::unique_lock lock(shared->mutex);
-    if (shared->stuck) {
+    if (shared->stuck)
         return false;   // never queued: nothing to clean up
-    }
     shared->jobs.push_back({std::move(task), done, abandoned, std::move(abandon)});
     shared->wake.notify_all();
 
     const auto start = Clock::now();
     auto lastMove = start;
-    std::uint32_t lastFrame = heartbeat ? heartbeat() : 0;
     for (;;) {
         if (shared->wake.wait_for(lock, std::chrono::milliseconds(20), [&] { return *done; }))
             return true;

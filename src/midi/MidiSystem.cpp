@@ -74,9 +74,9 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
     if (keptListed)
         return kept.get();
     if (kept && keptDevice == device) {
-        releaseOutput();   // unplugged: fail, and let the next send open afresh
         if (error)
             *error = QStringLiteral("output device \"%1\" is gone").arg(keptName);
+        releaseOutput();   // unplugged: fail, and let the next send open afresh
         return nullptr;
     }
     if (device >= names.size() || names.at(device).isEmpty()) {

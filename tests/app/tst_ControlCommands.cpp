@@ -1,3 +1,4 @@
+#include "app/CommandWatchdog.h"
 #include "app/ControlCommands.h"
 #include "curve/CurveFile.h"
 #include "midi/MidiPortBackend.h"
@@ -5,9 +6,14 @@
 #include "sim/InstrumentSimulator.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdlib>
 
 namespace {
 
@@ -125,6 +131,48 @@ private slots:
         QCOMPARE(run({"receive", path("dump.txt")}).code, int(ControlCommands::UsageError));
         QCOMPARE(run({"receive", dir.filePath("missing/dump.syx"), "--timeout", "5"}).code,
                  int(ControlCommands::SaveFailed));
+    }
+
+    // A command stuck without progress (a call into the MIDI library that never returns) is
+    // ended by its watchdog, with the exit code decided so far or 3, saying that the MIDI server
+    // did not respond; quietly when the command had already succeeded.
+    void watchdogEndsAStuckCommand_data()
+    {
+        QTest::addColumn<int>("decided");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("says");
+        QTest::newRow("undecided") << -1 << int(ControlCommands::DeviceError) << true;
+        QTest::newRow("instrument silent") << int(ControlCommands::InstrumentSilent)
+                                           << int(ControlCommands::InstrumentSilent) << true;
+        QTest::newRow("done") << int(ControlCommands::Done) << int(ControlCommands::Done) << false;
+    }
+    void watchdogEndsAStuckCommand()
+    {
+        QFETCH(int, decided);
+        QFETCH(int, code);
+        QFETCH(bool, says);
+        if (qEnvironmentVariableIsSet("ZORVIK_STUCK_COMMAND")) {   // the stuck command itself
+            CommandWatchdog watchdog(QStringLiteral("zorvikctl"), std::chrono::milliseconds(300),
+                                     ControlCommands::DeviceError);
+            watchdog.feed();
+            if (decided >= 0)
+                watchdog.decided(decided);
+            QThread::sleep(30);
+            std::_Exit(99);
+        }
+        QProcess command;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZORVIK_STUCK_COMMAND"), QStringLiteral("1"));
+        command.setProcessEnvironment(environment);
+        QElapsedTimer clock;
+        clock.start();
+        command.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("watchdogEndsAStuckCommand:") + QString::fromLatin1(QTest::currentDataTag())});
+        QVERIFY(command.waitForFinished(20000));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(command.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(command.exitCode(), code);
+        QCOMPARE(command.readAllStandardError().contains("zorvikctl: the MIDI server did not respond"), says);
     }
 
     void curveSendsTheStoredMap()
