@@ -19,6 +19,10 @@ done
 work="$(mktemp -d)"
 pids=()
 cleanup() {
+  # The simulator quits first and closes its clients: a server ending while it cleans up after
+  # a killed client may fail to leave JACK's registry of servers, which holds eight.
+  echo quit >&7 2>/dev/null || true
+  sleep 1
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
