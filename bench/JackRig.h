@@ -61,6 +61,10 @@ struct JackRig
 
     ~JackRig()
     {
+        // The simulator closes its clients when it quits; a server ending while it cleans up
+        // after a killed one may fail to leave JACK's registry of servers (eight at most).
+        sim.write("quit\n");
+        sim.waitForFinished(3000);
         for (QProcess *p : {&sim, &server}) {
             p->terminate();
             if (!p->waitForFinished(3000)) {

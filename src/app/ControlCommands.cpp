@@ -1,5 +1,6 @@
 #include "app/ControlCommands.h"
 
+#include "app/CommandWatchdog.h"
 #include "app/ConsolePrompts.h"
 #include "app/DeviceChoice.h"
 #include "app/LibraryLocation.h"
@@ -11,6 +12,7 @@
 #include "library/SendPreparation.h"
 #include "library/TransferDriver.h"
 #include "midi/InstrumentFinder.h"
+#include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
 #include "midi/RtMidiBackend.h"
 #include "sim/InstrumentSimulator.h"
@@ -184,6 +186,15 @@ QString seconds(const QElapsedTimer &clock)
     return QStringLiteral("%1 s").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1);
 }
 
+// A device failure that a stalled MIDI server explains says so.
+int deviceError(MidiSystem &midi)
+{
+    const QString why = midi.systemPorts().problem();
+    if (!why.isEmpty())
+        fail(why);
+    return ControlCommands::DeviceError;
+}
+
 // A device given by number, by exact name, or by a part of its name that only one device has.
 // A system port wins over the built-in simulator when both match, so "--jack --out 'Zorvik
 // Simulator'" reaches zorvik-sim.
@@ -314,20 +325,28 @@ int chooseDevices(MidiSystem &midi, const Options &options)
     const InstrumentFinder::Choice instrument = InstrumentFinder::find(outputs, inputs);
     std::optional<int> out = instrument.output;
     std::optional<int> in = instrument.input;
+    const Uses uses = usesOf(options);
+    // A server that does not answer lists no devices: neither a name nor the instrument may fall
+    // to the built-in simulator then; only its own numbers still reach it.
+    if (!midi.systemPorts().problem().isEmpty()) {
+        const bool builtInNumbers = (options.out || options.in) && (!options.out || *options.out == QLatin1String("-1"))
+                                    && (!options.in || *options.in == QLatin1String("0"));
+        if (!builtInNumbers)
+            return deviceError(midi);
+    }
     if (options.out && !(out = findDevice(outputs, *options.out, MidiSystem::simulatorOutput))) {
         fail(QStringLiteral("no single device matches %1").arg(*options.out));
-        return ControlCommands::DeviceError;
+        return deviceError(midi);
     }
     if (options.in && !(in = findDevice(inputs, *options.in, MidiSystem::simulatorInput))) {
         fail(QStringLiteral("no single device matches %1").arg(*options.in));
-        return ControlCommands::DeviceError;
+        return deviceError(midi);
     }
     const auto sameName = [](const QString &given, const QList<MidiSystem::Device> &devices, int number) {
         bool isNumber = false;
         given.toInt(&isNumber);
         return isNumber ? nameOf(devices, number) : given;
     };
-    const Uses uses = usesOf(options);
     if (uses.in && !options.in && options.out) {
         in = findDevice(inputs, sameName(*options.out, outputs, *out), MidiSystem::simulatorInput);
         if (!in) {
@@ -353,7 +372,7 @@ int chooseDevices(MidiSystem &midi, const Options &options)
     return ControlCommands::Done;
 }
 
-int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, CommandWatchdog &watchdog)
 {
     const FileKind kind = kindOf(options.file);
     const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
@@ -375,6 +394,7 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     QEventLoop loop;
     int code = ControlCommands::Done;
     QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
+        watchdog.feed();
         if (driver.session().state() == TransferSession::State::Sending)
             showProgress(options, driver.session().progressValue(), driver.session().progressMaximum());
     });
@@ -383,35 +403,38 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::closeRequested, &loop, [&] {
-        code = ControlCommands::DeviceError;
+        code = deviceError(midi);
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
-        fail(driver.session().statusText());
-        code = ControlCommands::DeviceError;
+        // A template the device refused was told as it happened; the status line is unchanged.
+        if (driver.session().statusText() != TransferSession::openingStatus())
+            fail(driver.session().statusText());
+        code = deviceError(midi);
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::timedOut, &loop, [&] {
         fail(QStringLiteral("the instrument stopped answering after %1 of %2 blocks")
                  .arg(driver.session().blocksSent())
                  .arg(driver.session().blockCount()));
-        code = ControlCommands::InstrumentSilent;
+        const QString why = midi.systemPorts().problem();
+        if (!why.isEmpty())
+            fail(why);
+        code = why.isEmpty() ? ControlCommands::InstrumentSilent : ControlCommands::DeviceError;
         loop.quit();
     });
 
     QElapsedTimer clock;
     clock.start();
     driver.send();
-    if (kind == FileKind::Template) {
-        if (driver.session().progressValue() != 1)
-            return ControlCommands::DeviceError;
-    } else {
-        if (!driver.busy())
-            return code == ControlCommands::Done ? ControlCommands::DeviceError : code;
+    if (driver.busy())   // waiting for the device, or a block transfer under way
         loop.exec();
-        if (code != ControlCommands::Done)
-            return code;
-    }
+    if (code != ControlCommands::Done)
+        return code;
+    const bool done = kind == FileKind::Template ? driver.session().progressValue() == 1
+                                                 : driver.session().state() == TransferSession::State::Finished;
+    if (!done)
+        return ControlCommands::DeviceError;
     const int blocks = driver.session().blockCount();
     const QString how = kind == FileKind::Template ? QStringLiteral("one message")
                         : blocks == 1              ? QStringLiteral("1 block")
@@ -445,7 +468,7 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
     QElapsedTimer clock;
     clock.start();
     if (!receiver.listen())
-        return ControlCommands::DeviceError;
+        return deviceError(midi);
     QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
     // The built-in simulator has no button to press: it sends its dump by itself.
     if (DeviceChoice::midiIn == MidiSystem::simulatorInput)
@@ -453,7 +476,10 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
     loop.exec();
     if (!got) {
         fail(QStringLiteral("no template dump arrived within %1 seconds").arg(options.timeoutSeconds));
-        return ControlCommands::InstrumentSilent;
+        const QString why = midi.systemPorts().problem();
+        if (!why.isEmpty())
+            fail(why);
+        return why.isEmpty() ? ControlCommands::InstrumentSilent : ControlCommands::DeviceError;
     }
     const QString notWhole = DumpReceiver::notWholeReason(receiver.dump());
     if (!notWhole.isEmpty()) {
@@ -483,7 +509,7 @@ int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     // The file's stored map is what the instrument gets, as with Send from the curve editor.
     MidiOutSession session(midi, prompts);
     if (!CurveSysEx::send(session, curve.contents.map))
-        return ControlCommands::DeviceError;
+        return deviceError(midi);
     return summarize(options, QStringLiteral("sent curve %1: %2 bytes in one message to %3 in %4")
                                   .arg(options.file)
                                   .arg(CurveSysEx::size)
@@ -492,11 +518,18 @@ int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
 
 int listPorts(MidiSystem &midi)
 {
+    const auto outputs = midi.outputs();
+    const auto inputs = midi.inputs();
+    const QString why = midi.systemPorts().problem();
+    if (!why.isEmpty()) {
+        fail(why);
+        return ControlCommands::DeviceError;
+    }
     std::printf("Out:\n");
-    for (const auto &device : midi.outputs())
+    for (const auto &device : outputs)
         std::printf("%4d  %s\n", device.number, qPrintable(device.name));
     std::printf("In:\n");
-    for (const auto &device : midi.inputs())
+    for (const auto &device : inputs)
         std::printf("%4d  %s\n", device.number, qPrintable(device.name));
     return finishOutput();
 }
@@ -586,6 +619,13 @@ int ControlCommands::run(const QStringList &arguments)
         return SongPlayCommand(programName, engine).run(options.file);
     }
 
+    // Every command ends in time, whatever the MIDI server does: no progress for the timeout
+    // and two seconds more ends the process (a transfer makes progress with every reply).
+    CommandWatchdog watchdog(programName, std::chrono::seconds(options.timeoutSeconds + 2), DeviceError);
+    auto decided = [&watchdog](int code) {
+        watchdog.decided(code);
+        return code;
+    };
     std::unique_ptr<MidiPortBackend> backend;
     if (factory)
         backend = factory(options.jack);
@@ -597,13 +637,13 @@ int ControlCommands::run(const QStringList &arguments)
         onStarted(midi);
 
     if (options.command == QLatin1String("ports"))
-        return listPorts(midi);
+        return decided(listPorts(midi));
 
     if (const int code = chooseDevices(midi, options); code != Done)
-        return code;
+        return decided(code);
     if (options.command == QLatin1String("send"))
-        return sendFile(midi, prompts, options);
+        return decided(sendFile(midi, prompts, options, watchdog));
     if (options.command == QLatin1String("receive"))
-        return receiveDump(midi, prompts, options);
-    return sendCurve(midi, prompts, options);
+        return decided(receiveDump(midi, prompts, options));
+    return decided(sendCurve(midi, prompts, options));
 }

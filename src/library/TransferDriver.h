@@ -6,12 +6,17 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
+class DeviceLock;
 class MidiSystem;
 class PromptService;
 
 // Runs a TransferSession against the MIDI devices: messages go out through MidiOutSession, the
 // instrument's replies come in through the input capture, and a watchdog ends a transfer whose
-// instrument went silent. The transfer dialog and the command line are views over it.
+// instrument went silent. A transfer to a system device holds it (DeviceLock) from its first
+// message to its last; when another transfer holds it, the driver waits for it on a timer, up
+// to the reply timeout. The transfer dialog and the command line are views over it.
 class TransferDriver : public QObject
 {
     Q_OBJECT
@@ -24,8 +29,8 @@ public:
     const TransferSession &session() const { return transfer; }
 
     void open(FileKind kind, QByteArray image);
-    // The Send button: a template goes at once; a block transfer opens the input, packs and
-    // announces (after a short pause when it repeats a finished transfer).
+    // The Send button: once the device is free, a template goes at once; a block transfer opens
+    // the input, packs and announces (after a short pause when it repeats a finished transfer).
     void send();
     // The dialog is closing: stop listening; the next opening starts afresh.
     void abort();
@@ -40,15 +45,22 @@ signals:
     void changed();
     // The transfer cannot go on in this dialog (no output or input device): close it.
     void closeRequested();
+    // The last block, or a template, reached the device.
     void finished();
     void timedOut();
-    // A block did not reach the device: the transfer stopped.
+    // A block or a template did not reach the device, or the device stayed busy: the status
+    // says why.
     void failed();
 
 protected:
     void customEvent(QEvent *event) override;
 
 private:
+    // Takes the output device for a transfer, then runs `start`; waits for it when busy.
+    void reserveDevice(void (TransferDriver::*start)());
+    void pollDevice();
+    void releaseDevice();
+    void sendTemplate();
     void startBlockTransfer();
     void checkWatchdog();
     void stopListening();
@@ -59,6 +71,10 @@ private:
     TransferSession transfer;
     QElapsedTimer clock;
     QTimer watchdog;
+    std::unique_ptr<DeviceLock> deviceLock;
+    QTimer devicePoll;
+    void (TransferDriver::*pendingStart)() = nullptr;   // set while waiting for the device
+    std::int64_t deviceDeadline = 0;
     bool listening = false;
     qint64 replyToBlockMicros = 0;
 };

@@ -13,8 +13,8 @@ constexpr int minimumTemplateSize = 14;
 
 } // namespace
 
-TransferSession::TransferSession(Sender sender)
-    : sender(std::move(sender))
+TransferSession::TransferSession(Sender sender, Confirmer confirmer)
+    : sender(std::move(sender)), confirmer(std::move(confirmer))
 {
     open(FileKind::None, {});
 }
@@ -37,6 +37,25 @@ QString TransferSession::sendingStatus(FileKind kind)
 QString TransferSession::timeoutStatus()
 {
     return QStringLiteral("The instrument stopped answering. Check it and click Send to try again.");
+}
+
+QString TransferSession::waitingStatus()
+{
+    return QStringLiteral("Waiting for another transfer to finish.......");
+}
+
+void TransferSession::waitForDevice()
+{
+    status = waitingStatus();
+    sendOn = false;
+    closeOn = true;
+}
+
+void TransferSession::deviceUnavailable(const QString &why)
+{
+    status = why;
+    sendOn = true;
+    closeOn = true;
 }
 
 qint64 TransferSession::maxImageSize(FileKind kind)
@@ -134,7 +153,10 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
         progressPos = 0;
         QByteArray message = transferImage;
         message[TransferHeader::NumberOffset] = static_cast<char>(num);
-        switch (sender(message, MidiOutSession::Caller::TransferTemplate)) {
+        SendResult result = sender(message, MidiOutSession::Caller::TransferTemplate);
+        if (result == SendResult::Sent && !arrived(MidiOutSession::Caller::TransferTemplate))
+            result = SendResult::MessageRefused;
+        switch (result) {
         case SendResult::Sent:
             progressPos = 1;
             status = QStringLiteral("Succeed in sending, you can exit or send again!");
@@ -168,6 +190,11 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
     currentState = State::AwaitingReady;
     replyDeadline = nowMs + timeoutMs;
     return StartResult::Started;
+}
+
+bool TransferSession::arrived(MidiOutSession::Caller caller) const
+{
+    return !confirmer || confirmer(caller) == SendResult::Sent;
 }
 
 bool TransferSession::sendBlock(int index, int length)
@@ -214,8 +241,9 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
         const bool last = sentBlocks == blocks - 1;
         const int length = last && lastLength != 0 ? lastLength : blockSize;
         // A block that did not reach the device would leave a hole in the image: the transfer
-        // stops there instead of going on (or claiming success) without it.
-        if (!sendBlock(sentBlocks, length)) {
+        // stops there instead of going on (or claiming success) without it. The instrument does
+        // not acknowledge the last block, so that one is confirmed with the device itself.
+        if (!sendBlock(sentBlocks, length) || (last && !arrived(MidiOutSession::Caller::TransferBlocks))) {
             currentState = State::Ready;
             status = blockFailedStatus(sentBlocks);
             endBlockTransfer();

@@ -25,6 +25,9 @@ public:
     enum class StartResult { Started, Sent, SendFailed, CloseDialog, Refused };
 
     using Sender = std::function<SendResult(const QByteArray &message, MidiOutSession::Caller caller)>;
+    // Asked after a message the instrument does not acknowledge (the last block, a template):
+    // did it reach the device? Without one, a message the sender took counts as arrived.
+    using Confirmer = std::function<SendResult(MidiOutSession::Caller caller)>;
 
     static constexpr int blockSize = 1024;
     static constexpr int maxBlocks = 0xFFFF;
@@ -33,7 +36,7 @@ public:
     static constexpr std::int64_t replyTimeoutMs = 10000;
     static constexpr int repeatDelayMs = 100;
 
-    explicit TransferSession(Sender sender);
+    explicit TransferSession(Sender sender, Confirmer confirmer = {});
 
     // Why an image cannot be sent, checked before anything goes out; empty when it can.
     static QString refusal(FileKind kind, const QByteArray &image);
@@ -57,6 +60,11 @@ public:
     // (replyTimeoutMs unless set otherwise).
     void setReplyTimeout(std::int64_t ms) { timeoutMs = ms; }
     Event checkTimeout(std::int64_t nowMs);
+    std::int64_t replyTimeout() const { return timeoutMs; }
+    // Another transfer holds the output device: the caller waits for it (up to the reply
+    // timeout) with Send disabled and the close button enabled, or gives up with `why`.
+    void waitForDevice();
+    void deviceUnavailable(const QString &why);
     // The dialog closed mid-transfer: the next opening starts fresh.
     void abort();
 
@@ -85,15 +93,18 @@ public:
     static QString openingStatus();
     static QString sendingStatus(FileKind kind);
     static QString timeoutStatus();
+    static QString waitingStatus();
     static QString blockFailedStatus(int index);
 
 private:
     bool sendBlock(int index, int length);
+    bool arrived(MidiOutSession::Caller caller) const;
     QByteArray frame(std::uint8_t command, std::uint8_t number, int index, const char *payload, int length) const;
     std::uint8_t blockNumberByte() const;
     void endBlockTransfer();
 
     Sender sender;
+    Confirmer confirmer;
     FileKind kind = FileKind::None;
     QByteArray transferImage;
     QByteArray packed;

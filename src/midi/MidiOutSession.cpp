@@ -34,6 +34,22 @@ SendResult MidiOutSession::Send(const std::uint8_t *buffer, std::uint32_t length
     return SendResult::Sent;
 }
 
+SendResult MidiOutSession::Confirm(Caller caller)
+{
+    MidiOutputPort *port = midi.output(DeviceChoice::midiOut);
+    bool arrived = port && port->flush(waitLimit(0)) == MidiOutputPort::Delivery::Delivered;
+    if (arrived) {
+        midi.recheckOutput();
+        arrived = midi.output(DeviceChoice::midiOut) == port;
+    }
+    if (!arrived) {
+        midi.releaseOutput();
+        tell(SendResult::MessageRefused, caller);
+        return SendResult::MessageRefused;
+    }
+    return SendResult::Sent;
+}
+
 void MidiOutSession::tell(SendResult result, Caller caller)
 {
     const QString updata = QStringLiteral("Zorvik Updata");

@@ -27,6 +27,12 @@ public:
     MidiOutSession(MidiSystem &midi, PromptService &prompts);
 
     SendResult Send(const std::uint8_t *buffer, std::uint32_t length, Caller caller);
+    // After a message the device does not acknowledge (the last block of a transfer, a
+    // template): waits until everything sent has left for the device, then looks the device up
+    // afresh, since it may have gone while the message was on its way. Sent when it is still
+    // there and the back end saw nothing go astray; otherwise MessageRefused, with the caller's
+    // message, and the device is closed.
+    SendResult Confirm(Caller caller);
 
     // How long a send waits for the device: a second of slack plus twice the time the message
     // takes on a 31250-baud MIDI line (320 microseconds a byte).

@@ -23,6 +23,16 @@ public:
     virtual Delivery send(const std::uint8_t *bytes, std::size_t length,
                           std::chrono::milliseconds limit) = 0;
 
+    // Waits at most `limit` until every message sent so far has left for the device. Delivered
+    // when they went to the device as far as the back end can tell, Refused when some went
+    // nowhere (the device was no longer connected). Back ends that hand a message over at once,
+    // or cannot tell, say Delivered.
+    virtual Delivery flush(std::chrono::milliseconds limit)
+    {
+        (void)limit;
+        return Delivery::Delivered;
+    }
+
     // The longest message the back end takes whole; a longer one must not be handed over.
     virtual std::size_t maxMessageLength() const = 0;
 

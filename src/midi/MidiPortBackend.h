@@ -22,4 +22,11 @@ public:
     virtual std::unique_ptr<MidiOutputPort> openOutput(int index, QString *error) = 0;
     virtual std::unique_ptr<MidiInputPort> openInput(int index, MidiInputPort::Receiver receiver,
                                                      QString *error) = 0;
+
+    // Empty while the back end works; otherwise why nothing goes through (a MIDI server that
+    // stopped answering). A back end without a server to stall always says nothing.
+    virtual QString problem() { return {}; }
+    // What tells the back end's devices apart from same-named ones elsewhere (the JACK server
+    // they live on); empty when the name alone does.
+    virtual QString place() { return {}; }
 };

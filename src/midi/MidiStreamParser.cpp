@@ -44,8 +44,21 @@ void MidiStreamParser::feed(const std::uint8_t *bytes, std::size_t length)
         sink(whole);
         return;
     }
+    // A piece that is one whole short message is the device's next message, not more of a SysEx
+    // that lost its F7: back ends hand over each message of the device as a piece of its own.
+    if (inSysEx && isShortMessage(bytes, length)) {
+        inSysEx = false;
+        sysEx.clear();
+    }
     for (std::size_t i = 0; i < length; ++i)
         byte(bytes[i]);
+}
+
+bool MidiStreamParser::isShortMessage(const std::uint8_t *bytes, std::size_t length)
+{
+    if (length == 0 || bytes[0] < 0x80 || bytes[0] > 0xEF || length != std::size_t(1 + dataLength(bytes[0])))
+        return false;
+    return std::all_of(bytes + 1, bytes + length, [](std::uint8_t b) { return b < 0x80; });
 }
 
 void MidiStreamParser::reset()

@@ -11,7 +11,9 @@
 // and noise; the capture wants one complete message at a time:
 // - a SysEx is joined from F0 to F7; a new F0 drops an unfinished one, so a lost F7 never glues
 //   two dumps together. Other bytes with the top bit set stay in a SysEx: the instrument's frame
-//   has them (0x89, the count bytes);
+//   has them (0x89, the count bytes). But a piece that is one whole channel message (status
+//   80-EF and its data bytes) drops an unfinished SysEx and is delivered: the device sent it as
+//   a message of its own, so its SysEx lost the F7;
 // - realtime bytes (F8-FF) are removed wherever they occur;
 // - data bytes after a channel status continue it (running status); stray data bytes are dropped;
 // - a SysEx longer than `maxSysEx` keeps its first `maxSysEx` bytes and its F7.
@@ -35,6 +37,8 @@ public:
     void reset();
 
     static int dataLength(std::uint8_t status);
+    // One channel message whole: a status byte 80-EF and exactly its data bytes.
+    static bool isShortMessage(const std::uint8_t *bytes, std::size_t length);
 
 private:
     void byte(std::uint8_t b);

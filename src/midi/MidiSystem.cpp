@@ -70,14 +70,24 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
         return kept.get();
     const QStringList names = system->outputNames();
     keptCheck.start();
+    // A kept device is followed by its name, not its place in the list: other programs' ports
+    // coming and going shift the places of the rest, and a transfer must not carry on into
+    // whatever port now stands at the old place.
+    const bool keptListed = kept && keptDevice == device && names.contains(keptName);
+    if (keptListed)
+        return kept.get();
+    if (kept && keptDevice == device) {
+        if (error)
+            *error = QStringLiteral("output device \"%1\" is gone").arg(keptName);
+        releaseOutput();   // unplugged: fail, and let the next send open afresh
+        return nullptr;
+    }
     if (device >= names.size() || names.at(device).isEmpty()) {
         releaseOutput();
         if (error)
             *error = QStringLiteral("no output device %1").arg(device);
         return nullptr;
     }
-    if (kept && keptDevice == device && keptName == names.at(device))
-        return kept.get();
 
     releaseOutput();
     kept = system->openOutput(device, error);
@@ -86,6 +96,23 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
     keptDevice = device;
     keptName = names.at(device);
     return kept.get();
+}
+
+QString MidiSystem::outputName(int device)
+{
+    if (device == simulatorOutput)
+        return SimulatorBackend::deviceName;
+    if (device < 0)
+        return {};
+    const QStringList names = system->outputNames();
+    if (kept && keptDevice == device && names.contains(keptName))
+        return keptName;
+    return device < names.size() ? names.at(device) : QString();
+}
+
+void MidiSystem::recheckOutput()
+{
+    keptCheck.invalidate();
 }
 
 void MidiSystem::releaseOutput()

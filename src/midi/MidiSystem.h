@@ -44,11 +44,18 @@ public:
     QList<Device> outputs();
     QList<Device> inputs();
 
-    // The output for `device`, kept open between calls as long as the same device (same
-    // number, same name) is asked for. Null when it does not exist or cannot be opened.
+    // The output for `device`, kept open between calls as long as the same number is asked for
+    // and the device it opened is still listed (under any number). Null when it does not exist
+    // or cannot be opened.
     MidiOutputPort *output(int device, QString *error = nullptr);
+    // The name of the device that output(device) sends to, without opening anything: the kept
+    // one while it is still listed, else the one listed under the number. Empty when none.
+    QString outputName(int device);
     // Closes the kept output; the next call to output() opens afresh.
     void releaseOutput();
+    // The next call to output() looks the kept device up in the listing, however recent the
+    // last look was.
+    void recheckOutput();
 
     std::unique_ptr<MidiInputPort> openInput(int device, MidiInputPort::Receiver receiver,
                                              QString *error = nullptr);

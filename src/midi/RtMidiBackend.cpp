@@ -8,6 +8,9 @@
 #ifdef ZORVIK_HAVE_ALSA
 #include "midi/AlsaSequencerOutputPort.h"
 #endif
+#ifdef ZORVIK_HAVE_JACK
+#include "midi/JackBackend.h"
+#endif
 
 #include <iostream>
 #include <sstream>
@@ -79,6 +82,12 @@ RtMidi::Api RtMidiBackend::api()
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
     for (RtMidi::Api candidate : apis) {
+#ifdef ZORVIK_HAVE_JACK
+        if (candidate == RtMidi::UNIX_JACK) {
+            chosenApi = candidate;   // our own JACK ports never fail to start, as RtMidi's do not
+            break;
+        }
+#endif
         try {
             const QuietSoundLibraries hush;
             RtMidiOut probe(candidate, clientName);
@@ -90,14 +99,42 @@ RtMidi::Api RtMidiBackend::api()
     return chosenApi;
 }
 
+MidiPortBackend *RtMidiBackend::direct()
+{
+#ifdef ZORVIK_HAVE_JACK
+    if (api() == RtMidi::UNIX_JACK) {
+        if (!directPorts)
+            directPorts = std::make_unique<JackBackend>();
+        return directPorts.get();
+    }
+#endif
+    return nullptr;
+}
+
+QString RtMidiBackend::problem()
+{
+    MidiPortBackend *ports = direct();
+    return ports ? ports->problem() : QString();
+}
+
+QString RtMidiBackend::place()
+{
+    MidiPortBackend *ports = direct();
+    return ports ? ports->place() : QString();
+}
+
 QStringList RtMidiBackend::outputNames()
 {
+    if (MidiPortBackend *ports = direct())
+        return ports->outputNames();
     const RtMidi::Api current = api();
     return current == RtMidi::UNSPECIFIED ? QStringList() : names(outLister, current);
 }
 
 QStringList RtMidiBackend::inputNames()
 {
+    if (MidiPortBackend *ports = direct())
+        return ports->inputNames();
     const RtMidi::Api current = api();
     return current == RtMidi::UNSPECIFIED ? QStringList() : names(inLister, current);
 }
@@ -119,6 +156,8 @@ QString RtMidiBackend::nameAt(const QStringList &names, int index, QString *erro
 
 std::unique_ptr<MidiOutputPort> RtMidiBackend::openOutput(int index, QString *error)
 {
+    if (MidiPortBackend *ports = direct())
+        return ports->openOutput(index, error);
     const QString name = nameAt(outputNames(), index, error);
     if (name.isEmpty())
         return nullptr;
@@ -132,6 +171,8 @@ std::unique_ptr<MidiOutputPort> RtMidiBackend::openOutput(int index, QString *er
 std::unique_ptr<MidiInputPort> RtMidiBackend::openInput(int index, MidiInputPort::Receiver receiver,
                                                         QString *error)
 {
+    if (MidiPortBackend *ports = direct())
+        return ports->openInput(index, std::move(receiver), error);
     const QString name = nameAt(inputNames(), index, error);
     if (name.isEmpty())
         return nullptr;

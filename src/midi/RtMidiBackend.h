@@ -9,7 +9,8 @@
 // The operating system's MIDI ports through RtMidi: the ALSA sequencer or JACK on Linux, the
 // Windows and macOS services elsewhere. Without a given API the first one that starts is used.
 // A back end that cannot start (no sound devices, no JACK server) simply offers no ports;
-// listing tries again each time.
+// listing tries again each time. JACK's ports go straight through libjack (JackBackend), where
+// RtMidi would glue input to an unfinished SysEx and wait on a stalled server without end.
 class RtMidiBackend : public MidiPortBackend
 {
 public:
@@ -21,6 +22,8 @@ public:
     std::unique_ptr<MidiOutputPort> openOutput(int index, QString *error) override;
     std::unique_ptr<MidiInputPort> openInput(int index, MidiInputPort::Receiver receiver,
                                              QString *error) override;
+    QString problem() override;
+    QString place() override;
 
     // The API in use; UNSPECIFIED until one has started.
     RtMidi::Api api();
@@ -31,8 +34,11 @@ public:
 
 private:
     static QString nameAt(const QStringList &names, int index, QString *error);
+    // The back end that drives the chosen API's ports itself, if any.
+    MidiPortBackend *direct();
 
     RtMidi::Api chosenApi;
     std::unique_ptr<RtMidiOut> outLister;
     std::unique_ptr<RtMidiIn> inLister;
+    std::unique_ptr<MidiPortBackend> directPorts;
 };

@@ -118,6 +118,15 @@ void InstrumentSimulator::startTransfer(const QByteArray &message)
         note(QStringLiteral("transfer complete: empty image"));
         return;
     }
+    askForNextBlock();
+}
+
+void InstrumentSimulator::askForNextBlock()
+{
+    if (faults.vanishBeforeLast && transfer.blocksReceived == transfer.blockCount - 1) {
+        note(QStringLiteral("fault: gone before the last block"));
+        emit vanishing();
+    }
     transferReply(nextVelocity);
 }
 
@@ -150,7 +159,7 @@ void InstrumentSimulator::takeBlock(const QByteArray &message)
         note(QStringLiteral("fault: no reply after block %1").arg(transfer.blocksReceived));
         return;
     }
-    transferReply(nextVelocity);
+    askForNextBlock();
 }
 
 void InstrumentSimulator::takeCurve(const QByteArray &message)
@@ -166,6 +175,10 @@ void InstrumentSimulator::takeCurve(const QByteArray &message)
 void InstrumentSimulator::transferReply(std::uint8_t velocity)
 {
     const int n = ++repliesThisTransfer;
+    if (n == faults.unfinishedSysEx) {
+        note(QStringLiteral("fault: a SysEx without its F7 before reply %1").arg(n));
+        emit reply(QByteArray::fromHex("f0002063000100050018000089010203"));
+    }
     if (n == faults.dropReply) {
         note(QStringLiteral("fault: reply %1 dropped").arg(n));
         return;

@@ -28,6 +28,9 @@ public:
         int stopAfterBlock = -1;  // no reply after this many blocks of a transfer
         int dropReply = -1;       // the n-th reply of a transfer (from 1) is never sent
         int garbleReply = -1;     // the n-th reply of a transfer (from 1) has a wrong velocity
+        int unfinishedSysEx = -1; // before the n-th reply of a transfer (from 1), a SysEx that
+                                  // lacks its F7, as a message of its own
+        bool vanishBeforeLast = false;   // leaves (vanishing()) when it asks for the last block
     };
 
     // The image of the last block transfer, as it was announced and reassembled.
@@ -70,6 +73,9 @@ signals:
     void reply(const QByteArray &bytes);
     // Something was received or done; `text` says what, for views and the command line.
     void happened(const QString &text);
+    // The fault vanishBeforeLast: the instrument is unplugged just as it asks for the last block,
+    // before that block can reach it. Hosts close its ports.
+    void vanishing();
 
 private:
     void note(const QString &text);
@@ -78,6 +84,7 @@ private:
     void takeBlock(const QByteArray &message);
     void takeCurve(const QByteArray &message);
     void transferReply(std::uint8_t velocity);
+    void askForNextBlock();
 
     std::array<QByteArray, templateCount> memories;
     QByteArray current;

@@ -14,7 +14,12 @@
 
 namespace {
 
-void quiet(RtMidiError::Type, const std::string &, void *) {}
+// Warnings (no server yet) are expected while a server starts; an error means a port is missing.
+void recordError(RtMidiError::Type type, const std::string &, void *failed)
+{
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
+        *static_cast<bool *>(failed) = true;
+}
 
 #ifdef ZORVIK_HAVE_JACK
 // RtMidi does not tell when the JACK server goes away, and its ports then simply fall silent.
@@ -55,6 +60,11 @@ VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
 #endif
         emit serverLost();
     });
+    // Unplugged: the input goes at once, the output once the last reply is out.
+    connect(&engine, &InstrumentSimulator::vanishing, this, [this] {
+        in.reset();
+        leaving = true;
+    });
 }
 
 VirtualPortSimulator::~VirtualPortSimulator()
@@ -72,23 +82,36 @@ bool VirtualPortSimulator::open(RtMidi::Api api, QString *error)
 {
     try {
         in = std::make_unique<RtMidiIn>(api, "zorvik-sim");
-        in->setErrorCallback(quiet, nullptr);
+        portError = false;
+        in->setErrorCallback(recordError, &portError);
         in->ignoreTypes(false, true, true);
         in->setCallback(&VirtualPortSimulator::arrived, this);
         in->openVirtualPort(portName);
 #ifdef ZORVIK_HAVE_ALSA
         if (api == RtMidi::LINUX_ALSA) {
             alsaOut = AlsaSequencerOutputPort::openVirtual(QStringLiteral("zorvik-sim"), QLatin1String(portName), error);
-            if (!alsaOut) {
+            if (!alsaOut || portError) {
+                if (alsaOut && error)
+                    *error = QStringLiteral("the virtual input port could not be made");
                 in.reset();
+                alsaOut.reset();
                 return false;
             }
             return true;
         }
 #endif
         out = std::make_unique<RtMidiOut>(api, "zorvik-sim");
-        out->setErrorCallback(quiet, nullptr);
+        out->setErrorCallback(recordError, &portError);
         out->openVirtualPort(portName);
+        if (portError) {
+            // With the error callback set, RtMidi reports a port it could not make instead of
+            // throwing: the simulator must not run on without it.
+            if (error)
+                *error = QStringLiteral("the virtual ports could not be made");
+            in.reset();
+            out.reset();
+            return false;
+        }
         if (!in->isPortOpen() || !out->isPortOpen()) {
             // Virtual ports report closed on some back ends; a failed start shows in the count.
             if (in->getPortCount() == 0 && out->getPortCount() == 0) {
@@ -132,4 +155,8 @@ void VirtualPortSimulator::send(const QByteArray &bytes)
     else
         return;
     emit sent(bytes);
+    if (leaving) {
+        out.reset();   // RtMidi lets the reply out in one more cycle before the port goes
+        alsaOut.reset();
+    }
 }

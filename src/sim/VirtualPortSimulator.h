@@ -55,4 +55,6 @@ private:
     void *serverWatch = nullptr;
     std::atomic_bool serverGone{false};
     QTimer *serverCheck;
+    bool leaving = false;                      // the fault vanishBeforeLast struck
+    bool portError = false;                    // RtMidi reported an error (not a warning)
 };

@@ -50,7 +50,8 @@ int main(int argc, char **argv)
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
         "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
-        "Commands on standard input: dump | note <key> <velocity> | status | quit\n"
+        "Commands on standard input: dump | note <key> <velocity> | status | fault <name> <value> | quit\n"
+        "(fault names as the options: delay, stop-after, drop-reply, garble-reply, unfinished-sysex, vanish-before-last)\n"
         "It runs until quit, SIGINT or SIGTERM, also when standard input ends."));
     options.addHelpOption();
     const QCommandLineOption jack(QStringLiteral("jack"), QStringLiteral("Use JACK instead of ALSA."));
@@ -58,8 +59,13 @@ int main(int argc, char **argv)
     const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k (0 or more)."), QStringLiteral("k"), QStringLiteral("-1"));
     const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer (1 or more)."), QStringLiteral("n"), QStringLiteral("-1"));
     const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer (1 or more)."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption unfinished(QStringLiteral("unfinished-sysex"),
+                                        QStringLiteral("Send a SysEx without its F7 before the n-th reply of a transfer (1 or more)."),
+                                        QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption vanish(QStringLiteral("vanish-before-last"),
+                                    QStringLiteral("Close the ports when asking for the last block of a transfer."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only ready, status and errors."));
-    options.addOptions({jack, delay, stopAfter, drop, garble, quiet});
+    options.addOptions({jack, delay, stopAfter, drop, garble, unfinished, vanish, quiet});
     options.process(app);
 
     // The delay is a number of milliseconds; each fault is off (-1, its default) or a number
@@ -74,7 +80,8 @@ int main(int argc, char **argv)
         bool offAllowed;
         int &target;
     } numbers[] = {{delay, 0, false, faults.replyDelayMs}, {stopAfter, 0, true, faults.stopAfterBlock},
-                   {drop, 1, true, faults.dropReply}, {garble, 1, true, faults.garbleReply}};
+                   {drop, 1, true, faults.dropReply}, {garble, 1, true, faults.garbleReply},
+                   {unfinished, 1, true, faults.unfinishedSysEx}};
     for (const auto &number : numbers) {
         if (!options.isSet(number.option))
             continue;
@@ -87,6 +94,26 @@ int main(int argc, char **argv)
         }
         number.target = *value;
     }
+    faults.vanishBeforeLast = options.isSet(vanish);
+    // A fault set on standard input, by the name of its option; false for an unknown name or a
+    // value the option would refuse.
+    auto setFault = [&](const QString &name, const QString &text) {
+        if (name == vanish.names().constFirst()) {
+            const auto value = wholeNumber(text, 0, false);
+            if (value)
+                faults.vanishBeforeLast = *value != 0;
+            return value.has_value();
+        }
+        for (const auto &number : numbers) {
+            if (number.option.names().constFirst() != name)
+                continue;
+            const auto value = wholeNumber(text, number.minimum, number.offAllowed);
+            if (value)
+                number.target = *value;
+            return value.has_value();
+        }
+        return false;
+    };
 
     QString error;
     if (!sim.open(options.isSet(jack) ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, &error)) {
@@ -167,6 +194,8 @@ int main(int argc, char **argv)
                     << '/' << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size()
                     << " bytes sha1 "
                     << QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex() << Qt::endl;
+            } else if (command == QLatin1String("fault") && words.size() == 3 && setFault(words.at(1), words.at(2))) {
+                out << "fault " << words.at(1) << ' ' << words.at(2) << Qt::endl;
             } else if (command == QLatin1String("quit")) {
                 app.quit();
             } else {

@@ -1,3 +1,4 @@
+#include "app/CommandWatchdog.h"
 #include "app/ControlCommands.h"
 #include "app/SongPlayCommand.h"
 #include "curve/CurveFile.h"
@@ -9,6 +10,9 @@
 #include "sim/InstrumentSimulator.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -23,6 +27,8 @@
 #include <csignal>
 #include <thread>
 #include <unistd.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -399,6 +405,48 @@ private slots:
         });
         QCOMPARE(program.code, int(ControlCommands::SaveFailed));
         QCOMPARE(readFile(path("kept.syx")), QByteArray("old"));
+    }
+
+    // A command stuck without progress (a call into the MIDI library that never returns) is
+    // ended by its watchdog, with the exit code decided so far or 3, saying that the MIDI server
+    // did not respond; quietly when the command had already succeeded.
+    void watchdogEndsAStuckCommand_data()
+    {
+        QTest::addColumn<int>("decided");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("says");
+        QTest::newRow("undecided") << -1 << int(ControlCommands::DeviceError) << true;
+        QTest::newRow("instrument silent") << int(ControlCommands::InstrumentSilent)
+                                           << int(ControlCommands::InstrumentSilent) << true;
+        QTest::newRow("done") << int(ControlCommands::Done) << int(ControlCommands::Done) << false;
+    }
+    void watchdogEndsAStuckCommand()
+    {
+        QFETCH(int, decided);
+        QFETCH(int, code);
+        QFETCH(bool, says);
+        if (qEnvironmentVariableIsSet("ZORVIK_STUCK_COMMAND")) {   // the stuck command itself
+            CommandWatchdog watchdog(QStringLiteral("zorvikctl"), std::chrono::milliseconds(300),
+                                     ControlCommands::DeviceError);
+            watchdog.feed();
+            if (decided >= 0)
+                watchdog.decided(decided);
+            QThread::sleep(30);
+            std::_Exit(99);
+        }
+        QProcess command;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZORVIK_STUCK_COMMAND"), QStringLiteral("1"));
+        command.setProcessEnvironment(environment);
+        QElapsedTimer clock;
+        clock.start();
+        command.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("watchdogEndsAStuckCommand:") + QString::fromLatin1(QTest::currentDataTag())});
+        QVERIFY(command.waitForFinished(20000));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(command.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(command.exitCode(), code);
+        QCOMPARE(command.readAllStandardError().contains("zorvikctl: the MIDI server did not respond"), says);
     }
 
     void curveSendsTheStoredMap()

@@ -6,13 +6,16 @@
 #include "app/ScriptedPrompts.h"
 #include "library/DumpReceiver.h"
 #include "library/TransferDriver.h"
+#include "midi/DeviceLock.h"
 #include "midi/MidiInCapture.h"
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
 #include "sim/InstrumentSimulator.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -39,6 +42,7 @@ public:
     {
         InstrumentSimulator *simulator = nullptr;
         int messagesBeforeGone = -1;
+        int goneAfter = -1;   // unplugged right after taking this many messages
         int delivered = 0;
         bool gone = false;
     };
@@ -70,7 +74,9 @@ private:
             if (state->gone)
                 return Delivery::Refused;
             ++state->delivered;
-            state->simulator->receive(QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(length)));
+            state->gone = state->delivered == state->goneAfter;
+            if (!state->gone)
+                state->simulator->receive(QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(length)));
             return Delivery::Delivered;
         }
         std::size_t maxMessageLength() const override { return 4096; }
@@ -90,6 +96,7 @@ class TestBadInputTransfer : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir runtime;
     std::unique_ptr<MidiSystem> midi;
     std::shared_ptr<VanishingOutput::State> output;
 
@@ -116,6 +123,12 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        // Device locks of this test in a folder of their own.
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    }
     void init()
     {
         DeviceChoice::resetToDefaults();
@@ -183,6 +196,28 @@ private slots:
         expectTimedOut(driver, finished, timedOut);
     }
 
+    // The instrument sends a SysEx that lacks its F7, then its reply as a message of its own:
+    // the reply still counts, and the transfer goes through.
+    void unfinishedSysExBeforeAReply_data()
+    {
+        QTest::addColumn<int>("reply");
+        QTest::newRow("before ready") << 1;
+        QTest::newRow("before the first request") << 2;
+        QTest::newRow("before the third request") << 4;
+    }
+    void unfinishedSysExBeforeAReply()
+    {
+        QFETCH(int, reply);
+        ScriptedPrompts prompts;
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
+        midi->simulator().faults.unfinishedSysEx = reply;
+        runTransfer(driver, finished, timedOut);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(midi->simulator().lastTransfer().image, image());
+    }
+
     // The output device is unplugged after the announcement and some blocks: the user is told the
     // message could not be sent, the instrument (missing a block) stops asking, and the wait ends.
     void deviceGoneMidSend_data()
@@ -218,6 +253,73 @@ private slots:
         runTransfer(driver, finished, timedOut);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("There are no MIDI output devices!"));
         QCOMPARE(prompts.asked.first().caption, QStringLiteral("Zorvik Updata"));
+    }
+
+    // The instrument asks for the last block and is unplugged while it is on its way. It never
+    // acknowledges the last block, so only the device itself can tell: it is gone, and the
+    // transfer (or a template send, which is not acknowledged either) is not a success.
+    void deviceGoneWithTheLastMessage()
+    {
+        DeviceChoice::midiOut = 0;
+        output->goneAfter = 6;   // the announcement and five blocks
+        ScriptedPrompts prompts;
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
+        runTransfer(driver, finished, timedOut);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(driver.session().statusText(), TransferSession::blockFailedStatus(4));
+        QVERIFY(driver.session().sendEnabled() && driver.session().closeEnabled());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
+
+        output->gone = false;
+        output->delivered = 0;
+        output->goneAfter = 1;
+        prompts.asked.clear();
+        QFile golden(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        driver.open(FileKind::Template, golden.readAll());
+        driver.send();
+        QVERIFY(driver.session().statusText() != QStringLiteral("Succeed in sending, you can exit or send again!"));
+        QCOMPARE(driver.session().progressValue(), 0);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
+        QCOMPARE(prompts.asked.first().caption, QStringLiteral("Zorvik Updata"));
+    }
+
+    // Another transfer holds the device: Send waits for it with the event loop running, Send
+    // disabled and the close button enabled; it gives up with a clear status when the device
+    // stays busy for the timeout, and goes through when it comes free in time.
+    void busyDeviceIsWaitedFor()
+    {
+        DeviceChoice::midiOut = 0;
+        DeviceLock other(midi->systemPorts().place() + QLatin1Char('\n') + QStringLiteral("Vanishing"));
+        QVERIFY(other.tryAcquire());
+        ScriptedPrompts prompts;
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        QSignalSpy failed(&driver, &TransferDriver::failed);
+        driver.open(FileKind::Song, image());
+        driver.session().setReplyTimeout(timeoutMs);
+        driver.send();
+        QVERIFY(driver.busy());
+        QCOMPARE(driver.session().statusText(), TransferSession::waitingStatus());
+        QVERIFY(!driver.session().sendEnabled() && driver.session().closeEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 10000);
+        QCOMPARE(driver.session().statusText(), QStringLiteral("the device is busy with another transfer"));
+        QVERIFY(driver.session().sendEnabled() && !driver.busy());
+        QCOMPARE(output->delivered, 0);
+        QVERIFY(!midi->capture().isOpen());
+
+        driver.session().setReplyTimeout(10000);
+        driver.send();
+        QVERIFY(driver.busy());
+        QTest::qWait(100);
+        other.release();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image());
+        QVERIFY(other.tryAcquire());   // the transfer let the device go
     }
 
     // Foreign SysEx pours in while a transfer waits for its replies: the replies still get

@@ -4,6 +4,7 @@
 #include "library/FileLibrary.h"
 #include "library/ReceiveDialog.h"
 #include "library/TransferDialog.h"
+#include "midi/DeviceLock.h"
 #include "midi/MidiInCapture.h"
 #include "midi/MidiPortBackend.h"
 #include "midi/MidiSystem.h"
@@ -21,6 +22,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QApplication>
 #include <QTemporaryDir>
@@ -144,6 +146,47 @@ private slots:
         expected[9] = 6;
         QCOMPARE(midi->simulator().received().last(), expected);
         QCOMPARE(dialog.closeButton()->text(), QStringLiteral("Ok"));
+    }
+
+    // Another transfer (another program) holds the output device: Send waits for it with the
+    // window working (Cancel ends the wait), and when it stays busy the status line says so.
+    void busyDeviceKeepsTheDialogWorking()
+    {
+        class OnePort : public MidiPortBackend
+        {
+        public:
+            QStringList outputNames() override { return {QStringLiteral("Synth")}; }
+            QStringList inputNames() override { return {}; }
+            std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
+            std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
+        };
+        QTemporaryDir runtime;
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        DeviceLock other(QStringLiteral("\nSynth"));
+        QVERIFY(other.tryAcquire());
+        MidiSystem system(std::make_unique<OnePort>());
+        DeviceChoice::midiOut = 0;
+        ScriptedPrompts prompts;
+        TransferDialog dialog(system, prompts);
+        dialog.prepare(FileKind::Firmware, randomImage(5000));
+        dialog.driver().session().setReplyTimeout(500);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QCOMPARE(dialog.statusLine()->text(), TransferSession::waitingStatus());
+        QVERIFY(!dialog.sendButton()->isEnabled() && dialog.closeButton()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), QStringLiteral("the device is busy with another transfer"), 10000);
+        QVERIFY(dialog.sendButton()->isEnabled());
+
+        dialog.driver().session().setReplyTimeout(60000);
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QVERIFY(dialog.driver().busy());
+        QTest::mouseClick(dialog.closeButton(), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!dialog.driver().busy());
+        QVERIFY(prompts.asked.isEmpty());
     }
 
     void silentInstrumentEndsTheWait()

@@ -2,6 +2,7 @@
 
 #include "app/DeviceChoice.h"
 #include "app/ScriptedPrompts.h"
+#include "midi/DeviceLock.h"
 #ifdef ZORVIK_HAVE_ALSA
 #include "midi/AlsaSequencerOutputPort.h"
 #endif
@@ -21,7 +22,16 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -141,6 +151,27 @@ private slots:
         QCOMPARE(out, QList<QByteArray>{block});
     }
 
+    // The device's SysEx lost its F7 and its next message came as a piece of its own: that
+    // message ends the SysEx. Inside one piece, top-bit bytes still belong to the SysEx.
+    void parserEndsAnUnfinishedSysExAtAShortMessage()
+    {
+        for (const auto mode : {MidiStreamParser::WholePieces::Filtered, MidiStreamParser::WholePieces::Verbatim}) {
+            QList<QByteArray> out;
+            MidiStreamParser parser([&](const QByteArray &m) { out.append(m); }, 64, mode);
+            parser.feed(bytes({0xF0, 0x00, 0x20, 0x63, 0x89, 0x01}));   // no F7
+            parser.feed(bytes({0x90, 0x3C, 0x11}));
+            parser.feed(bytes({0xF0, 0x00, 0x89, 0x90, 0x3C, 0x11, 0xF7}));
+            parser.feed(bytes({0xF0, 0x05}));
+            parser.feed(bytes({0x90, 0x3C}));                          // not a whole message
+            parser.feed(bytes({0xF7}));
+            parser.feed(bytes({0xF0, 0x06}));
+            parser.feed(bytes({0xC0, 0x07}));
+            QCOMPARE(out, (QList<QByteArray>{bytes({0x90, 0x3C, 0x11}),
+                                             bytes({0xF0, 0x00, 0x89, 0x90, 0x3C, 0x11, 0xF7}),
+                                             bytes({0xF0, 0x05, 0x90, 0x3C, 0xF7}), bytes({0xC0, 0x07})}));
+        }
+    }
+
     void parserExpandsRunningStatusAndDropsStrays()
     {
         QList<QByteArray> out;
@@ -255,6 +286,23 @@ private slots:
         QCOMPARE(midi->output(1)->name(), QStringLiteral("Other device"));
     }
 
+    // Other programs' ports coming and going shift the numbers of the rest: the kept device is
+    // followed by its name, so a transfer never carries on into another program's port.
+    void keptDeviceIsFollowedByItsName()
+    {
+        const QByteArray m = message(TransferHeader::DataBlock, 1, 0, QByteArray(16, 0x11));
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 0;
+        QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        fake->outputs.prepend(QStringLiteral("Monitor"));   // now listed where "Port A" was
+        QTest::qWait(MidiSystem::recheckMs + 20);
+        QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(fake->opens, 1);
+        QCOMPARE(midi->output(0)->name(), QStringLiteral("Port A"));
+        QCOMPARE(fake->sent.size(), 2);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
     void refusedSendClosesAndNextOpensAgain_data()
     {
         QTest::addColumn<int>("delivery");
@@ -291,6 +339,50 @@ private slots:
         QCOMPARE(fake->openOutputs, 0);
         QVERIFY(prompts.asked.isEmpty());
         QVERIFY(MidiOutSession::waitLimit(1038) >= std::chrono::milliseconds(1000 + 332));
+    }
+
+    // The lock files live in a private folder of the user's: the runtime folder when it is a
+    // usable one, else a folder of their own in the temporary folder, never an empty path. A
+    // device locked by another process is busy until that process ends, however it ends.
+    void deviceLockIsPrivateAndEndsWithItsHolder()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        QTemporaryDir runtime, shared;
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
+        const QString fallback = QFileInfo::exists(QStringLiteral("/run/user/%1").arg(getuid()))
+                                     ? QStringLiteral("/run/user/%1/zorvik-halden").arg(getuid())
+                                     : QDir::tempPath() + QStringLiteral("/zorvik-halden-%1").arg(getuid());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("wrong permissions on runtime directory")));
+        for (const QByteArray &value : {QByteArray(), QByteArray("relative/dir"), shared.path().toUtf8()}) {
+            qputenv("XDG_RUNTIME_DIR", value);
+            QCOMPARE(DeviceLock::folder(), fallback);
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const QString folder = DeviceLock::folder();
+        QCOMPARE(folder, runtime.path() + QStringLiteral("/zorvik-halden"));
+        QCOMPARE(QFileInfo(folder).permissions() & (QFile::WriteGroup | QFile::WriteOther), QFile::Permissions());
+
+        const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+        if (flock.isEmpty())
+            QSKIP("no flock program to hold a lock from another process");
+        const QString key = QStringLiteral("jack:test\nsynth:midi_in");
+        QProcess holder;   // holds the lock while its input is open; -o: only it, not its child
+        holder.start(flock, {QStringLiteral("-o"), DeviceLock::path(key), QStringLiteral("cat")});
+        QVERIFY(holder.waitForStarted(5000));
+        QString error;
+        QTRY_VERIFY_WITH_TIMEOUT(!DeviceLock(key).tryAcquire(&error), 5000);
+        QVERIFY(error.isEmpty());   // only busy
+        DeviceLock lock(key);
+        QVERIFY(!lock.tryAcquire());
+        holder.kill();               // a crash: the kernel drops its lock
+        QVERIFY(holder.waitForFinished(5000));
+        QVERIFY(lock.tryAcquire(&error));
+        DeviceLock second(key);
+        QVERIFY(!second.tryAcquire());
+        lock.release();
+        QVERIFY(second.tryAcquire());
     }
 
 #ifdef ZORVIK_HAVE_ALSA
