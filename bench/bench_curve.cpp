@@ -1,6 +1,6 @@
-#include "curve/CurveArea.h"
-#include "curve/CurveEditorModel.h"
-#include "curve/CurveSysEx.h"
+#include "core/curve/CurveEditorModel.h"
+#include "core/curve/CurveSysEx.h"
+#include "gui/curve/CurveArea.h"
 
 #include <QApplication>
 #include <QImage>

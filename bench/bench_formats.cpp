@@ -1,6 +1,6 @@
-#include "curve/VelocityCurve.h"
-#include "midi/SevenBitCodec.h"
-#include "panel/PanelSettings.h"
+#include "core/curve/VelocityCurve.h"
+#include "core/panel/PanelSettings.h"
+#include "core/protocol/SevenBitCodec.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,14 +1,14 @@
 // Sending speed: 1 MiB as 1038-byte SysEx blocks to zorvik-sim over a private JACK server,
 // through MidiOutSession::Send and through a bare RtMidi send loop, in one run; and one Send
 // to the built-in simulator. The ratio Send / bare loop is printed at the end.
-#include "app/DeviceChoice.h"
-#include "app/ScriptedPrompts.h"
-#include "midi/MidiOutSession.h"
-#include "midi/MidiSystem.h"
-#include "midi/RtMidiBackend.h"
-#include "midi/TransferHeader.h"
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/MidiOutSession.h"
+#include "core/midi/MidiSystem.h"
+#include "core/protocol/TransferHeader.h"
+#include "devices/midi/RtMidiBackend.h"
+#include "support/ScriptedPrompts.h"
 
-#include "JackRig.h"
+#include "support/JackRig.h"
 
 #include <RtMidi.h>
 #include <benchmark/benchmark.h>

@@ -1,10 +1,10 @@
 // The player engine: open-to-first-sound time, and how exactly rendered notes start on the tempo
 // map. Each is set against plain FluidSynth doing the same job in the same run.
 
-#include "player/MciSequencer.h"
-#include "player/OfflineAudioOutput.h"
-#include "player/SmfBuilder.h"
-#include "player/SongRenderer.h"
+#include "core/song/SmfBuilder.h"
+#include "devices/audio/MciSequencer.h"
+#include "devices/audio/OfflineAudioOutput.h"
+#include "devices/audio/SongRenderer.h"
 
 #include <QByteArray>
 #include <QFile>

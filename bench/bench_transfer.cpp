@@ -2,15 +2,15 @@
 // ReplyNext): to the built-in simulator, against handing the same blocks to its port in a bare
 // loop; and to zorvik-sim over a private JACK server. Also the median time from a ReplyNext
 // arriving to its block handed to the port.
-#include "app/DeviceChoice.h"
-#include "app/ScriptedPrompts.h"
-#include "library/TransferDriver.h"
-#include "midi/MidiPortBackend.h"
-#include "midi/MidiSystem.h"
-#include "midi/SevenBitCodec.h"
-#include "midi/TransferHeader.h"
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/protocol/SevenBitCodec.h"
+#include "core/protocol/TransferHeader.h"
+#include "core/transfer/TransferDriver.h"
+#include "support/ScriptedPrompts.h"
 
-#include "JackRig.h"
+#include "support/JackRig.h"
 
 #include <benchmark/benchmark.h>
 

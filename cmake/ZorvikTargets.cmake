@@ -7,11 +7,13 @@ function(zorvik_warnings target)
   endif()
 endfunction()
 
-# One QtTest executable per test area, registered with ctest and run headless.
-function(zorvik_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+# One QtTest executable per test file: zorvik_add_test(<folder>/tst_<Thing> LIBS ... [TIMEOUT s])
+# builds tests/<folder>/tst_<Thing>.cpp as tst_<Thing>, registers it with ctest and runs it headless.
+function(zorvik_add_test path)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LIBS" ${ARGN})
+  get_filename_component(name ${path} NAME)
+  add_executable(${name} ${path}.cpp)
+  target_link_libraries(${name} PRIVATE Qt6::Test zorvik_test_support ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE ZORVIK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   zorvik_warnings(${name})
@@ -22,4 +24,15 @@ function(zorvik_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false")
+endfunction()
+
+# A test that runs one of the programs: it knows where the build put them and builds them first.
+function(zorvik_test_uses_programs name)
+  set(key_zorvikctl ZORVIK_CTL_PATH)
+  set(key_zorvik-sim ZORVIK_SIM_PATH)
+  set(key_zorvik-halden ZORVIK_HALDEN_PATH)
+  foreach(program ${ARGN})
+    target_compile_definitions(${name} PRIVATE ${key_${program}}="$<TARGET_FILE:${program}>")
+    add_dependencies(${name} ${program})
+  endforeach()
 endfunction()

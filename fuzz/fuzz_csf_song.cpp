@@ -2,7 +2,7 @@
 // lies inside the file where it says, starts with its header chunk and ends with a whole track.
 #include "FuzzSupport.h"
 
-#include "player/CsfSongImage.h"
+#include "core/song/CsfSongImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

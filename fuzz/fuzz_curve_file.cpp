@@ -2,7 +2,7 @@
 // are all velocities; an accepted file writes back byte for byte.
 #include "FuzzSupport.h"
 
-#include "curve/CurveFile.h"
+#include "core/curve/CurveFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -4,12 +4,12 @@
 // buffer of it, byte for byte as it arrived; the first accepted dump ends the capture.
 #include "FuzzSupport.h"
 
-#include "app/DeviceChoice.h"
-#include "app/ScriptedPrompts.h"
-#include "library/DumpReceiver.h"
-#include "midi/MidiInCapture.h"
-#include "midi/MidiPortBackend.h"
-#include "midi/MidiSystem.h"
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/transfer/DumpReceiver.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // marker costs at least its two event bytes, and the texts together are no longer than the file.
 #include "FuzzSupport.h"
 
-#include "library/MarkerScan.h"
+#include "core/song/MarkerScan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

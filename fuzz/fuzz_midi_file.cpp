@@ -2,7 +2,7 @@
 // time order whose payloads come from the file, with a finite, non-negative song length.
 #include "FuzzSupport.h"
 
-#include "player/StandardMidiFile.h"
+#include "core/song/StandardMidiFile.h"
 
 #include <cmath>
 

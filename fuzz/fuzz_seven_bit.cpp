@@ -2,7 +2,7 @@
 // the announced length; Pack gives 7-bit data that Unpack turns back into the input.
 #include "FuzzSupport.h"
 
-#include "midi/SevenBitCodec.h"
+#include "core/protocol/SevenBitCodec.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // that is the unpacked form of the blocks it joined.
 #include "FuzzSupport.h"
 
-#include "midi/SevenBitCodec.h"
-#include "sim/InstrumentSimulator.h"
+#include "core/protocol/SevenBitCodec.h"
+#include "core/sim/InstrumentSimulator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

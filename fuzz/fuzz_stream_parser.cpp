@@ -3,7 +3,7 @@
 // or one short message of exactly its status's length whose data bytes are data bytes.
 #include "FuzzSupport.h"
 
-#include "midi/MidiStreamParser.h"
+#include "core/protocol/MidiStreamParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

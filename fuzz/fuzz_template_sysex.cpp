@@ -3,8 +3,8 @@
 // same settings (building it again gives the same bytes).
 #include "FuzzSupport.h"
 
-#include "midi/TransferHeader.h"
-#include "panel/PanelSettings.h"
+#include "core/panel/PanelSettings.h"
+#include "core/protocol/TransferHeader.h"
 
 namespace {
 

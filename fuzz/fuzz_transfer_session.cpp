@@ -4,9 +4,9 @@
 // stays within its bar, and a finished transfer has sent exactly the packed image.
 #include "FuzzSupport.h"
 
-#include "library/TransferSession.h"
-#include "midi/SevenBitCodec.h"
-#include "midi/TransferHeader.h"
+#include "core/protocol/SevenBitCodec.h"
+#include "core/protocol/TransferHeader.h"
+#include "core/transfer/TransferSession.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/TransferHeader.h"
+#include "core/protocol/TransferHeader.h"
 
 #include <QByteArray>
 

@@ -1,0 +1,210 @@
+// zorvik-sim: the simulated instrument on virtual MIDI ports, driven from the command line.
+#include "devices/sim/VirtualPortSimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// SIGINT and SIGTERM end the program through its event loop, so the ports close properly.
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+// A whole number of at least `minimum` (or -1, "off", where that is allowed), or nothing.
+std::optional<int> wholeNumber(const QString &text, int minimum, bool offAllowed)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || (value < minimum && !(offAllowed && value == -1)))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Started with standard input closed, descriptor 0 would go to the next file or socket
+    // opened (a sound server's, say), and the command reader below would read from it.
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
+        ::open("/dev/null", O_RDONLY);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zorvik-sim"));
+
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral(
+        "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
+        "Commands on standard input: dump | note <key> <velocity> | status | fault <name> <value> | quit\n"
+        "(fault names as the options: delay, stop-after, drop-reply, garble-reply, unfinished-sysex, vanish-before-last)\n"
+        "It runs until quit, SIGINT or SIGTERM, also when standard input ends."));
+    options.addHelpOption();
+    const QCommandLineOption jack(QStringLiteral("jack"), QStringLiteral("Use JACK instead of ALSA."));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply delay in ms (0 or more)."), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption stopAfter(QStringLiteral("stop-after"), QStringLiteral("Stop answering after block k (0 or more)."), QStringLiteral("k"), QStringLiteral("-1"));
+    const QCommandLineOption drop(QStringLiteral("drop-reply"), QStringLiteral("Never send the n-th reply of a transfer (1 or more)."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption garble(QStringLiteral("garble-reply"), QStringLiteral("Garble the n-th reply of a transfer (1 or more)."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption unfinished(QStringLiteral("unfinished-sysex"),
+                                        QStringLiteral("Send a SysEx without its F7 before the n-th reply of a transfer (1 or more)."),
+                                        QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption vanish(QStringLiteral("vanish-before-last"),
+                                    QStringLiteral("Close the ports when asking for the last block of a transfer."));
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Print only ready, status and errors."));
+    options.addOptions({jack, delay, stopAfter, drop, garble, unfinished, vanish, quiet});
+    options.process(app);
+
+    // The delay is a number of milliseconds; each fault is off (-1, its default) or a number
+    // from its least sensible value.
+    QTextStream err(stderr);
+    VirtualPortSimulator sim;
+    auto &faults = sim.simulator().faults;
+    const struct
+    {
+        const QCommandLineOption &option;
+        int minimum;
+        bool offAllowed;
+        int &target;
+    } numbers[] = {{delay, 0, false, faults.replyDelayMs}, {stopAfter, 0, true, faults.stopAfterBlock},
+                   {drop, 1, true, faults.dropReply}, {garble, 1, true, faults.garbleReply},
+                   {unfinished, 1, true, faults.unfinishedSysEx}};
+    for (const auto &number : numbers) {
+        if (!options.isSet(number.option))
+            continue;
+        const auto value = wholeNumber(options.value(number.option), number.minimum, number.offAllowed);
+        if (!value) {
+            err << "zorvik-sim: --" << number.option.names().constFirst() << " takes a whole number from "
+                << number.minimum << ", not \"" << options.value(number.option) << "\"\n\n"
+                << options.helpText() << Qt::flush;
+            return 1;
+        }
+        number.target = *value;
+    }
+    faults.vanishBeforeLast = options.isSet(vanish);
+    // A fault set on standard input, by the name of its option; false for an unknown name or a
+    // value the option would refuse.
+    auto setFault = [&](const QString &name, const QString &text) {
+        if (name == vanish.names().constFirst()) {
+            const auto value = wholeNumber(text, 0, false);
+            if (value)
+                faults.vanishBeforeLast = *value != 0;
+            return value.has_value();
+        }
+        for (const auto &number : numbers) {
+            if (number.option.names().constFirst() != name)
+                continue;
+            const auto value = wholeNumber(text, number.minimum, number.offAllowed);
+            if (value)
+                number.target = *value;
+            return value.has_value();
+        }
+        return false;
+    };
+
+    QString error;
+    if (!sim.open(options.isSet(jack) ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA, &error)) {
+        err << "zorvik-sim: cannot open the virtual ports: " << error << Qt::endl;
+        return 2;
+    }
+    int exitCode = 0;
+    QObject::connect(&sim, &VirtualPortSimulator::serverLost, &app, [&] {
+        err << "zorvik-sim: the MIDI server has gone away; the ports are closed." << Qt::endl;
+        exitCode = 3;
+        app.quit();
+    });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        err << "zorvik-sim: cannot set up signal handling" << Qt::endl;
+        return 2;
+    }
+    QSocketNotifier signalNotifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
+        app.quit();
+    });
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    QTextStream out(stdout);
+    // One line per event, flushed at once: other programs (tests) read it as it comes.
+    if (!options.isSet(quiet)) {
+        QObject::connect(&sim, &VirtualPortSimulator::received, [&out](const QByteArray &m) {
+            out << "recv " << m.toHex(' ').toUpper() << Qt::endl;
+        });
+        QObject::connect(&sim, &VirtualPortSimulator::sent, [&out](const QByteArray &m) {
+            out << "sent " << m.toHex(' ').toUpper() << Qt::endl;
+        });
+        QObject::connect(&sim.simulator(), &InstrumentSimulator::happened, [&out](const QString &text) {
+            out << "log " << text << Qt::endl;
+        });
+    }
+
+    // Commands come on standard input. Its end (Ctrl+D, /dev/null, a closed pipe) ends only the
+    // commands: the instrument runs until quit, SIGINT or SIGTERM.
+    // A background job that reads its terminal gets an error instead of being stopped.
+    std::signal(SIGTTIN, SIG_IGN);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[512];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return;
+        if (n <= 0) {
+            // The end of the commands is not the end of the instrument: a script's
+            // "zorvik-sim --jack &" has no input at all. quit or a signal ends it.
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(chunk, n);
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QStringList words = QString::fromUtf8(pending.left(end)).simplified().split(' ', Qt::SkipEmptyParts);
+            pending.remove(0, end + 1);
+            if (words.isEmpty())
+                continue;
+            const QString command = words.first();
+            if (command == QLatin1String("dump")) {
+                sim.simulator().sendDump();
+            } else if (command == QLatin1String("note") && words.size() == 3) {
+                sim.simulator().playNote(words.at(1).toInt(), words.at(2).toInt());
+            } else if (command == QLatin1String("status")) {
+                const auto &t = sim.simulator().lastTransfer();
+                out << "status received " << sim.receivedCount() << " transfer " << t.blocksReceived
+                    << '/' << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size()
+                    << " bytes sha1 "
+                    << QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex() << Qt::endl;
+            } else if (command == QLatin1String("fault") && words.size() == 3 && setFault(words.at(1), words.at(2))) {
+                out << "fault " << words.at(1) << ' ' << words.at(2) << Qt::endl;
+            } else if (command == QLatin1String("quit")) {
+                app.quit();
+            } else {
+                out << "error unknown command: " << words.join(' ') << Qt::endl;
+            }
+        }
+    });
+
+    out << "ready" << Qt::endl;
+    const int code = app.exec();
+    return exitCode != 0 ? exitCode : code;
+}

@@ -1,0 +1,651 @@
+#include "cli/ControlCommands.h"
+
+#include "cli/CommandWatchdog.h"
+#include "cli/ConsolePrompts.h"
+#include "cli/SongPlayCommand.h"
+#include "core/base/LibraryLocation.h"
+#include "core/base/SafeFile.h"
+#include "core/curve/CurveFile.h"
+#include "core/curve/CurveSysEx.h"
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/InstrumentFinder.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "core/transfer/DumpReceiver.h"
+#include "core/transfer/SendPreparation.h"
+#include "core/transfer/TransferDriver.h"
+#include "devices/midi/RtMidiBackend.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <unistd.h>
+
+namespace {
+
+const QString programName = QStringLiteral("zorvikctl");
+
+// The longest wait a timer can hold, in whole seconds.
+constexpr int maxTimeoutSeconds = std::numeric_limits<int>::max() / 1000;
+constexpr int defaultTimeoutSeconds = 60;
+
+// Every option, declared once: the parser and the usage text both read this list.
+const QList<QCommandLineOption> &optionList()
+{
+    static const QList<QCommandLineOption> list{
+        {{QStringLiteral("out")}, QStringLiteral("the MIDI output device"), QStringLiteral("PORT")},
+        {{QStringLiteral("in")}, QStringLiteral("the MIDI input device"), QStringLiteral("PORT")},
+        {{QStringLiteral("jack")}, QStringLiteral("use JACK's ports instead of the ALSA sequencer's")},
+        {{QStringLiteral("number")},
+         QStringLiteral("where the instrument keeps a song (1-16) or a template (1-8); 1 by default"),
+         QStringLiteral("N")},
+        {{QStringLiteral("timeout")},
+         QStringLiteral("how long to wait for the instrument, 1 to %1; %2 by default")
+             .arg(maxTimeoutSeconds)
+             .arg(defaultTimeoutSeconds),
+         QStringLiteral("SECONDS")},
+        {{QStringLiteral("quiet")}, QStringLiteral("no summary line and no progress bar")},
+        {{QStringLiteral("audio-driver")},
+         QStringLiteral("play: one of FluidSynth's audio drivers (pipewire, pulseaudio, jack, alsa); "
+                        "ZORVIK_AUDIO_DRIVER too; else the first that starts"),
+         QStringLiteral("NAME")},
+        {{QStringLiteral("library")},
+         QStringLiteral("the library folder; a plain FILE name not in the current directory is looked for there"),
+         QStringLiteral("DIR")},
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("print this usage and exit")},
+    };
+    return list;
+}
+
+const QCommandLineOption &option(const char *name)
+{
+    for (const QCommandLineOption &candidate : optionList()) {
+        if (candidate.names().contains(QLatin1String(name)))
+            return candidate;
+    }
+    qFatal("zorvikctl: option %s is not declared", name);
+}
+
+struct Options
+{
+    QString command;
+    QString file;
+    std::optional<QString> out;
+    std::optional<QString> in;
+    std::optional<int> number;
+    int timeoutSeconds = defaultTimeoutSeconds;
+    bool jack = false;
+    bool quiet = false;
+    bool help = false;
+    QString library;
+    QString audioDriver;
+    QString error;
+};
+
+// A whole number within [minimum, maximum], or nothing.
+std::optional<int> wholeNumber(const QString &text, int minimum, int maximum)
+{
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok);
+    if (!ok || n < minimum || n > maximum)
+        return std::nullopt;
+    return int(n);
+}
+
+Options parse(const QStringList &arguments)
+{
+    Options options;
+    QCommandLineParser parser;
+    parser.addOptions(optionList());
+    if (!parser.parse(QStringList{programName} + arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    options.help = parser.isSet(option("help"));
+    options.jack = parser.isSet(option("jack"));
+    options.quiet = parser.isSet(option("quiet"));
+    // An empty name is what an unset shell variable gives: never taken for the default device.
+    for (const char *name : {"out", "in"}) {
+        if (!parser.isSet(option(name)))
+            continue;
+        const QString value = parser.value(option(name));
+        if (value.isEmpty()) {
+            options.error = QStringLiteral("--%1 needs a device number or name, not an empty one").arg(QLatin1String(name));
+            return options;
+        }
+        (QLatin1String(name) == QLatin1String("out") ? options.out : options.in) = value;
+    }
+    options.audioDriver = parser.value(option("audio-driver"));
+    if (parser.isSet(option("library"))) {
+        options.library = parser.value(option("library"));
+        if (options.library.isEmpty()) {
+            options.error = QStringLiteral("--library needs a folder");
+            return options;
+        }
+    }
+    if (parser.isSet(option("number"))) {
+        options.number = wholeNumber(parser.value(option("number")), 1, std::numeric_limits<int>::max());
+        if (!options.number) {
+            options.error = QStringLiteral("--number takes a whole number from 1");
+            return options;
+        }
+    }
+    if (parser.isSet(option("timeout"))) {
+        const auto seconds = wholeNumber(parser.value(option("timeout")), 1, maxTimeoutSeconds);
+        if (!seconds) {
+            options.error = QStringLiteral("--timeout takes a whole number of seconds from 1 to %1").arg(maxTimeoutSeconds);
+            return options;
+        }
+        options.timeoutSeconds = *seconds;
+    }
+    QStringList positional = parser.positionalArguments();
+    if (!positional.isEmpty())
+        options.command = positional.takeFirst();
+    if (!positional.isEmpty())
+        options.file = positional.takeFirst();
+    if (!positional.isEmpty())
+        options.error = QStringLiteral("unexpected argument %1").arg(positional.first());
+    return options;
+}
+
+void fail(const QString &reason)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(programName), qPrintable(reason));
+}
+
+// Ends what went to standard output; a full disk or device there is a failed write, not success.
+int finishOutput()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return ControlCommands::Done;
+    const int error = errno;
+    std::clearerr(stdout);
+    fail(QStringLiteral("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(error))));
+    return ControlCommands::SaveFailed;
+}
+
+// The one line a successful command prints, unless it was asked to be quiet.
+int summarize(const Options &options, const QString &line)
+{
+    if (options.quiet)
+        return ControlCommands::Done;
+    std::printf("%s\n", qPrintable(line));
+    return finishOutput();
+}
+
+QString seconds(const QElapsedTimer &clock)
+{
+    return QStringLiteral("%1 s").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1);
+}
+
+// A device failure that a stalled MIDI server explains says so.
+int deviceError(MidiSystem &midi)
+{
+    const QString why = midi.systemPorts().problem();
+    if (!why.isEmpty())
+        fail(why);
+    return ControlCommands::DeviceError;
+}
+
+// A device given by number, by exact name, or by a part of its name that only one device has.
+// A system port wins over the built-in simulator when both match, so "--jack --out 'Zorvik
+// Simulator'" reaches zorvik-sim.
+std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int builtIn)
+{
+    bool isNumber = false;
+    const int number = wanted.toInt(&isNumber);
+    if (isNumber) {
+        for (const auto &device : devices)
+            if (device.number == number)
+                return device.number;
+        return std::nullopt;
+    }
+    bool builtInMatches = false;
+    for (const bool exact : {true, false}) {
+        QList<int> system;
+        for (const auto &device : devices) {
+            const bool match = exact ? device.name == wanted : device.name.contains(wanted, Qt::CaseInsensitive);
+            if (match && device.number == builtIn)
+                builtInMatches = true;
+            else if (match)
+                system.append(device.number);
+        }
+        if (system.size() == 1)
+            return system.first();
+        if (system.size() > 1)
+            return std::nullopt;   // ambiguous
+    }
+    if (builtInMatches)
+        return builtIn;
+    return std::nullopt;
+}
+
+QString nameOf(const QList<MidiSystem::Device> &devices, int number)
+{
+    for (const auto &device : devices)
+        if (device.number == number)
+            return device.name;
+    return QString::number(number);
+}
+
+FileKind kindOf(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("mid"))
+        return FileKind::Song;
+    if (suffix == QLatin1String("syx"))
+        return FileKind::Template;
+    if (suffix == QLatin1String("csf"))
+        return FileKind::Csf;
+    if (suffix == QLatin1String("bin"))
+        return FileKind::Firmware;
+    return FileKind::None;
+}
+
+QString kindName(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Song: return QStringLiteral("song");
+    case FileKind::Template: return QStringLiteral("template");
+    case FileKind::Csf: return QStringLiteral("song file");
+    case FileKind::Firmware: return QStringLiteral("firmware");
+    case FileKind::None: break;
+    }
+    return {};
+}
+
+// A progress bar on a terminal; nothing on a pipe, where scripts read only the last line.
+void showProgress(const Options &options, int value, int maximum)
+{
+    if (options.quiet || !isatty(fileno(stderr)) || maximum <= 0)
+        return;
+    constexpr int width = 30;
+    const int filled = width * value / maximum;
+    std::fprintf(stderr, "\r[%s%s] %3d%% %d/%d blocks", QByteArray(filled, '#').constData(),
+                 QByteArray(width - filled, ' ').constData(), 100 * value / maximum, value, maximum);
+    if (value == maximum)
+        std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+}
+
+QString deviceList(const QList<MidiSystem::Device> &devices, int builtIn)
+{
+    QStringList entries;
+    for (const auto &device : devices)
+        entries.append(QStringLiteral("%1 %2%3").arg(device.number).arg(device.name,
+                           device.number == builtIn ? QStringLiteral(" (built-in)") : QString()));
+    return entries.join(QStringLiteral(", "));
+}
+
+// One line that shows what there is and how to choose.
+QString noInstrument(const QList<MidiSystem::Device> &outputs, const QList<MidiSystem::Device> &inputs, bool output)
+{
+    return QStringLiteral("no instrument found: no MIDI %1 port has \"Zorvik\" in its name (MIDI Out: %2; MIDI In: %3); "
+                          "choose with --out PORT and --in PORT, a number or a name from these lists; the built-in "
+                          "simulator is --out -1 --in 0, or --out \"Zorvik Simulator\" --in \"Zorvik Simulator\"")
+        .arg(output ? QStringLiteral("Out") : QStringLiteral("In"),
+             deviceList(outputs, MidiSystem::simulatorOutput), deviceList(inputs, MidiSystem::simulatorInput));
+}
+
+// Which devices a command uses: a template or a curve only goes out, a dump only comes in.
+struct Uses
+{
+    bool out = false;
+    bool in = false;
+};
+
+Uses usesOf(const Options &options)
+{
+    if (options.command == QLatin1String("send"))
+        return {true, FileKinds::isBlockTransfer(kindOf(options.file))};
+    if (options.command == QLatin1String("receive"))
+        return {false, true};
+    if (options.command == QLatin1String("curve"))
+        return {true, false};
+    return {};
+}
+
+// Sets DeviceChoice from --out and --in. Given only one of them, a command that needs both
+// directions (or only the other one) takes the device of the same name the other way: an
+// instrument's output and input go together, and listening to the simulator while sending to
+// the instrument would only wait in vain.
+int chooseDevices(MidiSystem &midi, const Options &options)
+{
+    const QList<MidiSystem::Device> outputs = midi.outputs();
+    const QList<MidiSystem::Device> inputs = midi.inputs();
+    // Neither named: the instrument, found by name; the built-in simulator only when named.
+    const InstrumentFinder::Choice instrument = InstrumentFinder::find(outputs, inputs);
+    std::optional<int> out = instrument.output;
+    std::optional<int> in = instrument.input;
+    const Uses uses = usesOf(options);
+    // A server that does not answer lists no devices: neither a name nor the instrument may fall
+    // to the built-in simulator then; only its own numbers still reach it.
+    if (!midi.systemPorts().problem().isEmpty()) {
+        const bool builtInNumbers = (options.out || options.in) && (!options.out || *options.out == QLatin1String("-1"))
+                                    && (!options.in || *options.in == QLatin1String("0"));
+        if (!builtInNumbers)
+            return deviceError(midi);
+    }
+    if (options.out && !(out = findDevice(outputs, *options.out, MidiSystem::simulatorOutput))) {
+        fail(QStringLiteral("no single device matches %1").arg(*options.out));
+        return deviceError(midi);
+    }
+    if (options.in && !(in = findDevice(inputs, *options.in, MidiSystem::simulatorInput))) {
+        fail(QStringLiteral("no single device matches %1").arg(*options.in));
+        return deviceError(midi);
+    }
+    const auto sameName = [](const QString &given, const QList<MidiSystem::Device> &devices, int number) {
+        bool isNumber = false;
+        given.toInt(&isNumber);
+        return isNumber ? nameOf(devices, number) : given;
+    };
+    if (uses.in && !options.in && options.out) {
+        in = findDevice(inputs, sameName(*options.out, outputs, *out), MidiSystem::simulatorInput);
+        if (!in) {
+            fail(QStringLiteral("no input device goes with --out %1: name one with --in").arg(*options.out));
+            return ControlCommands::UsageError;
+        }
+    }
+    if (uses.out && !options.out && options.in) {
+        out = findDevice(outputs, sameName(*options.in, inputs, *in), MidiSystem::simulatorOutput);
+        if (!out) {
+            fail(QStringLiteral("no output device goes with --in %1: name one with --out").arg(*options.in));
+            return ControlCommands::UsageError;
+        }
+    }
+    const bool outMissing = uses.out && !options.out && !options.in && !instrument.outputFound();
+    const bool inMissing = uses.in && !options.out && !options.in && !instrument.inputFound();
+    if (outMissing || inMissing) {
+        fail(noInstrument(outputs, inputs, outMissing));
+        return ControlCommands::DeviceError;
+    }
+    DeviceChoice::midiOut = *out;
+    DeviceChoice::midiIn = *in;
+    return ControlCommands::Done;
+}
+
+int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, CommandWatchdog &watchdog)
+{
+    const FileKind kind = kindOf(options.file);
+    const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
+    if (!prepared.ok) {
+        prompts.ask(prepared.problem);
+        return ControlCommands::FileRefused;
+    }
+
+    TransferDriver driver(midi, prompts);
+    driver.session().setReplyTimeout(qint64(options.timeoutSeconds) * 1000);
+    driver.open(kind, prepared.image);
+    const int number = options.number.value_or(1);
+    driver.session().setNumber(number);
+    if (driver.session().number() != number) {
+        fail(QStringLiteral("--number must be from 1 to %1 for this kind of file").arg(driver.session().numberMaximum()));
+        return ControlCommands::UsageError;
+    }
+
+    QEventLoop loop;
+    int code = ControlCommands::Done;
+    QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
+        watchdog.feed();
+        if (driver.session().state() == TransferSession::State::Sending)
+            showProgress(options, driver.session().progressValue(), driver.session().progressMaximum());
+    });
+    QObject::connect(&driver, &TransferDriver::finished, &loop, [&] {
+        showProgress(options, driver.session().blockCount(), driver.session().blockCount());
+        loop.quit();
+    });
+    QObject::connect(&driver, &TransferDriver::closeRequested, &loop, [&] {
+        code = deviceError(midi);
+        loop.quit();
+    });
+    QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
+        // A template the device refused was told as it happened; the status line is unchanged.
+        if (driver.session().statusText() != TransferSession::openingStatus())
+            fail(driver.session().statusText());
+        code = deviceError(midi);
+        loop.quit();
+    });
+    QObject::connect(&driver, &TransferDriver::timedOut, &loop, [&] {
+        fail(QStringLiteral("the instrument stopped answering after %1 of %2 blocks")
+                 .arg(driver.session().blocksSent())
+                 .arg(driver.session().blockCount()));
+        const QString why = midi.systemPorts().problem();
+        if (!why.isEmpty())
+            fail(why);
+        code = why.isEmpty() ? ControlCommands::InstrumentSilent : ControlCommands::DeviceError;
+        loop.quit();
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    driver.send();
+    if (driver.busy())   // waiting for the device, or a block transfer under way
+        loop.exec();
+    if (code != ControlCommands::Done)
+        return code;
+    const bool done = kind == FileKind::Template ? driver.session().progressValue() == 1
+                                                 : driver.session().state() == TransferSession::State::Finished;
+    if (!done)
+        return ControlCommands::DeviceError;
+    const int blocks = driver.session().blockCount();
+    const QString how = kind == FileKind::Template ? QStringLiteral("one message")
+                        : blocks == 1              ? QStringLiteral("1 block")
+                                                   : QStringLiteral("%1 blocks").arg(blocks);
+    const QString where = kind == FileKind::Firmware ? QString() : QStringLiteral(" as number %1").arg(number);
+    return summarize(options, QStringLiteral("sent %1 %2%3: %4 bytes in %5 to %6 in %7")
+                                  .arg(kindName(kind), options.file, where)
+                                  .arg(prepared.image.size())
+                                  .arg(how, nameOf(midi.outputs(), DeviceChoice::midiOut), seconds(clock)));
+}
+
+int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+{
+    if (QFileInfo(options.file).suffix() != QLatin1String("syx")) {
+        fail(QStringLiteral("the dump is saved as a .syx file"));
+        return ControlCommands::UsageError;
+    }
+    // Before listening: a dump that arrives must have somewhere to go.
+    const QString problem = SafeFile::check(options.file);
+    if (!problem.isEmpty()) {
+        fail(problem);
+        return ControlCommands::SaveFailed;
+    }
+    DumpReceiver receiver(midi, prompts);
+    QEventLoop loop;
+    bool got = false;
+    QObject::connect(&receiver, &DumpReceiver::received, &loop, [&] {
+        got = true;
+        loop.quit();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    if (!receiver.listen())
+        return deviceError(midi);
+    QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
+    // The built-in simulator has no button to press: it sends its dump by itself.
+    if (DeviceChoice::midiIn == MidiSystem::simulatorInput)
+        QTimer::singleShot(0, &midi.simulator(), [&midi] { midi.simulator().sendDump(); });
+    loop.exec();
+    if (!got) {
+        fail(QStringLiteral("no template dump arrived within %1 seconds").arg(options.timeoutSeconds));
+        const QString why = midi.systemPorts().problem();
+        if (!why.isEmpty())
+            fail(why);
+        return why.isEmpty() ? ControlCommands::InstrumentSilent : ControlCommands::DeviceError;
+    }
+    const QString notWhole = DumpReceiver::notWholeReason(receiver.dump());
+    if (!notWhole.isEmpty()) {
+        fail(notWhole + QStringLiteral(" Nothing was saved."));
+        return ControlCommands::FileRefused;
+    }
+    const QString error = SafeFile::write(options.file, receiver.dump());
+    if (!error.isEmpty()) {
+        fail(error);
+        return ControlCommands::SaveFailed;
+    }
+    return summarize(options, QStringLiteral("saved the dump in %1: %2 bytes from %3 in %4")
+                                  .arg(options.file)
+                                  .arg(receiver.dump().size())
+                                  .arg(nameOf(midi.inputs(), DeviceChoice::midiIn), seconds(clock)));
+}
+
+int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+{
+    const CurveFile::Result curve = CurveFile::load(options.file);
+    if (!curve.ok) {
+        fail(curve.message);
+        return ControlCommands::FileRefused;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    // The file's stored map is what the instrument gets, as with Send from the curve editor.
+    MidiOutSession session(midi, prompts);
+    if (!CurveSysEx::send(session, curve.contents.map))
+        return deviceError(midi);
+    return summarize(options, QStringLiteral("sent curve %1: %2 bytes in one message to %3 in %4")
+                                  .arg(options.file)
+                                  .arg(CurveSysEx::size)
+                                  .arg(nameOf(midi.outputs(), DeviceChoice::midiOut), seconds(clock)));
+}
+
+int listPorts(MidiSystem &midi)
+{
+    const auto outputs = midi.outputs();
+    const auto inputs = midi.inputs();
+    const QString why = midi.systemPorts().problem();
+    if (!why.isEmpty()) {
+        fail(why);
+        return ControlCommands::DeviceError;
+    }
+    std::printf("Out:\n");
+    for (const auto &device : outputs)
+        std::printf("%4d  %s\n", device.number, qPrintable(device.name));
+    std::printf("In:\n");
+    for (const auto &device : inputs)
+        std::printf("%4d  %s\n", device.number, qPrintable(device.name));
+    return finishOutput();
+}
+
+} // namespace
+
+ControlCommands::ControlCommands(BackendFactory factory)
+    : factory(std::move(factory))
+{
+}
+
+QString ControlCommands::usage()
+{
+    QString text = QStringLiteral(
+        "usage: zorvikctl ports [--jack]\n"
+        "       zorvikctl send FILE [--number N] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
+        "       zorvikctl receive FILE.syx [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
+        "       zorvikctl curve FILE.crv [--out PORT] [--jack] [--quiet]\n"
+        "       zorvikctl play FILE [--audio-driver NAME]\n"
+        "The kind of FILE comes from its extension: .mid song, .syx template, .csf song file, .bin firmware.\n"
+        "PORT is a device number or name as 'zorvikctl ports' lists them; by default the instrument, the first\n"
+        "port with \"Zorvik\" in its name. The built-in simulator is used only when named (--out -1 --in 0).\n"
+        "play plays a .mid or .csf song on the computer until its end or Ctrl+C.\n"
+        "Given only --out or only --in, the device of the same name serves the other direction.\n"
+        "On success one summary line goes to standard output; errors are one line on standard error.\n"
+        "Options:\n");
+    QStringList left;
+    int width = 0;
+    for (const QCommandLineOption &candidate : optionList()) {
+        QStringList names;
+        for (const QString &name : candidate.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        QString entry = names.join(QStringLiteral(", "));
+        if (!candidate.valueName().isEmpty())
+            entry += QLatin1Char(' ') + candidate.valueName();
+        left << entry;
+        width = std::max(width, int(entry.size()));
+    }
+    for (int i = 0; i < left.size(); ++i)
+        text += QStringLiteral("  %1  %2\n").arg(left.at(i), -width).arg(optionList().at(i).description());
+    text += QStringLiteral("  %1  %2\n").arg(QStringLiteral("--"), -width).arg(QStringLiteral("what follows is not an option"));
+    text += QStringLiteral("Exit codes: 0 done, 1 usage, 2 file or dump refused, 3 device error, 4 instrument silent, "
+                           "5 save or write failed.\n");
+    return text;
+}
+
+int ControlCommands::run(const QStringList &arguments)
+{
+    // Output past the file size limit fails with a message and exit code 5, not a signal.
+    SafeFile::ignoreFileSizeSignal();
+    Options options = parse(arguments);
+    if (!options.error.isEmpty()) {
+        fail(options.error);
+        return UsageError;
+    }
+    if (options.help) {
+        std::printf("%s", qPrintable(usage()));
+        return finishOutput();
+    }
+    // A plain file name that is not in the current directory is looked for in the library.
+    const LibraryLocation library = LibraryLocation::decide(options.library, LibraryLocation::userLibraryFolder());
+    if (library.source() == LibraryLocation::Source::CommandLine && !library.exists()) {
+        fail(QStringLiteral("the library folder %1 does not exist").arg(library.displayPath()));
+        return UsageError;
+    }
+    if (options.command != QLatin1String("receive"))
+        options.file = library.lookUp(options.file);
+    const bool needsFile = options.command == QLatin1String("send") || options.command == QLatin1String("receive")
+                           || options.command == QLatin1String("curve") || options.command == QLatin1String("play");
+    if (options.command.isEmpty() || (needsFile && options.file.isEmpty())
+        || (!needsFile && options.command != QLatin1String("ports"))) {
+        std::fprintf(stderr, "%s", qPrintable(usage()));
+        return UsageError;
+    }
+    const FileKind kind = kindOf(options.file);
+    if (options.command == QLatin1String("send") && kind == FileKind::None) {
+        fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(options.file));
+        return UsageError;
+    }
+    if (options.number && (options.command != QLatin1String("send") || kind == FileKind::Firmware)) {
+        fail(QStringLiteral("--number applies only to sending a song, a song file or a template"));
+        return UsageError;
+    }
+    if (options.command == QLatin1String("play")) {
+        MciSequencer::Options engine;
+        engine.audioDriver = options.audioDriver;
+        return SongPlayCommand(programName, engine).run(options.file);
+    }
+
+    // Every command ends in time, whatever the MIDI server does: no progress for the timeout
+    // and two seconds more ends the process (a transfer makes progress with every reply).
+    CommandWatchdog watchdog(programName, std::chrono::seconds(options.timeoutSeconds + 2), DeviceError);
+    auto decided = [&watchdog](int code) {
+        watchdog.decided(code);
+        return code;
+    };
+    std::unique_ptr<MidiPortBackend> backend;
+    if (factory)
+        backend = factory(options.jack);
+    else if (options.jack)
+        backend = std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK);
+    else
+        backend = std::make_unique<RtMidiBackend>();
+    MidiSystem midi(std::move(backend));
+    ConsolePrompts prompts(programName);
+    if (onStarted)
+        onStarted(midi);
+
+    if (options.command == QLatin1String("ports"))
+        return decided(listPorts(midi));
+
+    if (const int code = chooseDevices(midi, options); code != Done)
+        return decided(code);
+    if (options.command == QLatin1String("send"))
+        return decided(sendFile(midi, prompts, options, watchdog));
+    if (options.command == QLatin1String("receive"))
+        return decided(receiveDump(midi, prompts, options));
+    return decided(sendCurve(midi, prompts, options));
+}

@@ -1,0 +1,141 @@
+#include "cli/SongPlayCommand.h"
+
+#include "cli/ControlCommands.h"
+#include "core/song/CsfSongImage.h"
+#include "devices/audio/AudioDriverChoice.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int signal)
+{
+    stopRequested = 1;
+    std::signal(signal, SIG_DFL);   // a second Ctrl+C ends the program at once
+}
+
+// Ctrl+C and a termination request stop the song instead of ending the program, for as long
+// as the command runs.
+class StopOnSignals
+{
+public:
+    StopOnSignals()
+    {
+        stopRequested = 0;
+        previousInterrupt = std::signal(SIGINT, requestStop);
+        previousTerminate = std::signal(SIGTERM, requestStop);
+    }
+    ~StopOnSignals()
+    {
+        std::signal(SIGINT, previousInterrupt);
+        std::signal(SIGTERM, previousTerminate);
+    }
+    StopOnSignals(const StopOnSignals &) = delete;
+    StopOnSignals &operator=(const StopOnSignals &) = delete;
+
+private:
+    void (*previousInterrupt)(int) = SIG_DFL;
+    void (*previousTerminate)(int) = SIG_DFL;
+};
+
+QString clock(qint64 ms)
+{
+    const qint64 seconds = std::max<qint64>(0, ms) / 1000;
+    return QString::asprintf("%02lld:%02lld", seconds / 60, seconds % 60);
+}
+
+} // namespace
+
+SongPlayCommand::SongPlayCommand(QString programName, MciSequencer::Options engine)
+    : program(std::move(programName)), options(std::move(engine))
+{
+}
+
+void SongPlayCommand::say(const QString &text) const
+{
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(line));
+}
+
+int SongPlayCommand::run(const QString &file)
+{
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix != QLatin1String("mid") && suffix != QLatin1String("csf")) {
+        say(QStringLiteral("play takes a .mid song or a .csf file"));
+        return ControlCommands::UsageError;
+    }
+    if (!options.output) {
+        const QStringList offered = AudioDriverChoice::offered();
+        const QString wanted = AudioDriverChoice::wanted(options.audioDriver);
+        QString problem;
+        if (!wanted.isEmpty() && AudioDriverChoice::plan(offered, wanted, &problem).isEmpty()) {
+            say(problem);
+            return ControlCommands::UsageError;
+        }
+    }
+
+    // From here Ctrl+C stops the song (or keeps it from starting) instead of ending the program.
+    const StopOnSignals stopper;
+    MciSequencer engine(options);
+    bool opened = false;
+    if (suffix == QLatin1String("csf")) {
+        const CsfSongImage::Result song = CsfSongImage::load(file);
+        if (!song.ok) {
+            say(song.message);
+            return ControlCommands::FileRefused;
+        }
+        opened = engine.OpenImage(song.image);
+    } else {
+        opened = engine.Open(file);
+    }
+    if (!opened) {
+        say(engine.errorText());
+        return engine.soundUnavailable() ? ControlCommands::DeviceError : ControlCommands::FileRefused;
+    }
+
+    const QString length = clock(engine.songLengthMs());
+    const QString driver = engine.audioDriverInUse();
+    say(QStringLiteral("playing %1 (%2)%3; Ctrl+C stops")
+            .arg(QFileInfo(file).fileName(), length,
+                 driver.isEmpty() ? QString() : QStringLiteral(" through ") + AudioDriverChoice::displayName(driver)));
+
+    const bool terminal = isatty(fileno(stderr));
+    QEventLoop loop;
+    QTimer ticks;
+    ticks.setInterval(tickMs);
+    QString shown;
+    QObject::connect(&ticks, &QTimer::timeout, &loop, [&] {
+        if (stopRequested || engine.isAtEnd()) {
+            loop.quit();
+            return;
+        }
+        const QString position = clock(engine.positionMs()) + QStringLiteral(" / ") + length;
+        if (terminal && position != shown) {
+            shown = position;
+            std::fprintf(stderr, "\r%s", qPrintable(position));
+            std::fflush(stderr);
+        }
+    });
+    engine.Play();
+    ticks.start();
+    loop.exec();
+
+    const bool ended = engine.isAtEnd();
+    const qint64 reached = engine.positionMs();
+    // Every note off before the sound output goes.
+    engine.Stop();
+    engine.Close();
+    if (terminal && !shown.isEmpty())
+        std::fprintf(stderr, "\n");
+    say(ended ? QStringLiteral("played to the end (%1)").arg(length)
+              : QStringLiteral("stopped at %1 / %2").arg(clock(reached), length));
+    return ControlCommands::Done;
+}

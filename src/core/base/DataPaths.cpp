@@ -1,0 +1,59 @@
+#include "core/base/DataPaths.h"
+
+namespace {
+
+LibraryLocation &current()
+{
+    static LibraryLocation location;
+    return location;
+}
+
+} // namespace
+
+void DataPaths::setLibrary(const LibraryLocation &location)
+{
+    current() = location;
+}
+
+const LibraryLocation &DataPaths::library()
+{
+    return current();
+}
+
+QString DataPaths::piece(Folder folder)
+{
+    switch (folder) {
+    case Folder::Root: return {};
+    case Folder::Mid: return QStringLiteral("mid/");
+    case Folder::Syx: return QStringLiteral("syx/");
+    case Folder::Csf: return QStringLiteral("csf/");
+    case Folder::Bin: return QStringLiteral("bin/");
+    case Folder::Curve: return QStringLiteral("Curve/");
+    }
+    return {};
+}
+
+QString DataPaths::folder(Folder folder)
+{
+    return current().root() + piece(folder);
+}
+
+QString DataPaths::file(Folder folder, const QString &name)
+{
+    return DataPaths::folder(folder) + name;
+}
+
+bool DataPaths::isSafeFileName(const QString &name)
+{
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return false;
+    // Without separators and a leading dot, ".." cannot be an element of the name: two dots
+    // inside a name ("a..b.mid") are harmless.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return false;
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control || c == QLatin1Char(':'))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/base/LibraryLocation.h"
+
+#include <QString>
+
+// The data folder layout: every path the program uses is built here, as the library folder +
+// sub-folder + name. The library folder is "zorvik/" under the current directory until the
+// program's start decides otherwise (LibraryLocation).
+class DataPaths
+{
+public:
+    enum class Folder { Root, Mid, Syx, Csf, Bin, Curve };
+
+    // The library every path is built in. Set once, at start, before any window opens.
+    static void setLibrary(const LibraryLocation &location);
+    static const LibraryLocation &library();
+
+    // The library folder followed by the sub-folder piece, with its trailing separator.
+    static QString folder(Folder folder);
+    // folder(folder) + name; name must be a plain file name.
+    static QString file(Folder folder, const QString &name);
+    // The sub-folder piece alone ("mid/", "Curve/"; empty for Root).
+    static QString piece(Folder folder);
+
+    // True when name can be used as a file name inside a data folder without leaving it:
+    // not empty, no separators (':' counts as one, as it does on some systems), no control
+    // characters and no leading dot (so never "." or "..").
+    static bool isSafeFileName(const QString &name);
+};

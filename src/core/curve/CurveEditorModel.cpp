@@ -1,0 +1,144 @@
+#include "core/curve/CurveEditorModel.h"
+
+#include <cstdlib>
+
+namespace {
+
+std::size_t at(int k)
+{
+    return static_cast<std::size_t>(k);
+}
+
+} // namespace
+
+CurveEditorModel::CurveEditorModel(VelocityMap &map)
+    : velocityMap(map)
+{
+}
+
+void CurveEditorModel::open()
+{
+    gridOn = true;
+    fullReset();
+}
+
+void CurveEditorModel::fullReset()
+{
+    keptCurves.clearAll();
+    curve.resetToDefaults();
+    curve.computeMap(velocityMap);
+    selectedPoint = -1;
+    draggingPoint = false;
+    mode = DragMode::Interior;
+    vertexOn = true;
+    realtimeOn = false;
+}
+
+void CurveEditorModel::newCurve()
+{
+    curve.resetToDefaults();
+    curve.computeMap(velocityMap);
+    for (int n = 0; n < CurveSlotSet::count; ++n)
+        keptCurves.at(n).restoreRequested = false;
+}
+
+void CurveEditorModel::refresh()
+{
+    keptCurves.takeRestore(curve);
+    curve.computeMap(velocityMap);
+}
+
+bool CurveEditorModel::press(int rx, int ry)
+{
+    selectedPoint = -1;
+    if (!inArea(rx, ry))
+        return false;
+    for (int k = 1; k < VelocityCurve::pointCount; ++k) {
+        if (std::abs(toX(curve.keySource[at(k)]) - rx) < pickDistance) {
+            selectedPoint = k;
+            draggingPoint = true;
+            left = k - 1;
+            const bool last = k == VelocityCurve::pointCount - 1;
+            mode = last ? DragMode::Last : DragMode::Interior;
+            right = last ? k : k + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CurveEditorModel::dragTo(int rx, int ry)
+{
+    if (!draggingPoint)
+        return false;
+    const int d = ry < 0 ? areaHeight : ry > areaHeight ? 0 : areaHeight - ry;
+    const int newVelocity = d / yScale;
+    if (mode == DragMode::Last) {
+        curve.keySource[at(selectedPoint)] = 127;
+        curve.keyNew[at(selectedPoint)] = newVelocity;
+        return true;
+    }
+    // Between the neighbours; with no room between them it lands on one of their sources.
+    int fx = rx / xScale;
+    if (fx <= curve.keySource[at(left)])
+        fx = curve.keySource[at(left)] + 1;
+    else if (fx >= curve.keySource[at(right)])
+        fx = curve.keySource[at(right)] - 1;
+    curve.keySource[at(selectedPoint)] = fx;
+    curve.keyNew[at(selectedPoint)] = newVelocity;
+    return true;
+}
+
+bool CurveEditorModel::release()
+{
+    if (!draggingPoint)
+        return false;
+    draggingPoint = false;
+    mode = DragMode::Interior;
+    return true;
+}
+
+void CurveEditorModel::applyFile(const CurveFile::Contents &contents)
+{
+    velocityMap = contents.map;
+    curve = contents.curve;
+}
+
+void CurveEditorModel::load(const CurveFile::Contents &contents)
+{
+    applyFile(contents);
+    for (int n = 0; n < CurveSlotSet::count; ++n) {
+        CurveSlot &slot = keptCurves.at(n);
+        slot.kept = false;
+        slot.shown = false;
+        slot.restoreRequested = false;
+        slot.keySource = {};
+    }
+    refresh();
+}
+
+CurveFile::Contents CurveEditorModel::contents() const
+{
+    CurveFile::Contents result;
+    result.curve = curve;
+    result.map = velocityMap;
+    curve.computeMap(result.map);
+    return result;
+}
+
+VelocityMap CurveEditorModel::slotMap(int n) const
+{
+    VelocityMap map = velocityMap;
+    VelocityCurve kept;
+    kept.keySource = keptCurves.at(n).keySource;
+    kept.keyNew = keptCurves.at(n).keyNew;
+    kept.computeMap(map);
+    return map;
+}
+
+int CurveEditorModel::tableNew(int row) const
+{
+    if (row <= 0 || row >= tableRows)
+        return 0;
+    return velocityMap[at(tableSources[at(row)])];
+}

@@ -1,0 +1,22 @@
+#include "core/curve/CurveSysEx.h"
+
+#include "core/midi/MidiOutSession.h"
+#include "core/protocol/TransferHeader.h"
+
+std::vector<std::uint8_t> CurveSysEx::build(const VelocityMap &map)
+{
+    std::vector<std::uint8_t> message(size);
+    TransferHeader::write(message.data(), TransferHeader::VelocityCurve, number, 0x00, 0x01);
+    for (std::size_t s = 0; s < mapEntries; ++s)
+        message[mapOffset + s] = static_cast<std::uint8_t>(map[s] & 0xFF);
+    message[size - 1] = 0xF7;
+    return message;
+}
+
+bool CurveSysEx::send(MidiOutSession &session, const VelocityMap &map)
+{
+    const std::vector<std::uint8_t> message = build(map);
+    return session.Send(message.data(), static_cast<std::uint32_t>(message.size()),
+                        MidiOutSession::Caller::CurveSend)
+        == SendResult::Sent;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/curve/VelocityCurve.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class MidiOutSession;
+
+// The velocity curve message: the 13-byte frame with command 05 and number 18, entries 0..126
+// of the velocity map one byte each (low 8 bits, not packed), then F7. Entry 127 is not sent.
+class CurveSysEx
+{
+public:
+    static constexpr std::size_t size = 141;
+    static constexpr std::size_t mapOffset = 13;
+    static constexpr std::size_t mapEntries = 127;
+    static constexpr std::uint8_t number = 0x18;
+
+    static std::vector<std::uint8_t> build(const VelocityMap &map);
+
+    // Builds the message from map and sends it to the chosen output; the session shows its own
+    // messages for a device that cannot be opened or refuses the message. True only when the
+    // device took the message: a message the device cannot take is not a success either.
+    static bool send(MidiOutSession &session, const VelocityMap &map);
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/midi/InstrumentFinder.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class MidiSystem;
+
+// Which devices the program uses, and what to call them. Until the user picks devices in Set
+// Device, it follows the instrument: DeviceChoice is set to the instrument found at start and
+// again whenever ports come or go (looked at once a second while watching). A device is never
+// changed under a transfer or a capture: while input is open the new choice waits, so an
+// instrument unplugged during a transfer ends it with the transfer's own messages. Owned by
+// MidiSystem.
+class DeviceSelection : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int pollMs = 1000;
+    static const QString noInstrumentText;
+    static const QString notConnectedSuffix;
+    static const QString noOutputText;
+    static const QString noInputText;
+
+    explicit DeviceSelection(MidiSystem &midi);
+
+    // Looks at the ports now and then every pollMs until stopWatching().
+    void startWatching();
+    void stopWatching();
+    bool isWatching() const { return timer.isActive(); }
+
+    // Looks at the ports once, follows the instrument if it should, and renames what is in use.
+    void update();
+
+    bool followsInstrument() const { return following; }
+    // The user's choice: kept for the rest of the run, whatever comes or goes.
+    void choose(int output, int input);
+    // Back to the instrument found (Refresh, then OK, in Set Device).
+    void followInstrument();
+
+    // The instrument found when the ports were last looked at.
+    const InstrumentFinder::Choice &found() const { return lastFound; }
+
+    // One line for the main window: the output in use, e.g. "Zorvik K8 (USB)", or
+    // noInstrumentText while the built-in simulator stands in for a missing instrument.
+    QString label() const { return shownLabel; }
+    // Both directions, one a line ("MIDI Out: ...", "MIDI In: ...").
+    QString details() const { return shownDetails; }
+    // The output in use is a port of the system that is there, not the built-in simulator.
+    bool systemOutputInUse() const { return systemOutput; }
+
+signals:
+    // The devices in use, or their names, changed.
+    void changed();
+
+private:
+    struct InUse
+    {
+        int number;
+        QString lastName;   // the name last listed for that number, to say what is missing
+    };
+    QString describe(InUse &inUse, int number, int builtIn, const QList<MidiSystem::Device> &devices,
+                     const QString &missing) const;
+
+    MidiSystem &midi;
+    QTimer timer;
+    bool following = true;
+    InstrumentFinder::Choice lastFound;
+    InUse out{MidiSystem::simulatorOutput, {}};
+    InUse in{MidiSystem::simulatorInput, {}};
+    QString shownLabel;
+    QString shownDetails;
+    bool systemOutput = false;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "core/transfer/TransferSession.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+class DeviceLock;
+class MidiSystem;
+class PromptService;
+
+// Runs a TransferSession against the MIDI devices: messages go out through MidiOutSession, the
+// instrument's replies come in through the input capture, and a watchdog ends a transfer whose
+// instrument went silent. A transfer to a system device holds it (DeviceLock) from its first
+// message to its last; when another transfer holds it, the driver waits for it on a timer, up
+// to the reply timeout. The transfer dialog and the command line are views over it.
+class TransferDriver : public QObject
+{
+    Q_OBJECT
+
+public:
+    TransferDriver(MidiSystem &midi, PromptService &prompts, QObject *parent = nullptr);
+    ~TransferDriver() override;
+
+    TransferSession &session() { return transfer; }
+    const TransferSession &session() const { return transfer; }
+
+    void open(FileKind kind, QByteArray image);
+    // The Send button: once the device is free, a template goes at once; a block transfer opens
+    // the input, packs and announces (after a short pause when it repeats a finished transfer).
+    void send();
+    // The dialog is closing: stop listening; the next opening starts afresh.
+    void abort();
+
+    bool busy() const;
+
+    // How long from a ReplyNext arriving to its block handed to the port, for the last block
+    // sent (microseconds); benchmarks read it.
+    qint64 lastReplyToBlockMicros() const { return replyToBlockMicros; }
+
+signals:
+    void changed();
+    // The transfer cannot go on in this dialog (no output or input device): close it.
+    void closeRequested();
+    // The last block, or a template, reached the device.
+    void finished();
+    void timedOut();
+    // A block or a template did not reach the device, or the device stayed busy: the status
+    // says why.
+    void failed();
+
+protected:
+    void customEvent(QEvent *event) override;
+
+private:
+    // Takes the output device for a transfer, then runs `start`; waits for it when busy.
+    void reserveDevice(void (TransferDriver::*start)());
+    void pollDevice();
+    void releaseDevice();
+    void sendTemplate();
+    void startBlockTransfer();
+    void checkWatchdog();
+    void stopListening();
+    std::int64_t now() const { return clock.elapsed(); }
+
+    MidiSystem &midi;
+    PromptService &prompts;
+    TransferSession transfer;
+    QElapsedTimer clock;
+    QTimer watchdog;
+    std::unique_ptr<DeviceLock> deviceLock;
+    QTimer devicePoll;
+    void (TransferDriver::*pendingStart)() = nullptr;   // set while waiting for the device
+    std::int64_t deviceDeadline = 0;
+    bool listening = false;
+    qint64 replyToBlockMicros = 0;
+};

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "core/base/FileKind.h"
+#include "core/midi/MidiOutSession.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// Sends one file image to the instrument. A template goes as one message with the chosen number
+// in byte 9. Songs, song files and firmware are packed, announced, and then sent in blocks of
+// 1024 packed bytes, one each time the instrument asks for the next (Note On 60 velocity 51),
+// after it said it is ready (Note On 60 velocity 17). No MIDI and no timers inside: messages go
+// out through the injected sender, replies and the time come in from the caller.
+class TransferSession
+{
+public:
+    enum class State { Ready, AwaitingReady, Sending, Finished };
+
+    // What a reply or a timeout asks of the caller.
+    enum class Event { None, Finished, TimedOut, Failed };
+    // How a template send or the start of a block transfer went.
+    enum class StartResult { Started, Sent, SendFailed, CloseDialog, Refused };
+
+    using Sender = std::function<SendResult(const QByteArray &message, MidiOutSession::Caller caller)>;
+    // Asked after a message the instrument does not acknowledge (the last block, a template):
+    // did it reach the device? Without one, a message the sender took counts as arrived.
+    using Confirmer = std::function<SendResult(MidiOutSession::Caller caller)>;
+
+    static constexpr int blockSize = 1024;
+    static constexpr int maxBlocks = 0xFFFF;
+    static constexpr std::uint32_t replyReady = 0x00113C90;
+    static constexpr std::uint32_t replyNext = 0x00333C90;
+    static constexpr std::int64_t replyTimeoutMs = 10000;
+    static constexpr int repeatDelayMs = 100;
+
+    explicit TransferSession(Sender sender, Confirmer confirmer = {});
+
+    // Why an image cannot be sent, checked before anything goes out; empty when it can.
+    static QString refusal(FileKind kind, const QByteArray &image);
+    // The largest file of a kind that still fits the two count bytes once packed.
+    static qint64 maxImageSize(FileKind kind);
+
+    // A fresh start for a new image (the dialog's opening).
+    void open(FileKind kind, QByteArray image);
+
+    // Template: sends it at once. Others: packs, announces and waits for the instrument; the
+    // caller has opened the MIDI input first. nowMs is the caller's clock.
+    StartResult send(std::int64_t nowMs);
+
+    // Before a repeated block transfer the close button reads "Cancel" again; the caller waits
+    // repeatDelayMs before send().
+    bool needsRepeatDelay() const { return finishedOnce; }
+    void prepareRepeat();
+
+    Event onShortMessage(std::uint32_t value, std::int64_t nowMs);
+    // An instrument that stops answering ends the transfer after the reply timeout
+    // (replyTimeoutMs unless set otherwise).
+    void setReplyTimeout(std::int64_t ms) { timeoutMs = ms; }
+    Event checkTimeout(std::int64_t nowMs);
+    std::int64_t replyTimeout() const { return timeoutMs; }
+    // Another transfer holds the output device: the caller waits for it (up to the reply
+    // timeout) with Send disabled and the close button enabled, or gives up with `why`.
+    void waitForDevice();
+    void deviceUnavailable(const QString &why);
+    // The dialog closed mid-transfer: the next opening starts fresh.
+    void abort();
+
+    void setNumber(int number);
+    int number() const { return num; }
+    int numberMinimum() const { return 1; }
+    int numberMaximum() const;
+    bool numberShown() const { return kind == FileKind::Song || kind == FileKind::Csf || kind == FileKind::Template; }
+
+    State state() const { return currentState; }
+    FileKind fileKind() const { return kind; }
+    const QByteArray &image() const { return transferImage; }
+    int blocksSent() const { return sentBlocks; }
+    int blockCount() const { return blocks; }
+    int lastBlockLength() const { return lastLength; }
+    std::int64_t deadline() const { return replyDeadline; }
+
+    // What the dialog shows.
+    QString statusText() const { return status; }
+    int progressMaximum() const { return progressMax; }
+    int progressValue() const { return progressPos; }
+    QString closeCaption() const { return closeText; }
+    bool sendEnabled() const { return sendOn; }
+    bool closeEnabled() const { return closeOn; }
+
+    static QString openingStatus();
+    static QString sendingStatus(FileKind kind);
+    static QString timeoutStatus();
+    static QString waitingStatus();
+    static QString blockFailedStatus(int index);
+
+private:
+    bool sendBlock(int index, int length);
+    bool arrived(MidiOutSession::Caller caller) const;
+    QByteArray frame(std::uint8_t command, std::uint8_t number, int index, const char *payload, int length) const;
+    std::uint8_t blockNumberByte() const;
+    void endBlockTransfer();
+
+    Sender sender;
+    Confirmer confirmer;
+    FileKind kind = FileKind::None;
+    QByteArray transferImage;
+    QByteArray packed;
+    State currentState = State::Ready;
+    int num = 1;
+    int sentBlocks = 0;
+    int blocks = 0;
+    int lastLength = 0;
+    bool finishedOnce = false;
+    std::int64_t replyDeadline = 0;
+    std::int64_t timeoutMs = replyTimeoutMs;
+
+    QString status;
+    int progressMax = 1;
+    int progressPos = 0;
+    QString closeText;
+    bool sendOn = true;
+    bool closeOn = true;
+};

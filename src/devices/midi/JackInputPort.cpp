@@ -1,0 +1,110 @@
+#include "devices/midi/JackInputPort.h"
+
+#include "devices/midi/JackBackend.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <cerrno>
+#include <mutex>
+#include <string>
+#include <thread>
+
+struct JackInputPort::State
+{
+    jack_client_t *client = nullptr;
+    jack_port_t *port = nullptr;
+    std::mutex mutex;        // held by the process callback while it hands input on
+    Receiver receiver;       // empty once the port is closed
+    bool live = false;
+    std::string error;
+
+    void close()
+    {
+        if (client)
+            jack_client_close(client);
+        client = nullptr;
+        port = nullptr;
+    }
+
+    static int process(jack_nframes_t frames, void *self)
+    {
+        auto *s = static_cast<State *>(self);
+        // Never waits in the server's cycle: input that meets the port closing is dropped.
+        std::unique_lock lock(s->mutex, std::try_to_lock);
+        if (!lock.owns_lock() || !s->receiver)
+            return 0;
+        void *buffer = jack_port_get_buffer(s->port, frames);
+        const std::uint32_t count = jack_midi_get_event_count(buffer);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
+                s->receiver(QByteArray(reinterpret_cast<const char *>(event.buffer), qsizetype(event.size)));
+        }
+        return 0;
+    }
+};
+
+std::unique_ptr<JackInputPort> JackInputPort::open(const QString &device, Receiver receiver,
+                                                   std::shared_ptr<JackServerCalls> calls,
+                                                   const JackServerCalls::Heartbeat &heartbeat, QString *error)
+{
+    auto state = std::make_shared<State>();
+    state->receiver = std::move(receiver);
+    const std::string source = device.toStdString();
+    const bool answered = calls->call(
+        [state, source] {
+            State &s = *state;
+            s.client = jack_client_open(JackBackend::clientName, JackNoStartServer, nullptr);
+            if (!s.client) {
+                s.error = "the JACK server cannot be reached";
+                return;
+            }
+            s.port = jack_port_register(s.client, "Zorvik Halden In", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+            if (!s.port || jack_set_process_callback(s.client, &State::process, &s) != 0 || jack_activate(s.client) != 0) {
+                s.error = "input device \"" + source + "\" cannot be opened";
+                s.close();
+                return;
+            }
+            const int connected = jack_connect(s.client, source.c_str(), jack_port_name(s.port));
+            if (connected != 0 && connected != EEXIST) {
+                s.error = "input device \"" + source + "\" is gone";
+                s.close();
+                return;
+            }
+            for (int i = 0; i < 1000 && !s.live; ++i) {
+                s.live = jack_port_connected(s.port) > 0;
+                if (!s.live)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            if (!s.live) {
+                s.error = "input device \"" + source + "\" was not connected in time";
+                s.close();
+            }
+        },
+        heartbeat, [state] { state->close(); });
+    if (!answered || !state->live) {
+        {
+            std::lock_guard lock(state->mutex);
+            state->receiver = nullptr;
+        }
+        if (error)
+            *error = answered ? QString::fromStdString(state->error) : JackBackend::notResponding();
+        return nullptr;
+    }
+    return std::unique_ptr<JackInputPort>(new JackInputPort(state, std::move(calls)));
+}
+
+JackInputPort::JackInputPort(std::shared_ptr<State> state, std::shared_ptr<JackServerCalls> calls)
+    : state(std::move(state)), calls(std::move(calls))
+{
+}
+
+JackInputPort::~JackInputPort()
+{
+    {
+        std::lock_guard lock(state->mutex);
+        state->receiver = nullptr;
+    }
+    calls->post([state = state] { state->close(); });
+}

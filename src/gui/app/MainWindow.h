@@ -1,0 +1,109 @@
+#pragma once
+
+#include "gui/widgets/SkinLayout.h"
+
+#include <QDialog>
+#include <QMap>
+#include <QPixmap>
+#include <QUrl>
+
+#include <functional>
+
+class HyperLinkLabel;
+class PromptService;
+class QLabel;
+class QMenu;
+class SkinButton;
+
+// The program's only top-level window: a captionless picture of the instrument with its
+// button bar. It is moved by dragging its top band, and closing it ends the program.
+// The panel editor and the library live in the areas the skin lays out for them
+// (SkinLayout); the commands that belong to other parts are slots that announce themselves
+// with a signal until those parts are wired in.
+class MainWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    using UrlOpener = std::function<bool(const QUrl &)>;
+
+    explicit MainWindow(PromptService &prompts, QWidget *parent = nullptr);
+
+    static const QString windowText;
+    static const QString webAddress;
+    static const QString saveTip;
+    static const QString aboutItemText;
+    static const QString simulatorItemText;
+    static const QString libraryItemText;
+
+    // Help, the web page and the library folder are opened through this; the desktop's handler
+    // by default. False when nothing could open it.
+    void setUrlOpener(UrlOpener opener) { urlOpener = std::move(opener); }
+    // Asked before the window closes, however it is closed; false keeps it open.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard = std::move(guard); }
+
+    SkinButton *button(SkinLayout::Button which) const { return buttons.value(which); }
+    HyperLinkLabel *webLink() const { return link; }
+    // The device in use, over the button bar; empty until showDevice().
+    QLabel *deviceLabel() const { return device; }
+
+    // True where a press on the window starts moving it: the background of the top band.
+    bool isInDragBand(const QPoint &pos) const;
+    // The help file the help command opens now: the library's "help.chm", else its
+    // "help.html"; empty when neither exists.
+    static QString helpFile();
+    // Until the panel editor is in place, the window paints the plain pictures of the
+    // controls where the panel's own will sit.
+    void setPanelPlaceholders(bool on);
+
+    // The menu of the top band's context menu (About, Simulator, Open library folder); the
+    // caller owns it.
+    QMenu *createBandMenu(QWidget *parent);
+
+signals:
+    void saveAndSendRequested();
+    void resetToDefaultsRequested();
+    void setDeviceRequested();
+    void receiveRequested();
+    void curveEditorRequested();
+    void simulatorRequested();
+
+public slots:
+    void done(int result) override;
+    void saveAndSend();
+    void resetToDefaults();
+    void openSetDevice();
+    void receiveAndLoad();
+    void openCurveEditor();
+    void openSimulator();
+    void openHelp();
+    void openWebPage();
+    void openAbout();
+    void openLibraryFolder();
+    // text: one line naming the device in use; details: its tool tip; instrument: a device of
+    // the system is in use rather than the built-in simulator.
+    void showDevice(const QString &text, const QString &details, bool instrument);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void setUpButtons();
+    SkinButton *makeButton(SkinLayout::Button which, int controlId, const char *name);
+
+    PromptService &prompts;
+    QMap<SkinLayout::Button, SkinButton *> buttons;
+    HyperLinkLabel *link = nullptr;
+    QLabel *device = nullptr;
+    UrlOpener urlOpener;
+    std::function<bool()> closeGuard;
+    QPixmap skin;
+    bool panelPlaceholders = true;
+    bool moving = false;
+    QPoint moveOffset;
+};

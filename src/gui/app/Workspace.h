@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/curve/VelocityCurve.h"
+#include "core/song/PlayerInputs.h"
+
+#include <QObject>
+
+#include <memory>
+
+class FileLibrary;
+class MainWindow;
+class MidiSystem;
+class PanelCommands;
+class PanelEditor;
+class PromptService;
+class SimulatorWindow;
+class TransferDialog;
+
+// Puts the program together: the main window's panel and library parts, the one transfer
+// dialog, and the commands behind the window's buttons and the library's menus. The window
+// itself stays a view; this is where its requests are answered.
+class Workspace : public QObject
+{
+    Q_OBJECT
+
+public:
+    Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompts);
+    ~Workspace() override;
+
+    PanelEditor &panel() { return *panelEditor; }
+    FileLibrary &library() { return *fileLibrary; }
+    PanelCommands &commands() { return *panelCommands; }
+    TransferDialog &transfer() { return *transferDialog; }
+    // The built-in simulator's window, once the user opened it.
+    SimulatorWindow *simulator() const { return simulatorWindow.get(); }
+    // The player's sound output (--audio-driver); empty for the usual choice.
+    void setAudioDriver(const QString &name) { audioDriver = name; }
+
+private:
+    void openSetDevice();
+    void openSimulator();
+    void openCurveEditor();
+    void openPlayer(const PlayerInputs &inputs);
+
+    MainWindow &window;
+    MidiSystem &midi;
+    PromptService &prompts;
+    TransferDialog *transferDialog;
+    PanelEditor *panelEditor;
+    FileLibrary *fileLibrary;
+    PanelCommands *panelCommands;
+    // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
+    VelocityMap velocityMap{};
+    std::unique_ptr<SimulatorWindow> simulatorWindow;
+    QString audioDriver;
+};

@@ -1,0 +1,507 @@
+#include "gui/curve/VCurveDialog.h"
+
+#include "core/base/DataPaths.h"
+#include "core/base/FolderListing.h"
+#include "core/base/PromptService.h"
+#include "core/curve/CurveSysEx.h"
+#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiShortEvent.h"
+#include "core/midi/MidiSystem.h"
+#include "gui/curve/CurveArea.h"
+#include "gui/curve/MonitorPanel.h"
+#include "gui/curve/SendVCurveDialog.h"
+#include "gui/widgets/FilenamePrompt.h"
+#include "gui/widgets/PercentProgress.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+
+const QString curveExtension = QString::fromLatin1(CurveFile::extension);
+
+struct SlotCommands
+{
+    int keep, show, restore, send, remove;
+};
+
+constexpr std::array<SlotCommands, CurveSlotSet::count> slotCommands{{
+    {VCurveDialog::CmdKeep1, VCurveDialog::CmdShow1, VCurveDialog::CmdRestore1, VCurveDialog::CmdSend1,
+     VCurveDialog::CmdDelete1},
+    {VCurveDialog::CmdKeep2, VCurveDialog::CmdShow2, VCurveDialog::CmdRestore2, VCurveDialog::CmdSend2,
+     VCurveDialog::CmdDelete2},
+    {VCurveDialog::CmdKeep3, VCurveDialog::CmdShow3, VCurveDialog::CmdRestore3, VCurveDialog::CmdSend3,
+     VCurveDialog::CmdDelete3},
+}};
+
+QPushButton *button(QWidget *parent, const char *name, const QString &text, QRect geometry)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel *label(QWidget *parent, const QString &text, QRect geometry)
+{
+    auto *l = new QLabel(text, parent);
+    l->setGeometry(geometry);
+    return l;
+}
+
+} // namespace
+
+VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap &sharedMap, QWidget *parent)
+    : QDialog(parent)
+    , midi(midi)
+    , prompts(prompts)
+    , session(midi, prompts)
+    , model(sharedMap)
+{
+    setObjectName(QStringLiteral("VCurveDialog"));
+    setWindowTitle(QStringLiteral("V.Curve"));
+    // Modal to the main window only: the simulator window can play notes for the monitor.
+    setWindowModality(Qt::WindowModal);
+    buildControls();
+    sendDialog = new SendVCurveDialog(midi, prompts, sharedMap, this);
+
+    // A fresh opening: defaults everywhere, the saved curves listed, the monitor closed.
+    model.open();
+    history.clear();
+    gridBox->setChecked(true);
+    vertexBox->setChecked(true);
+    realtimeBox->setChecked(false);
+    fillList(true);
+    redraw();
+    progress->hide();
+    progress->setRange(0, 1);
+    progress->setPos(0);
+    progress->setBarColour(QColor(99, 162, 104));
+    progress->setBarTextColour(QColor(250, 1, 1));
+    monitorHeight = monitor->height();
+    collapse();
+}
+
+VCurveDialog::~VCurveDialog()
+{
+    if (!collapsed)
+        midi.capture().Close();
+}
+
+void VCurveDialog::buildControls()
+{
+    label(this, QStringLiteral("V. Curve Show"), {10, 6, 200, 18});
+    area = new CurveArea(model, this);
+    area->move(10, 26);
+    connect(area, &CurveArea::leftPressed, this, &VCurveDialog::areaPressed);
+    connect(area, &CurveArea::dragged, this, &VCurveDialog::areaDragged);
+    connect(area, &CurveArea::leftReleased, this, &VCurveDialog::areaReleased);
+    connect(area, &CurveArea::rightPressed, this, &VCurveDialog::areaMenu);
+
+    // The Source / New table.
+    label(this, QStringLiteral("Source"), {532, 6, 48, 18})->setAlignment(Qt::AlignCenter);
+    label(this, QStringLiteral("New"), {584, 6, 48, 18})->setAlignment(Qt::AlignCenter);
+    for (int row = 0; row < CurveEditorModel::tableRows; ++row) {
+        auto cell = [this, row](const char *prefix, int x) {
+            auto *edit = new QLineEdit(this);
+            edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(row));
+            edit->setReadOnly(true);
+            edit->setFocusPolicy(Qt::NoFocus);
+            edit->setAlignment(Qt::AlignCenter);
+            edit->setGeometry(x, 26 + 27 * row, 48, 22);
+            return edit;
+        };
+        sourceCells[std::size_t(row)] = cell("source", 532);
+        newCells[std::size_t(row)] = cell("new", 584);
+        sourceCells[std::size_t(row)]->setText(QString::number(CurveEditorModel::tableSources[std::size_t(row)]));
+    }
+
+    // Saved curves.
+    label(this, QStringLiteral("FileName"), {644, 6, 176, 18});
+    list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("fileList"));
+    list->setGeometry(644, 26, 176, 300);
+    connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            fileName->setText(list->item(row)->text());
+    });
+    fileName = new QLineEdit(this);
+    fileName->setObjectName(QStringLiteral("fileName"));
+    fileName->setGeometry(644, 334, 176, 22);
+    connect(button(this, "saveButton", QStringLiteral("Save"), {644, 364, 84, 26}), &QPushButton::clicked, this,
+            &VCurveDialog::save);
+    connect(button(this, "loadButton", QStringLiteral("Load"), {736, 364, 84, 26}), &QPushButton::clicked, this,
+            &VCurveDialog::load);
+    connect(button(this, "deleteButton", QStringLiteral("Delete"), {644, 396, 84, 26}), &QPushButton::clicked,
+            this, &VCurveDialog::remove);
+    connect(button(this, "sendButton", QStringLiteral("Send"), {736, 396, 84, 26}), &QPushButton::clicked, this,
+            &VCurveDialog::send);
+
+    // Hint line, with the realtime send's bar in its place.
+    hint = label(this, hintText, {10, 410, 520, 32});
+    hint->setObjectName(QStringLiteral("hint"));
+    hint->setWordWrap(true);
+    progress = new PercentProgress(this);
+    progress->setObjectName(QStringLiteral("progress"));
+    progress->setGeometry(10, 412, 510, 20);
+
+    connect(button(this, "newButton", QStringLiteral("New"), {10, 444, 76, 26}), &QPushButton::clicked, this,
+            &VCurveDialog::newCurve);
+    connect(button(this, "defaultButton", QStringLiteral("Default"), {94, 444, 76, 26}), &QPushButton::clicked,
+            this, &VCurveDialog::fullReset);
+    auto checkBox = [this](const char *name, const QString &text, int x) {
+        auto *box = new QCheckBox(text, this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setGeometry(x, 446, 84, 22);
+        return box;
+    };
+    gridBox = checkBox("gridBox", QStringLiteral(" Grid"), 190);
+    vertexBox = checkBox("vertexBox", QStringLiteral(" Vertex"), 274);
+    realtimeBox = checkBox("realtimeBox", QStringLiteral("Realtime"), 358);
+    connect(gridBox, &QCheckBox::clicked, this, [this] {
+        model.gridOn = gridBox->isChecked();
+        redraw();
+    });
+    connect(vertexBox, &QCheckBox::clicked, this, [this] {
+        model.vertexOn = vertexBox->isChecked();
+        redraw();
+    });
+    connect(realtimeBox, &QCheckBox::clicked, this, [this] { model.realtimeOn = realtimeBox->isChecked(); });
+
+    monitorButton = button(this, "monitorButton", QStringLiteral("D"), {490, 444, 30, 26});
+    monitorButton->setToolTip(QStringLiteral("Velocity monitor"));
+    connect(monitorButton, &QPushButton::clicked, this, &VCurveDialog::toggleMonitor);
+    auto *exitButton = button(this, "exitButton", QStringLiteral("Exit"), {736, 444, 84, 26});
+    connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    // The monitor panel lies below the small window's edge until "D" enlarges the window.
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("monitorFrame"));
+    frame->setFrameShape(QFrame::Box);
+    frame->setGeometry(8, 522, windowWidth - 16, MonitorPanel::designHeight + 4);
+    monitor = new MonitorPanel(history, this);
+    monitor->setGeometry(10, 524, windowWidth - 20, MonitorPanel::designHeight);
+}
+
+void VCurveDialog::redraw()
+{
+    model.refresh();
+    refreshTable();
+    area->update();
+}
+
+void VCurveDialog::refreshTable()
+{
+    for (int row = 0; row < CurveEditorModel::tableRows; ++row)
+        newCells[std::size_t(row)]->setText(QString::number(model.tableNew(row)));
+}
+
+void VCurveDialog::fillList(bool atOpening)
+{
+    list->clear();
+    const FolderListing::Result found = FolderListing::list(DataPaths::folder(DataPaths::Folder::Curve),
+                                                            curveExtension.mid(1));
+    if (found.tooMany)
+        prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
+    else
+        list->addItems(found.names);
+    list->setCurrentRow(-1);
+    if (!atOpening)
+        return;
+    if (list->count() > 0)
+        list->setCurrentRow(0);
+    else
+        fileName->clear();
+}
+
+void VCurveDialog::showHintOrProgress()
+{
+    hint->setVisible(!model.realtimeOn);
+    progress->setVisible(model.realtimeOn);
+}
+
+void VCurveDialog::areaPressed(QPoint pos)
+{
+    model.press(pos.x(), pos.y());
+    if (!CurveEditorModel::inArea(pos.x(), pos.y()))
+        return;
+    showHintOrProgress();
+    progress->setPos(0);
+}
+
+void VCurveDialog::areaDragged(QPoint pos)
+{
+    if (model.dragTo(pos.x(), pos.y()))
+        redraw();
+}
+
+void VCurveDialog::areaReleased()
+{
+    if (!model.release() || !model.realtimeOn)
+        return;
+    hint->hide();
+    progress->show();
+    if (CurveSysEx::send(session, model.map()))
+        progress->setPos(1);
+}
+
+void VCurveDialog::mousePressEvent(QMouseEvent *event)
+{
+    // A press elsewhere in the window lets go of the picked key point.
+    if (event->button() == Qt::LeftButton)
+        model.press(-1, -1);
+    QDialog::mousePressEvent(event);
+}
+
+QMenu *VCurveDialog::createContextMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    auto add = [this](QMenu *to, const QString &text, int command) {
+        QAction *action = to->addAction(text);
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        return action;
+    };
+    add(menu, QStringLiteral("&New"), CmdNew);
+    menu->addSeparator();
+    QMenu *keep = menu->addMenu(QStringLiteral("Keep Curve"));
+    QMenu *show = menu->addMenu(QStringLiteral("Show Curve"));
+    QMenu *restore = menu->addMenu(QStringLiteral("Restore Curve"));
+    QMenu *sendMenu = menu->addMenu(QStringLiteral("&Send"));
+    QMenu *remove = menu->addMenu(QStringLiteral("&Delete"));
+    for (int n = 0; n < CurveSlotSet::count; ++n) {
+        const QString name = QStringLiteral("Curve%1").arg(n + 1);
+        const SlotCommands &ids = slotCommands[std::size_t(n)];
+        const CurveSlot &slot = model.keptCurves.at(n);
+        const bool holds = slot.holdsCurve();
+        QAction *keepItem = add(keep, name, ids.keep);
+        keepItem->setCheckable(true);
+        keepItem->setChecked(holds);
+        QAction *showItem = add(show, name, ids.show);
+        showItem->setCheckable(true);
+        showItem->setChecked(holds && slot.shown);
+        showItem->setEnabled(holds);
+        add(restore, name, ids.restore)->setEnabled(holds);
+        add(sendMenu, name, ids.send)->setEnabled(holds);
+        add(remove, name, ids.remove)->setEnabled(holds);
+    }
+    menu->addSeparator();
+    add(menu, QStringLiteral("&Cancel"), CmdCancel);
+    return menu;
+}
+
+void VCurveDialog::runCommand(int command)
+{
+    if (command == CmdNew) {
+        newCurve();
+        return;
+    }
+    for (int n = 0; n < CurveSlotSet::count; ++n) {
+        const SlotCommands &ids = slotCommands[std::size_t(n)];
+        if (command == ids.keep) {
+            model.keptCurves.keep(n, model.curve);
+        } else if (command == ids.show) {
+            model.keptCurves.toggleShown(n);
+            redraw();
+        } else if (command == ids.restore) {
+            model.keptCurves.requestRestore(n);
+            redraw();
+        } else if (command == ids.remove) {
+            model.keptCurves.remove(n);
+            redraw();
+        } else if (command == ids.send && model.keptCurves.at(n).holdsCurve()) {
+            // The kept curve goes to the instrument as it is drawn; the curve on screen stays.
+            sendDialog->sendMap(model.slotMap(n));
+        }
+    }
+}
+
+void VCurveDialog::areaMenu(QPoint globalPos)
+{
+    QMenu *menu = createContextMenu(this);
+    menu->exec(globalPos);
+    delete menu;
+}
+
+void VCurveDialog::newCurve()
+{
+    model.newCurve();
+    redraw();
+}
+
+void VCurveDialog::fullReset()
+{
+    history.clear();
+    model.fullReset();
+    vertexBox->setChecked(true);
+    realtimeBox->setChecked(false);
+    redraw();
+    monitor->update();
+}
+
+QString VCurveDialog::selectedPath() const
+{
+    const QListWidgetItem *item = list->currentItem();
+    if (!item || !item->isSelected())
+        return {};
+    return DataPaths::file(DataPaths::Folder::Curve, item->text());
+}
+
+void VCurveDialog::save()
+{
+    // The prompt refuses unsafe names and asks before an existing curve file is replaced.
+    const std::optional<QString> name = FilenamePrompt::ask(prompts, this, DataPaths::Folder::Curve, curveExtension);
+    if (!name)
+        return;
+    if (name->isEmpty()) {
+        prompts.inform(QStringLiteral("Please enter the file name."), {}, PromptService::Icon::Stop);
+        return;
+    }
+    const QString path = DataPaths::file(DataPaths::Folder::Curve, *name + curveExtension);
+    const bool replacing = QFileInfo::exists(path);
+    const CurveFile::Result saved = CurveFile::save(path, model.contents());
+    if (!saved.ok) {
+        prompts.inform(saved.message, {}, PromptService::Icon::Stop);
+        return;
+    }
+    if (!replacing)
+        fillList(false);
+}
+
+void VCurveDialog::load()
+{
+    const QString path = selectedPath();
+    if (path.isEmpty())
+        return;
+    const CurveFile::Result loaded = CurveFile::load(path);
+    if (!loaded.ok) {
+        prompts.inform(loaded.message, {}, PromptService::Icon::Stop);
+        return;
+    }
+    model.load(loaded.contents);
+    redraw();
+}
+
+void VCurveDialog::remove()
+{
+    const QString path = selectedPath();
+    if (path.isEmpty())
+        return;
+    const int row = list->currentRow();
+    // The selection moves on after a delete: a second click must not take the next file unasked.
+    if (!prompts.confirm(deleteQuestion(list->item(row)->text()), QStringLiteral("Zorvik Halden")))
+        return;
+    QFile file(path);
+    if (file.exists() && !file.remove()) {
+        prompts.inform(QStringLiteral("Cannot delete the curve file \"%1\": %2")
+                           .arg(list->item(row)->text(), file.errorString()),
+                       {}, PromptService::Icon::Stop);
+        return;
+    }
+    delete list->takeItem(row);
+    const int next = row > 0 ? row - 1 : 0;
+    if (next < list->count()) {
+        list->setCurrentRow(next);
+        fileName->setText(list->item(next)->text());
+    } else {
+        list->setCurrentRow(-1);
+        fileName->clear();
+    }
+}
+
+QString VCurveDialog::deleteQuestion(const QString &fileName)
+{
+    return QStringLiteral("Delete the curve file \"%1\"?").arg(fileName);
+}
+
+QString VCurveDialog::sendQuestion(const QString &fileName)
+{
+    return QStringLiteral("The curve on screen differs from \"%1\".\n\n"
+                          "Yes sends the curve on screen.\n"
+                          "No sends \"%1\" and shows its curve instead.\n"
+                          "Cancel sends nothing.")
+        .arg(fileName);
+}
+
+void VCurveDialog::send()
+{
+    const QString path = selectedPath();
+    if (!path.isEmpty()) {
+        // The file's stored map is what goes out; a file that fails its checks sends nothing.
+        const CurveFile::Result loaded = CurveFile::load(path);
+        if (!loaded.ok) {
+            prompts.inform(loaded.message, {}, PromptService::Icon::Stop);
+            return;
+        }
+        // Sending the file puts its curve on screen: an edit is only replaced when the user says so.
+        if (loaded.contents.curve != model.curve) {
+            const PromptService::Answer answer =
+                prompts.ask({sendQuestion(list->currentItem()->text()), QStringLiteral("Zorvik Halden"),
+                             PromptService::Icon::Question, PromptService::Buttons::YesNoCancel});
+            if (answer == PromptService::Answer::Yes) {
+                sendDialog->exec();
+                redraw();
+                return;
+            }
+            if (answer != PromptService::Answer::No)
+                return;
+        }
+        model.applyFile(loaded.contents);
+    }
+    sendDialog->exec();
+    redraw();
+}
+
+void VCurveDialog::toggleMonitor()
+{
+    if (collapsed)
+        expand();
+    else
+        collapse();
+}
+
+void VCurveDialog::collapse()
+{
+    setFixedSize(windowWidth, monitorHeight + collapsedExtra);
+    collapsed = true;
+    midi.capture().Close();
+    monitor->setActive(false);
+}
+
+void VCurveDialog::expand()
+{
+    setFixedSize(windowWidth, monitorHeight + expandedExtra);
+    collapsed = false;
+    monitor->setActive(true);
+    if (midi.capture().Open(this, MidiInCapture::Mode::ShortMessages, MidiInCapture::Caller::VelocityMonitor,
+                            prompts)
+        != MidiInCapture::OpenOk)
+        collapse();
+}
+
+void VCurveDialog::customEvent(QEvent *event)
+{
+    if (event->type() != MidiShortEvent::eventType()) {
+        QDialog::customEvent(event);
+        return;
+    }
+    if (history.record(static_cast<MidiShortEvent *>(event)->value))
+        monitor->update();
+}
+
+void VCurveDialog::done(int result)
+{
+    // The monitor's input ends with the editor, not at some later opening.
+    if (!collapsed)
+        collapse();
+    QDialog::done(result);
+}

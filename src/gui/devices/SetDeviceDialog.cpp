@@ -1,0 +1,129 @@
+#include "gui/devices/SetDeviceDialog.h"
+
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceSelection.h"
+#include "core/midi/InstrumentFinder.h"
+#include "gui/widgets/ElidingComboBox.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+SetDeviceDialog::SetDeviceDialog(MidiSystem &midi, QWidget *parent)
+    : QDialog(parent), midi(midi), outCombo(new ElidingComboBox), inCombo(new ElidingComboBox)
+{
+    setWindowTitle(QStringLiteral("Set Device"));
+    setModal(true);
+
+    outCombo->setObjectName(QStringLiteral("midiOutList"));
+    inCombo->setObjectName(QStringLiteral("midiInList"));
+    for (QComboBox *combo : {outCombo, inCombo}) {
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(18);
+    }
+
+    auto *group = new QGroupBox(QStringLiteral("Device list"));
+    auto *grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Out")), 0, 0);
+    grid->addWidget(outCombo, 1, 0);
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    grid->addWidget(line, 0, 1, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI In ")), 0, 2);
+    grid->addWidget(inCombo, 1, 2);
+
+    auto *buttons = new QDialogButtonBox;
+    QPushButton *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton *refreshButton = buttons->addButton(QStringLiteral("Refresh"), QDialogButtonBox::ResetRole);
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    refreshButton->setAutoDefault(false);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SetDeviceDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SetDeviceDialog::reject);
+    connect(refreshButton, &QPushButton::clicked, this, &SetDeviceDialog::refresh);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(buttons);
+
+    pendingIn = DeviceChoice::midiIn;
+    pendingOut = DeviceChoice::midiOut;
+    fillLists();
+
+    connect(outCombo, &QComboBox::activated, this, [this](int entry) {
+        if (entry >= 0 && entry < outDevices.size()) {
+            pendingOut = outDevices.at(entry).number;
+            picked = true;
+        }
+    });
+    connect(inCombo, &QComboBox::activated, this, [this](int entry) {
+        if (entry >= 0 && entry < inDevices.size()) {
+            pendingIn = inDevices.at(entry).number;
+            picked = true;
+        }
+    });
+}
+
+void SetDeviceDialog::fillLists()
+{
+    outDevices = midi.outputs();
+    outCombo->clear();
+    for (const auto &device : outDevices)
+        outCombo->addItem(device.name);
+    inDevices = midi.inputs();
+    inCombo->clear();
+    for (const auto &device : inDevices)
+        inCombo->addItem(device.name);
+
+    auto entryFor = [](const QList<MidiSystem::Device> &devices, int number) {
+        for (int i = 0; i < devices.size(); ++i)
+            if (devices.at(i).number == number)
+                return i;
+        return -1;
+    };
+    outCombo->setCurrentIndex(entryFor(outDevices, pendingOut));
+    inCombo->setCurrentIndex(entryFor(inDevices, pendingIn));
+    readSelections();
+}
+
+void SetDeviceDialog::readSelections()
+{
+    const int out = outCombo->currentIndex();
+    const int in = inCombo->currentIndex();
+    pendingOut = out >= 0 ? outDevices.at(out).number : noOutput;
+    pendingIn = in >= 0 ? inDevices.at(in).number : noInput;
+}
+
+void SetDeviceDialog::refresh()
+{
+    // The default devices are the instrument, found afresh.
+    const InstrumentFinder::Choice found = InstrumentFinder::find(midi.outputs(), midi.inputs());
+    pendingOut = found.output;
+    pendingIn = found.input;
+    picked = false;
+    refreshed = true;
+    fillLists();
+}
+
+void SetDeviceDialog::accept()
+{
+    DeviceSelection &devices = midi.devices();
+    if (picked) {
+        devices.choose(pendingOut, pendingIn);
+    } else if (refreshed) {
+        devices.followInstrument();
+    } else {
+        // Nothing picked: the devices shown stay in use, and so does the way they were chosen.
+        DeviceChoice::midiIn = pendingIn;
+        DeviceChoice::midiOut = pendingOut;
+    }
+    QDialog::accept();
+}

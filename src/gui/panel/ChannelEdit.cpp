@@ -1,0 +1,8 @@
+#include "gui/panel/ChannelEdit.h"
+
+#include "gui/widgets/SkinResources.h"
+
+ChannelEdit::ChannelEdit(PromptService &prompts, QWidget *parent)
+    : ValueEdit(prompts, RangeRules::Kind::Channel, SkinResources::ChannelBoxBackground, QColor(15, 80, 210), parent)
+{
+}

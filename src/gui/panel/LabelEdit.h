@@ -1,0 +1,22 @@
+#pragma once
+
+#include "gui/panel/RangeEdit.h"
+
+// The CH and CC boxes of a slot. In channel mode a box holds three digits and resets to "001";
+// a CC box takes any length and shows note names and "-PB" as the program sets them.
+class LabelEdit : public RangeEdit
+{
+    Q_OBJECT
+
+public:
+    enum Mode { Free = 0, Channel = 1 };
+
+    explicit LabelEdit(QWidget *parent = nullptr);
+
+    void setMode(Mode mode);
+    Mode mode() const { return currentMode; }
+    void reset() override;
+
+private:
+    Mode currentMode = Free;
+};

@@ -1,0 +1,134 @@
+#include "gui/panel/PanelCommands.h"
+
+#include "core/base/DataPaths.h"
+#include "core/base/PromptService.h"
+#include "core/base/SafeFile.h"
+#include "core/transfer/SendPreparation.h"
+#include "gui/library/FileLibrary.h"
+#include "gui/library/ReceiveDialog.h"
+#include "gui/library/TransferDialog.h"
+#include "gui/panel/PanelEditor.h"
+#include "gui/widgets/FilenamePrompt.h"
+
+PanelCommands::PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
+                             MidiSystem &midi, PromptService &prompts)
+    : QObject(window)
+    , window(window)
+    , panel(panel)
+    , library(library)
+    , transfer(transfer)
+    , midi(midi)
+    , prompts(prompts)
+{
+}
+
+bool PanelCommands::askYesNo(const QString &text, const QString &caption)
+{
+    return prompts.ask({text, caption, PromptService::Icon::Question, PromptService::Buttons::YesNo})
+           == PromptService::Answer::Yes;
+}
+
+void PanelCommands::saveAndSend()
+{
+    // A value still being typed counts as typed, checked as on leaving its box.
+    if (!panel.commitEditing())
+        return;
+    panel.storeBoxes();
+    library.showKind(FileKind::Template);
+    if (askYesNo(QStringLiteral("Save the current setting?"), QStringLiteral("Save Setting"))) {
+        if (const auto name = FilenamePrompt::ask(prompts, window, DataPaths::Folder::Syx, QStringLiteral(".syx"))) {
+            if (saveTemplate(*name))
+                panel.markUnchanged();
+            library.showKind(FileKind::Template);
+        }
+    }
+    if (askYesNo(QStringLiteral("Send the setting to Zorvik now?"), QStringLiteral("Update")))
+        sendTemplate();
+}
+
+bool PanelCommands::saveTemplate(const QString &name)
+{
+    const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
+    const QString error = SafeFile::write(path, panel.settings().buildTemplateSysEx());
+    if (!error.isEmpty()) {
+        prompts.inform(error, QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
+        return false;
+    }
+    return true;
+}
+
+void PanelCommands::sendTemplate()
+{
+    transfer.run(FileKind::Template, panel.settings().buildTemplateSysEx());
+    // The panel cannot change while the transfer window is open.
+    if (transfer.delivered())
+        panel.markUnchanged();
+}
+
+void PanelCommands::resetToDefaults()
+{
+    // A refused value stops the command before its question, as for every panel command.
+    if (!panel.commitEditing())
+        return;
+    if (askYesNo(QStringLiteral("Reset the panel setting to default?"), QStringLiteral("Default")))
+        panel.resetBoxes();
+}
+
+bool PanelCommands::mayQuit()
+{
+    if (!panel.commitEditing())
+        return false;
+    return !panel.hasUnsavedChanges() || askYesNo(quitQuestion, QStringLiteral("Zorvik Halden"));
+}
+
+bool PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
+{
+    if (bytes.size() >= PanelSettings::minimumSysExSize && !PanelSettings::startsLikeTemplate(bytes)) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: it does not start like one. The panel is unchanged.")
+                           .arg(name),
+                       {}, PromptService::Icon::Warning);
+        return false;
+    }
+    if (!panel.settings().applyTemplateSysEx(bytes)) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: it holds only %2 bytes. The panel is unchanged.")
+                           .arg(name)
+                           .arg(bytes.size()),
+                       {}, PromptService::Icon::Warning);
+        return false;
+    }
+    panel.showSlots();
+    panel.markUnchanged();
+    return true;
+}
+
+void PanelCommands::loadTemplate(const QString &fileName)
+{
+    if (!panel.commitEditing())
+        return;
+    const SafeFile::ReadResult file = DataPaths::isSafeFileName(fileName)
+                                          ? SafeFile::read(DataPaths::file(DataPaths::Folder::Syx, fileName),
+                                                           SendPreparation::maxTemplateFileSize)
+                                          : SafeFile::ReadResult{};
+    if (file.status == SafeFile::ReadResult::Status::CannotOpen) {
+        prompts.inform(QStringLiteral("The file has mangled!"));
+        return;
+    }
+    if (file.status == SafeFile::ReadResult::Status::TooLarge) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: it is far too large. The panel is unchanged.").arg(fileName),
+                       {}, PromptService::Icon::Warning);
+        return;
+    }
+    applyTemplate(file.bytes, fileName);
+}
+
+void PanelCommands::receiveAndLoad()
+{
+    if (!panel.commitEditing())
+        return;
+    library.showKind(FileKind::Template);
+    ReceiveDialog dialog(midi, prompts, window);
+    const std::optional<QByteArray> dump = dialog.run();
+    if (dump)
+        applyTemplate(*dump, QStringLiteral("The received data"));
+    library.showKind(FileKind::Template);
+}

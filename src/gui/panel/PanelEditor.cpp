@@ -1,0 +1,267 @@
+#include "gui/panel/PanelEditor.h"
+
+#include "core/panel/NameLists.h"
+#include "core/panel/RangeRules.h"
+#include "gui/panel/ChannelEdit.h"
+#include "gui/panel/ControlPicture.h"
+#include "gui/panel/DragList.h"
+#include "gui/panel/LabelEdit.h"
+#include "gui/panel/ValueEdit.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinLayout.h"
+#include "gui/widgets/SkinResources.h"
+
+using Field = PanelSettings::Field;
+
+namespace {
+
+std::array<QRect, PanelSettings::slotCount> pictureRects()
+{
+    std::array<QRect, PanelSettings::slotCount> rects{};
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot)
+        rects[static_cast<std::size_t>(slot)] = SkinLayout::controlPicture(slot);
+    return rects;
+}
+
+bool isJoystick(int slot)
+{
+    return slot >= PanelSettings::JoystickUp && slot <= PanelSettings::JoystickRight;
+}
+
+} // namespace
+
+PanelEditor::PanelEditor(QWidget *host, PromptService &prompts)
+    : QObject(host)
+    , host(host)
+    , prompts(prompts)
+    , names(new DragList(host))
+    , modeToggle(new SkinButton(host))
+    , channel(new ChannelEdit(prompts, host))
+    , stepUp(new SkinButton(host))
+    , stepDown(new SkinButton(host))
+    , drag(pictureRects())
+{
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        auto &row = boxes[static_cast<std::size_t>(slot)];
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f) {
+            QLineEdit *edit = nullptr;
+            if (f <= 1) {
+                auto *label = new LabelEdit(host);
+                label->setMode(f == 0 ? LabelEdit::Channel : LabelEdit::Free);
+                edit = label;
+            } else {
+                edit = new ValueEdit(prompts, host);
+            }
+            edit->setObjectName(QStringLiteral("slot%1_%2").arg(slot).arg(f));
+            edit->setGeometry(SkinLayout::slotBox(slot, f));
+            row[static_cast<std::size_t>(f)] = edit;
+        }
+        // Which boxes the user may change, control by control.
+        QLineEdit *ch = row[0];
+        QLineEdit *cc = row[1];
+        if (PanelSettings::isKnob(slot)) {
+            ch->setReadOnly(true);
+            cc->setReadOnly(true);
+        } else if (slot == PanelSettings::JoystickUp || slot == PanelSettings::JoystickDown) {
+            ch->setReadOnly(true);
+            ch->setEnabled(false);
+            cc->setReadOnly(true);
+        } else if (slot == PanelSettings::JoystickLeft || slot == PanelSettings::JoystickRight) {
+            for (QLineEdit *edit : row)
+                edit->setEnabled(false);
+            ch->setReadOnly(true);
+            cc->setReadOnly(true);
+        } else if (slot == PanelSettings::Pedal) {
+            ch->setEnabled(false);
+        }
+        if (!isJoystick(slot) || slot == PanelSettings::JoystickUp) {
+            auto *picture = new ControlPicture(pictureFor(slot), host);
+            picture->setGeometry(SkinLayout::controlPicture(slot));
+            picture->lower();
+            pictures[static_cast<std::size_t>(slot)] = picture;
+        }
+    }
+    for (int slot = PanelSettings::JoystickDown; slot <= PanelSettings::JoystickRight; ++slot)
+        pictures[static_cast<std::size_t>(slot)] = pictures[PanelSettings::JoystickUp];
+
+    names->setObjectName(QStringLiteral("names"));
+    names->setGeometry(SkinLayout::nameList());
+    modeToggle->setObjectName(QStringLiteral("mode"));
+    modeToggle->setGeometry(SkinLayout::modeButton());
+    modeToggle->setStateBitmaps(SkinResources::ModeController, {}, 0, {});
+    modeToggle->setParentBackground(false);
+    channel->setObjectName(QStringLiteral("channel"));
+    channel->setGeometry(SkinLayout::channelBox());
+    stepUp->setObjectName(QStringLiteral("channelUp"));
+    stepUp->setGeometry(SkinLayout::channelUp());
+    stepUp->setStateBitmaps(SkinResources::StepUpHover, {}, SkinResources::StepUpNormal, {});
+    stepDown->setObjectName(QStringLiteral("channelDown"));
+    stepDown->setGeometry(SkinLayout::channelDown());
+    stepDown->setStateBitmaps(SkinResources::StepDownHover, {}, SkinResources::StepDownNormal, {});
+
+    connect(modeToggle, &SkinButton::clicked, this, &PanelEditor::toggleListMode);
+    connect(stepUp, &SkinButton::clicked, this, [this] { stepChannel(+1); });
+    connect(stepDown, &SkinButton::clicked, this, [this] { stepChannel(-1); });
+    connect(names, &DragList::dragMoved, this, &PanelEditor::dragMovedTo);
+    connect(names, &DragList::dropped, this, &PanelEditor::dropAt);
+    connect(names, &DragList::dragEnded, this, &PanelEditor::dragEnded);
+    connect(names, &DragList::dragLeftWindow, this, &PanelEditor::dragEnded);
+
+    fillNameList();
+    channel->reset();
+    resetBoxes();
+    markUnchanged();
+}
+
+QLineEdit *PanelEditor::box(int slot, Field field) const
+{
+    const int f = static_cast<int>(field);
+    if (slot < 0 || slot >= PanelSettings::slotCount || f < 0 || f >= PanelSettings::boxFieldCount)
+        return nullptr;
+    return boxes[static_cast<std::size_t>(slot)][static_cast<std::size_t>(f)];
+}
+
+ControlPicture *PanelEditor::picture(int slot) const
+{
+    return slot >= 0 && slot < PanelSettings::slotCount ? pictures[static_cast<std::size_t>(slot)] : nullptr;
+}
+
+void PanelEditor::resetBoxes()
+{
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f) {
+            QLineEdit *edit = box(slot, static_cast<Field>(f));
+            if (auto *range = qobject_cast<RangeEdit *>(edit))
+                range->reset();
+            edit->setText(PanelSettings::defaultBoxText(slot, static_cast<Field>(f)));
+        }
+    }
+    panel.setDefaults();
+    drag.clearMarks();
+    updatePictures();
+}
+
+void PanelEditor::storeBoxes()
+{
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f)
+            panel.storeField(slot, static_cast<Field>(f), box(slot, static_cast<Field>(f))->text());
+    }
+}
+
+void PanelEditor::showSlots()
+{
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        if (slot == PanelSettings::JoystickLeft || slot == PanelSettings::JoystickRight)
+            continue;   // their boxes keep their texts
+        const bool keepChannel = isJoystick(slot) || slot == PanelSettings::Pedal;
+        for (int f = keepChannel ? 1 : 0; f < PanelSettings::boxFieldCount; ++f)
+            box(slot, static_cast<Field>(f))->setText(panel.fieldText(slot, static_cast<Field>(f)));
+    }
+}
+
+bool PanelEditor::commitEditing()
+{
+    auto *edit = qobject_cast<RangeEdit *>(host->window()->focusWidget());
+    if (!edit || !host->isAncestorOf(edit))
+        return true;
+    return edit->commit();
+}
+
+QStringList PanelEditor::contents() const
+{
+    QStringList texts;
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f)
+            texts << box(slot, static_cast<Field>(f))->text();
+        texts << panel.fieldText(slot, Field::Number);
+    }
+    return texts;
+}
+
+bool PanelEditor::hasUnsavedChanges() const
+{
+    return contents() != unchanged;
+}
+
+void PanelEditor::markUnchanged()
+{
+    unchanged = contents();
+}
+
+void PanelEditor::fillNameList()
+{
+    names->clear();
+    names->addItems(mode == ListMode::Controller ? NameLists::controllers() : NameLists::notes());
+}
+
+void PanelEditor::toggleListMode()
+{
+    mode = mode == ListMode::Controller ? ListMode::Note : ListMode::Controller;
+    fillNameList();
+    modeToggle->setStateBitmaps(mode == ListMode::Controller ? SkinResources::ModeController : SkinResources::ModeNote,
+                                {}, 0, {});
+    modeToggle->repaint();
+}
+
+void PanelEditor::stepChannel(int step)
+{
+    if (!commitEditing())
+        return;
+    if (const auto next = RangeRules::stepChannel(channel->text(), step))
+        channel->setText(*next);
+}
+
+int PanelEditor::pictureFor(int slot) const
+{
+    if (PanelSettings::isKnob(slot))
+        return SkinResources::knobPicture(slot - PanelSettings::Knob1, drag.isLit(slot));
+    if (PanelSettings::isPad(slot))
+        return SkinResources::padPicture(slot - PanelSettings::Pad1, drag.isLit(slot));
+    if (slot == PanelSettings::Pedal)
+        return drag.isLit(slot) ? SkinResources::PedalLit : SkinResources::Pedal;
+    switch (drag.joystickImage()) {
+    case PanelDragModel::JoystickImage::Up: return SkinResources::JoystickUp;
+    case PanelDragModel::JoystickImage::Down: return SkinResources::JoystickDown;
+    case PanelDragModel::JoystickImage::Both: return SkinResources::JoystickBoth;
+    case PanelDragModel::JoystickImage::Plain: break;
+    }
+    return SkinResources::Joystick;
+}
+
+void PanelEditor::updatePictures()
+{
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        if (isJoystick(slot) && slot != PanelSettings::JoystickUp)
+            continue;
+        pictures[static_cast<std::size_t>(slot)]->setPicture(pictureFor(slot));
+    }
+}
+
+void PanelEditor::dragMovedTo(const QPoint &windowPos)
+{
+    lastFound = drag.search(windowPos, mode);
+    updatePictures();
+}
+
+void PanelEditor::dragEnded()
+{
+    lastFound = PanelDragModel::none;
+    drag.clearHover();
+    updatePictures();
+}
+
+void PanelEditor::dropAt(const QPoint &windowPos)
+{
+    if (lastFound != PanelDragModel::none)
+        drag.mark(lastFound);
+    const int target = drag.search(windowPos, mode);
+    const auto assignment = PanelDragModel::assignment(target, names->selectedText(), channel->text(), mode);
+    dragEnded();
+    if (assignment.slot == PanelDragModel::none)
+        return;
+    if (assignment.channelText)
+        box(assignment.slot, Field::Channel)->setText(*assignment.channelText);
+    box(assignment.slot, Field::Label)->setText(assignment.ccText);
+    panel.setAssignment(assignment.slot, assignment.number);
+}

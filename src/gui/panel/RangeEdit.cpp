@@ -1,0 +1,54 @@
+#include "gui/panel/RangeEdit.h"
+
+#include "gui/widgets/SkinResources.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+
+RangeEdit::RangeEdit(int backgroundId, const QColor &textColour, QWidget *parent)
+    : QLineEdit(parent)
+    , backgroundId(backgroundId)
+{
+    setFrame(false);
+    // The boxes are small: the text gets every pixel of them.
+    setTextMargins(0, 0, 0, 0);
+    setContentsMargins(0, 0, 0, 0);
+    setAlignment(Qt::AlignCenter);
+    setAttribute(Qt::WA_MacShowFocusRect, false);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, Qt::transparent);
+    colours.setColor(QPalette::Text, textColour);
+    colours.setColor(QPalette::Disabled, QPalette::Text, textColour.darker(170));
+    setPalette(colours);
+    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
+    QFont small = font();
+    small.setPixelSize(10);
+    small.setBold(true);
+    setFont(small);
+}
+
+void RangeEdit::paintEvent(QPaintEvent *event)
+{
+    const qreal ratio = devicePixelRatioF();
+    if (background.isNull() || backgroundRatio != ratio) {
+        background = SkinResources::pixmap(backgroundId, ratio);
+        backgroundRatio = ratio;
+    }
+    {
+        QPainter painter(this);
+        painter.drawPixmap(rect(), background);
+    }
+    QLineEdit::paintEvent(event);
+}
+
+void RangeEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // In the main window an Enter nobody takes would close it, and the panel's edits with it.
+        commit();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}

@@ -1,0 +1,61 @@
+#include "gui/panel/ValueEdit.h"
+
+#include "core/base/PromptService.h"
+#include "gui/widgets/SkinResources.h"
+
+#include <QWheelEvent>
+
+ValueEdit::ValueEdit(PromptService &prompts, QWidget *parent)
+    : ValueEdit(prompts, RangeRules::Kind::Value, SkinResources::SlotBoxBackground, QColor(177, 105, 17), parent)
+{
+}
+
+ValueEdit::ValueEdit(PromptService &prompts, RangeRules::Kind kind, int backgroundId, const QColor &colour,
+                     QWidget *parent)
+    : RangeEdit(backgroundId, colour, parent)
+    , prompts(prompts)
+    , rangeKind(kind)
+{
+    setMaxLength(RangeRules::width(kind));
+}
+
+void ValueEdit::reset()
+{
+    setMaxLength(RangeRules::width(rangeKind));
+    setText(rangeKind == RangeRules::Kind::Value ? QStringLiteral("000") : QStringLiteral("01"));
+}
+
+void ValueEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    commit();
+}
+
+bool ValueEdit::commit()
+{
+    if (isReadOnly() || !isEnabled())
+        return true;
+    const RangeRules::Leave result = RangeRules::leave(text(), rangeKind);
+    // Corrected before the message: the box the message leaves behind holds a value in range,
+    // and the focus the message box takes finds nothing more to check.
+    setText(result.text);
+    if (result.message.isEmpty())
+        return true;
+    prompts.inform(result.message);
+    return false;
+}
+
+void ValueEdit::wheelEvent(QWheelEvent *event)
+{
+    if (!hasFocus() || isReadOnly()) {
+        QLineEdit::wheelEvent(event);
+        return;
+    }
+    const std::optional<QString> next = RangeRules::wheel(text(), rangeKind, event->angleDelta().y());
+    if (!next) {
+        event->accept();
+        return;
+    }
+    setText(*next);
+    QLineEdit::wheelEvent(event);
+}

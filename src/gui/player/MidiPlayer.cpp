@@ -1,0 +1,251 @@
+#include "gui/player/MidiPlayer.h"
+
+#include "core/base/DataPaths.h"
+#include "core/base/FolderListing.h"
+#include "core/base/PromptService.h"
+#include "core/song/CsfSongImage.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kBackground(247, 251, 220);
+const QColor kListText(210, 184, 130);
+
+QString statusText(int elapsed, int total)
+{
+    return QString::asprintf("Play Status:   %02d:%02d / %02d:%02d", elapsed / 60, elapsed % 60, total / 60,
+                             total % 60);
+}
+
+} // namespace
+
+MidiPlayer::MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent)
+    : MidiPlayer(prompts, inputs, MciSequencer::Options{}, parent)
+{
+}
+
+MidiPlayer::MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, MciSequencer::Options engineOptions,
+                       QWidget *parent)
+    : QDialog(parent), prompts(prompts), inputs(inputs), sequencer(std::move(engineOptions))
+{
+    setWindowTitle(QStringLiteral("Midiplay"));
+    // Modal to the main window only, as every dialog of the program.
+    setWindowModality(Qt::WindowModal);
+    buildControls();
+    timer.setInterval(timerPeriodMs);
+    connect(&timer, &QTimer::timeout, this, &MidiPlayer::tick);
+    fillList();
+    if (inputs.playerStartIndex >= 0 && inputs.playerStartIndex < list->count())
+        list->setCurrentRow(inputs.playerStartIndex);
+}
+
+MidiPlayer::~MidiPlayer()
+{
+    timer.stop();
+    sequencer.Stop();
+    sequencer.Close();
+}
+
+void MidiPlayer::done(int result)
+{
+    // Closing the window ends the song, however the window is closed.
+    timer.stop();
+    stop();
+    QDialog::done(result);
+}
+
+void MidiPlayer::buildControls()
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    pal.setColor(QPalette::Button, kBackground);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    auto button = [this](const QString &text) {
+        auto *b = new QPushButton(text, this);
+        b->setAutoDefault(false);
+        b->setMinimumWidth(40);
+        return b;
+    };
+    previousBtn = button(QStringLiteral("<"));
+    playBtn = button(QStringLiteral("&Play"));
+    pauseBtn = button(QStringLiteral("&Pause"));
+    stopBtn = button(QStringLiteral("&Stop"));
+    nextBtn = button(QStringLiteral(">"));
+    backBtn = button(QStringLiteral("<<"));
+    forwardBtn = button(QStringLiteral(">>"));
+
+    slider = new QSlider(Qt::Horizontal, this);
+    slider->setRange(0, sliderSteps);
+    slider->setPageStep(5);
+    slider->setTickInterval(10);
+    slider->setTickPosition(QSlider::TicksBelow);
+
+    list = new QListWidget(this);
+    list->setSortingEnabled(false);
+    QPalette listPal = list->palette();
+    listPal.setColor(QPalette::Text, kListText);
+    list->setPalette(listPal);
+
+    status = new QLabel(statusText(0, 0), this);
+    status->setAlignment(Qt::AlignCenter);
+    status->setAutoFillBackground(true);   // an opaque background of the window's colour
+    status->setEnabled(false);
+
+    auto *transport = new QHBoxLayout;
+    for (QPushButton *b : {previousBtn, playBtn, pauseBtn, stopBtn, nextBtn})
+        transport->addWidget(b);
+    auto *position = new QHBoxLayout;
+    position->addWidget(backBtn);
+    position->addWidget(slider, 1);
+    position->addWidget(forwardBtn);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(6);
+    layout->addLayout(transport);
+    layout->addLayout(position);
+    layout->addWidget(list, 1);
+    layout->addWidget(status);
+    resize(300, 260);
+
+    connect(playBtn, &QPushButton::clicked, this, &MidiPlayer::play);
+    connect(pauseBtn, &QPushButton::clicked, this, &MidiPlayer::pause);
+    connect(stopBtn, &QPushButton::clicked, this, &MidiPlayer::stop);
+    connect(previousBtn, &QPushButton::clicked, this, &MidiPlayer::previousSong);
+    connect(nextBtn, &QPushButton::clicked, this, &MidiPlayer::nextSong);
+    connect(backBtn, &QPushButton::clicked, this, [this] { sequencer.Back(8); });
+    connect(forwardBtn, &QPushButton::clicked, this, [this] { sequencer.Forward(8); });
+    connect(slider, &QSlider::sliderReleased, this, &MidiPlayer::seekToSlider);
+    connect(list, &QListWidget::itemDoubleClicked, this, [this] {
+        sequencer.Close();
+        play();
+    });
+}
+
+void MidiPlayer::fillList()
+{
+    // The same listing as the library's, so the library's selected index picks the same song.
+    list->clear();
+    const bool csf = inputs.playerMode == PlayerMode::CsfSongs;
+    const FolderListing::Result listing =
+        FolderListing::list(DataPaths::folder(csf ? DataPaths::Folder::Csf : DataPaths::Folder::Mid),
+                            csf ? QStringLiteral("csf") : QStringLiteral("mid"));
+    if (listing.tooMany) {
+        prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
+        return;
+    }
+    list->addItems(listing.names);
+}
+
+bool MidiPlayer::openSelected(const QString &name, bool &engineAsked)
+{
+    engineAsked = false;
+    // A paused song stays the current one (the engine refuses another Open).
+    if (sequencer.isOpen())
+        return false;
+    if (inputs.playerMode == PlayerMode::MidiSongs) {
+        engineAsked = true;
+        return sequencer.Open(DataPaths::file(DataPaths::Folder::Mid, name));
+    }
+    // A csf file plays the song it holds.
+    const CsfSongImage::Result song = CsfSongImage::load(DataPaths::file(DataPaths::Folder::Csf, name));
+    if (!song.ok)
+        return false;
+    engineAsked = true;
+    return sequencer.OpenImage(song.image);
+}
+
+void MidiPlayer::play()
+{
+    if (!pauseFlag)
+        stop();
+    else
+        pauseFlag = false;
+    QListWidgetItem *item = list->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    timer.start();
+    bool engineAsked = false;
+    const bool opened = openSelected(item->text(), engineAsked);   // fails while a paused song is open: that one resumes
+    // A song that cannot be heard for want of sound still shows its length; a song that cannot
+    // be read shows nothing, as before.
+    const bool noSound = !opened && engineAsked && sequencer.soundUnavailable();
+    int minutes = 0, seconds = 0;
+    sequencer.GetLength(minutes, seconds);
+    totalSeconds = std::max(0, minutes * 60 + seconds);   // 0 when the song could not be opened
+    if (noSound)
+        totalSeconds = int(std::max<qint64>(0, sequencer.songLengthMs()) / 1000);
+    sliderFactor = float(totalSeconds) * 0.005f;
+    status->setEnabled(true);
+    if (noSound) {
+        status->setText(statusText(0, totalSeconds));
+        prompts.inform(sequencer.errorText(), {}, PromptService::Icon::Warning);
+        return;
+    }
+    sequencer.Play();
+}
+
+void MidiPlayer::pause()
+{
+    sequencer.Pause();
+    pauseFlag = true;
+    timer.stop();
+}
+
+void MidiPlayer::stop()
+{
+    status->setEnabled(false);
+    sequencer.Stop();
+    sequencer.Close();
+    timer.stop();
+    slider->setValue(0);
+}
+
+void MidiPlayer::previousSong()
+{
+    const int row = list->currentItem() && list->currentItem()->isSelected() ? list->currentRow() : -1;
+    if (row > 0) {
+        list->setCurrentRow(row - 1);
+        play();
+    }
+}
+
+void MidiPlayer::nextSong()
+{
+    const int row = list->currentItem() && list->currentItem()->isSelected() ? list->currentRow() : -1;
+    if (row < list->count() - 1) {
+        list->setCurrentRow(row + 1);
+        play();
+    }
+}
+
+void MidiPlayer::tick()
+{
+    if (!sequencer.isOpen())
+        return;
+    int minutes = 0, seconds = 0;
+    sequencer.GetPosition(minutes, seconds);
+    const int elapsed = minutes * 60 + seconds;
+    // A handle the user holds stays where the user put it: the release seeks there.
+    if (!slider->isSliderDown())
+        slider->setValue(sliderFactor > 0.0f ? int(float(elapsed) / sliderFactor) : 0);
+    status->setText(statusText(elapsed, totalSeconds));
+}
+
+void MidiPlayer::seekToSlider()
+{
+    const int target = int(float(slider->value()) * sliderFactor);
+    sequencer.SeekTo(target / 60, target % 60);
+}

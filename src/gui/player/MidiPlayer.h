@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/song/PlayerInputs.h"
+#include "devices/audio/MciSequencer.h"
+
+#include <QDialog>
+#include <QTimer>
+
+class PromptService;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QSlider;
+
+// "Midiplay": plays the songs of one library folder (mid or csf, chosen by PlayerInputs) with
+// transport buttons, a position slider and a status line. It owns its engine; closing the window
+// stops and closes the song.
+//
+// The library opens it with:
+//   MidiPlayer player(prompts, PlayerInputs{PlayerMode::MidiSongs, selectedIndex}, this);
+//   player.exec();
+class MidiPlayer : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int sliderSteps = 200;
+    static constexpr int timerPeriodMs = 1000;
+
+    MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent = nullptr);
+    // engineOptions choose the audio output (tests render offline).
+    MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, MciSequencer::Options engineOptions,
+               QWidget *parent = nullptr);
+    ~MidiPlayer() override;
+
+    void done(int result) override;
+
+    MciSequencer &engine() { return sequencer; }
+    QListWidget *songList() const { return list; }
+    QSlider *positionSlider() const { return slider; }
+    QLabel *statusLine() const { return status; }
+    bool isTimerRunning() const { return timer.isActive(); }
+
+    QPushButton *playButton() const { return playBtn; }
+    QPushButton *pauseButton() const { return pauseBtn; }
+    QPushButton *stopButton() const { return stopBtn; }
+    QPushButton *backButton() const { return backBtn; }
+    QPushButton *forwardButton() const { return forwardBtn; }
+    QPushButton *previousButton() const { return previousBtn; }
+    QPushButton *nextButton() const { return nextBtn; }
+
+public slots:
+    void play();
+    void pause();
+    void stop();
+    void previousSong();
+    void nextSong();
+    void tick();
+    void seekToSlider();
+
+private:
+    void buildControls();
+    void fillList();
+    bool openSelected(const QString &name, bool &engineAsked);
+
+    PromptService &prompts;
+    PlayerInputs inputs;
+    MciSequencer sequencer;
+    QTimer timer;
+    bool pauseFlag = false;
+    int totalSeconds = 0;
+    float sliderFactor = 0.0f;   // seconds per slider step
+
+    QPushButton *playBtn = nullptr;
+    QPushButton *pauseBtn = nullptr;
+    QPushButton *backBtn = nullptr;
+    QPushButton *forwardBtn = nullptr;
+    QPushButton *stopBtn = nullptr;
+    QPushButton *previousBtn = nullptr;
+    QPushButton *nextBtn = nullptr;
+    QSlider *slider = nullptr;
+    QListWidget *list = nullptr;
+    QLabel *status = nullptr;
+};

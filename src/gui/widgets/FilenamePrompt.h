@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/base/DataPaths.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class PromptService;
+class QLineEdit;
+
+// Asks for the name to save a file under ("Filename"). A name that is empty, or that would leave
+// its folder, is refused with "Please enter the file name." and the prompt opens again with what
+// was typed; an existing file is replaced only when the user agrees, else the prompt opens again.
+// A name typed with the extension ("Linear.crv") is taken without it, so it is not added twice.
+class FilenamePrompt : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr auto initialName = "template";
+
+    explicit FilenamePrompt(QWidget *parent = nullptr);
+
+    QString name() const;
+    void setName(const QString &name);
+
+    // The name without a trailing extension (compared ignoring case).
+    static QString withoutExtension(const QString &name, const QString &extension);
+
+    // Runs prompts until the user gives an acceptable name (returned without folder and
+    // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
+    static std::optional<QString> ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
+                                      const QString &extension);
+
+private:
+    QLineEdit *edit;
+};

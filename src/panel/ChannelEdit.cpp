@@ -1,8 +1,0 @@
-#include "panel/ChannelEdit.h"
-
-#include "widgets/SkinResources.h"
-
-ChannelEdit::ChannelEdit(PromptService &prompts, QWidget *parent)
-    : ValueEdit(prompts, RangeRules::Kind::Channel, SkinResources::ChannelBoxBackground, QColor(15, 80, 210), parent)
-{
-}

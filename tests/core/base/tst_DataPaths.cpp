@@ -1,0 +1,54 @@
+#include "core/base/DataPaths.h"
+#include "core/midi/DeviceChoice.h"
+
+#include <QTest>
+
+class TestDataPaths : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pathsAreRelativeToTheCurrentDirectory()
+    {
+        QCOMPARE(DataPaths::folder(DataPaths::Folder::Root), QStringLiteral("zorvik/"));
+        QCOMPARE(DataPaths::file(DataPaths::Folder::Mid, QStringLiteral("a.mid")), QStringLiteral("zorvik/mid/a.mid"));
+        QCOMPARE(DataPaths::folder(DataPaths::Folder::Csf), QStringLiteral("zorvik/csf/"));
+        QCOMPARE(DataPaths::folder(DataPaths::Folder::Curve), QStringLiteral("zorvik/Curve/"));
+        QCOMPARE(DataPaths::file(DataPaths::Folder::Root, QStringLiteral("help.html")), QStringLiteral("zorvik/help.html"));
+    }
+
+    void unsafeNamesAreRecognised_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("plain") << QStringLiteral("My Song 2") << true;
+        QTest::newRow("unicode") << QStringLiteral("Lied für dich") << true;
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("slash") << QStringLiteral("a/b") << false;
+        QTest::newRow("backslash") << QStringLiteral("a\\b") << false;
+        QTest::newRow("parent") << QStringLiteral("..") << false;
+        QTest::newRow("parent in a path") << QStringLiteral("a/../b") << false;
+        QTest::newRow("dots inside") << QStringLiteral("a..b.mid") << true;
+        QTest::newRow("dots at the end") << QStringLiteral("take 2..syx") << true;
+        QTest::newRow("hidden") << QStringLiteral(".abc") << false;
+        QTest::newRow("control") << QStringLiteral("a\nb") << false;
+    }
+    void unsafeNamesAreRecognised()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, safe);
+        QCOMPARE(DataPaths::isSafeFileName(name), safe);
+    }
+
+    void deviceChoiceDefaults()
+    {
+        DeviceChoice::midiIn = 3;
+        DeviceChoice::midiOut = 2;
+        DeviceChoice::resetToDefaults();
+        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(DeviceChoice::midiOut, -1);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDataPaths)
+#include "tst_DataPaths.moc"

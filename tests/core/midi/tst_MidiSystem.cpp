@@ -1,0 +1,701 @@
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceLock.h"
+#include "support/FakePorts.h"
+#include "support/ScriptedPrompts.h"
+#ifdef ZORVIK_HAVE_ALSA
+#include "devices/midi/AlsaSequencerOutputPort.h"
+#endif
+#include "core/midi/DeviceSelection.h"
+#include "core/midi/InstrumentFinder.h"
+#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiOutSession.h"
+#include "core/midi/MidiShortEvent.h"
+#include "core/midi/MidiSystem.h"
+#include "core/panel/PanelSettings.h"
+#include "core/protocol/MidiStreamParser.h"
+#include "core/protocol/SevenBitCodec.h"
+#include "core/protocol/TransferHeader.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "core/transfer/TransferDriver.h"
+#include "support/InstrumentMessage.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int v : values)
+        result.append(char(v));
+    return result;
+}
+
+const auto *data(const QByteArray &b)
+{
+    return reinterpret_cast<const std::uint8_t *>(b.constData());
+}
+
+QByteArray message(std::uint8_t command, std::uint8_t number, int count, const QByteArray &payload = {})
+{
+    return instrumentMessage(command, number, count, payload);
+}
+
+// Stands in for a dialog: records what the capture delivers and, in dump mode, follows the
+// receive side's rule (an accepted dump is shown, the buffer requeued and the capture closed).
+class Listener : public QObject
+{
+public:
+    explicit Listener(MidiInCapture &capture) : capture(capture) {}
+
+    QList<std::uint32_t> shorts;
+    QList<QByteArray> dumps;
+    int buffersReturned = 0;
+    std::function<void(std::uint32_t)> onShort;
+
+protected:
+    void customEvent(QEvent *event) override
+    {
+        if (event->type() == MidiShortEvent::eventType()) {
+            const auto value = static_cast<MidiShortEvent *>(event)->value;
+            shorts.append(value);
+            if (onShort)
+                onShort(value);
+        } else if (event->type() == MidiLongDataEvent::eventType()) {
+            ++buffersReturned;
+            auto *header = static_cast<MidiLongDataEvent *>(event)->header;
+            if (const auto count = capture.takeDump(header)) {
+                dumps.append(QByteArray(reinterpret_cast<const char *>(capture.ReceivedDump.data()), *count));
+                capture.Requeue(header);
+                capture.Close();
+            }
+        }
+    }
+
+private:
+    MidiInCapture &capture;
+};
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class MidiTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        DeviceChoice::resetToDefaults();
+        fake = std::make_shared<FakePorts::State>();
+        fake->outputs = {QStringLiteral("Port A"), QStringLiteral("Port B")};
+        fake->inputs = {QStringLiteral("In A")};
+        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+        prompts = ScriptedPrompts();
+    }
+    void cleanup() { midi.reset(); }
+
+    // --- joining input into whole messages ---
+
+    void parserJoinsPiecesAndDropsRealtime()
+    {
+        QList<QByteArray> out;
+        MidiStreamParser parser([&](const QByteArray &m) { out.append(m); });
+        QByteArray dump = bytes({0xF0, 0x00, 0x20, 0x63}) + QByteArray(600, 0x11) + char(0xF7);
+        QByteArray noisy = dump;
+        noisy.insert(300, char(0xF8));   // clock inside the SysEx
+        parser.feed(bytes({0xFE}));       // active sensing between messages
+        for (int at = 0; at < noisy.size(); at += 256)
+            parser.feed(noisy.mid(at, 256));
+        parser.feed(bytes({0x90, 0x3C, 0x11}));
+        QCOMPARE(out.size(), 2);
+        QCOMPARE(out.at(0), dump);
+        QCOMPARE(out.at(1), bytes({0x90, 0x3C, 0x11}));
+    }
+
+    void parserNeverGluesTwoDumps()
+    {
+        QList<QByteArray> out;
+        MidiStreamParser parser([&](const QByteArray &m) { out.append(m); });
+        parser.feed(bytes({0xF0, 0x01, 0x02}));             // F7 lost
+        parser.feed(bytes({0xF0, 0x03, 0xF7}));
+        parser.feed(bytes({0xF0, 0x00, 0x89, 0xF8, 0x01}));  // the frame's 0x89 stays, the clock goes
+        parser.feed(bytes({0x02, 0xF7, 0x05, 0xF7}));       // stray data and a stray F7
+        parser.feed(bytes({0x90, 0x3C, 0x33}));
+        QCOMPARE(out, (QList<QByteArray>{bytes({0xF0, 0x03, 0xF7}), bytes({0xF0, 0x00, 0x89, 0x01, 0x02, 0xF7}),
+                                         bytes({0x90, 0x3C, 0x33})}));
+
+        // The instrument's side takes a whole message as it is: block 0x00F7 of a transfer.
+        out.clear();
+        MidiStreamParser verbatim([&](const QByteArray &m) { out.append(m); }, 64,
+                                  MidiStreamParser::WholePieces::Verbatim);
+        const QByteArray block = bytes({0xF0, 0x00, 0x20, 0x63, 0x00, 0x01, 0x00, 0x7F, 0x00, 0x18, 0x00, 0xF7, 0x89, 0x01, 0xF7});
+        verbatim.feed(block);
+        QCOMPARE(out, QList<QByteArray>{block});
+    }
+
+    // The device's SysEx lost its F7 and its next message came as a piece of its own: that
+    // message ends the SysEx. Inside one piece, top-bit bytes still belong to the SysEx.
+    void parserEndsAnUnfinishedSysExAtAShortMessage()
+    {
+        for (const auto mode : {MidiStreamParser::WholePieces::Filtered, MidiStreamParser::WholePieces::Verbatim}) {
+            QList<QByteArray> out;
+            MidiStreamParser parser([&](const QByteArray &m) { out.append(m); }, 64, mode);
+            parser.feed(bytes({0xF0, 0x00, 0x20, 0x63, 0x89, 0x01}));   // no F7
+            parser.feed(bytes({0x90, 0x3C, 0x11}));
+            parser.feed(bytes({0xF0, 0x00, 0x89, 0x90, 0x3C, 0x11, 0xF7}));
+            parser.feed(bytes({0xF0, 0x05}));
+            parser.feed(bytes({0x90, 0x3C}));                          // not a whole message
+            parser.feed(bytes({0xF7}));
+            parser.feed(bytes({0xF0, 0x06}));
+            parser.feed(bytes({0xC0, 0x07}));
+            QCOMPARE(out, (QList<QByteArray>{bytes({0x90, 0x3C, 0x11}),
+                                             bytes({0xF0, 0x00, 0x89, 0x90, 0x3C, 0x11, 0xF7}),
+                                             bytes({0xF0, 0x05, 0x90, 0x3C, 0xF7}), bytes({0xC0, 0x07})}));
+        }
+    }
+
+    void parserExpandsRunningStatusAndDropsStrays()
+    {
+        QList<QByteArray> out;
+        MidiStreamParser parser([&](const QByteArray &m) { out.append(m); });
+        parser.feed(bytes({0x3C, 0x11}));                       // no status yet: noise
+        parser.feed(bytes({0x90, 0x3C, 0x11, 0x3C, 0x33, 0x40}));  // running status, then half a message
+        parser.feed(bytes({0xC0, 0x05, 0x06, 0xF6}));
+        QCOMPARE(out, (QList<QByteArray>{bytes({0x90, 0x3C, 0x11}), bytes({0x90, 0x3C, 0x33}),
+                                         bytes({0xC0, 0x05}), bytes({0xC0, 0x06}), bytes({0xF6})}));
+    }
+
+    void parserCapsHugeSysEx()
+    {
+        QList<QByteArray> out;
+        MidiStreamParser parser([&](const QByteArray &m) { out.append(m); }, 100);
+        parser.feed(char(0xF0) + QByteArray(10000, 0x22) + char(0xF7));
+        QCOMPARE(out.size(), 1);
+        QCOMPARE(out.at(0).size(), 100);
+        QCOMPARE(uchar(out.at(0).back()), uchar(0xF7));
+    }
+
+    // --- sending ---
+
+    void sendReachesSimulatorWholeAndRepliesComeLater()
+    {
+        Listener listener(midi->capture());
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
+                                      MidiInCapture::Caller::TransferDialog, prompts),
+                 MidiInCapture::OpenOk);
+        PanelSettings panel;
+        panel.storeDefaultBoxes();
+        QByteArray templ = panel.buildTemplateSysEx();
+        templ[9] = 3;
+        MidiOutSession session(*midi, prompts);
+        QCOMPARE(session.Send(data(templ), quint32(templ.size()), MidiOutSession::Caller::TransferTemplate),
+                 SendResult::Sent);
+        QCOMPARE(midi->simulator().templateMemory(3), templ);
+
+        const QByteArray announce = message(TransferHeader::SongAnnouncement, 5, 0);
+        QCOMPARE(announce.size(), 14);
+        QCOMPARE(session.Send(data(announce), 14, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QVERIFY(listener.shorts.isEmpty());   // never inside the send
+        settle();
+        QCOMPARE(listener.shorts, (QList<std::uint32_t>{0x113C90}));
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void missingOutputDevice_data()
+    {
+        QTest::addColumn<int>("caller");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("curve") << int(MidiOutSession::Caller::CurveSend)
+                               << "Open the device is err, please set device!" << "";
+        QTest::newRow("template") << int(MidiOutSession::Caller::TransferTemplate)
+                                  << "There are no MIDI output devices!" << "Zorvik Updata";
+        QTest::newRow("blocks") << int(MidiOutSession::Caller::TransferBlocks)
+                                << "There are no MIDI output devices!" << "Zorvik Updata";
+    }
+
+    void missingOutputDevice()
+    {
+        QFETCH(int, caller);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1);
+        MidiOutSession session(*midi, prompts);
+        for (int device : {2, 99, -2}) {
+            DeviceChoice::midiOut = device;
+            QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller(caller)),
+                     SendResult::DeviceNotOpened);
+        }
+        QCOMPARE(fake->opens, 0);
+        QCOMPARE(prompts.asked.size(), 3);
+        QCOMPARE(prompts.asked.first().text, text);
+        QCOMPARE(prompts.asked.first().caption, caption);
+    }
+
+    void keptConnectionFollowsTheChoice()
+    {
+        const QByteArray m = message(TransferHeader::DataBlock, 1, 0, QByteArray(1024, 0x55));
+        QCOMPARE(m.size(), 1038);
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 1;
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(session.Send(data(m), 1038, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(fake->opens, 1);
+        QCOMPARE(fake->sent.size(), 3);
+        QCOMPARE(fake->sent.at(2), m);
+
+        // Read at the moment of the call: the simulator now.
+        DeviceChoice::midiOut = -1;
+        QCOMPARE(session.Send(data(m), 1038, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(fake->openOutputs, 0);
+        QCOMPARE(midi->simulator().received().last(), m);
+    }
+
+    void unpluggedDeviceFailsAndNothingStaysOpen()
+    {
+        const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1, QByteArray(127, 1));
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 1;
+        QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::Sent);
+        fake->outputs.removeLast();   // unplugged between sends
+        QTest::qWait(MidiSystem::recheckMs + 20);   // a kept device is trusted that long
+        QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::DeviceNotOpened);
+        QCOMPARE(fake->openOutputs, 0);
+        fake->outputs.append(QStringLiteral("Other device"));   // a new one took its number
+        QTest::qWait(MidiSystem::recheckMs + 20);
+        QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::Sent);
+        QCOMPARE(fake->opens, 2);
+        QCOMPARE(midi->output(1)->name(), QStringLiteral("Other device"));
+    }
+
+    // Other programs' ports coming and going shift the numbers of the rest: the kept device is
+    // followed by its name, so a transfer never carries on into another program's port.
+    void keptDeviceIsFollowedByItsName()
+    {
+        const QByteArray m = message(TransferHeader::DataBlock, 1, 0, QByteArray(16, 0x11));
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 0;
+        QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        fake->outputs.prepend(QStringLiteral("Monitor"));   // now listed where "Port A" was
+        QTest::qWait(MidiSystem::recheckMs + 20);
+        QCOMPARE(session.Send(data(m), quint32(m.size()), MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(fake->opens, 1);
+        QCOMPARE(midi->output(0)->name(), QStringLiteral("Port A"));
+        QCOMPARE(fake->sent.size(), 2);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void refusedSendClosesAndNextOpensAgain_data()
+    {
+        QTest::addColumn<int>("delivery");
+        QTest::newRow("refused") << int(MidiOutputPort::Delivery::Refused);
+        QTest::newRow("timed out") << int(MidiOutputPort::Delivery::TimedOut);
+    }
+
+    void refusedSendClosesAndNextOpensAgain()
+    {
+        QFETCH(int, delivery);
+        const QByteArray m = message(TransferHeader::FirmwareAnnouncement, 0x18, 3);
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 0;
+        fake->next = MidiOutputPort::Delivery(delivery);
+        QCOMPARE(session.Send(data(m), 14, MidiOutSession::Caller::TransferBlocks), SendResult::MessageRefused);
+        QCOMPARE(fake->openOutputs, 0);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.at(0).text, QStringLiteral("Send the longMSG is err!"));
+        QCOMPARE(prompts.asked.at(0).caption, QString());
+        QCOMPARE(session.Send(data(m), 14, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(fake->opens, 2);
+        QCOMPARE(fake->sent, QList<QByteArray>{m});
+    }
+
+    void messageTheDeviceCannotTakeIsNotSent()
+    {
+        MidiOutSession session(*midi, prompts);
+        DeviceChoice::midiOut = 0;
+        const QByteArray big = message(TransferHeader::TemplateImage, 1, 1, QByteArray(5000, 0));
+        QCOMPARE(session.Send(data(big), quint32(big.size()), MidiOutSession::Caller::TransferTemplate),
+                 SendResult::HeaderNotPrepared);
+        QCOMPARE(session.Send(nullptr, 0, MidiOutSession::Caller::TransferTemplate), SendResult::HeaderNotPrepared);
+        QVERIFY(fake->sent.isEmpty());
+        QCOMPARE(fake->openOutputs, 0);
+        QVERIFY(prompts.asked.isEmpty());
+        QVERIFY(MidiOutSession::waitLimit(1038) >= std::chrono::milliseconds(1000 + 332));
+    }
+
+    // The lock files live in a private folder of the user's: the runtime folder when it is a
+    // usable one, else a folder of their own in the temporary folder, never an empty path. A
+    // device locked by another process is busy until that process ends, however it ends.
+    void deviceLockIsPrivateAndEndsWithItsHolder()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        QTemporaryDir runtime, shared;
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
+        const QString fallback = QFileInfo::exists(QStringLiteral("/run/user/%1").arg(getuid()))
+                                     ? QStringLiteral("/run/user/%1/zorvik-halden").arg(getuid())
+                                     : QDir::tempPath() + QStringLiteral("/zorvik-halden-%1").arg(getuid());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("wrong permissions on runtime directory")));
+        for (const QByteArray &value : {QByteArray(), QByteArray("relative/dir"), shared.path().toUtf8()}) {
+            qputenv("XDG_RUNTIME_DIR", value);
+            QCOMPARE(DeviceLock::folder(), fallback);
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const QString folder = DeviceLock::folder();
+        QCOMPARE(folder, runtime.path() + QStringLiteral("/zorvik-halden"));
+        QCOMPARE(QFileInfo(folder).permissions() & (QFile::WriteGroup | QFile::WriteOther), QFile::Permissions());
+
+        const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+        if (flock.isEmpty())
+            QSKIP("no flock program to hold a lock from another process");
+        const QString key = QStringLiteral("jack:test\nsynth:midi_in");
+        QProcess holder;   // holds the lock while its input is open; -o: only it, not its child
+        holder.start(flock, {QStringLiteral("-o"), DeviceLock::path(key), QStringLiteral("cat")});
+        QVERIFY(holder.waitForStarted(5000));
+        QString error;
+        QTRY_VERIFY_WITH_TIMEOUT(!DeviceLock(key).tryAcquire(&error), 5000);
+        QVERIFY(error.isEmpty());   // only busy
+        DeviceLock lock(key);
+        QVERIFY(!lock.tryAcquire());
+        holder.kill();               // a crash: the kernel drops its lock
+        QVERIFY(holder.waitForFinished(5000));
+        QVERIFY(lock.tryAcquire(&error));
+        DeviceLock second(key);
+        QVERIFY(!second.tryAcquire());
+        lock.release();
+        QVERIFY(second.tryAcquire());
+    }
+
+#ifdef ZORVIK_HAVE_ALSA
+    void alsaPortIsFoundByItsListedAddress()
+    {
+        int client = -1, port = -1;
+        QVERIFY(AlsaSequencerOutputPort::parseAddress(QStringLiteral("Synth:Synth MIDI 1 24:0"), &client, &port));
+        QCOMPARE(client, 24);
+        QCOMPARE(port, 0);
+        QVERIFY(!AlsaSequencerOutputPort::parseAddress(QStringLiteral("Synth MIDI"), &client, &port));
+        QString error;
+        // No sequencer on a machine without sound devices, and never an address-less name.
+        if (!AlsaSequencerOutputPort::open(QStringLiteral("Nothing 250:7"), &error))
+            QVERIFY(!error.isEmpty());
+        QVERIFY(!AlsaSequencerOutputPort::open(QStringLiteral("Nothing"), &error));
+    }
+#endif
+
+    // --- capture ---
+
+    void missingInputDevice_data()
+    {
+        QTest::addColumn<int>("caller");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("monitor") << int(MidiInCapture::Caller::VelocityMonitor)
+                                 << "Error opening the default MIDI In Device!\r\n" << "" << int(PromptService::Icon::Stop);
+        QTest::newRow("transfer") << int(MidiInCapture::Caller::TransferDialog)
+                                  << "There are no MIDI input devices!" << "Zorvik Updata" << int(PromptService::Icon::None);
+        QTest::newRow("receive") << int(MidiInCapture::Caller::ReceiveDialog)
+                                 << "Error opening the default MIDI In Device!\r\n" << "Zorvik Halden" << int(PromptService::Icon::Stop);
+    }
+
+    void missingInputDevice()
+    {
+        QFETCH(int, caller);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        QFETCH(int, icon);
+        Listener listener(midi->capture());
+        DeviceChoice::midiIn = 2;   // the fake has one input: device 1
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
+                                      MidiInCapture::Caller(caller), prompts),
+                 MidiInCapture::OpenFailed);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.at(0).text, text);
+        QCOMPARE(prompts.asked.at(0).caption, caption);
+        QCOMPARE(int(prompts.asked.at(0).icon), icon);
+        QVERIFY(!midi->capture().isOpen());
+    }
+
+    void shortMessagesModeDropsSysEx()
+    {
+        Listener listener(midi->capture());
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
+                                      MidiInCapture::Caller::VelocityMonitor, prompts),
+                 MidiInCapture::OpenOk);
+        midi->simulator().playNote(60, 100);
+        midi->simulator().sendDump();
+        midi->simulator().playNote(61, 7);
+        settle();
+        QCOMPARE(listener.shorts, (QList<std::uint32_t>{0x643C90, 0x073D90}));
+        QCOMPARE(listener.buffersReturned, 0);
+    }
+
+    void dumpModeAcceptsOneTemplateDump()
+    {
+        Listener listener(midi->capture());
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::SysExDump,
+                                      MidiInCapture::Caller::ReceiveDialog, prompts),
+                 MidiInCapture::OpenOk);
+        midi->simulator().playNote(60, 10);   // short messages do not disturb the dump
+        midi->simulator().sendDump();
+        settle();
+        QCOMPARE(listener.dumps.size(), 1);
+        QCOMPARE(listener.dumps.at(0), midi->simulator().currentTemplate());
+        QCOMPARE(listener.dumps.at(0).size(), 162);
+        QVERIFY(!midi->capture().isOpen());
+
+        midi->simulator().sendDump();   // not heard until the next Open
+        settle();
+        QCOMPARE(listener.dumps.size(), 1);
+    }
+
+    void foreignSysExIsIgnoredAndLongDumpIsCut()
+    {
+        DeviceChoice::midiIn = 1;   // the fake's input
+        Listener listener(midi->capture());
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::SysExDump,
+                                      MidiInCapture::Caller::ReceiveDialog, prompts),
+                 MidiInCapture::OpenOk);
+        QVERIFY(fake->input);
+        QByteArray foreign = message(TransferHeader::TemplateImage, 0x18, 1, QByteArray(20, 1));
+        foreign[4] = 0x7E;                                  // bytes 4-6 do not matter ...
+        QByteArray wrong = foreign;
+        wrong[3] = 0x64;                                    // ... but byte 3 does
+        fake->input(wrong);
+        fake->input(bytes({0x3C, 0xF8, 0x90, 0x3C}));         // noise and half a note
+        QByteArray huge = message(TransferHeader::TemplateImage, 0x18, 1, QByteArray(10000, 0x42));
+        for (int at = 0; at < huge.size(); at += 256)
+            fake->input(huge.mid(at, 256) + char(0xFE));
+        settle();
+        QCOMPARE(listener.buffersReturned, 2);
+        QCOMPARE(listener.dumps.size(), 1);
+        QCOMPARE(listener.dumps.at(0), huge.left(256));
+        QCOMPARE(midi->capture().receivedDumpLength, 256);
+        QVERIFY(!midi->capture().isOpen());
+        QVERIFY(!fake->input);   // the port is closed
+    }
+
+    void closeWithoutOpenDoesNothing()
+    {
+        midi->capture().Close();
+        midi->capture().Close();
+        QVERIFY(prompts.asked.isEmpty());
+        Listener listener(midi->capture());
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
+                                      MidiInCapture::Caller::VelocityMonitor, prompts),
+                 MidiInCapture::OpenOk);
+        midi->simulator().playNote(60, 1);   // queued, then the capture closes
+        midi->capture().Close();
+        midi->capture().Close();
+        settle();
+        QVERIFY(listener.shorts.isEmpty());
+        QVERIFY(midi->capture().closing());
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    // --- a whole block transfer against the built-in simulator, paced by its replies ---
+
+    void blockTransferPacedBySimulatorReplies_data()
+    {
+        QTest::addColumn<int>("imageLength");
+        QTest::addColumn<int>("stopAfter");
+        QTest::newRow("three blocks") << 2500 << -1;
+        QTest::newRow("exact blocks") << 1792 << -1;   // packs to 2048
+        QTest::newRow("device stops") << 5000 << 2;
+    }
+
+    void blockTransferPacedBySimulatorReplies()
+    {
+        QFETCH(int, imageLength);
+        QFETCH(int, stopAfter);
+        midi->simulator().faults.stopAfterBlock = stopAfter;
+        midi->simulator().faults.replyDelayMs = 2;
+        QByteArray image(imageLength, 0);
+        for (int i = 0; i < imageLength; ++i)
+            image[i] = char(i * 7 + 3);
+        const QByteArray packed = SevenBitCodec::Pack(image);
+        const int blocks = int((packed.size() + 1023) / 1024);
+
+        MidiOutSession session(*midi, prompts);
+        Listener listener(midi->capture());
+        int next = 0;
+        listener.onShort = [&](std::uint32_t value) {
+            if (value != 0x333C90 || next >= blocks)
+                return;
+            const QByteArray block = message(TransferHeader::DataBlock, 4, next, packed.mid(next * 1024, 1024));
+            QCOMPARE(session.Send(data(block), quint32(block.size()), MidiOutSession::Caller::TransferBlocks),
+                     SendResult::Sent);
+            ++next;
+        };
+        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
+                                      MidiInCapture::Caller::TransferDialog, prompts),
+                 MidiInCapture::OpenOk);
+        const QByteArray announce = message(TransferHeader::FirmwareAnnouncement, 0x18, blocks);
+        QCOMPARE(session.Send(data(announce), 14, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+
+        const auto &t = midi->simulator().lastTransfer();
+        if (stopAfter < 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(t.complete, 3000);
+            QCOMPARE(t.image, image);
+            QCOMPARE(t.command, std::uint8_t(0x04));
+            QCOMPARE(listener.shorts.size(), blocks + 1);   // ready, then one request per block
+            QCOMPARE(listener.shorts.first(), std::uint32_t(0x113C90));
+        } else {
+            QTest::qWait(100);
+            QCOMPARE(t.blocksReceived, stopAfter);
+            QVERIFY(!t.complete);
+        }
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    // --- the instrument ---
+
+    void instrumentIsTheFirstPortNamedZorvik()
+    {
+        using D = MidiSystem::Device;
+        const QList<D> outs{{-1, "Zorvik Simulator"}, {0, "Synth"}, {1, "ZORVIK K8 (USB) MIDI 1"}, {2, "Zorvik K4"}};
+        const QList<D> ins{{0, "Zorvik Simulator"}, {1, "Keys"}, {3, "zorvik-sim:Zorvik Simulator"}};
+        const InstrumentFinder::Choice found = InstrumentFinder::find(outs, ins);
+        QCOMPARE(found.output, 1);
+        QCOMPARE(found.outputName, QStringLiteral("ZORVIK K8 (USB) MIDI 1"));
+        QCOMPARE(found.input, 3);   // another process's simulator is an instrument too
+        QVERIFY(found.outputFound() && found.inputFound());
+
+        // Only the built-in simulator, whose name has the mark too: nothing found.
+        const InstrumentFinder::Choice none = InstrumentFinder::find({{-1, "Zorvik Simulator"}, {0, "Synth"}},
+                                                                     {{0, "Zorvik Simulator"}});
+        QCOMPARE(none.output, MidiSystem::simulatorOutput);
+        QCOMPARE(none.input, MidiSystem::simulatorInput);
+        QVERIFY(!none.outputFound() && !none.inputFound());
+    }
+
+    void instrumentIsFollowedUntilTheUserChooses()
+    {
+        DeviceSelection &devices = midi->devices();
+        QSignalSpy changes(&devices, &DeviceSelection::changed);
+        devices.startWatching();
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator — no instrument found"));
+        QVERIFY(!devices.systemOutputInUse());
+
+        // Plugged in: found by the watch within its period, without being asked.
+        fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+        fake->inputs.prepend(QStringLiteral("Zorvik K8 (USB)"));
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, 2, 5 * DeviceSelection::pollMs);
+        QCOMPARE(DeviceChoice::midiIn, 1);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik K8 (USB)"));
+        QCOMPARE(devices.details(), QStringLiteral("MIDI Out: Zorvik K8 (USB)\nMIDI In: Zorvik K8 (USB)"));
+        QVERIFY(devices.systemOutputInUse());
+        QVERIFY(changes.size() >= 1);
+        MidiOutSession session(*midi, prompts);
+        const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1, QByteArray(127, 1));
+        QCOMPARE(session.Send(data(m), 141, MidiOutSession::Caller::CurveSend), SendResult::Sent);
+        QCOMPARE(fake->openOutputs, 1);
+
+        // Unplugged: back to the simulator, and the connection to the port that went is closed
+        // (one of the same name may come back).
+        fake->outputs.removeLast();
+        fake->inputs.removeFirst();
+        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, -1, 5 * DeviceSelection::pollMs);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(fake->openOutputs, 0);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator — no instrument found"));
+        devices.stopWatching();
+
+        // The user's choice stays, whatever is plugged in; the simulator is then just its name.
+        devices.choose(MidiSystem::simulatorOutput, MidiSystem::simulatorInput);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
+        fake->outputs.prepend(QStringLiteral("zorvik-sim:Zorvik Simulator"));
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QVERIFY(!devices.followsInstrument());
+        QCOMPARE(devices.found().output, 0);
+
+        // A chosen system device that goes says so.
+        devices.choose(1, 1);
+        QCOMPARE(devices.label(), QStringLiteral("Port A"));
+        fake->outputs.clear();
+        devices.update();
+        QCOMPARE(devices.label(), QStringLiteral("Port A — not connected"));
+        QCOMPARE(DeviceChoice::midiOut, 1);
+
+        fake->outputs = {QStringLiteral("zorvik-sim:Zorvik Simulator")};
+        devices.followInstrument();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(devices.label(), QStringLiteral("zorvik-sim:Zorvik Simulator"));
+    }
+
+    // Unplugged in the middle of a transfer: the transfer keeps its device and ends with its
+    // own messages; plugged in again, the next send goes to it.
+    void instrumentUnpluggedDuringATransfer()
+    {
+        fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
+        fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+        DeviceSelection &devices = midi->devices();
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(DeviceChoice::midiIn, 1);
+
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy failed(&driver, &TransferDriver::failed);
+        driver.open(FileKind::Firmware, QByteArray(3000, 0x21));
+        driver.send();
+        QCOMPARE(fake->sent.size(), 1);   // the announcement
+        QVERIFY(fake->input);
+        fake->input(bytes({0x90, 0x3C, 0x11}));   // ready
+        fake->input(bytes({0x90, 0x3C, 0x33}));   // next
+        QTRY_COMPARE(fake->sent.size(), 2);
+
+        fake->outputs.clear();
+        fake->inputs.clear();
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, 0);   // not changed under the transfer
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik K8 (USB) — not connected"));
+        QTest::qWait(MidiSystem::recheckMs + 20);
+        fake->input(bytes({0x90, 0x3C, 0x33}));   // the last reply before the cable went
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(fake->sent.size(), 2);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.at(0).text, QStringLiteral("There are no MIDI output devices!"));
+        QVERIFY(driver.session().statusText().startsWith(QStringLiteral("Block 2 could not be sent")));
+
+        devices.update();   // the transfer is over: the simulator stands in
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+
+        fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
+        fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        driver.send();
+        QTRY_COMPARE(fake->sent.size(), 3);   // announced again, to the instrument
+        QCOMPARE(quint8(fake->sent.last().at(7)), quint8(TransferHeader::FirmwareAnnouncement));
+        driver.abort();
+    }
+
+private:
+    std::shared_ptr<FakePorts::State> fake;
+    std::unique_ptr<MidiSystem> midi;
+    ScriptedPrompts prompts;
+};
+
+QTEST_GUILESS_MAIN(MidiTest)
+#include "tst_MidiSystem.moc"

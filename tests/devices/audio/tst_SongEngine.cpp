@@ -1,0 +1,459 @@
+#include "devices/audio/MciSequencer.h"
+#include "devices/audio/OfflineAudioOutput.h"
+#include "devices/audio/SongRenderer.h"
+#include "support/TestSongs.h"
+
+#include <QObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef ZORVIK_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
+#include <csignal>
+
+class OfflineAudioOutput;
+
+// The engine, rendered offline: the tests pull the audio and so drive the song's clock.
+class SequencerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void lengthAndPositionInWholeSeconds();
+    void shortSongHasNoWholeSecond();
+    void pauseAndPlayResumeAtTheWholeSecond();
+    void seekWhilePlayingStoppedAndPaused();
+    void refusedSeekWhilePlayingKeepsPlaying();
+    void backAtTheStartLeavesThePosition();
+    void forwardPastTheEndLeavesThePosition();
+    void songEndsButStillCountsAsPlaying();
+    void openWhileOpenFails();
+    void stopCloseAndTheirFailures();
+    void noAudioDeviceOrSoundFontFailsQuietly();
+    void soundStopsOnStopPauseSeekAndClose();
+    void noteStartsOnTime();
+    void playsThroughAPrivateJackServer();
+
+private:
+    MciSequencer::Options offline(bool failing = false);
+    QString song(const QString &name, const QByteArray &bytes);
+
+    QTemporaryDir dir;
+    OfflineAudioOutput *audio = nullptr;   // the output of the engine's open song
+};
+
+namespace {
+
+#ifdef ZORVIK_HAVE_JACK
+// What the player's JACK ports are connected to, as the server sees it.
+QStringList playerConnections()
+{
+    QStringList links;
+    jack_client_t *client = jack_client_open("zorvik-test-probe", JackNoStartServer, nullptr);
+    if (!client)
+        return links;
+    const char **ports = jack_get_ports(client, "^Zorvik Halden player", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+    for (int i = 0; ports && ports[i]; ++i) {
+        const char **connections = jack_port_get_all_connections(client, jack_port_by_name(client, ports[i]));
+        for (int j = 0; connections && connections[j]; ++j)
+            links.append(QString::fromUtf8(connections[j]));
+        jack_free(connections);
+    }
+    jack_free(ports);
+    jack_client_close(client);
+    links.sort();
+    return links;
+}
+#endif
+
+int wholeSeconds(const MciSequencer &engine)
+{
+    int m, s;
+    engine.GetPosition(m, s);
+    return m < 0 ? -1 : m * 60 + s;
+}
+
+int lengthSeconds(const MciSequencer &engine)
+{
+    int m, s;
+    engine.GetLength(m, s);
+    return m < 0 ? -1 : m * 60 + s;
+}
+
+constexpr float audible = 1e-3f;
+constexpr float silent = 1e-4f;   // -80 dB; the effects leave a noise floor near 1e-8
+
+} // namespace
+
+MciSequencer::Options SequencerTest::offline(bool failing)
+{
+    MciSequencer::Options options;
+    options.output = [this, failing] {
+        auto output = std::make_unique<OfflineAudioOutput>(failing);
+        audio = output.get();
+        return output;
+    };
+    return options;
+}
+
+QString SequencerTest::song(const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    if (!TestSongs::write(path, bytes))
+        qFatal("cannot write a test song");
+    return path;
+}
+
+void SequencerTest::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    if (SongRenderer::findSoundFont().isEmpty())
+        QSKIP("no General MIDI soundfont installed");
+}
+
+void SequencerTest::lengthAndPositionInWholeSeconds()
+{
+    MciSequencer engine(offline());
+    int m = 0, s = 0;
+    engine.GetLength(m, s);
+    QCOMPARE(m, -1);
+    QCOMPARE(s, -1);
+    QVERIFY(engine.Open(song("long.mid", TestSongs::quiet(125.9))));
+    engine.GetLength(m, s);
+    QCOMPARE(m, 2);
+    QCOMPARE(s, 5);
+    QCOMPARE(wholeSeconds(engine), 0);
+    QVERIFY(engine.Play());
+    const int rate = engine.renderer()->sampleRate();
+    audio->pull(2 * rate - 1);
+    QCOMPARE(wholeSeconds(engine), 1);
+    audio->pull(1);
+    QCOMPARE(wholeSeconds(engine), 2);
+    QCOMPARE(engine.positionMs(), 2000);
+}
+
+void SequencerTest::shortSongHasNoWholeSecond()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("short.mid", TestSongs::oneNote(0, 0.5, 0.9))));
+    int m, s;
+    engine.GetLength(m, s);
+    QCOMPARE(m, 0);
+    QCOMPARE(s, 0);
+}
+
+void SequencerTest::pauseAndPlayResumeAtTheWholeSecond()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("pause.mid", TestSongs::quiet(30))));
+    QVERIFY(!engine.Pause());   // not playing yet
+    QVERIFY(engine.Play());
+    audio->pullMs(5700);
+    QVERIFY(engine.Pause());
+    QVERIFY(engine.isPaused() && engine.isPlaying());
+    audio->pullMs(3000);
+    QCOMPARE(engine.positionMs(), 5700);   // a paused song stands still
+    QVERIFY(engine.Play());
+    QCOMPARE(engine.positionMs(), 5000);
+    QVERIFY(!engine.isPaused());
+    audio->pullMs(1000);
+    QCOMPARE(wholeSeconds(engine), 6);
+}
+
+void SequencerTest::seekWhilePlayingStoppedAndPaused()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("seek.mid", TestSongs::quiet(60))));
+
+    // A stopped song moves but reports failure, as it does not play
+    QVERIFY(!engine.SeekTo(0, 30));
+    QCOMPARE(wholeSeconds(engine), 30);
+
+    // A playing song continues from the new place
+    QVERIFY(engine.Play());
+    audio->pullMs(1500);
+    QVERIFY(engine.SeekTo(0, 45));
+    QCOMPARE(engine.positionMs(), 45000);
+    audio->pullMs(700);
+    QCOMPARE(wholeSeconds(engine), 45);
+
+    // A paused one stays paused at the new place
+    QVERIFY(engine.Pause());
+    QVERIFY(!engine.SeekTo(0, 10));
+    audio->pullMs(2000);
+    QCOMPARE(engine.positionMs(), 10000);
+    QVERIFY(engine.isPaused());
+}
+
+void SequencerTest::refusedSeekWhilePlayingKeepsPlaying()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("refused.mid", TestSongs::quiet(60))));
+    QVERIFY(engine.Play());
+    audio->pullMs(2000);
+    QVERIFY(!engine.SeekTo(10, 0));   // past the end
+    QVERIFY(engine.isPlaying() && !engine.isPaused());
+    QVERIFY(engine.renderer()->isRunning());
+    audio->pullMs(1000);
+    QCOMPARE(wholeSeconds(engine), 3);
+}
+
+void SequencerTest::backAtTheStartLeavesThePosition()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("back.mid", TestSongs::quiet(60))));
+    QVERIFY(engine.Play());
+    audio->pullMs(3000);
+    QVERIFY(engine.Back(8));
+    QCOMPARE(engine.positionMs(), 3000);
+    audio->pullMs(9000);
+    QVERIFY(engine.Back(8));
+    QCOMPARE(engine.positionMs(), 4000);
+    QVERIFY(engine.Pause());
+    QVERIFY(!engine.Back(8));   // moves, but a paused song is not resumed
+    QCOMPARE(engine.positionMs(), 4000);   // 4 s - 8 s is before the start
+}
+
+void SequencerTest::forwardPastTheEndLeavesThePosition()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("forward.mid", TestSongs::quiet(20))));
+    QVERIFY(engine.Play());
+    audio->pullMs(7000);
+    QVERIFY(engine.Forward(8));
+    QCOMPARE(engine.positionMs(), 15000);
+    QVERIFY(engine.Forward(8));
+    QCOMPARE(engine.positionMs(), 15000);
+    QVERIFY(!MciSequencer().Forward(8));   // nothing open
+}
+
+void SequencerTest::songEndsButStillCountsAsPlaying()
+{
+    SmfBuilder smf(0, TestSongs::ppq);
+    const int t = smf.addTrack();
+    smf.noteOn(t, 0, 0, 60, 100);   // never released
+    smf.endOfTrack(t, quint32(2.5 * TestSongs::second));
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("end.mid", smf.build())));
+    QVERIFY(engine.Play());
+    audio->pullMs(2000);
+    QVERIFY(audio->pullMs(100) > audible);
+    audio->pullMs(3000);
+    QCOMPARE(engine.positionMs(), 2500);
+    QVERIFY(engine.isPlaying());
+    audio->pullMs(3000);
+    QVERIFY(audio->pullMs(200) < silent);   // the held note was released at the end
+    QVERIFY(engine.SeekTo(0, 1));             // and the song can be played again
+    audio->pullMs(500);
+    QCOMPARE(engine.positionMs(), 1500);
+}
+
+void SequencerTest::openWhileOpenFails()
+{
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("first.mid", TestSongs::quiet(12))));
+    QVERIFY(engine.Play());
+    audio->pullMs(1000);
+    OfflineAudioOutput *first = audio;
+    QVERIFY(!engine.Open(song("second.mid", TestSongs::quiet(99))));
+    QVERIFY(!engine.OpenImage(TestSongs::quiet(99)));
+    QCOMPARE(audio, first);   // no second output was made
+    QCOMPARE(lengthSeconds(engine), 12);
+    QVERIFY(engine.isPlaying());
+    QCOMPARE(wholeSeconds(engine), 1);
+}
+
+void SequencerTest::stopCloseAndTheirFailures()
+{
+    MciSequencer engine(offline());
+    QVERIFY(!engine.Close());
+    QVERIFY(!engine.Open(dir.filePath("missing.mid")));
+    QVERIFY(!engine.Open(song("bad.mid", "MThd but nothing else")));
+    QVERIFY(!engine.isOpen());
+
+    QVERIFY(engine.Open(song("stop.mid", TestSongs::quiet(10))));
+    QVERIFY(!engine.Stop());   // not playing
+    QVERIFY(engine.Play());
+    audio->pullMs(4000);
+    QVERIFY(engine.Stop());
+    QVERIFY(engine.isOpen() && !engine.isPlaying() && !engine.isPaused());
+    QCOMPARE(engine.positionMs(), 0);
+    QVERIFY(engine.Close());
+    QVERIFY(!engine.isOpen());
+    QCOMPARE(wholeSeconds(engine), -1);
+    QVERIFY(engine.Open(song("again.mid", TestSongs::quiet(3))));   // reopens after Close
+}
+
+void SequencerTest::noAudioDeviceOrSoundFontFailsQuietly()
+{
+    {
+        MciSequencer engine(offline(true));
+        QVERIFY(!engine.Open(song("nodevice.mid", TestSongs::quiet(3))));
+        QVERIFY(!engine.isOpen());
+        QVERIFY(!engine.Play());
+        QVERIFY(!engine.errorText().isEmpty());
+    }
+    {
+        MciSequencer::Options options = offline();
+        options.synth.soundFont = dir.filePath("none.sf2");
+        MciSequencer engine(options);
+        QVERIFY(!engine.Open(song("nofont.mid", TestSongs::quiet(3))));
+        QVERIFY(engine.errorText().contains("none.sf2"));
+    }
+    {
+        // The real driver on a machine without sound: fails at once, or plays if a device exists
+        MciSequencer engine;
+        QElapsedTimer clock;
+        clock.start();
+        if (engine.Open(song("real.mid", TestSongs::quiet(1))))
+            QVERIFY(engine.Close());
+        QVERIFY(clock.elapsed() < 5000);
+    }
+}
+
+void SequencerTest::soundStopsOnStopPauseSeekAndClose()
+{
+    // Notes held on four channels, the drum channel among them, from 0 s to 8 s
+    SmfBuilder smf(0, TestSongs::ppq);
+    const int t = smf.addTrack();
+    smf.programChange(t, 0, 3, 48);   // strings: a long sustain and release
+    for (int channel : {0, 3, 9, 15})
+        smf.note(t, 0, 8 * TestSongs::second, channel, channel == 9 ? 49 : 60, 110);
+    smf.endOfTrack(t, 20 * TestSongs::second);
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("held.mid", smf.build())));
+
+    QVERIFY(engine.Play());
+    QVERIFY(audio->pullMs(500) > audible);
+    QVERIFY(engine.Pause());
+    QVERIFY(audio->pull(64) < silent);   // silent at once: no release tail, no reverb
+
+    QVERIFY(engine.Play());
+    QVERIFY(audio->pullMs(500) > audible);
+    QVERIFY(engine.Stop());
+    QVERIFY(audio->pull(64) < silent);
+
+    QVERIFY(engine.Play());
+    QVERIFY(audio->pullMs(500) > audible);
+    QVERIFY(engine.SeekTo(0, 9));   // past the notes
+    QVERIFY(audio->pullMs(1000) < silent);
+
+    QVERIFY(engine.SeekTo(0, 2));   // into the notes: they started earlier and are not replayed
+    QVERIFY(audio->pullMs(1000) < silent);
+
+    QVERIFY(engine.SeekTo(0, 0));
+    QVERIFY(audio->pullMs(500) > audible);
+    QVERIFY(engine.Close());   // the output is gone with the song
+    QVERIFY(engine.renderer() != nullptr);
+    float left[256], right[256];
+    engine.renderer()->render(left, right, 256);   // the synth itself holds no voice
+    QVERIFY(*std::max_element(std::begin(left), std::end(left)) < silent);
+}
+
+void SequencerTest::noteStartsOnTime()
+{
+    // 60 BPM for one beat, then 150 BPM: the note at beat 2.5 sounds at 1000 + 1.5 * 400 = 1600 ms
+    SmfBuilder smf(0, 480);
+    const int t = smf.addTrack();
+    smf.tempoBpm(t, 0, 60);
+    smf.tempoBpm(t, 480, 150);
+    smf.note(t, 1200, 240, 0, 72, 120);
+    smf.endOfTrack(t, 4800);
+    MciSequencer engine(offline());
+    QVERIFY(engine.Open(song("onset.mid", smf.build())));
+    QVERIFY(engine.Play());
+    const int rate = engine.renderer()->sampleRate();
+    const int expected = 1600 * rate / 1000;
+    int first = -1;
+    for (int frame = 0; first < 0 && frame < 3 * rate; frame += 64) {
+        audio->pull(64);
+        const auto &samples = audio->lastAudio();
+        for (int i = 0; i < 64 && first < 0; ++i)
+            if (std::fabs(samples[std::size_t(2 * i)]) > silent)
+                first = frame + i;
+    }
+    QVERIFY(first >= 0);
+    QVERIFY2(std::abs(first - expected) <= rate * 2 / 1000,
+             qPrintable(QString("onset at frame %1, expected %2").arg(first).arg(expected)));
+}
+
+void SequencerTest::playsThroughAPrivateJackServer()
+{
+    // A real audio driver needs a device; JACK's dummy back end is one that every machine can run.
+    // The sound servers are pointed at nothing, so the usual order comes to JACK, which runs at
+    // a rate of its own.
+    const QString jackd = QStandardPaths::findExecutable("jackd");
+    if (jackd.isEmpty())
+        QSKIP("jackd is not installed");
+    const QByteArray server = "zorvik-player-" + QByteArray::number(QCoreApplication::applicationPid());
+    QProcess jack;
+    jack.start(jackd, {"-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
+    QVERIFY(jack.waitForStarted());
+    const QByteArray oldServer = qgetenv("JACK_DEFAULT_SERVER");
+    const QByteArray oldDriver = qgetenv("ZORVIK_AUDIO_DRIVER");
+    qputenv("JACK_DEFAULT_SERVER", server);
+    qputenv("PULSE_SERVER", "unix:" + dir.filePath("no-pulse").toUtf8());
+    qputenv("PIPEWIRE_REMOTE", dir.filePath("no-pipewire").toUtf8());
+    qunsetenv("ZORVIK_AUDIO_DRIVER");
+    auto cleanup = qScopeGuard([&] {
+        jack.terminate();   // lets the server take its name out of JACK's shared registry
+        if (!jack.waitForFinished(5000))
+            jack.kill();
+        qputenv("JACK_DEFAULT_SERVER", oldServer);
+        qputenv("ZORVIK_AUDIO_DRIVER", oldDriver);
+        qunsetenv("PULSE_SERVER");
+        qunsetenv("PIPEWIRE_REMOTE");
+    });
+
+    MciSequencer engine;
+    const QString path = song("jack.mid", TestSongs::oneNote(0, 5, 10));
+    QElapsedTimer wait;
+    wait.start();
+    while (jack.state() == QProcess::Running && !engine.Open(path) && wait.elapsed() < 10000)
+        QTest::qWait(200);   // until the server is up, unless it gave up
+    if (!engine.isOpen())
+        QSKIP("the private JACK server did not start");
+    QCOMPARE(engine.audioDriverInUse(), QString("jack"));
+    QCOMPARE(engine.renderer()->sampleRate(), 48000);
+
+    QVERIFY(engine.Play());
+    QElapsedTimer played;
+    played.start();
+#ifdef ZORVIK_HAVE_JACK
+    QTRY_COMPARE(playerConnections(), QStringList({"system:playback_1", "system:playback_2"}));
+#endif
+    QTest::qWait(1000);
+    const qint64 position = engine.positionMs();
+    QVERIFY2(std::abs(position - played.elapsed()) < 500, qPrintable(QString::number(position)));
+    QVERIFY(engine.Pause());
+    const qint64 paused = engine.positionMs();
+    QTest::qWait(300);
+    QCOMPARE(engine.positionMs(), paused);
+    QVERIFY(engine.Close());
+
+    // The command line plays through the same engine, until Ctrl+C.
+    QProcess control;
+    control.start(QStringLiteral(ZORVIK_CTL_PATH), {"play", path});
+    QVERIFY(control.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += control.readAllStandardError()).contains("Ctrl+C stops"), 10000);
+#ifdef ZORVIK_HAVE_JACK
+    QTRY_COMPARE_WITH_TIMEOUT(playerConnections(), QStringList({"system:playback_1", "system:playback_2"}), 10000);
+#else
+    QTest::qWait(1000);
+#endif
+    ::kill(pid_t(control.processId()), SIGINT);
+    QVERIFY(control.waitForFinished(10000));
+    QCOMPARE(control.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(control.exitCode(), 0);
+    said += control.readAllStandardError();
+    QVERIFY2(said.contains("playing jack.mid (00:10) through JACK") && said.contains("stopped at"), said.constData());
+}
+
+QTEST_GUILESS_MAIN(SequencerTest)
+#include "tst_SongEngine.moc"

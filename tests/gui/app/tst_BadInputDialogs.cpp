@@ -1,0 +1,134 @@
+// Long use must not grow the program: every dialog the main window opens is opened and closed
+// 100 times, and afterwards there are exactly as many widgets and objects as after the first
+// round. (Leaks of unowned memory are what the sanitizer build's leak check finds; this finds
+// the other kind, dialogs and helpers that stay parented to the window and pile up.)
+#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/Workspace.h"
+#include "gui/library/FileLibrary.h"
+#include "support/ModalDriver.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int rounds = 100;
+
+// No system ports: the built-in simulator is all the dialogs need.
+class NoPorts : public MidiPortBackend
+{
+public:
+    QStringList outputNames() override { return {}; }
+    QStringList inputNames() override { return {}; }
+    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
+    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
+};
+
+void closeNextDialog()
+{
+    ModalDriver::next([](QDialog *dialog) { dialog->reject(); });
+}
+
+} // namespace
+
+class TestBadInputDialogs : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+
+    struct Counts
+    {
+        int widgets;
+        int objects;
+    };
+
+    static Counts count(const QObject &window)
+    {
+        return {int(QApplication::allWidgets().size()), int(window.findChildren<QObject *>().size())};
+    }
+
+private slots:
+    void everyDialogHundredTimes()
+    {
+        QDir::setCurrent(root.path());
+        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin", "zorvik/Curve"})
+            QVERIFY(QDir().mkpath(QString::fromLatin1(sub)));
+        {
+            QFile firmware(QStringLiteral("zorvik/bin/fw.bin"));
+            QVERIFY(firmware.open(QIODevice::WriteOnly));
+            firmware.write(QByteArray(3000, '\x31'));
+        }
+
+        MidiSystem midi(std::make_unique<NoPorts>());
+        ScriptedPrompts prompts;
+        MainWindow window(prompts);
+        auto *workspace = new Workspace(window, midi, prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        FileLibrary &library = workspace->library();
+        library.showKind(FileKind::Firmware);
+        library.fileList()->setCurrentRow(0);
+        QCOMPARE(library.selectedEntry(), QStringLiteral("fw.bin"));   // the file the transfer step sends
+
+        // Each step opens one dialog, which the driver closes as soon as it shows.
+        const QList<std::pair<const char *, std::function<void()>>> steps{
+            {"Set Device", [&] { window.openSetDevice(); }},
+            {"Receive", [&] { window.receiveAndLoad(); }},
+            {"curve editor", [&] { window.openCurveEditor(); }},
+            {"About", [&] { window.openAbout(); }},
+            {"file name prompt of Save", [&] {
+                 prompts.queue(PromptService::Answer::Yes);   // "Save the current setting?"
+                 prompts.queue(PromptService::Answer::No);    // "Send the setting to Zorvik now?"
+                 window.saveAndSend();
+             }},
+            {"transfer", [&] {
+                 library.showKind(FileKind::Firmware);   // Save switched the library to templates
+                 library.fileList()->setCurrentRow(0);
+                 prompts.queue(PromptService::Answer::Yes);   // "This file will be sent ..."
+                 library.sendSelected();
+             }},
+        };
+        bool allShown = true;
+        const auto oneRound = [&] {
+            for (const auto &[name, open] : steps) {
+                closeNextDialog();
+                open();
+                if (!ModalDriver::idle()) {
+                    qWarning("the %s dialog did not show", name);
+                    allShown = false;
+                    return;
+                }
+            }
+            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QApplication::processEvents();
+        };
+
+        oneRound();   // first openings may make what lasts for the whole run
+        QVERIFY(allShown);
+        QVERIFY(prompts.asked.size() >= 1);
+        const Counts first = count(window);
+        for (int i = 1; i < rounds && allShown; ++i)
+            oneRound();
+        QVERIFY(allShown);
+        const Counts last = count(window);
+        QCOMPARE(last.widgets, first.widgets);
+        QCOMPARE(last.objects, first.objects);
+        QVERIFY(!midi.capture().isOpen());
+    }
+};
+
+QTEST_MAIN(TestBadInputDialogs)
+#include "tst_BadInputDialogs.moc"

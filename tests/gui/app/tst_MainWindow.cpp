@@ -1,0 +1,533 @@
+#include "core/base/DataPaths.h"
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceSelection.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/midi/MidiSystem.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "gui/app/AboutDialog.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/Workspace.h"
+#include "gui/curve/VCurveDialog.h"
+#include "gui/devices/SimulatorWindow.h"
+#include "gui/panel/PanelEditor.h"
+#include "gui/widgets/HyperLinkLabel.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinResources.h"
+#include "support/FakePorts.h"
+#include "support/FreshLibrary.h"
+#include "support/ModalDriver.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using B = SkinLayout::Button;
+
+namespace {
+
+void send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent e(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// Runs in the data folder of a fresh temporary directory for the life of the object.
+class DataFolder
+{
+public:
+    DataFolder()
+        : previous(QDir::currentPath())
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("zorvik"));
+        QDir::setCurrent(dir.path());
+    }
+    ~DataFolder() { QDir::setCurrent(previous); }
+    void touch(const QString &name)
+    {
+        QFile f(dir.filePath(QStringLiteral("zorvik/") + name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsCaptionlessWithDefaults();
+    void buttonBarSitsOnTheSkin();
+    void buttonsRunTheirCommands_data();
+    void buttonsRunTheirCommands();
+    void topBandHitTest();
+    void draggingTheBandMovesTheWindow();
+    void escAndEnterEndTheWindow();
+    void helpOpensChmThenHtmlElseNothing();
+    void webButtonOpensTheLink();
+    void bandMenuOpensAbout();
+    void bandMenuOpensTheLibraryFolder();
+    void simulatorAnswersWhileDialogsWait();
+    void deviceLabelFollowsTheInstrument();
+    void screenshotShowsButtonsOverSkin();
+};
+
+void TestMainWindow::startsCaptionlessWithDefaults()
+{
+    DeviceChoice::midiIn = 3;
+    DeviceChoice::midiOut = 2;
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    QCOMPARE(DeviceChoice::midiIn, 0);
+    QCOMPARE(DeviceChoice::midiOut, -1);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Zorvik Halden"));
+    QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(window.size(), QSize(899, 575));
+    QVERIFY(!window.windowIcon().isNull());
+    // The link holds the maker's page but is never shown.
+    QVERIFY(window.webLink()->isHidden());
+    QCOMPARE(window.webLink()->link(), MainWindow::webAddress);
+}
+
+void TestMainWindow::buttonBarSitsOnTheSkin()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QList<std::pair<B, int>> ids{{B::Save, 1141}, {B::Default, 1087}, {B::Device, 1007}, {B::Web, 1004},
+                                       {B::Receive, 1006}, {B::Help, 1154}, {B::About, 1009}, {B::Curve, 1150},
+                                       {B::Minimise, 1019}, {B::Close, 1020}};
+    for (const auto &[which, id] : ids) {
+        SkinButton *b = window.button(which);
+        QVERIFY(b);
+        QCOMPARE(b->property("controlId").toInt(), id);
+        QCOMPARE(b->geometry(), SkinLayout::button(which));
+        QVERIFY(b->isVisible());
+        QVERIFY(b->drawsParentBackground());
+        QVERIFY(b->tracksAlways());
+        QVERIFY(b->isFlat());
+    }
+    QCOMPARE(window.button(B::Save)->toolTip(), QStringLiteral("save the setting of panel!"));
+    QVERIFY(window.button(B::Default)->toolTip().isEmpty());
+    // Seven bar buttons in one row, 60 px apart, as the template's 40-unit steps.
+    for (int i = 1; i < 7; ++i)
+        QCOMPARE(SkinLayout::button(B(i)).x() - SkinLayout::button(B(i - 1)).x(), 60);
+}
+
+void TestMainWindow::buttonsRunTheirCommands_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QByteArray>("signal");
+    QTest::newRow("save") << int(B::Save) << QByteArray(SIGNAL(saveAndSendRequested()));
+    QTest::newRow("default") << int(B::Default) << QByteArray(SIGNAL(resetToDefaultsRequested()));
+    QTest::newRow("device") << int(B::Device) << QByteArray(SIGNAL(setDeviceRequested()));
+    QTest::newRow("receive") << int(B::Receive) << QByteArray(SIGNAL(receiveRequested()));
+    QTest::newRow("curve") << int(B::Curve) << QByteArray(SIGNAL(curveEditorRequested()));
+}
+
+void TestMainWindow::buttonsRunTheirCommands()
+{
+    QFETCH(int, which);
+    QFETCH(QByteArray, signal);
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy spy(&window, signal.constData());
+    // The bar lies partly inside the drag band: a click there still presses the button.
+    SkinButton *b = window.button(B(which));
+    QVERIFY(b->geometry().top() < SkinLayout::dragBandHeight);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, 4));
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(prompts.asked.isEmpty());
+}
+
+void TestMainWindow::topBandHitTest()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.isInDragBand({10, 0}));
+    QVERIFY(window.isInDragBand({750, 49}));
+    QVERIFY(!window.isInDragBand({750, 50}));
+    QVERIFY(!window.isInDragBand({400, 300}));
+    QVERIFY(!window.isInDragBand({-1, 10}));
+    QVERIFY(!window.isInDragBand({899, 10}));
+    // Over a button the button answers, not the band.
+    QVERIFY(!window.isInDragBand(SkinLayout::button(B::Save).topLeft() + QPoint(5, 5)));
+    QVERIFY(!window.isInDragBand(SkinLayout::button(B::Close).center()));
+    // The hidden link does not take the band's place.
+    QVERIFY(window.isInDragBand(window.webLink()->geometry().center()));
+}
+
+void TestMainWindow::draggingTheBandMovesTheWindow()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.move(100, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QPoint start = window.pos();
+
+    send(&window, QEvent::MouseButtonPress, {120, 20}, Qt::LeftButton, Qt::LeftButton);
+    send(&window, QEvent::MouseMove, {150, 45}, Qt::NoButton, Qt::LeftButton);
+    send(&window, QEvent::MouseButtonRelease, {150, 45}, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(window.pos(), start + QPoint(30, 25));
+
+    // Lower down, a drag does nothing.
+    const QPoint moved = window.pos();
+    send(&window, QEvent::MouseButtonPress, {120, 300}, Qt::LeftButton, Qt::LeftButton);
+    send(&window, QEvent::MouseMove, {170, 340}, Qt::NoButton, Qt::LeftButton);
+    send(&window, QEvent::MouseButtonRelease, {170, 340}, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(window.pos(), moved);
+}
+
+void TestMainWindow::escAndEnterEndTheWindow()
+{
+    ScriptedPrompts prompts;
+    {
+        MainWindow window(prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy finished(&window, &QDialog::finished);
+        // Ending the main window ends the program's event loop, as it runs in the program.
+        QTimer::singleShot(0, &window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
+        QTimer safety;   // stops with the block
+        safety.setSingleShot(true);
+        connect(&safety, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
+        safety.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!window.isVisible());
+    }
+    {
+        // Enter in a field that does not take it ends the window too, saving nothing.
+        MainWindow window(prompts);
+        QSignalSpy saves(&window, &MainWindow::saveAndSendRequested);
+        auto *field = new QLineEdit(&window);
+        field->setGeometry(SkinLayout::slotBox(0, 2));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy finished(&window, &QDialog::finished);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(saves.count(), 0);
+    }
+    {
+        // The close button ends it without a question.
+        MainWindow window(prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy finished(&window, &QDialog::finished);
+        QTest::mouseClick(window.button(B::Close), Qt::LeftButton);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+    }
+    QVERIFY(prompts.asked.isEmpty());
+}
+
+void TestMainWindow::helpOpensChmThenHtmlElseNothing()
+{
+    DataFolder folder;
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    QList<QUrl> opened;
+    bool viewer = true;
+    window.setUrlOpener([&](const QUrl &url) {
+        opened << url;
+        return viewer;
+    });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QTest::keyClick(&window, Qt::Key_F1);
+    QTest::mouseClick(window.button(B::Help), Qt::LeftButton);
+    QVERIFY(opened.isEmpty());
+    QVERIFY(prompts.asked.isEmpty());
+
+    folder.touch(QStringLiteral("help.html"));
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(opened.size(), 1);
+    QVERIFY(opened.last().isLocalFile());
+    QVERIFY(opened.last().toLocalFile().endsWith(QStringLiteral("/zorvik/help.html")));
+
+    folder.touch(QStringLiteral("help.chm"));
+    QTest::mouseClick(window.button(B::Help), Qt::LeftButton);
+    QCOMPARE(opened.size(), 2);
+    QVERIFY(opened.last().toLocalFile().endsWith(QStringLiteral("/zorvik/help.chm")));
+    QVERIFY(prompts.asked.isEmpty());
+
+    // A desktop without a viewer: the user is told which file to open by hand.
+    viewer = false;
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(prompts.asked.size(), 1);
+    QCOMPARE(prompts.asked.last().text, QStringLiteral("No viewer could be started for the help. Open this file by hand:\n")
+                                            + QDir::toNativeSeparators(opened.last().toLocalFile()));
+}
+
+void TestMainWindow::webButtonOpensTheLink()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    QList<QUrl> opened;
+    bool browser = true;
+    window.setUrlOpener([&](const QUrl &url) {
+        opened << url;
+        return browser;
+    });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.button(B::Web), Qt::LeftButton);
+    QCOMPARE(opened, QList<QUrl>{QUrl(MainWindow::webAddress)});
+    QVERIFY(prompts.asked.isEmpty());
+
+    // Without a browser the address is shown, to open by hand.
+    browser = false;
+    QTest::mouseClick(window.button(B::Web), Qt::LeftButton);
+    QCOMPARE(prompts.asked.size(), 1);
+    QCOMPARE(prompts.asked.last().text,
+             QStringLiteral("No web browser could be started. Open this address by hand:\n") + MainWindow::webAddress);
+}
+
+void TestMainWindow::bandMenuOpensAbout()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    std::unique_ptr<QMenu> menu(window.createBandMenu(&window));
+    QStringList texts;
+    for (QAction *a : menu->actions())
+        if (!a->isSeparator())
+            texts << a->text();
+    QCOMPARE(texts, QStringList({MainWindow::aboutItemText, MainWindow::simulatorItemText,
+                                 QStringLiteral("Open library folder")}));
+
+    QSignalSpy simulator(&window, &MainWindow::simulatorRequested);
+    menu->actions().at(2)->trigger();
+    QCOMPARE(simulator.count(), 1);
+
+    QString title, version;
+    QTimer::singleShot(0, [&] {
+        auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
+        if (!about)
+            return;
+        title = about->windowTitle();
+        version = about->findChild<QLabel *>(QStringLiteral("versionLine"))->text();
+        about->grab().save(QDir::current().filePath(QStringLiteral("about-box.png")));
+        QTest::keyClick(about, Qt::Key_Return);   // the default Ok button
+    });
+    menu->actions().first()->trigger();
+    QCOMPARE(title, QStringLiteral("About Zorvik-Halden"));
+    QCOMPARE(version, QStringLiteral("Zorvik Halden v1.0-Beta"));
+    QVERIFY(window.isVisible());
+}
+
+void TestMainWindow::bandMenuOpensTheLibraryFolder()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    QList<QUrl> opened;
+    bool fileManager = true;
+    window.setUrlOpener([&](const QUrl &url) {
+        opened << url;
+        return fileManager;
+    });
+    std::unique_ptr<QMenu> menu(window.createBandMenu(&window));
+    QAction *open = menu->actions().last();
+    QCOMPARE(open->text(), QStringLiteral("Open library folder"));
+
+    QTemporaryDir dir;
+    const LibraryLocation library(dir.filePath(QStringLiteral("lib")), LibraryLocation::Source::CommandLine);
+    DataPaths::setLibrary(library);
+    // Not there: said so, nothing is opened.
+    open->trigger();
+    QVERIFY(opened.isEmpty());
+    QCOMPARE(prompts.asked.size(), 1);
+    QCOMPARE(prompts.asked.last().text, QStringLiteral("The library folder does not exist:\n") + library.displayPath());
+
+    QVERIFY(QDir().mkpath(library.root()));
+    open->trigger();
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(library.root())});
+    QCOMPARE(prompts.asked.size(), 1);
+
+    fileManager = false;
+    open->trigger();
+    QCOMPARE(prompts.asked.size(), 2);
+    QCOMPARE(prompts.asked.last().text,
+             QStringLiteral("No file manager could be started. Open this folder by hand:\n") + library.displayPath());
+    DataPaths::setLibrary({});
+
+    if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        menu->popup(window.mapToGlobal(QPoint(300, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+        menu->grab().save(shots + QStringLiteral("/band-menu.png"));
+        menu->hide();
+    }
+}
+
+// The built-in simulator stands in for the instrument, so its window must stay usable while a
+// dialog of the program waits for the instrument; the dialogs stay modal to the main window.
+void TestMainWindow::simulatorAnswersWhileDialogsWait()
+{
+    QTemporaryDir root;
+    const QString previous = QDir::currentPath();
+    QVERIFY(makeFreshLibrary(root.path()));
+    MidiSystem midi;
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    auto *workspace = new Workspace(window, midi, prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.openSimulator();
+    SimulatorWindow *simulator = workspace->simulator();
+    QVERIFY(simulator);
+    QVERIFY(QTest::qWaitForWindowExposed(simulator));
+
+    // Clicks go through the window system, where a modal dialog blocks the windows it covers.
+    const auto clickThroughWindow = [](QWidget *button) {
+        QWidget *top = button->window();
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, button->mapTo(top, button->rect().center()));
+    };
+    const auto clickInSimulator = [&](const char *name) {
+        clickThroughWindow(simulator->findChild<QPushButton *>(QLatin1String(name)));
+    };
+    QSignalSpy saves(&window, &MainWindow::saveAndSendRequested);
+
+    // RECEIVE: the simulator window sends its dump while the receive dialog waits.
+    PanelSettings other;
+    other.storeField(PanelSettings::Pedal, PanelSettings::Field::Msb, QStringLiteral("100"));
+    midi.simulator().receive(other.buildTemplateSysEx());
+    bool dumpArrived = false;
+    Qt::WindowModality receiveModality = Qt::NonModal;
+    ModalDriver::next([&](QDialog *dialog) {
+        receiveModality = dialog->windowModality();
+        clickThroughWindow(window.button(B::Save));   // the main window stays blocked
+        clickInSimulator("sendDumpButton");
+        auto *count = dialog->findChild<QLineEdit *>(QStringLiteral("count"));
+        dumpArrived = QTest::qWaitFor([count] { return count->text() == QStringLiteral("162"); }, 5000);
+        for (auto *button : dialog->findChildren<QPushButton *>())
+            if (dumpArrived && button->text() == QStringLiteral("Load"))
+                button->click();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    QTest::mouseClick(window.button(B::Receive), Qt::LeftButton);
+    QVERIFY(dumpArrived);
+    QCOMPARE(receiveModality, Qt::WindowModal);
+    QCOMPARE(saves.count(), 0);
+    QCOMPARE(workspace->panel().box(PanelSettings::Pedal, PanelSettings::Field::Msb)->text(), QStringLiteral("100"));
+
+    // The velocity monitor gets the notes the simulator window plays.
+    int recorded = 0;
+    Qt::WindowModality editorModality = Qt::NonModal;
+    ModalDriver::next([&](QDialog *dialog) {
+        auto *editor = qobject_cast<VCurveDialog *>(dialog);
+        editorModality = dialog->windowModality();
+        if (editor) {
+            QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("monitorButton")), Qt::LeftButton);
+            clickInSimulator("playNoteButton");
+            (void)QTest::qWaitFor([editor] { return editor->velocityHistory().count() > 0; }, 5000);
+            recorded = editor->velocityHistory().count();
+        }
+        dialog->reject();
+    });
+    QTest::mouseClick(window.button(B::Curve), Qt::LeftButton);
+    QCOMPARE(recorded, 1);
+    QCOMPARE(editorModality, Qt::WindowModal);
+
+    // Closing the main window ends the program even with the simulator window open.
+    QVERIFY(!simulator->testAttribute(Qt::WA_QuitOnClose));
+    QVERIFY(ModalDriver::idle());
+    QDir::setCurrent(previous);
+}
+
+void TestMainWindow::deviceLabelFollowsTheInstrument()
+{
+    DataFolder data;
+    auto fake = std::make_shared<FakePorts::State>();
+    fake->outputs = {QStringLiteral("Synth")};
+    MidiSystem midi(std::make_unique<FakePorts>(fake));
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    new Workspace(window, midi, prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+    const QLabel *label = window.deviceLabel();
+
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator — no instrument found"));
+    QCOMPARE(label->toolTip(), QStringLiteral("MIDI Out: Zorvik Simulator — no instrument found\n"
+                                              "MIDI In: Zorvik Simulator — no instrument found"));
+    // The label is part of the band: it moves the window like the background around it.
+    QVERIFY(window.isInDragBand(label->geometry().center()));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-no-instrument.png"));
+
+    fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+    fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik K8 (USB)"));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-instrument.png"));
+
+    midi.devices().choose(-1, 0);   // the simulator, picked in Set Device
+    QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator"));
+}
+
+void TestMainWindow::screenshotShowsButtonsOverSkin()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const qreal ratio = window.devicePixelRatioF();
+    // The high-DPI run of this test sets the scale factor; make sure it took effect.
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2"))
+        QCOMPARE(ratio, 2.0);
+    const QImage shot = window.grab().toImage();
+    QCOMPARE(shot.size(), SkinLayout::skinSize * ratio);
+    const QString name = ratio > 1 ? QStringLiteral("main-window@2x.png") : QStringLiteral("main-window.png");
+    QVERIFY(shot.save(QDir::current().filePath(name)));
+
+    const QImage skin = SkinResources::pixmap(SkinResources::Skin, ratio).toImage().convertToFormat(shot.format());
+    const auto at = [&](QPoint p) { return (QPointF(p) * ratio).toPoint(); };
+    // Away from any control the window is the skin, pixel for pixel at the screen's ratio.
+    for (QPoint p : {QPoint(5, 5), QPoint(450, 320), QPoint(20, 560), QPoint(860, 200)})
+        QCOMPARE(shot.pixel(at(p)), skin.pixel(at(p)));
+    // Each button's picture is drawn over the skin: its label differs from the bare groove.
+    for (B which : {B::Save, B::Device, B::Help, B::Curve, B::Close}) {
+        const QRect r = SkinLayout::button(which);
+        int differing = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                differing += shot.pixel(at({x, y})) != skin.pixel(at({x, y}));
+        QVERIFY2(differing > r.width() * r.height() / 4, qPrintable(QString::number(differing)));
+        // The rounded corner of the picture is see-through: the skin shows there.
+        QCOMPARE(shot.pixel(at(r.topLeft())), skin.pixel(at(r.topLeft())));
+    }
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_MainWindow.moc"

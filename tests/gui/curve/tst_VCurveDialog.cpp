@@ -1,0 +1,690 @@
+#include "core/base/DataPaths.h"
+#include "core/curve/CurveFile.h"
+#include "core/curve/CurveSysEx.h"
+#include "core/curve/VelocityHistory.h"
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "gui/curve/CurveArea.h"
+#include "gui/curve/MonitorPanel.h"
+#include "gui/curve/SendVCurveDialog.h"
+#include "gui/curve/VCurveDialog.h"
+#include "gui/widgets/FilenamePrompt.h"
+#include "gui/widgets/MessageBoxPrompts.h"
+#include "gui/widgets/PercentProgress.h"
+#include "support/ModalDriver.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+// No system ports at all: only the built-in simulator is there.
+class NoSystemPorts : public MidiPortBackend
+{
+public:
+    QStringList outputNames() override { return {}; }
+    QStringList inputNames() override { return {}; }
+    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
+    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
+};
+
+void mouse(QWidget *widget, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+    QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void writeCurve(const QString &name, const CurveFile::Contents &contents)
+{
+    QVERIFY(CurveFile::save(DataPaths::file(DataPaths::Folder::Curve, name), contents).ok);
+}
+
+QAction *itemOf(QMenu *menu, int command)
+{
+    for (QAction *action : menu->findChildren<QAction *>())
+        if (action->data().toInt() == command)
+            return action;
+    return nullptr;
+}
+
+// Types a name into the file name prompt as a person does, then presses OK.
+void typeName(QDialog *prompt, const QString &name)
+{
+    auto *edit = prompt->findChild<QLineEdit *>(QStringLiteral("name"));
+    edit->selectAll();
+    QTest::keyClicks(edit, name);
+    QTest::mouseClick(prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+}
+
+QByteArray sentMap(const QByteArray &message)
+{
+    return message.mid(int(CurveSysEx::mapOffset), int(CurveSysEx::mapEntries));
+}
+
+QByteArray mapBytes(const VelocityMap &map)
+{
+    QByteArray bytes;
+    for (std::size_t s = 0; s < CurveSysEx::mapEntries; ++s)
+        bytes.append(char(map[s]));
+    return bytes;
+}
+
+} // namespace
+
+class TestVCurveDialog : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir root;
+    std::unique_ptr<MidiSystem> midi;
+    ScriptedPrompts prompts;
+    VelocityMap map{};
+    std::unique_ptr<VCurveDialog> editor;
+
+    int curvesBefore = 0;
+
+    InstrumentSimulator &sim() { return midi->simulator(); }
+    // Curve messages the simulator took during this test.
+    int curvesSent() { return sim().curvesReceived() - curvesBefore; }
+    template<typename T> T *child(const char *name) { return editor->findChild<T *>(QString::fromLatin1(name)); }
+    CurveArea *area() { return child<CurveArea>("curveArea"); }
+    void click(const char *name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
+
+    void drag(QPoint from, QPoint to)
+    {
+        mouse(area(), QEvent::MouseButtonPress, from);
+        mouse(area(), QEvent::MouseMove, (from + to) / 2);
+        mouse(area(), QEvent::MouseMove, to);
+        mouse(area(), QEvent::MouseButtonRelease, to);
+    }
+
+    void selectFile(const QString &name)
+    {
+        auto *list = child<QListWidget>("fileList");
+        const auto found = list->findItems(name, Qt::MatchExactly);
+        QVERIFY(!found.isEmpty());
+        list->setCurrentItem(found.first());
+    }
+
+    // Send runs the self-closing Send V.Curve dialog; nothing to press.
+    void sendAndWait() { click("sendButton"); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(root.isValid());
+        QDir::setCurrent(root.path());
+        midi = std::make_unique<MidiSystem>(std::make_unique<NoSystemPorts>());
+    }
+
+    void init()
+    {
+        QDir(DataPaths::folder(DataPaths::Folder::Root)).removeRecursively();
+        QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Curve)));
+        DeviceChoice::resetToDefaults();
+        prompts.asked.clear();
+        prompts.script.clear();
+        sim().clearLogs();
+        curvesBefore = sim().curvesReceived();
+        map.fill(0);
+    }
+
+    void cleanup()
+    {
+        editor.reset();
+        QVERIFY(ModalDriver::idle());
+    }
+
+    void opensAfresh()
+    {
+        CurveFile::Contents contents;
+        contents.curve.computeMap(contents.map);
+        writeCurve(QStringLiteral("older.crv"), contents);
+        QThread::msleep(20);
+        writeCurve(QStringLiteral("newer.crv"), contents);
+
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        QCOMPARE(editor->windowTitle(), QStringLiteral("V.Curve"));
+        QCOMPARE(area()->size(), QSize(510, 381));
+        QCOMPARE(child<QLineEdit>("new0")->text(), QStringLiteral("0"));
+        QVERIFY(map[0] >= 1);
+        QCOMPARE(child<QLineEdit>("source13")->text(), QStringLiteral("127"));
+        QCOMPARE(child<QLineEdit>("new2")->text(), QStringLiteral("32"));   // default curve at 20
+        QVERIFY(child<QCheckBox>("gridBox")->isChecked());
+        QVERIFY(child<QCheckBox>("vertexBox")->isChecked());
+        QVERIFY(!child<QCheckBox>("realtimeBox")->isChecked());
+        // Newest first, the first selected and named.
+        auto *list = child<QListWidget>("fileList");
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("newer.crv"));
+        QCOMPARE(list->currentRow(), 0);
+        QCOMPARE(child<QLineEdit>("fileName")->text(), QStringLiteral("newer.crv"));
+        QVERIFY(editor->isCollapsed());
+        QCOMPARE(editor->height(), editor->panelHeight() + VCurveDialog::collapsedExtra);
+        QVERIFY(!midi->capture().isOpen());
+    }
+
+    void dragThroughTheArea()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        // Point 1 (source 20, x 80) picked near the bottom and dragged above the area.
+        drag({81, 375}, {100, -40});
+        QCOMPARE(editor->editor().curve.keySource[1], 25);
+        QCOMPARE(editor->editor().curve.keyNew[1], 127);
+        QCOMPARE(child<QLineEdit>("new1")->text(), QString::number(map[10]));
+        // Point 6 below the area: only its new value moves.
+        drag({507, 10}, {300, 500});
+        QCOMPARE(editor->editor().curve.keySource[6], 127);
+        QCOMPARE(editor->editor().curve.keyNew[6], 0);
+        // Point 0 cannot be picked: a press on it moves nothing.
+        const VelocityCurve before = editor->editor().curve;
+        drag({1, 380}, {200, 100});
+        QCOMPARE(editor->editor().curve, before);
+        QVERIFY(sim().received().isEmpty());   // Realtime is off
+    }
+
+    void realtimeSendsOncePerDrag()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        click("realtimeBox");
+        QVERIFY(editor->editor().realtimeOn);
+
+        drag({160, 100}, {180, 150});
+        QCOMPARE(curvesSent(), 1);
+        drag({240, 100}, {250, 50});
+        QCOMPARE(curvesSent(), 2);
+        auto *progress = child<PercentProgress>("progress");
+        QVERIFY(progress->isVisible());
+        QVERIFY(!child<QLabel>("hint")->isVisible());
+        QCOMPARE(progress->pos(), 1);
+        // A click beside every key point sends nothing and starts the bar afresh.
+        drag({120, 100}, {130, 100});
+        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(progress->pos(), 0);
+        // What the instrument holds is what the editor shows.
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
+        for (std::size_t s = 0; s < CurveSysEx::mapEntries; ++s)
+            QCOMPARE(int(sim().velocityMap()[s]), map[s]);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void sendWithSelectionSendsTheStoredMap()
+    {
+        CurveFile::Contents stored;
+        stored.curve.keyNew = stored.curve.keySource;   // the diagonal ...
+        stored.map.fill(64);                            // ... but a flat stored map
+        writeCurve(QStringLiteral("flat.crv"), stored);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        selectFile(QStringLiteral("flat.crv"));
+
+        // The default curve on screen is not the file's: Send asks which one goes; No is the file.
+        prompts.queue(PromptService::Answer::No);
+        sendAndWait();
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, VCurveDialog::sendQuestion(QStringLiteral("flat.crv")));
+        QCOMPARE(prompts.asked.first().buttons, PromptService::Buttons::YesNoCancel);
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
+        // Afterwards the editor shows the file's curve, its map recomputed.
+        QCOMPARE(editor->editor().curve, stored.curve);
+        QCOMPARE(map[90], 90);
+
+        // With the file's curve on screen nothing is asked.
+        sendAndWait();
+        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
+        QCOMPARE(prompts.asked.size(), 1);
+
+        // Without a selection the curve on screen goes.
+        child<QListWidget>("fileList")->setCurrentRow(-1);
+        drag({320, 100}, {330, 60});
+        sendAndWait();
+        QCOMPARE(curvesSent(), 3);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
+        QCOMPARE(prompts.asked.size(), 1);
+    }
+
+    void sendNeverThrowsAnEditAway()
+    {
+        CurveFile::Contents stored;
+        stored.curve.computeMap(stored.map);
+        writeCurve(QStringLiteral("soft.crv"), stored);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        QCOMPARE(child<QListWidget>("fileList")->currentItem()->text(), QStringLiteral("soft.crv"));
+        drag({160, 300}, {170, 120});
+        const VelocityCurve edited = editor->editor().curve;
+        const VelocityMap editedMap = map;
+        QVERIFY(edited != stored.curve);
+
+        // Cancel sends nothing and keeps the edit.
+        prompts.queue(PromptService::Answer::Cancel);
+        sendAndWait();
+        QCOMPARE(curvesSent(), 0);
+        QCOMPARE(editor->editor().curve, edited);
+        // Yes sends the curve on screen and keeps it there.
+        prompts.queue(PromptService::Answer::Yes);
+        sendAndWait();
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(editedMap));
+        QCOMPARE(editor->editor().curve, edited);
+        QCOMPARE(map, editedMap);
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.last().text, VCurveDialog::sendQuestion(QStringLiteral("soft.crv")));
+    }
+
+    void deleteAsksNamingTheFile()
+    {
+        CurveFile::Contents contents;
+        contents.curve.computeMap(contents.map);
+        writeCurve(QStringLiteral("a.crv"), contents);
+        QThread::msleep(20);
+        writeCurve(QStringLiteral("b.crv"), contents);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        const auto exists = [](const char *name) {
+            return QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QLatin1String(name)));
+        };
+        auto *list = child<QListWidget>("fileList");
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("b.crv"));
+
+        prompts.queue(PromptService::Answer::No);
+        click("deleteButton");
+        QVERIFY(exists("b.crv"));
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("Delete the curve file \"b.crv\"?"));
+        QCOMPARE(prompts.asked.last().buttons, PromptService::Buttons::YesNo);
+
+        // A double click asks twice, each time naming the file it would delete.
+        prompts.asked.clear();
+        prompts.queue(PromptService::Answer::Yes);
+        prompts.queue(PromptService::Answer::No);
+        // As the window system delivers it: press, release, double-click press, release.
+        auto *deleteButton = child<QPushButton>("deleteButton");
+        QTest::mouseClick(deleteButton, Qt::LeftButton);
+        QTest::mouseDClick(deleteButton, Qt::LeftButton);
+        QTest::mouseRelease(deleteButton, Qt::LeftButton);
+        QVERIFY(!exists("b.crv"));
+        QVERIFY(exists("a.crv"));
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.at(0).text, VCurveDialog::deleteQuestion(QStringLiteral("b.crv")));
+        QCOMPARE(prompts.asked.at(1).text, VCurveDialog::deleteQuestion(QStringLiteral("a.crv")));
+        QCOMPARE(list->count(), 1);
+    }
+
+    void badCurveFileSendsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("short") << QByteArray(100, '\1');
+        QByteArray outOfRange = CurveFile::serialize(CurveFile::Contents{});
+        outOfRange[512 + 8] = char(200);   // key source 2
+        QTest::newRow("key point out of range") << outOfRange;
+    }
+
+    void badCurveFileSendsNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFile file(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("bad.crv")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        const VelocityCurve before = editor->editor().curve;
+        const VelocityMap mapBefore = map;
+
+        click("sendButton");
+        QCOMPARE(prompts.asked.size(), 1);
+        QVERIFY(prompts.asked.first().text.contains(QStringLiteral("bad.crv")));
+        click("loadButton");
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(curvesSent(), 0);
+        QCOMPARE(editor->editor().curve, before);
+        QCOMPARE(map, mapBefore);
+    }
+
+    void sendWithoutADeviceStillRunsTheDialog()
+    {
+        DeviceChoice::midiOut = 7;
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        child<QListWidget>("fileList")->setCurrentRow(-1);
+        sendAndWait();
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Open the device is err, please set device!"));
+        auto *dialog = editor->findChild<SendVCurveDialog *>();
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!dialog->succeeded());
+        QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("status"))->text(), SendVCurveDialog::failedText);
+        QCOMPARE(dialog->findChild<PercentProgress *>()->pos(), 0);
+    }
+
+    void keptCurvesThroughTheMenu()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdKeep1)->isChecked());
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdShow1)->isEnabled());
+        itemOf(menu.get(), VCurveDialog::CmdKeep1)->trigger();
+        itemOf(menu.get(), VCurveDialog::CmdKeep3)->trigger();
+
+        menu.reset(editor->createContextMenu(nullptr));
+        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdKeep1)->isChecked());
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdKeep2)->isChecked());
+        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdShow1)->isEnabled());
+        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdRestore3)->isEnabled());
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdDelete2)->isEnabled());
+        itemOf(menu.get(), VCurveDialog::CmdShow1)->trigger();
+        QVERIFY(editor->editor().keptCurves.at(0).shown);
+        itemOf(menu.get(), VCurveDialog::CmdDelete3)->trigger();
+
+        menu.reset(editor->createContextMenu(nullptr));
+        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdShow1)->isChecked());
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdShow3)->isEnabled());
+        // Keep on a deleted slot does not bring it back before Default.
+        itemOf(menu.get(), VCurveDialog::CmdKeep3)->trigger();
+        QVERIFY(!editor->editor().keptCurves.at(2).holdsCurve());
+        click("defaultButton");
+        QVERIFY(!editor->editor().keptCurves.at(2).deleted);
+        QVERIFY(!editor->editor().keptCurves.at(0).kept);
+    }
+
+    void keptCurveGoesOutFromItsSendItem()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        drag({240, 200}, {260, 40});
+        std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
+        itemOf(menu.get(), VCurveDialog::CmdKeep2)->trigger();
+        const VelocityMap kept = editor->editor().slotMap(1);
+        click("newButton");
+        const VelocityMap onScreen = map;
+        QVERIFY(mapBytes(kept) != mapBytes(onScreen));
+
+        menu.reset(editor->createContextMenu(nullptr));
+        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdSend1)->isEnabled());
+        QAction *send2 = itemOf(menu.get(), VCurveDialog::CmdSend2);
+        QVERIFY(send2->isEnabled());
+        send2->trigger();
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(kept));
+        // The curve on screen and the program's map stay as they were.
+        QCOMPARE(editor->editor().curve, VelocityCurve{});
+        QCOMPARE(map, onScreen);
+        // A slot that holds no curve sends nothing.
+        editor->runCommand(VCurveDialog::CmdSend3);
+        QCOMPARE(curvesSent(), 1);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void typedCurveNames()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        // Typed with its extension, the name gets it once.
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
+        click("saveButton");
+        QVERIFY(QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv"))));
+        QVERIFY(!QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv.crv"))));
+        QCOMPARE(child<QListWidget>("fileList")->item(0)->text(), QStringLiteral("Linear.crv"));
+
+        // Not replacing it brings the prompt back with what was typed.
+        prompts.queue(PromptService::Answer::No);
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
+        QString shownAgain;
+        ModalDriver::next([&shownAgain](QDialog *d) {
+            shownAgain = d->findChild<QLineEdit *>(QStringLiteral("name"))->text();
+            d->reject();
+        });
+        click("saveButton");
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(shownAgain, QStringLiteral("Linear.crv"));
+        QCOMPARE(child<QListWidget>("fileList")->count(), 1);
+    }
+
+    void saveLoadDelete()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        drag({240, 200}, {260, 120});
+        const VelocityCurve shaped = editor->editor().curve;
+
+        ModalDriver::next([](QDialog *d) {
+            static_cast<FilenamePrompt *>(d)->setName(QStringLiteral("soft"));
+            d->accept();
+        });
+        click("saveButton");
+        const QString path = DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("soft.crv"));
+        const CurveFile::Result saved = CurveFile::load(path);
+        QVERIFY(saved.ok);
+        QCOMPARE(saved.contents.curve, shaped);
+        QCOMPARE(saved.contents.map, map);
+        auto *list = child<QListWidget>("fileList");
+        QCOMPARE(list->item(0)->text(), QStringLiteral("soft.crv"));
+        QCOMPARE(list->currentRow(), -1);
+
+        // Saving under the same name asks once, about a curve file, before replacing.
+        prompts.queue(PromptService::Answer::No);
+        ModalDriver::next([](QDialog *d) {
+            static_cast<FilenamePrompt *>(d)->setName(QStringLiteral("soft"));
+            d->accept();
+        });
+        ModalDriver::next([](QDialog *d) { d->reject(); });
+        click("saveButton");
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("The file have existed, Replace it\uFF1F"));
+        QCOMPARE(list->count(), 1);
+
+        // Load brings the saved curve back.
+        click("newButton");
+        QCOMPARE(editor->editor().curve, VelocityCurve{});
+        list->setCurrentRow(0);
+        click("loadButton");
+        QCOMPARE(editor->editor().curve, shaped);
+
+        // Delete removes the file at once and empties the name.
+        click("deleteButton");
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(list->count(), 0);
+        QVERIFY(child<QLineEdit>("fileName")->text().isEmpty());
+    }
+
+    void monitorShowsChannelOneNoteOns()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        click("monitorButton");
+        QVERIFY(!editor->isCollapsed());
+        QCOMPARE(editor->height(), editor->panelHeight() + VCurveDialog::expandedExtra);
+        QVERIFY(midi->capture().isOpen());
+        QVERIFY(child<MonitorPanel>("monitorPanel")->active());
+
+        // The simulator plays through the map the editor opened with.
+        sim().playNote(60, 100);
+        sim().playNote(62, 0);
+        emit sim().reply(QByteArray("\x91\x3C\x40", 3));   // channel 2
+        emit sim().reply(QByteArray("\x80\x3C\x40", 3));   // note-off
+        emit sim().reply(QByteArray("\xB0\x07\x40", 3));   // controller
+        sim().playNote(64, 127);
+        QTRY_COMPARE(editor->velocityHistory().count(), 3);
+        QTest::qWait(20);
+        QCOMPARE(editor->velocityHistory().count(), 3);
+        QCOMPARE(editor->velocityHistory().at(0), int(sim().velocityMap()[100]));
+        QCOMPARE(editor->velocityHistory().at(1), int(sim().velocityMap()[0]));
+        QCOMPARE(editor->velocityHistory().at(2), int(sim().velocityMap()[127]));
+
+        for (int i = 3; i < VelocityHistory::capacity; ++i)
+            sim().playNote(60, 50);
+        QTRY_COMPARE(editor->velocityHistory().count(), 105);
+        sim().playNote(60, 30);
+        QTRY_COMPARE(editor->velocityHistory().count(), 1);
+
+        // Default clears the history and leaves the panel live.
+        click("defaultButton");
+        QCOMPARE(editor->velocityHistory().count(), 0);
+        QVERIFY(midi->capture().isOpen());
+
+        click("monitorButton");
+        QVERIFY(editor->isCollapsed());
+        QVERIFY(!midi->capture().isOpen());
+        QCOMPARE(editor->height(), editor->panelHeight() + VCurveDialog::collapsedExtra);
+    }
+
+    void closingTheEditorClosesTheInput()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        click("monitorButton");
+        QVERIFY(midi->capture().isOpen());
+        click("exitButton");
+        QVERIFY(!midi->capture().isOpen());
+        QVERIFY(editor->isCollapsed());
+    }
+
+    void monitorWithoutAnInputStaysCollapsed()
+    {
+        DeviceChoice::midiIn = 9;
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        click("monitorButton");
+        QVERIFY(editor->isCollapsed());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Error opening the default MIDI In Device!\r\n"));
+    }
+
+    void drawing()
+    {
+        // The monitor: bars stand on the line labelled 0 and reach their velocity on the scale,
+        // whose lines lie 11 pixels apart for every 10 units.
+        VelocityHistory history;
+        history.record(0x643C90);   // 100
+        history.record(0x003C90);   // 0: a place, no bar
+        history.record(0x7F3C90);   // 127
+        history.record(0x143C90);   // 20
+        QImage panel(780, MonitorPanel::designHeight, QImage::Format_RGB32);
+        {
+            QPainter painter(&panel);
+            MonitorPanel::render(painter, panel.size(), history);
+        }
+        const int base = MonitorPanel::baseline(panel.height());
+        QCOMPARE(base, 154);
+        const QRgb yellow = qRgb(250, 250, 0);
+        const auto lineOf = [base](int label) { return base - 11 * label / 10; };
+        const auto top = [&](int x) {
+            int y = base;
+            while (y > 0 && panel.pixel(x, y - 1) == yellow)
+                --y;
+            return y;
+        };
+        QCOMPARE(lineOf(100), 44);
+        QVERIFY2(qAbs(top(31) - lineOf(100)) <= 1, qPrintable(QString::number(top(31))));
+        QCOMPARE(top(38), base);   // velocity 0: no bar
+        // 127 stands 7.7 pixels above the line of 120; 20 on the line of 20.
+        QVERIFY2(qAbs(top(45) - (lineOf(120) - 8)) <= 1, qPrintable(QString::number(top(45))));
+        QVERIFY2(qAbs(top(52) - lineOf(20)) <= 1, qPrintable(QString::number(top(52))));
+        QCOMPARE(panel.pixel(400, 5), qRgb(165, 160, 211));
+
+        // The area: grid lines every 40 pixels across and 24 down, only with the grid on.
+        VelocityMap areaMap{};
+        CurveEditorModel model(areaMap);
+        model.open();
+        const QPixmap mark = CurveArea::vertexMark();
+        QCOMPARE(mark.size(), QSize(12, 12));
+        QImage area(CurveEditorModel::areaWidth, CurveEditorModel::areaHeight, QImage::Format_RGB32);
+        auto draw = [&] {
+            QPainter painter(&area);
+            CurveArea::render(painter, model, mark);
+        };
+        draw();
+        QCOMPARE(area.pixel(40, 5), qRgb(125, 125, 125));
+        QCOMPARE(area.pixel(200, 24), qRgb(125, 125, 125));
+        // The current curve passes through (4 s, 3 (127 - map[s])).
+        QCOMPARE(area.pixel(CurveEditorModel::toX(100), CurveEditorModel::toY(areaMap[100])), yellow);
+        model.gridOn = false;
+        draw();
+        QCOMPARE(area.pixel(40, 5), qRgb(0, 0, 0));
+        // A kept curve shows in cyan where it differs from the current one.
+        VelocityCurve flat;
+        flat.keyNew = {0, 10, 10, 10, 10, 10, 127};
+        model.keptCurves.keep(0, flat);
+        model.keptCurves.toggleShown(0);
+        draw();
+        const VelocityMap keptMap = model.slotMap(0);
+        QCOMPARE(area.pixel(CurveEditorModel::toX(50), CurveEditorModel::toY(keptMap[50])), qRgb(0, 252, 250));
+    }
+
+    // Pictures of the editor for a person to look at: ZORVIK_SCREENSHOTS names the folder.
+    void screenshots()
+    {
+        const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("ZORVIK_SCREENSHOTS not set");
+        CurveFile::Contents contents;
+        contents.curve.computeMap(contents.map);
+        writeCurve(QStringLiteral("soft.crv"), contents);
+        writeCurve(QStringLiteral("hard.crv"), contents);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        drag({160, 200}, {180, 120});
+        editor->runCommand(VCurveDialog::CmdKeep1);
+        editor->runCommand(VCurveDialog::CmdShow1);
+        editor->runCommand(VCurveDialog::CmdNew);
+        drag({320, 200}, {300, 60});
+        editor->runCommand(VCurveDialog::CmdKeep2);
+        editor->runCommand(VCurveDialog::CmdShow2);
+        editor->runCommand(VCurveDialog::CmdNew);
+        drag({81, 300}, {60, 260});
+        QVERIFY(editor->grab().save(folder + QStringLiteral("/vcurve-kept.png")));
+
+        click("realtimeBox");
+        drag({400, 100}, {410, 80});
+        click("monitorButton");
+        for (int i = 0; i < 60; ++i)
+            sim().playNote(60, (i * 37) % 128);
+        QTRY_COMPARE(editor->velocityHistory().count(), 60);
+        QVERIFY(editor->grab().save(folder + QStringLiteral("/vcurve-monitor.png")));
+        auto *dialog = editor->findChild<SendVCurveDialog *>();
+        ModalDriver::next([folder](QDialog *d) {
+            QTest::qWait(50);
+            d->grab().save(folder + QStringLiteral("/send-vcurve.png"));
+        });
+        click("sendButton");
+        QVERIFY(dialog->succeeded());
+
+        // The questions of Send and Delete as their message boxes show them.
+        MessageBoxPrompts boxes;
+        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor->show();
+        drag({160, 200}, {180, 120});
+        for (const char *name : {"send", "delete"}) {
+            ModalDriver::next([folder, name](QDialog *d) {
+                QTest::qWait(50);
+                d->grab().save(folder + QStringLiteral("/%1-question.png").arg(QLatin1String(name)));
+                d->reject();
+            });
+            click(name == QByteArray("send") ? "sendButton" : "deleteButton");
+        }
+    }
+};
+
+QTEST_MAIN(TestVCurveDialog)
+#include "tst_VCurveDialog.moc"

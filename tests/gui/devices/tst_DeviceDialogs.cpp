@@ -1,0 +1,202 @@
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceSelection.h"
+#include "core/midi/MidiSystem.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "gui/devices/SetDeviceDialog.h"
+#include "gui/devices/SimulatorWindow.h"
+#include "gui/widgets/ElidingComboBox.h"
+#include "support/FakePorts.h"
+
+#include <QAbstractItemView>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+class MidiDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        DeviceChoice::resetToDefaults();
+        fake = std::make_shared<FakePorts::State>();
+        fake->outputs = {QStringLiteral("Synth Out "), QStringLiteral("Keys Out")};
+        fake->inputs = {QStringLiteral("Keys In  ")};
+        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+    }
+
+    void firstOpeningShowsSimulatorOnBothSides()
+    {
+        SetDeviceDialog dialog(*midi);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Set Device"));
+        QCOMPARE(dialog.outList()->count(), 3);
+        QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik Simulator"));
+        QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik Simulator"));
+        QCOMPARE(dialog.outList()->itemText(1), QStringLiteral("Synth Out "));   // exactly as reported
+        QCOMPARE(dialog.inList()->itemText(1), QStringLiteral("Keys In  "));
+        QCOMPARE(dialog.pendingOut, -1);
+        QCOMPARE(dialog.pendingIn, 0);
+    }
+
+    void okStoresCancelKeepsRefreshResets()
+    {
+        {
+            SetDeviceDialog dialog(*midi);
+            dialog.show();
+            QTest::keyClick(dialog.outList(), Qt::Key_Down);   // activates the next entry
+            QTest::keyClick(dialog.outList(), Qt::Key_Down);
+            QTest::keyClick(dialog.inList(), Qt::Key_Down);
+            QCOMPARE(dialog.pendingOut, 1);
+            QCOMPARE(dialog.pendingIn, 1);
+            dialog.accept();
+        }
+        QCOMPARE(DeviceChoice::midiOut, 1);
+        QCOMPARE(DeviceChoice::midiIn, 1);
+        {
+            SetDeviceDialog dialog(*midi);
+            QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Keys Out"));
+            QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Keys In  "));
+            QTest::keyClick(dialog.outList(), Qt::Key_Up);
+            dialog.reject();
+        }
+        QCOMPARE(DeviceChoice::midiOut, 1);
+        {
+            SetDeviceDialog dialog(*midi);
+            fake->outputs.prepend(QStringLiteral("Plugged in"));
+            dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
+            QCOMPARE(dialog.outList()->count(), 4);
+            QCOMPARE(dialog.outList()->currentIndex(), 0);
+            QCOMPARE(dialog.inList()->currentIndex(), 0);
+            dialog.accept();
+        }
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+    }
+
+    void choiceThatNoLongerExistsShowsNoSelection()
+    {
+        DeviceChoice::midiOut = 7;
+        DeviceChoice::midiIn = 5;
+        SetDeviceDialog dialog(*midi);
+        QCOMPARE(dialog.outList()->currentIndex(), -1);
+        QCOMPARE(dialog.inList()->currentIndex(), -1);
+        dialog.accept();
+        QCOMPARE(DeviceChoice::midiOut, -2);
+        QCOMPARE(DeviceChoice::midiIn, -1);
+    }
+
+    void longPortNamesAreShortenedInTheMiddle()
+    {
+        const QString longName = QStringLiteral("Zorvik K8 USB MIDI Controller Interface:Zorvik K8 USB MIDI "
+                                                "Controller Interface MIDI 1 24:0");
+        fake->outputs = {longName};
+        fake->inputs = {longName};
+        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+        SetDeviceDialog dialog(*midi);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (QComboBox *list : {dialog.outList(), dialog.inList()}) {
+            list->setCurrentIndex(1);
+            auto *box = qobject_cast<ElidingComboBox *>(list);
+            QVERIFY(box);
+            // Both ends of the name stay readable; the whole name is the tool tip.
+            const QString shown = box->shownText();
+            QVERIFY2(shown.size() < longName.size() && shown.contains(QChar(0x2026)), qPrintable(shown));
+            QVERIFY(shown.startsWith(QStringLiteral("Zorvik K8")));
+            QVERIFY(shown.endsWith(QStringLiteral("24:0")));
+            QCOMPARE(box->toolTip(), longName);
+            QCOMPARE(box->itemData(1, Qt::ToolTipRole).toString(), longName);
+            QCOMPARE(box->view()->textElideMode(), Qt::ElideMiddle);
+            // Short names show as they are.
+            list->setCurrentIndex(0);
+            QCOMPARE(box->shownText(), QStringLiteral("Zorvik Simulator"));
+            QCOMPARE(box->toolTip(), QStringLiteral("Zorvik Simulator"));
+        }
+        dialog.outList()->setCurrentIndex(1);
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/set-device-long-name.png"));
+        // OK still chooses the device behind the shortened name.
+        dialog.outList()->activated(1);
+        dialog.accept();
+        QCOMPARE(DeviceChoice::midiOut, 0);
+    }
+
+    // The instrument is the default until the user picks a device; Refresh goes back to it.
+    void pickingADeviceOverridesTheInstrument()
+    {
+        fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
+        fake->inputs.append(QStringLiteral("Zorvik K8 (USB)"));
+        DeviceSelection &devices = midi->devices();
+        devices.update();
+        {
+            SetDeviceDialog dialog(*midi);
+            QCOMPARE(dialog.outList()->itemText(0), QStringLiteral("Zorvik Simulator"));   // still first
+            QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K8 (USB)"));
+            QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik K8 (USB)"));
+            dialog.accept();   // nothing picked: still following the instrument
+        }
+        QVERIFY(devices.followsInstrument());
+        QCOMPARE(DeviceChoice::midiOut, 2);
+        {
+            SetDeviceDialog dialog(*midi);
+            dialog.show();
+            QTest::keyClick(dialog.outList(), Qt::Key_Home);   // the built-in simulator
+            QTest::keyClick(dialog.inList(), Qt::Key_Home);
+            dialog.accept();
+        }
+        QVERIFY(!devices.followsInstrument());
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
+        fake->outputs.prepend(QStringLiteral("Zorvik K4"));   // another instrument comes: the choice stays
+        devices.update();
+        QCOMPARE(DeviceChoice::midiOut, -1);
+        {
+            SetDeviceDialog dialog(*midi);
+            dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
+            QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K4"));
+            dialog.accept();
+        }
+        QVERIFY(devices.followsInstrument());
+        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(DeviceChoice::midiIn, 2);
+    }
+
+    void simulatorWindowDrivesAndShowsTheSimulator()
+    {
+        InstrumentSimulator &sim = midi->simulator();
+        QList<QByteArray> replies;
+        connect(&sim, &InstrumentSimulator::reply, this, [&](const QByteArray &b) { replies.append(b); });
+        SimulatorWindow window(sim);
+        window.findChild<QPushButton *>(QStringLiteral("sendDumpButton"))->click();
+        window.findChild<QPushButton *>(QStringLiteral("playNoteButton"))->click();
+        QCOMPARE(replies.size(), 2);
+        QCOMPARE(replies.at(0).size(), 162);
+        QCOMPARE(replies.at(1), QByteArray("\x90\x3C\x64", 3));
+        QByteArray templ = sim.currentTemplate();
+        templ[9] = 2;
+        sim.receive(templ);
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("simulatorState"))->text().contains("memories: - 2 -"));
+        QVERIFY(window.findChild<QPlainTextEdit *>(QStringLiteral("simulatorLog"))->toPlainText().contains("memory 2"));
+
+        const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+        if (!shots.isEmpty()) {
+            window.show();
+            window.grab().save(shots + "/simulator-window.png");
+            SetDeviceDialog dialog(*midi);
+            dialog.show();
+            dialog.grab().save(shots + "/set-device.png");
+        }
+    }
+
+private:
+    std::shared_ptr<FakePorts::State> fake;
+    std::unique_ptr<MidiSystem> midi;
+};
+
+QTEST_MAIN(MidiDialogsTest)
+#include "tst_DeviceDialogs.moc"

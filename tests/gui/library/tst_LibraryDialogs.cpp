@@ -1,0 +1,591 @@
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceLock.h"
+#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "gui/library/FileLibrary.h"
+#include "gui/library/ReceiveDialog.h"
+#include "gui/library/TransferDialog.h"
+#include "gui/widgets/MessageBoxPrompts.h"
+#include "gui/widgets/PercentProgress.h"
+#include "support/FreshLibrary.h"
+#include "support/ModalDriver.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSpinBox>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+
+#include <memory>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray randomImage(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
+    return bytes;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestLibraryDialogs : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+    std::unique_ptr<MidiSystem> midi;
+
+private slots:
+    void init()
+    {
+        QVERIFY(makeFreshLibrary(root.path()));
+        DeviceChoice::resetToDefaults();
+        midi = std::make_unique<MidiSystem>();
+    }
+    void cleanup() { midi.reset(); }
+
+    void firmwareLandsByteIdentical()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        const QByteArray image = randomImage(300 * 1024);
+        dialog.prepare(FileKind::Firmware, image);
+        QVERIFY(!dialog.numberBox()->isVisibleTo(&dialog));
+        QCOMPARE(dialog.statusLine()->text(), QStringLiteral("Click the  \" Send \" button to send file!"));
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QVERIFY(!dialog.closeButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 20000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image);
+        QCOMPARE(midi->simulator().lastTransfer().command, 0x04);
+        QCOMPARE(dialog.statusLine()->text(), QStringLiteral("Succeed in sending, you can exit!"));
+        QCOMPARE(dialog.progress()->pos(), dialog.progress()->upper());
+        QVERIFY(dialog.closeButton()->isEnabled() && dialog.sendButton()->isEnabled());
+        QVERIFY(!midi->capture().isOpen());
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void statusLineFitsItsWindow()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        QLabel *status = dialog.statusLine();
+        // Every line shows whole: the label holds its text, and the window holds the label.
+        const auto fits = [&] {
+            const QRect room = status->contentsRect();
+            const int flags = int(status->alignment()) | (status->wordWrap() ? int(Qt::TextWordWrap) : 0);
+            const QRect needed = status->fontMetrics().boundingRect(room, flags, status->text());
+            return room.contains(needed) && dialog.rect().contains(status->geometry());
+        };
+        dialog.prepare(FileKind::Template, readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(fits());
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QCOMPARE(status->text(), QStringLiteral("Succeed in sending, you can exit or send again!"));
+        QTRY_VERIFY(fits());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/transfer-done.png"));
+
+        // A longer line, after an instrument that stopped answering.
+        dialog.closeButton()->click();
+        dialog.prepare(FileKind::Song, randomImage(5000));
+        dialog.show();
+        midi->simulator().faults.stopAfterBlock = 1;
+        dialog.driver().session().setReplyTimeout(200);
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), TransferSession::timeoutStatus(), 5000);
+        QTRY_VERIFY(fits());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/transfer-silent.png"));
+    }
+
+    void templateGoesToTheChosenMemory()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        const QByteArray image = readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+        dialog.prepare(FileKind::Template, image);
+        QCOMPARE(dialog.numberBox()->maximum(), 8);
+        dialog.numberBox()->setValue(6);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(!midi->simulator().templateMemory(6).isEmpty());
+        QByteArray expected = image;
+        expected[9] = 6;
+        QCOMPARE(midi->simulator().received().last(), expected);
+        QCOMPARE(dialog.closeButton()->text(), QStringLiteral("Ok"));
+    }
+
+    // Another transfer (another program) holds the output device: Send waits for it with the
+    // window working (Cancel ends the wait), and when it stays busy the status line says so.
+    void busyDeviceKeepsTheDialogWorking()
+    {
+        class OnePort : public MidiPortBackend
+        {
+        public:
+            QStringList outputNames() override { return {QStringLiteral("Synth")}; }
+            QStringList inputNames() override { return {}; }
+            std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
+            std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
+        };
+        QTemporaryDir runtime;
+        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        DeviceLock other(QStringLiteral("\nSynth"));
+        QVERIFY(other.tryAcquire());
+        MidiSystem system(std::make_unique<OnePort>());
+        DeviceChoice::midiOut = 0;
+        ScriptedPrompts prompts;
+        TransferDialog dialog(system, prompts);
+        dialog.prepare(FileKind::Firmware, randomImage(5000));
+        dialog.driver().session().setReplyTimeout(500);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QCOMPARE(dialog.statusLine()->text(), TransferSession::waitingStatus());
+        QVERIFY(!dialog.sendButton()->isEnabled() && dialog.closeButton()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), QStringLiteral("the device is busy with another transfer"), 10000);
+        QVERIFY(dialog.sendButton()->isEnabled());
+
+        dialog.driver().session().setReplyTimeout(60000);
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QVERIFY(dialog.driver().busy());
+        QTest::mouseClick(dialog.closeButton(), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!dialog.driver().busy());
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void silentInstrumentEndsTheWait()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.stopAfterBlock = 2;
+        dialog.prepare(FileKind::Song, randomImage(8000));
+        dialog.driver().session().setReplyTimeout(300);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferSession::timeoutStatus(), 5000);
+        QVERIFY(dialog.sendButton()->isEnabled() && dialog.closeButton()->isEnabled());
+        QVERIFY(!midi->capture().isOpen());
+
+        // Closing and opening again starts a fresh transfer that completes.
+        dialog.closeButton()->click();
+        midi->simulator().faults.stopAfterBlock = -1;
+        const QByteArray image = randomImage(5000);
+        dialog.prepare(FileKind::Song, image);
+        dialog.show();
+        QCOMPARE(dialog.statusLine()->text(), TransferSession::openingStatus());
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 5000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image);
+    }
+
+    void closingMidTransferStopsListening()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 50;
+        dialog.prepare(FileKind::Csf, randomImage(20000));
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() > 0);
+        dialog.close();   // the close box; the question is answered Yes
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, TransferDialog::stopQuestion);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!midi->capture().isOpen());
+        QCOMPARE(dialog.driver().session().state(), TransferSession::State::Ready);
+    }
+
+    // Esc and the close box stop a running firmware update only after the user agreed to.
+    void stoppingATransferAsksFirst()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 20;
+        const QByteArray image = randomImage(20000);   // 23 blocks once packed
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 4);
+        QCOMPARE(dialog.driver().session().blockCount(), 23);
+
+        prompts.queue(PromptService::Answer::No);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        prompts.queue(PromptService::Answer::No);
+        QVERIFY(!dialog.close());
+        QCOMPARE(prompts.asked.size(), 2);
+        for (const auto &asked : prompts.asked) {
+            QCOMPARE(asked.text, QStringLiteral("Stop sending? The instrument keeps only part of the file; a firmware "
+                                                "update must then be sent again."));
+            QCOMPARE(asked.buttons, PromptService::Buttons::YesNo);
+        }
+        // The update went on and arrived whole.
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image);
+        // Finished, Esc closes without a question.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(prompts.asked.size(), 2);
+
+        // Yes stops it where it is.
+        prompts.asked.clear();
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 2);
+        prompts.queue(PromptService::Answer::Yes);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QCOMPARE(prompts.asked.size(), 1);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!midi->capture().isOpen());
+        QVERIFY(!midi->simulator().lastTransfer().complete);
+    }
+
+    // Pictures for a person to look at: ZORVIK_SCREENSHOTS names the folder.
+    void screenshotOfAStopQuestion()
+    {
+        const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("ZORVIK_SCREENSHOTS not set");
+        MessageBoxPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 40;
+        dialog.prepare(FileKind::Firmware, randomImage(20000));
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 4);
+        QVERIFY(dialog.grab().save(folder + QStringLiteral("/transfer-sending.png")));
+        ModalDriver::next([folder](QDialog *box) {
+            QTest::qWait(50);
+            box->grab().save(folder + QStringLiteral("/transfer-stop-question.png"));
+            box->reject();   // No: the update goes on
+        });
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
+    }
+
+    void missingInputDeviceClosesTheDialog()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        DeviceChoice::midiIn = 42;
+        dialog.prepare(FileKind::Song, randomImage(100));
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("There are no MIDI input devices!"));
+        QVERIFY(midi->simulator().received().isEmpty());
+    }
+
+    void receiveSaveAndLoad()
+    {
+        ScriptedPrompts prompts;
+        ReceiveDialog dialog(*midi, prompts);
+        QVERIFY(dialog.setUp());
+        dialog.show();
+        QVERIFY(!dialog.saveButton()->isEnabled());
+        // A foreign SysEx (a curve message) is ignored; the dump after it is taken.
+        QByteArray curve(141, '\0');
+        curve[0] = char(0xF0);
+        curve[2] = 0x20;
+        curve[3] = 0x63;
+        curve[7] = 0x05;
+        curve[140] = char(0xF7);
+        emit midi->simulator().reply(curve);
+        midi->simulator().sendDump();
+        QTRY_VERIFY(dialog.saveButton()->isEnabled());
+        QCOMPARE(dialog.countEdit()->text(), QStringLiteral("162"));
+        const QByteArray dump = dialog.receiver().dump();
+        QCOMPARE(dump, midi->simulator().currentTemplate());
+
+        // An empty name is refused with the message and the status line.
+        dialog.saveButton()->click();
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("Please enter the file name."));
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("Have't the file name, please entern file name!"));
+
+        // A count larger than what arrived writes what arrived.
+        dialog.fileNameEdit()->setText(QStringLiteral("abc"));
+        dialog.countEdit()->setText(QStringLiteral("9999"));
+        dialog.saveButton()->click();
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save success !!!"));
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
+
+        // Saving again asks; No writes nothing.
+        dialog.countEdit()->setText(QStringLiteral("20"));
+        prompts.queue(PromptService::Answer::No);
+        dialog.saveButton()->click();
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
+
+        dialog.countEdit()->setText(QStringLiteral("162"));
+        dialog.loadButton()->click();
+        QVERIFY(dialog.loadRequested());
+        QCOMPARE(dialog.dumpToLoad(), dump);
+        QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
+        QVERIFY(!midi->capture().isOpen());
+    }
+
+    // A dump cut by the input buffer, or shorter than a template's frame, is neither saved nor
+    // loaded: the dialog says what arrived and offers only to listen again.
+    void cutOrShortDumpsAreNotOffered()
+    {
+        ScriptedPrompts prompts;
+        ReceiveDialog dialog(*midi, prompts);
+        QVERIFY(dialog.setUp());
+        dialog.show();
+        const auto startsLikeADump = [](int size) {
+            QByteArray bytes(size, '\x01');
+            bytes[0] = char(0xF0);
+            bytes[1] = 0x00;
+            bytes[2] = 0x20;
+            bytes[3] = 0x63;
+            bytes[7] = 0x03;
+            bytes[size - 1] = char(0xF7);
+            return bytes;
+        };
+        emit midi->simulator().reply(startsLikeADump(10000));
+        QTRY_COMPARE(dialog.countEdit()->text(), QStringLiteral("256"));
+        QVERIFY(!midi->capture().isOpen());
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("What arrived is not a whole template: it was cut off "
+                                                             "after 256 bytes. Click \"Receive\" to listen again."));
+        QVERIFY(!dialog.saveButton()->isEnabled());
+        QVERIFY(!dialog.loadButton()->isEnabled());
+        QVERIFY(dialog.receiveButton()->isEnabled());
+
+        QTest::mouseClick(dialog.receiveButton(), Qt::LeftButton);
+        emit midi->simulator().reply(startsLikeADump(13));
+        QTRY_COMPARE(dialog.countEdit()->text(), QStringLiteral("13"));
+        QVERIFY(dialog.statusText()->text().startsWith(
+            QStringLiteral("What arrived is not a whole template: it holds only 13 bytes.")));
+        QVERIFY(!dialog.saveButton()->isEnabled() && !dialog.loadButton()->isEnabled());
+
+        // A whole dump after them is offered as before.
+        QTest::mouseClick(dialog.receiveButton(), Qt::LeftButton);
+        midi->simulator().sendDump();
+        QTRY_VERIFY(dialog.saveButton()->isEnabled());
+        QVERIFY(dialog.loadButton()->isEnabled());
+        QVERIFY(prompts.asked.isEmpty());
+
+        // Saved under the name of a pipe: refused before the replace question, the pipe kept.
+        QCOMPARE(::mkfifo("zorvik/syx/pipe.syx", 0600), 0);
+        QTest::keyClicks(dialog.fileNameEdit(), QStringLiteral("pipe"));
+        QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Cannot save \"pipe.syx\": it exists and is not a regular "
+                                                            "file, so it is left as it is."));
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
+        QVERIFY(!QFileInfo(QStringLiteral("zorvik/syx/pipe.syx")).isFile());
+    }
+
+    void libraryMenusAndDelete()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        writeFile(QStringLiteral("zorvik/bin/a.bin"), "1234567");
+        writeFile(QStringLiteral("zorvik/bin/B.BIN"), "1234567");
+        FileLibrary library(&host, prompts, transfer);
+        QCOMPARE(library.kind(), FileKind::Song);
+        library.typeBox()->setCurrentIndex(3);
+        QCOMPARE(library.kind(), FileKind::Firmware);
+        QCOMPARE(library.fileList()->count(), 2);
+
+        std::unique_ptr<QMenu> menu(library.buildMenu(FileKind::Firmware, &host));
+        QStringList items;
+        for (QAction *action : menu->actions())
+            items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(items, QStringList({"&Load", "&Send", "-", "&Delete", "-", "&Cancel"}));
+        QVERIFY(!menu->actions().first()->isEnabled());
+
+        // B.BIN is listed but refused: the extension check is exact.
+        library.fileList()->setCurrentRow(library.fileList()->row(library.fileList()->findItems("B.BIN", Qt::MatchExactly).first()));
+        library.sendSelected();
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("The File Must be *.bin!"));
+
+        // Delete asks first; No keeps the file.
+        prompts.queue(PromptService::Answer::No);
+        library.deleteSelected();
+        QVERIFY(QFile::exists(QStringLiteral("zorvik/bin/B.BIN")));
+        prompts.queue(PromptService::Answer::Yes);
+        library.deleteSelected();
+        QVERIFY(!QFile::exists(QStringLiteral("zorvik/bin/B.BIN")));
+        QCOMPARE(library.fileList()->count(), 1);
+    }
+
+    void songSelectionShowsMarkers()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x14\0\xFF\x06\x05Intro\0\xFF\x06\x03" "End\0\xFF\x2F\0", 42);
+        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
+        FileLibrary library(&host, prompts, transfer);
+        library.fileList()->setCurrentRow(0);
+        QStringList lines;
+        for (int i = 0; i < library.markerList()->count(); ++i)
+            lines << library.markerList()->item(i)->text();
+        QCOMPARE(lines, QStringList({"The markers:", "   ", "Intro", "End"}));
+
+        // MidiPlay hands the player the song list and the selected entry.
+        PlayerInputs played;
+        connect(&library, &FileLibrary::playRequested, this, [&played](const PlayerInputs &inputs) { played = inputs; });
+        library.run(FileLibrary::Command::MidiPlay);
+        QCOMPARE(played.playerMode, PlayerMode::MidiSongs);
+        QCOMPARE(played.playerStartIndex, 0);
+
+        // A song that is a device is not read: the list stays as it was and nothing waits.
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), QStringLiteral("zorvik/mid/zero.mid")));
+        library.refill();
+        library.fileList()->setCurrentItem(library.fileList()->findItems("zero.mid", Qt::MatchExactly).value(0));
+        QCOMPARE(library.selectedEntry(), QStringLiteral("zero.mid"));
+        QCOMPARE(library.markerList()->count(), 4);
+        library.fileList()->setCurrentItem(library.fileList()->findItems("song.mid", Qt::MatchExactly).value(0));
+
+        // Answering No to the confirmation opens no transfer.
+        prompts.queue(PromptService::Answer::No);
+        library.sendSelected();
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("This file will be sent to midi device. Are you sure?\r\n"));
+        QVERIFY(midi->simulator().received().isEmpty());
+    }
+
+    void libraryFollowsTheFolder()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        writeFile(QStringLiteral("zorvik/syx/a.syx"), "a");
+        writeFile(QStringLiteral("zorvik/syx/b.syx"), "b");
+        FileLibrary library(&host, prompts, transfer);
+        QCOMPARE(library.fileList()->toolTip(),
+                 QStringLiteral("Library: ") + QDir::toNativeSeparators(QDir::current().filePath("zorvik")));
+        QCOMPARE(library.typeBox()->toolTip(), library.fileList()->toolTip());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
+            host.resize(400, 300);
+            library.fileList()->setGeometry(10, 40, 200, 200);
+            host.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&host));
+            QToolTip::showText(library.fileList()->mapToGlobal(QPoint(20, 20)), library.fileList()->toolTip(),
+                               library.fileList());
+            QTRY_VERIFY(QToolTip::isVisible());
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top->inherits("QTipLabel") && top->isVisible())
+                    top->grab().save(shots + QStringLiteral("/library-tooltip.png"));
+            QToolTip::hideText();
+        }
+        QStringList loaded;
+        connect(&library, &FileLibrary::loadTemplateRequested, this, [&loaded](const QString &entry) { loaded << entry; });
+        const auto names = [&library] {
+            QStringList shown;
+            for (int i = 0; i < library.fileList()->count(); ++i)
+                shown << library.fileList()->item(i)->text();
+            shown.sort();
+            return shown;
+        };
+        library.showKind(FileKind::Template);
+        QListWidget *list = library.fileList();
+        list->setCurrentRow(list->row(list->findItems("a.syx", Qt::MatchExactly).first()));
+
+        // Added, renamed and removed by another program: the list follows, the selection stays.
+        writeFile(QStringLiteral("zorvik/syx/c.syx"), "c");
+        QTRY_COMPARE(names(), QStringList({"a.syx", "b.syx", "c.syx"}));
+        QCOMPARE(library.selectedEntry(), QStringLiteral("a.syx"));
+        QVERIFY(QFile::rename(QStringLiteral("zorvik/syx/b.syx"), QStringLiteral("zorvik/syx/d.syx")));
+        QTRY_COMPARE(names(), QStringList({"a.syx", "c.syx", "d.syx"}));
+        QCOMPARE(library.selectedEntry(), QStringLiteral("a.syx"));
+        QVERIFY(QFile::remove(QStringLiteral("zorvik/syx/a.syx")));
+        QTRY_COMPARE(names(), QStringList({"c.syx", "d.syx"}));
+
+        // Removed after the list last looked: Load says what happened, never "mangled", and the
+        // list catches up at once.
+        list->setCurrentRow(list->row(list->findItems("c.syx", Qt::MatchExactly).first()));
+        QVERIFY(QFile::remove(QStringLiteral("zorvik/syx/c.syx")));
+        library.run(FileLibrary::Command::Load);
+        QVERIFY(loaded.isEmpty());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.last().text,
+                 QStringLiteral("\"c.syx\" is no longer in the library: it was renamed, moved or deleted."));
+        QCOMPARE(names(), QStringList({"d.syx"}));
+        library.fileList()->setCurrentRow(0);
+        library.run(FileLibrary::Command::Load);
+        QCOMPARE(loaded, QStringList({"d.syx"}));
+
+        // A kind folder made after the start is watched from then on.
+        QVERIFY(QDir(QStringLiteral("zorvik/bin")).removeRecursively());
+        library.showKind(FileKind::Firmware);
+        QCOMPARE(library.fileList()->count(), 0);
+        QVERIFY(QDir().mkpath(QStringLiteral("zorvik/bin")));
+        writeFile(QStringLiteral("zorvik/bin/fw.bin"), "1234567");
+        QTRY_COMPARE(library.fileList()->count(), 1);
+
+        // A folder too full to list says so once, not at every change that follows.
+        for (int i = 0; i < 300; ++i)
+            writeFile(QStringLiteral("zorvik/bin/%1.bin").arg(i), "1");
+        QTRY_COMPARE(library.fileList()->count(), 0);
+        QTRY_COMPARE(prompts.asked.size(), 2);
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("The file name is excess!"));
+        writeFile(QStringLiteral("zorvik/bin/one-more.bin"), "1");
+        QTest::qWait(500);
+        QCOMPARE(prompts.asked.size(), 2);
+        // Choosing the kind again is a request to list it: the reason is given again.
+        library.showKind(FileKind::Firmware);
+        QCOMPARE(prompts.asked.size(), 3);
+    }
+
+    void removedSongTakesItsMarkers()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
+        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
+        FileLibrary library(&host, prompts, transfer);
+        library.fileList()->setCurrentRow(0);
+        QVERIFY(library.markerList()->count() > 0);
+        QVERIFY(QFile::remove(QStringLiteral("zorvik/mid/song.mid")));
+        QTRY_COMPARE(library.fileList()->count(), 0);
+        QCOMPARE(library.markerList()->count(), 0);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestLibraryDialogs)
+#include "tst_LibraryDialogs.moc"

@@ -1,0 +1,132 @@
+// The panel's Load with bad .syx files: missing, unreadable, empty, huge, truncated, of the wrong
+// kind, named to leave the folder, or a pipe or a device. Each is refused with a message and the
+// panel keeps what the user had on it.
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/Workspace.h"
+#include "gui/panel/PanelCommands.h"
+#include "gui/panel/PanelEditor.h"
+#include "support/FreshLibrary.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <sys/stat.h>
+
+using Field = PanelSettings::Field;
+
+namespace {
+
+QByteArray goldenTemplate()
+{
+    QFile file(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray smallSong()
+{
+    QByteArray song("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60", 14);
+    const QByteArray track("\x00\x90\x3C\x64\x60\x80\x3C\x00\x00\xFF\x2F\x00", 12);
+    return song + QByteArray("MTrk\x00\x00\x00", 7) + char(track.size()) + track;
+}
+
+} // namespace
+
+class TestBadInputPanel : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<ScriptedPrompts> prompts;
+    std::unique_ptr<MainWindow> window;
+    Workspace *workspace = nullptr;
+
+    QLineEdit *pad1Msb() { return workspace->panel().box(PanelSettings::Pad1, Field::Msb); }
+
+private slots:
+    void init()
+    {
+        QVERIFY(makeFreshLibrary(root.path()));
+        midi = std::make_unique<MidiSystem>();
+        prompts = std::make_unique<ScriptedPrompts>();
+        window = std::make_unique<MainWindow>(*prompts);
+        workspace = new Workspace(*window, *midi, *prompts);
+        pad1Msb()->setText(QStringLiteral("055"));
+    }
+    void cleanup()
+    {
+        window.reset();
+        midi.reset();
+    }
+
+    void badTemplateFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");   // written unless the row makes its own file
+        QTest::addColumn<QString>("message");
+        const QByteArray syx = goldenTemplate();
+        QByteArray otherCommand = syx;
+        otherCommand[7] = 0x04;
+        QTest::newRow("missing") << "absent.syx" << QByteArray() << "The file has mangled!";
+        QTest::newRow("unreadable") << "folder.syx" << QByteArray() << "The file has mangled!";
+        QTest::newRow("empty") << "empty.syx" << QByteArray()
+                               << "\"empty.syx\" is not a template: it holds only 0 bytes. The panel is unchanged.";
+        QTest::newRow("huge") << "huge.syx" << QByteArray()
+                              << "\"huge.syx\" is not a template: it is far too large. The panel is unchanged.";
+        QTest::newRow("truncated header") << "cut.syx" << syx.left(10)
+                                          << "\"cut.syx\" is not a template: it holds only 10 bytes. The panel is unchanged.";
+        QTest::newRow("song renamed") << "song.syx" << smallSong()
+                                      << "\"song.syx\" is not a template: it does not start like one. The panel is unchanged.";
+        QTest::newRow("other command") << "fw.syx" << otherCommand
+                                       << "\"fw.syx\" is not a template: it does not start like one. The panel is unchanged.";
+        QTest::newRow("noise") << "noise.syx" << QByteArray(162, '\x55')
+                               << "\"noise.syx\" is not a template: it does not start like one. The panel is unchanged.";
+        QTest::newRow("leaves the folder") << "../bin/t.syx" << QByteArray() << "The file has mangled!";
+        QTest::newRow("pipe") << "pipe.syx" << QByteArray() << "The file has mangled!";
+        QTest::newRow("endless device") << "zero.syx" << QByteArray() << "The file has mangled!";
+    }
+    void badTemplateFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const QString path = QStringLiteral("zorvik/syx/") + name;
+        if (name == QStringLiteral("folder.syx")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (name == QStringLiteral("huge.syx")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(100 * 1024 * 1024));   // sparse
+        } else if (name == QStringLiteral("../bin/t.syx")) {
+            QFile file(QStringLiteral("zorvik/bin/t.syx"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(goldenTemplate());
+        } else if (name == QStringLiteral("pipe.syx")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (name == QStringLiteral("zero.syx")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (name != QStringLiteral("absent.syx")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        workspace->commands().loadTemplate(name);
+        QVERIFY(!prompts->asked.isEmpty());
+        QCOMPARE(prompts->asked.last().text, message);
+        QCOMPARE(pad1Msb()->text(), QStringLiteral("055"));
+        if (name == QStringLiteral("huge.syx"))
+            QVERIFY(QFile::remove(path));
+    }
+};
+
+QTEST_MAIN(TestBadInputPanel)
+#include "tst_BadInputPanel.moc"

@@ -1,0 +1,568 @@
+#include "core/midi/DeviceChoice.h"
+#include "core/midi/MidiPortBackend.h"
+#include "core/midi/MidiSystem.h"
+#include "core/panel/RangeRules.h"
+#include "core/sim/InstrumentSimulator.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/Workspace.h"
+#include "gui/library/FileLibrary.h"
+#include "gui/library/TransferDialog.h"
+#include "gui/panel/ChannelEdit.h"
+#include "gui/panel/ControlPicture.h"
+#include "gui/panel/DragList.h"
+#include "gui/panel/PanelCommands.h"
+#include "gui/panel/PanelEditor.h"
+#include "gui/panel/ValueEdit.h"
+#include "gui/widgets/SkinButton.h"
+#include "gui/widgets/SkinLayout.h"
+#include "gui/widgets/SkinResources.h"
+#include "support/FreshLibrary.h"
+#include "support/ModalDriver.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using Field = PanelSettings::Field;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList folderEntries(const QString &path)
+{
+    return QDir(path).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class TestPanelEditor : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir root;
+    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<ScriptedPrompts> prompts;
+    std::unique_ptr<MainWindow> window;
+    Workspace *workspace = nullptr;
+
+    PanelEditor &panel() { return workspace->panel(); }
+    QString text(int slot, Field field) { return panel().box(slot, field)->text(); }
+
+    // A real drag: press on the selected entry, move over the list, then over the window.
+    void dragEntry(int row, const QPoint &windowTarget, bool release = true)
+    {
+        DragList *names = panel().nameList();
+        names->setCurrentRow(row);
+        names->scrollToItem(names->item(row));
+        const QPoint start = names->visualItemRect(names->item(row)).center();
+        QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(names->viewport(), start + QPoint(2, 0));
+        QVERIFY(names->isDragging());
+        const QPoint target = names->viewport()->mapFrom(window.get(), windowTarget);
+        QTest::mouseMove(names->viewport(), target);
+        if (release)
+            QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, target);
+    }
+
+    QPoint centreOf(int slot) { return SkinLayout::controlPicture(slot).center(); }
+
+    // As a person does: click into the box, select what it holds, type.
+    void typeInto(QLineEdit *edit, const QString &text)
+    {
+        // The offscreen platform does not hand activation back when a dialog closes.
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTRY_VERIFY(edit->hasFocus());
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+        QCOMPARE(edit->text(), text);
+    }
+
+    void clickBar(SkinLayout::Button which) { QTest::mouseClick(window->button(which), Qt::LeftButton); }
+
+    static void typeFileName(QDialog *prompt, const QString &name)
+    {
+        auto *edit = prompt->findChild<QLineEdit *>(QStringLiteral("name"));
+        edit->selectAll();
+        QTest::keyClicks(edit, name);
+        QTest::mouseClick(prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }
+
+    static void sendAndClose(QDialog *transfer)
+    {
+        QTest::mouseClick(transfer->findChild<QPushButton *>(QStringLiteral("send")), Qt::LeftButton);
+        QTest::mouseClick(transfer->findChild<QPushButton *>(QStringLiteral("close")), Qt::LeftButton);
+    }
+
+    static QString rangeMessage() { return QStringLiteral("please enter again,the range of name is between 0-127!!!"); }
+
+private slots:
+    void init()
+    {
+        QVERIFY(makeFreshLibrary(root.path()));
+        midi = std::make_unique<MidiSystem>();
+        prompts = std::make_unique<ScriptedPrompts>();
+        window = std::make_unique<MainWindow>(*prompts);
+        workspace = new Workspace(*window, *midi, *prompts);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void cleanup()
+    {
+        window.reset();
+        midi.reset();
+    }
+
+    void startsWithTheDefaults()
+    {
+        QCOMPARE(text(PanelSettings::Knob1, Field::Label), QStringLiteral("073"));
+        QCOMPARE(text(PanelSettings::Pad1 + 1, Field::Label), QStringLiteral("E2"));
+        QCOMPARE(text(PanelSettings::JoystickLeft, Field::RangeHigh), QStringLiteral("063"));
+        QCOMPARE(text(PanelSettings::Pedal, Field::Channel), QStringLiteral("---"));
+        QCOMPARE(panel().channelBox()->text(), QStringLiteral("01"));
+        QVERIFY(panel().box(PanelSettings::Knob1, Field::Label)->isReadOnly());
+        QVERIFY(!panel().box(PanelSettings::JoystickLeft, Field::Msb)->isEnabled());
+        QVERIFY(!panel().box(PanelSettings::Pedal, Field::Channel)->isEnabled());
+        QVERIFY(!panel().box(PanelSettings::Pad1, Field::Label)->isReadOnly());
+        QCOMPARE(panel().nameList()->count(), 128);
+    }
+
+    void dropControllerOnPad()
+    {
+        panel().channelBox()->setText(QStringLiteral("05"));
+        const int pad3 = PanelSettings::Pad1 + 2;
+        dragEntry(64, centreOf(pad3), false);
+        // Over the pad the picture lights up while the drag is on.
+        QCOMPARE(panel().picture(pad3)->picture(), SkinResources::padPicture(2, true));
+        QCOMPARE(QApplication::overrideCursor() != nullptr, true);
+        const QPoint target = panel().nameList()->viewport()->mapFrom(window.get(), centreOf(pad3));
+        QTest::mouseRelease(panel().nameList()->viewport(), Qt::LeftButton, {}, target);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(text(pad3, Field::Channel), QStringLiteral("005"));
+        QCOMPARE(text(pad3, Field::Label), QStringLiteral("064"));
+        QCOMPARE(panel().settings().fieldText(pad3, Field::Number), QStringLiteral("064"));
+        // Marked: it stays lit after the drag.
+        QCOMPARE(panel().picture(pad3)->picture(), SkinResources::padPicture(2, true));
+        panel().storeBoxes();
+        QCOMPARE(static_cast<unsigned char>(panel().settings().buildTemplateRaw().at(1)) & 0x20, 0);
+    }
+
+    void noteModeTargets()
+    {
+        panel().toggleListMode();
+        QCOMPARE(panel().nameList()->item(60)->text(), QStringLiteral("060 C3"));
+        const int pad3 = PanelSettings::Pad1 + 2;
+        dragEntry(60, centreOf(pad3));
+        QCOMPARE(text(pad3, Field::Label), QStringLiteral("C3"));
+        panel().storeBoxes();
+        QVERIFY(static_cast<unsigned char>(panel().settings().buildTemplateRaw().at(1)) & 0x20);
+
+        // Knobs are no targets in Note mode.
+        dragEntry(61, centreOf(PanelSettings::Knob1));
+        QCOMPARE(text(PanelSettings::Knob1, Field::Label), QStringLiteral("073"));
+        QCOMPARE(panel().settings().fieldText(PanelSettings::Knob1, Field::Number), QStringLiteral("073"));
+
+        // The pedal keeps its CH box.
+        dragEntry(62, centreOf(PanelSettings::Pedal));
+        QCOMPARE(text(PanelSettings::Pedal, Field::Label), QStringLiteral("D3"));
+        QCOMPARE(text(PanelSettings::Pedal, Field::Channel), QStringLiteral("---"));
+    }
+
+    void joystickZones()
+    {
+        const QRect joystick = SkinLayout::controlPicture(PanelSettings::JoystickUp);
+        dragEntry(11, joystick.topLeft() + QPoint(joystick.width() / 2, 2));
+        QCOMPARE(text(PanelSettings::JoystickUp, Field::Label), QStringLiteral("011"));
+        QCOMPARE(panel().picture(PanelSettings::JoystickUp)->picture(), int(SkinResources::JoystickUp));
+        dragEntry(7, joystick.bottomLeft() + QPoint(joystick.width() / 2, -2));
+        QCOMPARE(text(PanelSettings::JoystickDown, Field::Label), QStringLiteral("007"));
+        QCOMPARE(panel().picture(PanelSettings::JoystickUp)->picture(), int(SkinResources::JoystickBoth));
+        // A drop on nothing changes nothing.
+        dragEntry(9, QPoint(5, 5));
+        QCOMPARE(text(PanelSettings::JoystickUp, Field::Label), QStringLiteral("011"));
+    }
+
+    void firstClickDoesNotDrag()
+    {
+        DragList *names = panel().nameList();
+        names->setCurrentRow(-1);
+        names->clearSelection();
+        const QPoint start = names->visualItemRect(names->item(3)).center();
+        QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(names->viewport(), start + QPoint(1, 0));
+        QVERIFY(!names->isDragging());
+        QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, start);
+    }
+
+    void channelSteps()
+    {
+        ChannelEdit *channel = panel().channelBox();
+        channel->setText(QStringLiteral("16"));
+        panel().stepUpButton()->click();
+        QCOMPARE(channel->text(), QStringLiteral("01"));
+        panel().stepDownButton()->click();
+        QCOMPARE(channel->text(), QStringLiteral("16"));
+        channel->setText(QString());
+        panel().stepUpButton()->click();
+        QCOMPARE(channel->text(), QStringLiteral("16"));
+        channel->setText(QString());
+        panel().stepDownButton()->click();
+        QCOMPARE(channel->text(), QStringLiteral("16"));
+    }
+
+    void leavingBoxes_data()
+    {
+        QTest::addColumn<bool>("channel");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("message");
+        QTest::newRow("128") << false << "128" << "001" << true;
+        QTest::newRow("127") << false << "127" << "127" << false;
+        QTest::newRow("empty") << false << "" << "001" << true;
+        QTest::newRow("9") << false << "9" << "009" << false;
+        QTest::newRow("ch 17") << true << "17" << "01" << true;
+        QTest::newRow("ch 0") << true << "0" << "01" << false;
+        QTest::newRow("ch 00") << true << "00" << "01" << false;
+        QTest::newRow("ch 7") << true << "7" << "07" << false;
+    }
+    void leavingBoxes()
+    {
+        QFETCH(bool, channel);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(bool, message);
+        QLineEdit *edit = channel ? static_cast<QLineEdit *>(panel().channelBox())
+                                  : panel().box(PanelSettings::Pad1, Field::Msb);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        edit->setText(typed);
+        panel().box(PanelSettings::Pad1, Field::Label)->setFocus();
+        QTRY_VERIFY(!edit->hasFocus());
+        QCOMPARE(edit->text(), shown);
+        QCOMPARE(!prompts->asked.isEmpty(), message);
+        if (message)
+            QVERIFY(prompts->asked.last().text.startsWith(QStringLiteral("please enter again,the range of name is between")));
+    }
+
+    void wheel_data()
+    {
+        QTest::addColumn<bool>("channel");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("127 towards") << false << "127" << -120 << "000";
+        QTest::newRow("000 away") << false << "000" << 120 << "127";
+        QTest::newRow("empty towards") << false << "" << -120 << "000";
+        QTest::newRow("ch 16 towards") << true << "16" << -120 << "01";
+        QTest::newRow("ch 01 away") << true << "01" << 120 << "16";
+    }
+    void wheel()
+    {
+        QFETCH(bool, channel);
+        QFETCH(QString, before);
+        QFETCH(int, delta);
+        QFETCH(QString, after);
+        QLineEdit *edit = channel ? static_cast<QLineEdit *>(panel().channelBox())
+                                  : panel().box(PanelSettings::Knob1, Field::Lsb);
+        edit->setText(before);
+        edit->setFocus();
+        QTRY_VERIFY(edit->hasFocus());
+        QWheelEvent event(QPointF(5, 5), edit->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(edit, &event);
+        QCOMPARE(edit->text(), after);
+    }
+
+    void saveDefaultsWritesExactlyTheTemplate()
+    {
+        const QStringList before = folderEntries(QStringLiteral("zorvik/syx"));
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        prompts->queue(PromptService::Answer::No);    // Update
+        ModalDriver::next([](QDialog *dialog) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("name"))->setText(QStringLiteral("abc"));
+            dialog->accept();
+        });
+        workspace->commands().saveAndSend();
+        QCOMPARE(prompts->asked.at(0).caption, QStringLiteral("Save Setting"));
+        QCOMPARE(prompts->asked.at(1).caption, QStringLiteral("Update"));
+        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), before + QStringList{"abc.syx"});
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")));
+        // The library now shows the templates.
+        QCOMPARE(workspace->library().kind(), FileKind::Template);
+    }
+
+    void noSaveButSend()
+    {
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next([](QDialog *dialog) {
+            dialog->findChild<QPushButton *>(QStringLiteral("send"))->click();
+            dialog->accept();
+        });
+        workspace->commands().saveAndSend();
+        QVERIFY(folderEntries(QStringLiteral("zorvik/syx")).isEmpty());
+        QCOMPARE(midi->simulator().templateMemory(1), readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")).replace(9, 1, "\x01"));
+    }
+
+    void loadThenSaveIsIdentical()
+    {
+        // A template that differs from the defaults everywhere the panel shows.
+        PanelSettings other;
+        other.storeField(PanelSettings::Pad1 + 4, Field::Label, QStringLiteral("064"));
+        other.setAssignment(PanelSettings::Pad1 + 4, QStringLiteral("064"));
+        other.storeField(PanelSettings::Knob1 + 7, Field::RangeLow, QStringLiteral("012"));
+        QFile file(QStringLiteral("zorvik/syx/mine.syx"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(other.buildTemplateSysEx());
+        file.close();
+
+        workspace->commands().loadTemplate(QStringLiteral("mine.syx"));
+        QCOMPARE(text(PanelSettings::Knob1 + 7, Field::RangeLow), QStringLiteral("012"));
+        panel().storeBoxes();
+        QVERIFY(workspace->commands().saveTemplate(QStringLiteral("again")));
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/again.syx")), readFile(QStringLiteral("zorvik/syx/mine.syx")));
+        QVERIFY(QFile::exists(QStringLiteral("zorvik/syx/mine.syx")));
+    }
+
+    void badTemplatesLeaveThePanel()
+    {
+        QFile file(QStringLiteral("zorvik/syx/short.syx"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(13, '\x01'));
+        file.close();
+        panel().box(PanelSettings::Pad1, Field::Msb)->setText(QStringLiteral("055"));
+        workspace->commands().loadTemplate(QStringLiteral("short.syx"));
+        QCOMPARE(text(PanelSettings::Pad1, Field::Msb), QStringLiteral("055"));
+        QVERIFY(prompts->asked.last().text.contains(QStringLiteral("not a template")));
+        workspace->commands().loadTemplate(QStringLiteral("absent.syx"));
+        QCOMPARE(prompts->asked.last().text, QStringLiteral("The file has mangled!"));
+    }
+
+    void defaultAnsweredNoChangesNothing()
+    {
+        panel().box(PanelSettings::Pad1, Field::Msb)->setText(QStringLiteral("055"));
+        panel().channelBox()->setText(QStringLiteral("09"));
+        prompts->queue(PromptService::Answer::No);
+        workspace->commands().resetToDefaults();
+        QCOMPARE(text(PanelSettings::Pad1, Field::Msb), QStringLiteral("055"));
+        prompts->queue(PromptService::Answer::Yes);
+        workspace->commands().resetToDefaults();
+        QCOMPARE(text(PanelSettings::Pad1, Field::Msb), QStringLiteral("000"));
+        QCOMPARE(panel().channelBox()->text(), QStringLiteral("09"));
+        QCOMPARE(prompts->asked.last().caption, QStringLiteral("Default"));
+    }
+
+    void receiveLoadsTheDump()
+    {
+        // The instrument holds a template whose pedal MSB is 100.
+        PanelSettings other;
+        other.storeField(PanelSettings::Pedal, Field::Msb, QStringLiteral("100"));
+        midi->simulator().receive(other.buildTemplateSysEx());
+        ModalDriver::next([this](QDialog *dialog) {
+            midi->simulator().sendDump();
+            QTRY_VERIFY(dialog->findChild<QPushButton *>(QString(), Qt::FindChildrenRecursively) != nullptr);
+            QTRY_COMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("count"))->text(), QStringLiteral("162"));
+            for (auto *button : dialog->findChildren<QPushButton *>())
+                if (button->text() == QStringLiteral("Load"))
+                    button->click();
+        });
+        workspace->commands().receiveAndLoad();
+        QCOMPARE(text(PanelSettings::Pedal, Field::Msb), QStringLiteral("100"));
+        QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
+    }
+
+    // The bar's buttons take no focus, so the box being typed into is never left: each command
+    // that reads the panel checks that box first, as leaving it would.
+    void typedValueIsCheckedBeforeACommand()
+    {
+        using B = SkinLayout::Button;
+        QLineEdit *msb = panel().box(PanelSettings::Knob1, Field::Msb);
+        typeInto(msb, QStringLiteral("12"));
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("abc")); });
+        ModalDriver::next(sendAndClose);
+        clickBar(B::Save);
+        QCOMPARE(msb->text(), QStringLiteral("012"));
+        PanelSettings expected;
+        expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("012"));
+        const QByteArray bytes = expected.buildTemplateSysEx();
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), bytes);
+        QCOMPARE(midi->simulator().templateMemory(1), QByteArray(bytes).replace(9, 1, "\x01"));
+        QCOMPARE(prompts->asked.size(), 2);   // the two questions, no range message
+
+        // A value out of range is corrected, its message shown, and the command stops there.
+        const int received = int(midi->simulator().received().size());
+        const QStringList files = folderEntries(QStringLiteral("zorvik/syx"));
+        for (B which : {B::Save, B::Default, B::Receive}) {
+            prompts->asked.clear();
+            typeInto(msb, QStringLiteral("200"));
+            // A dialog opened by mistake is closed at once and noted.
+            bool dialogOpened = false;
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, this, [&] {
+                if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                    dialogOpened = true;
+                    dialog->reject();
+                }
+            });
+            watch.start(20);
+            clickBar(which);
+            QTest::qWait(60);
+            QVERIFY(!dialogOpened);
+            QCOMPARE(prompts->asked.size(), 1);
+            QCOMPARE(prompts->asked.first().text, rangeMessage());
+            QCOMPARE(msb->text(), QStringLiteral("001"));
+        }
+        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), files);
+        QCOMPARE(int(midi->simulator().received().size()), received);
+
+        // A single digit is taken too, not dropped: 7 goes out as 007.
+        QLineEdit *lsb = panel().box(PanelSettings::Pad1, Field::Lsb);
+        typeInto(lsb, QStringLiteral("7"));
+        prompts->asked.clear();
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next(sendAndClose);
+        clickBar(B::Save);
+        QCOMPARE(lsb->text(), QStringLiteral("007"));
+        expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("001"));
+        expected.storeField(PanelSettings::Pad1, Field::Lsb, QStringLiteral("007"));
+        QCOMPARE(midi->simulator().templateMemory(1), expected.buildTemplateSysEx().replace(9, 1, "\x01"));
+    }
+
+    // Enter in a box takes the value as leaving it does and ends nothing.
+    void enterInABoxKeepsTheProgram()
+    {
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        QLineEdit *msb = panel().box(PanelSettings::Pad1, Field::Msb);
+        typeInto(msb, QStringLiteral("42"));
+        QTest::keyClick(msb, Qt::Key_Return);
+        QCOMPARE(msb->text(), QStringLiteral("042"));
+        typeInto(msb, QStringLiteral("300"));
+        QTest::keyClick(msb, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(msb->text(), QStringLiteral("001"));
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, rangeMessage());
+        QLineEdit *channel = panel().channelBox();
+        typeInto(channel, QStringLiteral("7"));
+        QTest::keyClick(channel, Qt::Key_Return);
+        QCOMPARE(channel->text(), QStringLiteral("07"));
+        QLineEdit *cc = panel().box(PanelSettings::Pad1, Field::Label);
+        typeInto(cc, QStringLiteral("64"));
+        QTest::keyClick(cc, Qt::Key_Return);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(window->isVisible());
+        QCOMPARE(prompts->asked.size(), 1);
+    }
+
+    // Closing asks only while the panel holds changes that were neither saved, sent nor loaded.
+    void quittingWithUnsavedChangesAsks()
+    {
+        using B = SkinLayout::Button;
+        QSignalSpy finished(window.get(), &QDialog::finished);
+        const auto reopen = [this] {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        };
+        // Untouched: Esc closes at once.
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(prompts->asked.isEmpty());
+        reopen();
+
+        // A value still being typed is a change: Esc from the box asks, No keeps the program.
+        QLineEdit *msb = panel().box(PanelSettings::Pad1, Field::Msb);
+        typeInto(msb, QStringLiteral("42"));
+        prompts->queue(PromptService::Answer::No);
+        QTest::keyClick(msb, Qt::Key_Escape);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, QStringLiteral("Quit without saving the panel?"));
+        QCOMPARE(prompts->asked.first().buttons, PromptService::Buttons::YesNo);
+        QCOMPARE(msb->text(), QStringLiteral("042"));
+        // The window manager's close asks too; Yes ends the program.
+        prompts->queue(PromptService::Answer::Yes);
+        QVERIFY(window->close());
+        QCOMPARE(finished.count(), 2);
+        QCOMPARE(prompts->asked.size(), 2);
+        reopen();
+
+        // Saved: nothing to ask.
+        prompts->asked.clear();
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        prompts->queue(PromptService::Answer::No);    // Update
+        ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("mine")); });
+        clickBar(B::Save);
+        QTest::mouseClick(window->button(B::Close), Qt::LeftButton);
+        QCOMPARE(finished.count(), 3);
+        QCOMPARE(prompts->asked.size(), 2);
+        reopen();
+
+        // Changed back to what was saved: nothing to ask either. Default from a loaded panel
+        // that is not the defaults is a change.
+        typeInto(msb, QStringLiteral("5"));
+        typeInto(msb, QStringLiteral("42"));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 4);
+        reopen();
+        prompts->queue(PromptService::Answer::Yes);   // Default
+        clickBar(B::Default);
+        QCOMPARE(msb->text(), QStringLiteral("000"));
+        prompts->queue(PromptService::Answer::No);
+        QTest::mouseClick(window->button(B::Close), Qt::LeftButton);
+        QCOMPARE(finished.count(), 4);
+        QCOMPARE(prompts->asked.last().text, PanelCommands::quitQuestion);
+
+        // Sent: nothing to ask.
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next(sendAndClose);
+        clickBar(B::Save);
+        const int asked = int(prompts->asked.size());
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 5);
+        QCOMPARE(int(prompts->asked.size()), asked);
+        reopen();
+
+        // Loaded: nothing to ask.
+        typeInto(msb, QStringLiteral("99"));
+        workspace->commands().loadTemplate(QStringLiteral("mine.syx"));
+        QCOMPARE(msb->text(), QStringLiteral("042"));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QCOMPARE(finished.count(), 6);
+        QCOMPARE(int(prompts->asked.size()), asked);
+    }
+
+    void screenshotWithDragInProgress()
+    {
+        workspace->library().showKind(FileKind::Template);
+        const int pad5 = PanelSettings::Pad1 + 4;
+        dragEntry(64, centreOf(pad5), false);
+        const QImage image = window->grab().toImage();
+        image.save(QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).filePath(QStringLiteral("main-window-drag.png")));
+        // The lit pad picture is drawn where the pad sits.
+        QCOMPARE(panel().picture(pad5)->picture(), SkinResources::padPicture(4, true));
+        const QPoint target = panel().nameList()->viewport()->mapFrom(window.get(), centreOf(pad5));
+        QTest::mouseRelease(panel().nameList()->viewport(), Qt::LeftButton, {}, target);
+    }
+};
+
+QTEST_MAIN(TestPanelEditor)
+#include "tst_PanelEditor.moc"
