@@ -2,7 +2,7 @@
 // map. Each is set against plain FluidSynth doing the same job in the same run.
 
 #include "core/song/SmfBuilder.h"
-#include "devices/audio/MciSequencer.h"
+#include "devices/audio/SongEngine.h"
 #include "devices/audio/OfflineAudioOutput.h"
 #include "devices/audio/SongRenderer.h"
 
@@ -158,10 +158,10 @@ void BM_FirstSound_BareFluidSynth(benchmark::State &state)
 }
 BENCHMARK(BM_FirstSound_BareFluidSynth)->Unit(benchmark::kMillisecond);
 
-void openPlayUntilSound(MciSequencer &engine, OfflineAudioOutput *&audio, const QString &path)
+void openPlayUntilSound(SongEngine &engine, OfflineAudioOutput *&audio, const QString &path)
 {
-    engine.Open(path);
-    engine.Play();
+    engine.open(path);
+    engine.play();
     while (audio && audio->pull(64) < kThreshold) {
     }
 }
@@ -172,13 +172,13 @@ void BM_FirstSound_EngineCold(benchmark::State &state)
     const QString path = firstNoteSong();
     for (auto _ : state) {
         OfflineAudioOutput *audio = nullptr;
-        MciSequencer::Options options;
+        SongEngine::Options options;
         options.output = [&audio] {
             auto output = std::make_unique<OfflineAudioOutput>();
             audio = output.get();
             return output;
         };
-        MciSequencer engine(options);
+        SongEngine engine(options);
         openPlayUntilSound(engine, audio, path);
     }
 }
@@ -189,18 +189,18 @@ void BM_FirstSound_EngineWarm(benchmark::State &state)
 {
     const QString path = firstNoteSong();
     OfflineAudioOutput *audio = nullptr;
-    MciSequencer::Options options;
+    SongEngine::Options options;
     options.output = [&audio] {
         auto output = std::make_unique<OfflineAudioOutput>();
         audio = output.get();
         return output;
     };
-    MciSequencer engine(options);
-    engine.Open(path);
-    engine.Close();
+    SongEngine engine(options);
+    engine.open(path);
+    engine.close();
     for (auto _ : state) {
         openPlayUntilSound(engine, audio, path);
-        engine.Close();
+        engine.close();
     }
 }
 BENCHMARK(BM_FirstSound_EngineWarm)->Unit(benchmark::kMicrosecond);
@@ -242,16 +242,16 @@ void BM_Onsets_Engine(benchmark::State &state)
     std::vector<double> dev;
     for (auto _ : state) {
         OfflineAudioOutput *audio = nullptr;
-        MciSequencer::Options options;
+        SongEngine::Options options;
         options.synth.effects = false;
         options.output = [&audio] {
             auto output = std::make_unique<OfflineAudioOutput>();
             audio = output.get();
             return output;
         };
-        MciSequencer engine(options);
-        engine.Open(path);
-        engine.Play();
+        SongEngine engine(options);
+        engine.open(path);
+        engine.play();
         const std::size_t frames = std::size_t(std::lround((song.onsetsMs.back() + 500) * kRate / 1000.0));
         std::vector<float> mono;
         mono.reserve(frames);

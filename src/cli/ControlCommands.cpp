@@ -614,7 +614,7 @@ int ControlCommands::run(const QStringList &arguments)
         return UsageError;
     }
     if (options.command == QLatin1String("play")) {
-        MciSequencer::Options engine;
+        SongEngine::Options engine;
         engine.audioDriver = options.audioDriver;
         return SongPlayCommand(programName, engine).run(options.file);
     }

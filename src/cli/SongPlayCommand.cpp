@@ -54,7 +54,7 @@ QString clock(qint64 ms)
 
 } // namespace
 
-SongPlayCommand::SongPlayCommand(QString programName, MciSequencer::Options engine)
+SongPlayCommand::SongPlayCommand(QString programName, SongEngine::Options engine)
     : program(std::move(programName)), options(std::move(engine))
 {
 }
@@ -84,7 +84,7 @@ int SongPlayCommand::run(const QString &file)
 
     // From here Ctrl+C stops the song (or keeps it from starting) instead of ending the program.
     const StopOnSignals stopper;
-    MciSequencer engine(options);
+    SongEngine engine(options);
     bool opened = false;
     if (suffix == QLatin1String("csf")) {
         const CsfSongImage::Result song = CsfSongImage::load(file);
@@ -92,16 +92,16 @@ int SongPlayCommand::run(const QString &file)
             say(song.message);
             return ControlCommands::FileRefused;
         }
-        opened = engine.OpenImage(song.image);
+        opened = engine.openImage(song.image);
     } else {
-        opened = engine.Open(file);
+        opened = engine.open(file);
     }
     if (!opened) {
         say(engine.errorText());
         return engine.soundUnavailable() ? ControlCommands::DeviceError : ControlCommands::FileRefused;
     }
 
-    const QString length = clock(engine.songLengthMs());
+    const QString length = clock(engine.lengthMs());
     const QString driver = engine.audioDriverInUse();
     say(QStringLiteral("playing %1 (%2)%3; Ctrl+C stops")
             .arg(QFileInfo(file).fileName(), length,
@@ -124,15 +124,15 @@ int SongPlayCommand::run(const QString &file)
             std::fflush(stderr);
         }
     });
-    engine.Play();
+    engine.play();
     ticks.start();
     loop.exec();
 
     const bool ended = engine.isAtEnd();
     const qint64 reached = engine.positionMs();
     // Every note off before the sound output goes.
-    engine.Stop();
-    engine.Close();
+    engine.stop();
+    engine.close();
     if (terminal && !shown.isEmpty())
         std::fprintf(stderr, "\n");
     say(ended ? QStringLiteral("played to the end (%1)").arg(length)

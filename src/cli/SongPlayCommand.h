@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devices/audio/MciSequencer.h"
+#include "devices/audio/SongEngine.h"
 
 #include <QString>
 
@@ -13,7 +13,7 @@ public:
     static constexpr int tickMs = 100;
 
     // engine: the audio driver the user named, or an output of a test's own.
-    SongPlayCommand(QString programName, MciSequencer::Options engine);
+    SongPlayCommand(QString programName, SongEngine::Options engine);
 
     // One of ControlCommands' exit codes: Done, UsageError (not a song's extension, an audio
     // driver that does not exist), FileRefused (not a playable song), DeviceError (no sound).
@@ -23,5 +23,5 @@ private:
     void say(const QString &text) const;
 
     QString program;
-    MciSequencer::Options options;
+    SongEngine::Options options;
 };

@@ -518,7 +518,7 @@ private slots:
         QVERIFY(TestSongs::write(path("short.mid"), TestSongs::oneNote(0.1, 0.5, 1.0)));
         QVERIFY(TestSongs::write(path("long.mid"), TestSongs::oneNote(0.1, 50, 60)));
         const auto options = [](std::function<std::unique_ptr<AudioOutput>()> output) {
-            MciSequencer::Options engine;
+            SongEngine::Options engine;
             engine.output = std::move(output);
             return engine;
         };

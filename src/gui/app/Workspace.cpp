@@ -11,7 +11,7 @@
 #include "gui/library/TransferDialog.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
-#include "gui/player/MidiPlayer.h"
+#include "gui/player/PlayerDialog.h"
 #include "gui/widgets/SkinLayout.h"
 
 #include <QComboBox>
@@ -93,8 +93,8 @@ void Workspace::openCurveEditor()
 
 void Workspace::openPlayer(const PlayerInputs &inputs)
 {
-    MciSequencer::Options options;
+    SongEngine::Options options;
     options.audioDriver = audioDriver;
-    MidiPlayer player(prompts, inputs, options, &window);
+    PlayerDialog player(prompts, inputs, options, &window);
     player.exec();
 }

@@ -1,4 +1,4 @@
-#include "devices/audio/MciSequencer.h"
+#include "devices/audio/SongEngine.h"
 #include "devices/audio/OfflineAudioOutput.h"
 #include "devices/audio/SongRenderer.h"
 #include "support/TestSongs.h"
@@ -18,7 +18,7 @@
 class OfflineAudioOutput;
 
 // The engine, rendered offline: the tests pull the audio and so drive the song's clock.
-class SequencerTest : public QObject
+class SongEngineTest : public QObject
 {
     Q_OBJECT
 
@@ -40,7 +40,7 @@ private slots:
     void playsThroughAPrivateJackServer();
 
 private:
-    MciSequencer::Options offline(bool failing = false);
+    SongEngine::Options offline(bool failing = false);
     QString song(const QString &name, const QByteArray &bytes);
 
     QTemporaryDir dir;
@@ -71,18 +71,20 @@ QStringList playerConnections()
 }
 #endif
 
-int wholeSeconds(const MciSequencer &engine)
+// Whole seconds, rounded down, as the player shows them; -1 for no song.
+int wholeSeconds(qint64 ms)
 {
-    int m, s;
-    engine.GetPosition(m, s);
-    return m < 0 ? -1 : m * 60 + s;
+    return ms < 0 ? -1 : int(ms / 1000);
 }
 
-int lengthSeconds(const MciSequencer &engine)
+int positionSeconds(const SongEngine &engine)
 {
-    int m, s;
-    engine.GetLength(m, s);
-    return m < 0 ? -1 : m * 60 + s;
+    return wholeSeconds(engine.positionMs());
+}
+
+int lengthSeconds(const SongEngine &engine)
+{
+    return wholeSeconds(engine.lengthMs());
 }
 
 constexpr float audible = 1e-3f;
@@ -90,9 +92,9 @@ constexpr float silent = 1e-4f;   // -80 dB; the effects leave a noise floor nea
 
 } // namespace
 
-MciSequencer::Options SequencerTest::offline(bool failing)
+SongEngine::Options SongEngineTest::offline(bool failing)
 {
-    MciSequencer::Options options;
+    SongEngine::Options options;
     options.output = [this, failing] {
         auto output = std::make_unique<OfflineAudioOutput>(failing);
         audio = output.get();
@@ -101,7 +103,7 @@ MciSequencer::Options SequencerTest::offline(bool failing)
     return options;
 }
 
-QString SequencerTest::song(const QString &name, const QByteArray &bytes)
+QString SongEngineTest::song(const QString &name, const QByteArray &bytes)
 {
     const QString path = dir.filePath(name);
     if (!TestSongs::write(path, bytes))
@@ -109,138 +111,139 @@ QString SequencerTest::song(const QString &name, const QByteArray &bytes)
     return path;
 }
 
-void SequencerTest::initTestCase()
+void SongEngineTest::initTestCase()
 {
     QVERIFY(dir.isValid());
     if (SongRenderer::findSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
 }
 
-void SequencerTest::lengthAndPositionInWholeSeconds()
+void SongEngineTest::lengthAndPositionInWholeSeconds()
 {
-    MciSequencer engine(offline());
-    int m = 0, s = 0;
-    engine.GetLength(m, s);
-    QCOMPARE(m, -1);
-    QCOMPARE(s, -1);
-    QVERIFY(engine.Open(song("long.mid", TestSongs::quiet(125.9))));
-    engine.GetLength(m, s);
-    QCOMPARE(m, 2);
-    QCOMPARE(s, 5);
-    QCOMPARE(wholeSeconds(engine), 0);
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QCOMPARE(engine.lengthMs(), -1);
+    QCOMPARE(engine.positionMs(), -1);
+    QVERIFY(engine.open(song("long.mid", TestSongs::quiet(125.9))));
+    QCOMPARE(lengthSeconds(engine), 2 * 60 + 5);
+    QCOMPARE(positionSeconds(engine), 0);
+    QVERIFY(engine.play());
     const int rate = engine.renderer()->sampleRate();
     audio->pull(2 * rate - 1);
-    QCOMPARE(wholeSeconds(engine), 1);
+    QCOMPARE(positionSeconds(engine), 1);
     audio->pull(1);
-    QCOMPARE(wholeSeconds(engine), 2);
+    QCOMPARE(positionSeconds(engine), 2);
     QCOMPARE(engine.positionMs(), 2000);
 }
 
-void SequencerTest::shortSongHasNoWholeSecond()
+void SongEngineTest::shortSongHasNoWholeSecond()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("short.mid", TestSongs::oneNote(0, 0.5, 0.9))));
-    int m, s;
-    engine.GetLength(m, s);
-    QCOMPARE(m, 0);
-    QCOMPARE(s, 0);
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("short.mid", TestSongs::oneNote(0, 0.5, 0.9))));
+    QCOMPARE(lengthSeconds(engine), 0);
 }
 
-void SequencerTest::pauseAndPlayResumeAtTheWholeSecond()
+void SongEngineTest::pauseAndPlayResumeAtTheWholeSecond()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("pause.mid", TestSongs::quiet(30))));
-    QVERIFY(!engine.Pause());   // not playing yet
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("pause.mid", TestSongs::quiet(30))));
+    QVERIFY(!engine.pause());   // not playing yet
+    QVERIFY(engine.play());
     audio->pullMs(5700);
-    QVERIFY(engine.Pause());
+    QVERIFY(engine.pause());
     QVERIFY(engine.isPaused() && engine.isPlaying());
     audio->pullMs(3000);
     QCOMPARE(engine.positionMs(), 5700);   // a paused song stands still
-    QVERIFY(engine.Play());
+    QVERIFY(engine.play());
     QCOMPARE(engine.positionMs(), 5000);
     QVERIFY(!engine.isPaused());
     audio->pullMs(1000);
-    QCOMPARE(wholeSeconds(engine), 6);
+    QCOMPARE(positionSeconds(engine), 6);
 }
 
-void SequencerTest::seekWhilePlayingStoppedAndPaused()
+void SongEngineTest::seekWhilePlayingStoppedAndPaused()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("seek.mid", TestSongs::quiet(60))));
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("seek.mid", TestSongs::quiet(60))));
 
     // A stopped song moves but reports failure, as it does not play
-    QVERIFY(!engine.SeekTo(0, 30));
-    QCOMPARE(wholeSeconds(engine), 30);
+    QVERIFY(!engine.seekTo(30000));
+    QCOMPARE(positionSeconds(engine), 30);
 
     // A playing song continues from the new place
-    QVERIFY(engine.Play());
+    QVERIFY(engine.play());
     audio->pullMs(1500);
-    QVERIFY(engine.SeekTo(0, 45));
+    QVERIFY(engine.seekTo(45000));
     QCOMPARE(engine.positionMs(), 45000);
     audio->pullMs(700);
-    QCOMPARE(wholeSeconds(engine), 45);
+    QCOMPARE(positionSeconds(engine), 45);
 
     // A paused one stays paused at the new place
-    QVERIFY(engine.Pause());
-    QVERIFY(!engine.SeekTo(0, 10));
+    QVERIFY(engine.pause());
+    QVERIFY(!engine.seekTo(10000));
     audio->pullMs(2000);
     QCOMPARE(engine.positionMs(), 10000);
     QVERIFY(engine.isPaused());
+
+    // Between two seconds: a waiting song waits there, a playing one goes on from the whole second
+    QVERIFY(!engine.seekTo(12500));
+    QCOMPARE(engine.positionMs(), 12500);
+    QVERIFY(engine.play());
+    QCOMPARE(engine.positionMs(), 12000);
+    QVERIFY(engine.seekTo(20750));
+    QCOMPARE(engine.positionMs(), 20000);
 }
 
-void SequencerTest::refusedSeekWhilePlayingKeepsPlaying()
+void SongEngineTest::refusedSeekWhilePlayingKeepsPlaying()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("refused.mid", TestSongs::quiet(60))));
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("refused.mid", TestSongs::quiet(60))));
+    QVERIFY(engine.play());
     audio->pullMs(2000);
-    QVERIFY(!engine.SeekTo(10, 0));   // past the end
+    QVERIFY(!engine.seekTo(600000));   // past the end
     QVERIFY(engine.isPlaying() && !engine.isPaused());
     QVERIFY(engine.renderer()->isRunning());
     audio->pullMs(1000);
-    QCOMPARE(wholeSeconds(engine), 3);
+    QCOMPARE(positionSeconds(engine), 3);
 }
 
-void SequencerTest::backAtTheStartLeavesThePosition()
+void SongEngineTest::backAtTheStartLeavesThePosition()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("back.mid", TestSongs::quiet(60))));
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("back.mid", TestSongs::quiet(60))));
+    QVERIFY(engine.play());
     audio->pullMs(3000);
-    QVERIFY(engine.Back(8));
+    QVERIFY(engine.back(8000));
     QCOMPARE(engine.positionMs(), 3000);
     audio->pullMs(9000);
-    QVERIFY(engine.Back(8));
+    QVERIFY(engine.back(8000));
     QCOMPARE(engine.positionMs(), 4000);
-    QVERIFY(engine.Pause());
-    QVERIFY(!engine.Back(8));   // moves, but a paused song is not resumed
+    QVERIFY(engine.pause());
+    QVERIFY(!engine.back(8000));   // moves, but a paused song is not resumed
     QCOMPARE(engine.positionMs(), 4000);   // 4 s - 8 s is before the start
 }
 
-void SequencerTest::forwardPastTheEndLeavesThePosition()
+void SongEngineTest::forwardPastTheEndLeavesThePosition()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("forward.mid", TestSongs::quiet(20))));
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("forward.mid", TestSongs::quiet(20))));
+    QVERIFY(engine.play());
     audio->pullMs(7000);
-    QVERIFY(engine.Forward(8));
+    QVERIFY(engine.forward(8000));
     QCOMPARE(engine.positionMs(), 15000);
-    QVERIFY(engine.Forward(8));
+    QVERIFY(engine.forward(8000));
     QCOMPARE(engine.positionMs(), 15000);
-    QVERIFY(!MciSequencer().Forward(8));   // nothing open
+    QVERIFY(!SongEngine().forward(8000));   // nothing open
 }
 
-void SequencerTest::songEndsButStillCountsAsPlaying()
+void SongEngineTest::songEndsButStillCountsAsPlaying()
 {
     SmfBuilder smf(0, TestSongs::ppq);
     const int t = smf.addTrack();
     smf.noteOn(t, 0, 0, 60, 100);   // never released
     smf.endOfTrack(t, quint32(2.5 * TestSongs::second));
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("end.mid", smf.build())));
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("end.mid", smf.build())));
+    QVERIFY(engine.play());
     audio->pullMs(2000);
     QVERIFY(audio->pullMs(100) > audible);
     audio->pullMs(3000);
@@ -248,75 +251,75 @@ void SequencerTest::songEndsButStillCountsAsPlaying()
     QVERIFY(engine.isPlaying());
     audio->pullMs(3000);
     QVERIFY(audio->pullMs(200) < silent);   // the held note was released at the end
-    QVERIFY(engine.SeekTo(0, 1));             // and the song can be played again
+    QVERIFY(engine.seekTo(1000));             // and the song can be played again
     audio->pullMs(500);
     QCOMPARE(engine.positionMs(), 1500);
 }
 
-void SequencerTest::openWhileOpenFails()
+void SongEngineTest::openWhileOpenFails()
 {
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("first.mid", TestSongs::quiet(12))));
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("first.mid", TestSongs::quiet(12))));
+    QVERIFY(engine.play());
     audio->pullMs(1000);
     OfflineAudioOutput *first = audio;
-    QVERIFY(!engine.Open(song("second.mid", TestSongs::quiet(99))));
-    QVERIFY(!engine.OpenImage(TestSongs::quiet(99)));
+    QVERIFY(!engine.open(song("second.mid", TestSongs::quiet(99))));
+    QVERIFY(!engine.openImage(TestSongs::quiet(99)));
     QCOMPARE(audio, first);   // no second output was made
     QCOMPARE(lengthSeconds(engine), 12);
     QVERIFY(engine.isPlaying());
-    QCOMPARE(wholeSeconds(engine), 1);
+    QCOMPARE(positionSeconds(engine), 1);
 }
 
-void SequencerTest::stopCloseAndTheirFailures()
+void SongEngineTest::stopCloseAndTheirFailures()
 {
-    MciSequencer engine(offline());
-    QVERIFY(!engine.Close());
-    QVERIFY(!engine.Open(dir.filePath("missing.mid")));
-    QVERIFY(!engine.Open(song("bad.mid", "MThd but nothing else")));
+    SongEngine engine(offline());
+    QVERIFY(!engine.close());
+    QVERIFY(!engine.open(dir.filePath("missing.mid")));
+    QVERIFY(!engine.open(song("bad.mid", "MThd but nothing else")));
     QVERIFY(!engine.isOpen());
 
-    QVERIFY(engine.Open(song("stop.mid", TestSongs::quiet(10))));
-    QVERIFY(!engine.Stop());   // not playing
-    QVERIFY(engine.Play());
+    QVERIFY(engine.open(song("stop.mid", TestSongs::quiet(10))));
+    QVERIFY(!engine.stop());   // not playing
+    QVERIFY(engine.play());
     audio->pullMs(4000);
-    QVERIFY(engine.Stop());
+    QVERIFY(engine.stop());
     QVERIFY(engine.isOpen() && !engine.isPlaying() && !engine.isPaused());
     QCOMPARE(engine.positionMs(), 0);
-    QVERIFY(engine.Close());
+    QVERIFY(engine.close());
     QVERIFY(!engine.isOpen());
-    QCOMPARE(wholeSeconds(engine), -1);
-    QVERIFY(engine.Open(song("again.mid", TestSongs::quiet(3))));   // reopens after Close
+    QCOMPARE(positionSeconds(engine), -1);
+    QVERIFY(engine.open(song("again.mid", TestSongs::quiet(3))));   // reopens after Close
 }
 
-void SequencerTest::noAudioDeviceOrSoundFontFailsQuietly()
+void SongEngineTest::noAudioDeviceOrSoundFontFailsQuietly()
 {
     {
-        MciSequencer engine(offline(true));
-        QVERIFY(!engine.Open(song("nodevice.mid", TestSongs::quiet(3))));
+        SongEngine engine(offline(true));
+        QVERIFY(!engine.open(song("nodevice.mid", TestSongs::quiet(3))));
         QVERIFY(!engine.isOpen());
-        QVERIFY(!engine.Play());
+        QVERIFY(!engine.play());
         QVERIFY(!engine.errorText().isEmpty());
     }
     {
-        MciSequencer::Options options = offline();
+        SongEngine::Options options = offline();
         options.synth.soundFont = dir.filePath("none.sf2");
-        MciSequencer engine(options);
-        QVERIFY(!engine.Open(song("nofont.mid", TestSongs::quiet(3))));
+        SongEngine engine(options);
+        QVERIFY(!engine.open(song("nofont.mid", TestSongs::quiet(3))));
         QVERIFY(engine.errorText().contains("none.sf2"));
     }
     {
         // The real driver on a machine without sound: fails at once, or plays if a device exists
-        MciSequencer engine;
+        SongEngine engine;
         QElapsedTimer clock;
         clock.start();
-        if (engine.Open(song("real.mid", TestSongs::quiet(1))))
-            QVERIFY(engine.Close());
+        if (engine.open(song("real.mid", TestSongs::quiet(1))))
+            QVERIFY(engine.close());
         QVERIFY(clock.elapsed() < 5000);
     }
 }
 
-void SequencerTest::soundStopsOnStopPauseSeekAndClose()
+void SongEngineTest::soundStopsOnStopPauseSeekAndClose()
 {
     // Notes held on four channels, the drum channel among them, from 0 s to 8 s
     SmfBuilder smf(0, TestSongs::ppq);
@@ -325,37 +328,37 @@ void SequencerTest::soundStopsOnStopPauseSeekAndClose()
     for (int channel : {0, 3, 9, 15})
         smf.note(t, 0, 8 * TestSongs::second, channel, channel == 9 ? 49 : 60, 110);
     smf.endOfTrack(t, 20 * TestSongs::second);
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("held.mid", smf.build())));
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("held.mid", smf.build())));
 
-    QVERIFY(engine.Play());
+    QVERIFY(engine.play());
     QVERIFY(audio->pullMs(500) > audible);
-    QVERIFY(engine.Pause());
+    QVERIFY(engine.pause());
     QVERIFY(audio->pull(64) < silent);   // silent at once: no release tail, no reverb
 
-    QVERIFY(engine.Play());
+    QVERIFY(engine.play());
     QVERIFY(audio->pullMs(500) > audible);
-    QVERIFY(engine.Stop());
+    QVERIFY(engine.stop());
     QVERIFY(audio->pull(64) < silent);
 
-    QVERIFY(engine.Play());
+    QVERIFY(engine.play());
     QVERIFY(audio->pullMs(500) > audible);
-    QVERIFY(engine.SeekTo(0, 9));   // past the notes
+    QVERIFY(engine.seekTo(9000));   // past the notes
     QVERIFY(audio->pullMs(1000) < silent);
 
-    QVERIFY(engine.SeekTo(0, 2));   // into the notes: they started earlier and are not replayed
+    QVERIFY(engine.seekTo(2000));   // into the notes: they started earlier and are not replayed
     QVERIFY(audio->pullMs(1000) < silent);
 
-    QVERIFY(engine.SeekTo(0, 0));
+    QVERIFY(engine.seekTo(0));
     QVERIFY(audio->pullMs(500) > audible);
-    QVERIFY(engine.Close());   // the output is gone with the song
+    QVERIFY(engine.close());   // the output is gone with the song
     QVERIFY(engine.renderer() != nullptr);
     float left[256], right[256];
     engine.renderer()->render(left, right, 256);   // the synth itself holds no voice
     QVERIFY(*std::max_element(std::begin(left), std::end(left)) < silent);
 }
 
-void SequencerTest::noteStartsOnTime()
+void SongEngineTest::noteStartsOnTime()
 {
     // 60 BPM for one beat, then 150 BPM: the note at beat 2.5 sounds at 1000 + 1.5 * 400 = 1600 ms
     SmfBuilder smf(0, 480);
@@ -364,9 +367,9 @@ void SequencerTest::noteStartsOnTime()
     smf.tempoBpm(t, 480, 150);
     smf.note(t, 1200, 240, 0, 72, 120);
     smf.endOfTrack(t, 4800);
-    MciSequencer engine(offline());
-    QVERIFY(engine.Open(song("onset.mid", smf.build())));
-    QVERIFY(engine.Play());
+    SongEngine engine(offline());
+    QVERIFY(engine.open(song("onset.mid", smf.build())));
+    QVERIFY(engine.play());
     const int rate = engine.renderer()->sampleRate();
     const int expected = 1600 * rate / 1000;
     int first = -1;
@@ -382,7 +385,7 @@ void SequencerTest::noteStartsOnTime()
              qPrintable(QString("onset at frame %1, expected %2").arg(first).arg(expected)));
 }
 
-void SequencerTest::playsThroughAPrivateJackServer()
+void SongEngineTest::playsThroughAPrivateJackServer()
 {
     // A real audio driver needs a device; JACK's dummy back end is one that every machine can run.
     // The sound servers are pointed at nothing, so the usual order comes to JACK, which runs at
@@ -410,18 +413,18 @@ void SequencerTest::playsThroughAPrivateJackServer()
         qunsetenv("PIPEWIRE_REMOTE");
     });
 
-    MciSequencer engine;
+    SongEngine engine;
     const QString path = song("jack.mid", TestSongs::oneNote(0, 5, 10));
     QElapsedTimer wait;
     wait.start();
-    while (jack.state() == QProcess::Running && !engine.Open(path) && wait.elapsed() < 10000)
+    while (jack.state() == QProcess::Running && !engine.open(path) && wait.elapsed() < 10000)
         QTest::qWait(200);   // until the server is up, unless it gave up
     if (!engine.isOpen())
         QSKIP("the private JACK server did not start");
     QCOMPARE(engine.audioDriverInUse(), QString("jack"));
     QCOMPARE(engine.renderer()->sampleRate(), 48000);
 
-    QVERIFY(engine.Play());
+    QVERIFY(engine.play());
     QElapsedTimer played;
     played.start();
 #ifdef ZORVIK_HAVE_JACK
@@ -430,11 +433,11 @@ void SequencerTest::playsThroughAPrivateJackServer()
     QTest::qWait(1000);
     const qint64 position = engine.positionMs();
     QVERIFY2(std::abs(position - played.elapsed()) < 500, qPrintable(QString::number(position)));
-    QVERIFY(engine.Pause());
+    QVERIFY(engine.pause());
     const qint64 paused = engine.positionMs();
     QTest::qWait(300);
     QCOMPARE(engine.positionMs(), paused);
-    QVERIFY(engine.Close());
+    QVERIFY(engine.close());
 
     // The command line plays through the same engine, until Ctrl+C.
     QProcess control;
@@ -455,5 +458,5 @@ void SequencerTest::playsThroughAPrivateJackServer()
     QVERIFY2(said.contains("playing jack.mid (00:10) through JACK") && said.contains("stopped at"), said.constData());
 }
 
-QTEST_GUILESS_MAIN(SequencerTest)
+QTEST_GUILESS_MAIN(SongEngineTest)
 #include "tst_SongEngine.moc"

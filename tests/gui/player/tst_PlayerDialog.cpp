@@ -2,7 +2,7 @@
 #include "devices/audio/AudioOutput.h"
 #include "devices/audio/OfflineAudioOutput.h"
 #include "devices/audio/SongRenderer.h"
-#include "gui/player/MidiPlayer.h"
+#include "gui/player/PlayerDialog.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSongs.h"
 
@@ -22,12 +22,12 @@
 
 #include <memory>
 
-class MidiPlayer;
+class PlayerDialog;
 class OfflineAudioOutput;
 class ScriptedPrompts;
 
 // The player window over a data folder of generated songs, its engine rendered offline.
-class PlayerWindowTest : public QObject
+class PlayerDialogTest : public QObject
 {
     Q_OBJECT
 
@@ -51,8 +51,8 @@ private slots:
     void screenshot();
 
 private:
-    MidiPlayer *makePlayer(int mode, int startIndex);
-    QString selected(MidiPlayer &player) const;
+    PlayerDialog *makePlayer(int mode, int startIndex);
+    QString selected(PlayerDialog &player) const;
 
     QTemporaryDir dir;
     QString oldCurrent;
@@ -61,6 +61,12 @@ private:
 };
 
 namespace {
+
+// The song's length in whole seconds, rounded down, as the status line shows it.
+int lengthSeconds(const SongEngine &engine)
+{
+    return int(engine.lengthMs() / 1000);
+}
 
 QString midPath(const QString &name)
 {
@@ -108,7 +114,7 @@ int handleLeftFor(const QSlider *slider, int value)
 
 } // namespace
 
-void PlayerWindowTest::initTestCase()
+void PlayerDialogTest::initTestCase()
 {
     if (SongRenderer::findSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
@@ -128,32 +134,32 @@ void PlayerWindowTest::initTestCase()
     prompts = new ScriptedPrompts;
 }
 
-void PlayerWindowTest::cleanupTestCase()
+void PlayerDialogTest::cleanupTestCase()
 {
     delete prompts;
     QDir::setCurrent(oldCurrent);
 }
 
-MidiPlayer *PlayerWindowTest::makePlayer(int mode, int startIndex)
+PlayerDialog *PlayerDialogTest::makePlayer(int mode, int startIndex)
 {
-    MciSequencer::Options options;
+    SongEngine::Options options;
     options.output = [this] {
         auto output = std::make_unique<OfflineAudioOutput>();
         audio = output.get();
         return output;
     };
-    return new MidiPlayer(*prompts, PlayerInputs{PlayerMode(mode), startIndex}, options);
+    return new PlayerDialog(*prompts, PlayerInputs{PlayerMode(mode), startIndex}, options);
 }
 
-QString PlayerWindowTest::selected(MidiPlayer &player) const
+QString PlayerDialogTest::selected(PlayerDialog &player) const
 {
     const QListWidgetItem *item = player.songList()->currentItem();
     return item && item->isSelected() ? item->text() : QString();
 }
 
-void PlayerWindowTest::opensWithTheStartIndexSelected()
+void PlayerDialogTest::opensWithTheStartIndexSelected()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
     QCOMPARE(player->windowTitle(), QString("Midiplay"));
     QCOMPARE(player->songList()->count(), 3);
     QCOMPARE(player->songList()->item(0)->text(), QString("c-400s.mid"));
@@ -165,25 +171,25 @@ void PlayerWindowTest::opensWithTheStartIndexSelected()
     QCOMPARE(player->palette().color(QPalette::Window), QColor(247, 251, 220));
     QCOMPARE(player->songList()->palette().color(QPalette::Text), QColor(210, 184, 130));
 
-    std::unique_ptr<MidiPlayer> outside(makePlayer(2, 3));
+    std::unique_ptr<PlayerDialog> outside(makePlayer(2, 3));
     QCOMPARE(selected(*outside), QString());
 }
 
-void PlayerWindowTest::statusLineShowsElapsedAndTotal()
+void PlayerDialogTest::statusLineShowsElapsedAndTotal()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));   // the 200 s song
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));   // the 200 s song
     QTest::mouseClick(player->playButton(), Qt::LeftButton);
     QVERIFY(player->engine().isPlaying());
     QVERIFY(player->isTimerRunning());
     QVERIFY(player->statusLine()->isEnabled());
-    player->engine().SeekTo(1, 5);
+    player->engine().seekTo(65000);
     audio->pullMs(300);
     player->tick();
     QCOMPARE(player->statusLine()->text(), QString("Play Status:   01:05 / 03:20"));
     QCOMPARE(player->positionSlider()->value(), 65);   // 65 s / (200 s * 0.005)
 }
 
-void PlayerWindowTest::sliderReleaseSeeksByTheFactor_data()
+void PlayerDialogTest::sliderReleaseSeeksByTheFactor_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("expectedSeconds");
@@ -191,11 +197,11 @@ void PlayerWindowTest::sliderReleaseSeeksByTheFactor_data()
     QTest::newRow("400 s song") << 0 << 200;
 }
 
-void PlayerWindowTest::sliderReleaseSeeksByTheFactor()
+void PlayerDialogTest::sliderReleaseSeeksByTheFactor()
 {
     QFETCH(int, row);
     QFETCH(int, expectedSeconds);
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, row));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, row));
     player->play();
     player->positionSlider()->setValue(100);
     emit player->positionSlider()->sliderReleased();
@@ -210,9 +216,9 @@ void PlayerWindowTest::sliderReleaseSeeksByTheFactor()
     QVERIFY(player->engine().isPaused());
 }
 
-void PlayerWindowTest::heldSliderIsLeftAlone()
+void PlayerDialogTest::heldSliderIsLeftAlone()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));   // the 200 s song: a second per step
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));   // the 200 s song: a second per step
     player->show();
     QVERIFY(QTest::qWaitForWindowExposed(player.get()));
     QTest::mouseClick(player->playButton(), Qt::LeftButton);
@@ -242,29 +248,26 @@ void PlayerWindowTest::heldSliderIsLeftAlone()
     QCOMPARE(slider->value(), chosen + 2);
 }
 
-void PlayerWindowTest::nextWithoutSelectionPlaysTheFirstEntry()
+void PlayerDialogTest::nextWithoutSelectionPlaysTheFirstEntry()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, -1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, -1));
     QCOMPARE(selected(*player), QString());
     QTest::mouseClick(player->nextButton(), Qt::LeftButton);
     QCOMPARE(selected(*player), QString("c-400s.mid"));
-    int m, s;
-    player->engine().GetLength(m, s);
-    QCOMPARE(m * 60 + s, 400);
+    QCOMPARE(lengthSeconds(player->engine()), 400);
     QVERIFY(player->engine().isPlaying());
     QTest::mouseClick(player->nextButton(), Qt::LeftButton);
-    player->engine().GetLength(m, s);
-    QCOMPARE(m * 60 + s, 200);
+    QCOMPARE(lengthSeconds(player->engine()), 200);
 }
 
-void PlayerWindowTest::previousOnFirstAndNextOnLastDoNothing()
+void PlayerDialogTest::previousOnFirstAndNextOnLastDoNothing()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 0));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 0));
     QTest::mouseClick(player->previousButton(), Qt::LeftButton);
     QVERIFY(!player->engine().isOpen());
     QCOMPARE(selected(*player), QString("c-400s.mid"));
 
-    std::unique_ptr<MidiPlayer> last(makePlayer(2, 2));
+    std::unique_ptr<PlayerDialog> last(makePlayer(2, 2));
     QTest::mouseClick(last->nextButton(), Qt::LeftButton);
     QVERIFY(!last->engine().isOpen());
     QTest::mouseClick(last->previousButton(), Qt::LeftButton);
@@ -272,32 +275,29 @@ void PlayerWindowTest::previousOnFirstAndNextOnLastDoNothing()
     QVERIFY(last->engine().isPlaying());
 }
 
-void PlayerWindowTest::pauseSelectAnotherPlayResumesThePausedSong()
+void PlayerDialogTest::pauseSelectAnotherPlayResumesThePausedSong()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 2));   // the 100 s song
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 2));   // the 100 s song
     player->play();
     audio->pullMs(12400);
     QTest::mouseClick(player->pauseButton(), Qt::LeftButton);
     QVERIFY(!player->isTimerRunning());
     player->songList()->setCurrentRow(0);   // the 400 s song
     QTest::mouseClick(player->playButton(), Qt::LeftButton);
-    int m, s;
-    player->engine().GetLength(m, s);
-    QCOMPARE(m * 60 + s, 100);
+    QCOMPARE(lengthSeconds(player->engine()), 100);
     QCOMPARE(player->engine().positionMs(), 12000);
     QVERIFY(player->engine().isPlaying() && !player->engine().isPaused());
     QVERIFY(player->isTimerRunning());
 
     // A double click closes the current song and plays the selected one
     emit player->songList()->itemDoubleClicked(player->songList()->item(0));
-    player->engine().GetLength(m, s);
-    QCOMPARE(m * 60 + s, 400);
+    QCOMPARE(lengthSeconds(player->engine()), 400);
     QCOMPARE(player->engine().positionMs(), 0);
 }
 
-void PlayerWindowTest::playWithoutSelectionStopsTheSong()
+void PlayerDialogTest::playWithoutSelectionStopsTheSong()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
     player->play();
     QVERIFY(player->engine().isOpen());
     player->songList()->clearSelection();
@@ -306,9 +306,9 @@ void PlayerWindowTest::playWithoutSelectionStopsTheSong()
     QVERIFY(!player->isTimerRunning());
 }
 
-void PlayerWindowTest::stopClosesAndGreysTheStatusLine()
+void PlayerDialogTest::stopClosesAndGreysTheStatusLine()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
     player->play();
     audio->pullMs(3000);
     player->tick();
@@ -331,9 +331,9 @@ void PlayerWindowTest::stopClosesAndGreysTheStatusLine()
     QVERIFY(!player->engine().isOpen());
 }
 
-void PlayerWindowTest::csfSongsPlayTheirSongImage()
+void PlayerDialogTest::csfSongsPlayTheirSongImage()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(1, -1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(1, -1));
     QCOMPARE(player->songList()->count(), 2);
     const int good = player->songList()->item(0)->text() == "song.csf" ? 0 : 1;
     player->songList()->setCurrentRow(1 - good);
@@ -342,32 +342,30 @@ void PlayerWindowTest::csfSongsPlayTheirSongImage()
     QVERIFY(prompts->asked.isEmpty());
     player->songList()->setCurrentRow(good);
     player->play();
-    int m, s;
-    player->engine().GetLength(m, s);
-    QCOMPARE(m * 60 + s, 42);
+    QCOMPARE(lengthSeconds(player->engine()), 42);
     QVERIFY(player->engine().isPlaying());
 }
 
-void PlayerWindowTest::tooManyFilesAreNotListed()
+void PlayerDialogTest::tooManyFilesAreNotListed()
 {
     const QString folder = DataPaths::folder(DataPaths::Folder::Mid);
     for (int i = 0; i < 297; ++i)
         QVERIFY(TestSongs::write(folder + QString("many%1.mid").arg(i), "x"));
     {
-        std::unique_ptr<MidiPlayer> player(makePlayer(2, 0));   // 300 files
+        std::unique_ptr<PlayerDialog> player(makePlayer(2, 0));   // 300 files
         QCOMPARE(player->songList()->count(), 0);
         QCOMPARE(prompts->asked.size(), 1);
         QCOMPARE(prompts->asked.first().text, QString("The file name is excess!"));
     }
     QVERIFY(QFile::remove(folder + "many0.mid"));
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 0));   // 299 files
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 0));   // 299 files
     QCOMPARE(player->songList()->count(), 299);
     for (int i = 1; i < 297; ++i)
         QFile::remove(folder + QString("many%1.mid").arg(i));
     prompts->asked.clear();
 }
 
-void PlayerWindowTest::withoutSoundPlaySaysWhyOnce()
+void PlayerDialogTest::withoutSoundPlaySaysWhyOnce()
 {
     struct NoSound : AudioOutput
     {
@@ -375,9 +373,9 @@ void PlayerWindowTest::withoutSoundPlaySaysWhyOnce()
         void stop() override {}
         QString errorText() const override { return QStringLiteral("No sound output could be started. Tried: JACK"); }
     };
-    MciSequencer::Options options;
+    SongEngine::Options options;
     options.output = [] { return std::make_unique<NoSound>(); };
-    MidiPlayer player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
+    PlayerDialog player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
     prompts->asked.clear();
     QTest::mouseClick(player.playButton(), Qt::LeftButton);
     QCOMPARE(prompts->asked.size(), 1);
@@ -394,17 +392,17 @@ void PlayerWindowTest::withoutSoundPlaySaysWhyOnce()
     QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:00 / 01:40"));
     QTest::mouseClick(player.stopButton(), Qt::LeftButton);
     QVERIFY(!player.statusLine()->isEnabled());
-    MidiPlayer csf(*prompts, PlayerInputs{PlayerMode::CsfSongs, 0}, options);
+    PlayerDialog csf(*prompts, PlayerInputs{PlayerMode::CsfSongs, 0}, options);
     csf.songList()->setCurrentItem(csf.songList()->findItems("broken.csf", Qt::MatchExactly).value(0));
     csf.play();
     QCOMPARE(prompts->asked.size(), 2);
     prompts->asked.clear();
 }
 
-void PlayerWindowTest::withTheRealAudioDriverNothingHangs()
+void PlayerDialogTest::withTheRealAudioDriverNothingHangs()
 {
     // On a machine without sound the song cannot be heard: Play says so, once, and quickly.
-    MidiPlayer player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
+    PlayerDialog player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
     prompts->asked.clear();
     QElapsedTimer clock;
     clock.start();
@@ -423,17 +421,17 @@ void PlayerWindowTest::withTheRealAudioDriverNothingHangs()
     prompts->asked.clear();
 }
 
-void PlayerWindowTest::screenshot()
+void PlayerDialogTest::screenshot()
 {
-    std::unique_ptr<MidiPlayer> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
     player->show();
     player->play();
-    player->engine().SeekTo(1, 5);
+    player->engine().seekTo(65000);
     player->tick();
     const QString path = qEnvironmentVariable("ZORVIK_SCREENSHOT_DIR");
     if (!path.isEmpty())
         QVERIFY(player->grab().save(path + "/midiplayer.png"));
 }
 
-QTEST_MAIN(PlayerWindowTest)
+QTEST_MAIN(PlayerDialogTest)
 #include "tst_PlayerDialog.moc"

@@ -1,4 +1,4 @@
-#include "gui/player/MidiPlayer.h"
+#include "gui/player/PlayerDialog.h"
 
 #include "core/base/DataPaths.h"
 #include "core/base/FolderListing.h"
@@ -22,6 +22,12 @@ namespace {
 const QColor kBackground(247, 251, 220);
 const QColor kListText(210, 184, 130);
 
+// The status line counts whole seconds, rounded down; 0 for no song.
+int wholeSeconds(qint64 ms)
+{
+    return int(std::max<qint64>(0, ms) / 1000);
+}
+
 QString statusText(int elapsed, int total)
 {
     return QString::asprintf("Play Status:   %02d:%02d / %02d:%02d", elapsed / 60, elapsed % 60, total / 60,
@@ -30,34 +36,34 @@ QString statusText(int elapsed, int total)
 
 } // namespace
 
-MidiPlayer::MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent)
-    : MidiPlayer(prompts, inputs, MciSequencer::Options{}, parent)
+PlayerDialog::PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent)
+    : PlayerDialog(prompts, inputs, SongEngine::Options{}, parent)
 {
 }
 
-MidiPlayer::MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, MciSequencer::Options engineOptions,
-                       QWidget *parent)
-    : QDialog(parent), prompts(prompts), inputs(inputs), sequencer(std::move(engineOptions))
+PlayerDialog::PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, SongEngine::Options engineOptions,
+                           QWidget *parent)
+    : QDialog(parent), prompts(prompts), inputs(inputs), songEngine(std::move(engineOptions))
 {
     setWindowTitle(QStringLiteral("Midiplay"));
     // Modal to the main window only, as every dialog of the program.
     setWindowModality(Qt::WindowModal);
     buildControls();
     timer.setInterval(timerPeriodMs);
-    connect(&timer, &QTimer::timeout, this, &MidiPlayer::tick);
+    connect(&timer, &QTimer::timeout, this, &PlayerDialog::tick);
     fillList();
     if (inputs.playerStartIndex >= 0 && inputs.playerStartIndex < list->count())
         list->setCurrentRow(inputs.playerStartIndex);
 }
 
-MidiPlayer::~MidiPlayer()
+PlayerDialog::~PlayerDialog()
 {
     timer.stop();
-    sequencer.Stop();
-    sequencer.Close();
+    songEngine.stop();
+    songEngine.close();
 }
 
-void MidiPlayer::done(int result)
+void PlayerDialog::done(int result)
 {
     // Closing the window ends the song, however the window is closed.
     timer.stop();
@@ -65,7 +71,7 @@ void MidiPlayer::done(int result)
     QDialog::done(result);
 }
 
-void MidiPlayer::buildControls()
+void PlayerDialog::buildControls()
 {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kBackground);
@@ -120,21 +126,21 @@ void MidiPlayer::buildControls()
     layout->addWidget(status);
     resize(300, 260);
 
-    connect(playBtn, &QPushButton::clicked, this, &MidiPlayer::play);
-    connect(pauseBtn, &QPushButton::clicked, this, &MidiPlayer::pause);
-    connect(stopBtn, &QPushButton::clicked, this, &MidiPlayer::stop);
-    connect(previousBtn, &QPushButton::clicked, this, &MidiPlayer::previousSong);
-    connect(nextBtn, &QPushButton::clicked, this, &MidiPlayer::nextSong);
-    connect(backBtn, &QPushButton::clicked, this, [this] { sequencer.Back(8); });
-    connect(forwardBtn, &QPushButton::clicked, this, [this] { sequencer.Forward(8); });
-    connect(slider, &QSlider::sliderReleased, this, &MidiPlayer::seekToSlider);
+    connect(playBtn, &QPushButton::clicked, this, &PlayerDialog::play);
+    connect(pauseBtn, &QPushButton::clicked, this, &PlayerDialog::pause);
+    connect(stopBtn, &QPushButton::clicked, this, &PlayerDialog::stop);
+    connect(previousBtn, &QPushButton::clicked, this, &PlayerDialog::previousSong);
+    connect(nextBtn, &QPushButton::clicked, this, &PlayerDialog::nextSong);
+    connect(backBtn, &QPushButton::clicked, this, [this] { songEngine.back(skipMs); });
+    connect(forwardBtn, &QPushButton::clicked, this, [this] { songEngine.forward(skipMs); });
+    connect(slider, &QSlider::sliderReleased, this, &PlayerDialog::seekToSlider);
     connect(list, &QListWidget::itemDoubleClicked, this, [this] {
-        sequencer.Close();
+        songEngine.close();
         play();
     });
 }
 
-void MidiPlayer::fillList()
+void PlayerDialog::fillList()
 {
     // The same listing as the library's, so the library's selected index picks the same song.
     list->clear();
@@ -149,25 +155,25 @@ void MidiPlayer::fillList()
     list->addItems(listing.names);
 }
 
-bool MidiPlayer::openSelected(const QString &name, bool &engineAsked)
+bool PlayerDialog::openSelected(const QString &name, bool &engineAsked)
 {
     engineAsked = false;
-    // A paused song stays the current one (the engine refuses another Open).
-    if (sequencer.isOpen())
+    // A paused song stays the current one (the engine refuses another open()).
+    if (songEngine.isOpen())
         return false;
     if (inputs.playerMode == PlayerMode::MidiSongs) {
         engineAsked = true;
-        return sequencer.Open(DataPaths::file(DataPaths::Folder::Mid, name));
+        return songEngine.open(DataPaths::file(DataPaths::Folder::Mid, name));
     }
     // A csf file plays the song it holds.
     const CsfSongImage::Result song = CsfSongImage::load(DataPaths::file(DataPaths::Folder::Csf, name));
     if (!song.ok)
         return false;
     engineAsked = true;
-    return sequencer.OpenImage(song.image);
+    return songEngine.openImage(song.image);
 }
 
-void MidiPlayer::play()
+void PlayerDialog::play()
 {
     if (!pauseFlag)
         stop();
@@ -181,39 +187,36 @@ void MidiPlayer::play()
     const bool opened = openSelected(item->text(), engineAsked);   // fails while a paused song is open: that one resumes
     // A song that cannot be heard for want of sound still shows its length; a song that cannot
     // be read shows nothing, as before.
-    const bool noSound = !opened && engineAsked && sequencer.soundUnavailable();
-    int minutes = 0, seconds = 0;
-    sequencer.GetLength(minutes, seconds);
-    totalSeconds = std::max(0, minutes * 60 + seconds);   // 0 when the song could not be opened
-    if (noSound)
-        totalSeconds = int(std::max<qint64>(0, sequencer.songLengthMs()) / 1000);
+    const bool noSound = !opened && engineAsked && songEngine.soundUnavailable();
+    const qint64 lengthMs = noSound ? songEngine.lastReadLengthMs() : songEngine.lengthMs();
+    totalSeconds = wholeSeconds(lengthMs);   // 0 when the song could not be opened
     sliderFactor = float(totalSeconds) * 0.005f;
     status->setEnabled(true);
     if (noSound) {
         status->setText(statusText(0, totalSeconds));
-        prompts.inform(sequencer.errorText(), {}, PromptService::Icon::Warning);
+        prompts.inform(songEngine.errorText(), {}, PromptService::Icon::Warning);
         return;
     }
-    sequencer.Play();
+    songEngine.play();
 }
 
-void MidiPlayer::pause()
+void PlayerDialog::pause()
 {
-    sequencer.Pause();
+    songEngine.pause();
     pauseFlag = true;
     timer.stop();
 }
 
-void MidiPlayer::stop()
+void PlayerDialog::stop()
 {
     status->setEnabled(false);
-    sequencer.Stop();
-    sequencer.Close();
+    songEngine.stop();
+    songEngine.close();
     timer.stop();
     slider->setValue(0);
 }
 
-void MidiPlayer::previousSong()
+void PlayerDialog::previousSong()
 {
     const int row = list->currentItem() && list->currentItem()->isSelected() ? list->currentRow() : -1;
     if (row > 0) {
@@ -222,7 +225,7 @@ void MidiPlayer::previousSong()
     }
 }
 
-void MidiPlayer::nextSong()
+void PlayerDialog::nextSong()
 {
     const int row = list->currentItem() && list->currentItem()->isSelected() ? list->currentRow() : -1;
     if (row < list->count() - 1) {
@@ -231,21 +234,20 @@ void MidiPlayer::nextSong()
     }
 }
 
-void MidiPlayer::tick()
+void PlayerDialog::tick()
 {
-    if (!sequencer.isOpen())
+    if (!songEngine.isOpen())
         return;
-    int minutes = 0, seconds = 0;
-    sequencer.GetPosition(minutes, seconds);
-    const int elapsed = minutes * 60 + seconds;
+    const int elapsed = wholeSeconds(songEngine.positionMs());
     // A handle the user holds stays where the user put it: the release seeks there.
     if (!slider->isSliderDown())
         slider->setValue(sliderFactor > 0.0f ? int(float(elapsed) / sliderFactor) : 0);
     status->setText(statusText(elapsed, totalSeconds));
 }
 
-void MidiPlayer::seekToSlider()
+void PlayerDialog::seekToSlider()
 {
+    // The slider's place counts in whole seconds, as the status line does.
     const int target = int(float(slider->value()) * sliderFactor);
-    sequencer.SeekTo(target / 60, target % 60);
+    songEngine.seekTo(qint64(target) * 1000);
 }

@@ -1,36 +1,25 @@
-#include "devices/audio/MciSequencer.h"
+#include "devices/audio/SongEngine.h"
 
 #include "devices/audio/FluidAudioOutput.h"
 
 #include <QFileInfo>
 
-namespace {
+SongEngine::SongEngine() : SongEngine(Options{}) {}
 
-void split(qint64 ms, int &minutes, int &seconds)
+SongEngine::SongEngine(Options options) : options(std::move(options)) {}
+
+SongEngine::~SongEngine()
 {
-    const qint64 whole = ms / 1000;
-    minutes = int(whole / 60);
-    seconds = int(whole % 60);
+    close();
 }
 
-} // namespace
-
-MciSequencer::MciSequencer() : MciSequencer(Options{}) {}
-
-MciSequencer::MciSequencer(Options options) : options(std::move(options)) {}
-
-MciSequencer::~MciSequencer()
-{
-    Close();
-}
-
-bool MciSequencer::fail(const QString &why)
+bool SongEngine::fail(const QString &why)
 {
     error = why;
     return false;
 }
 
-bool MciSequencer::Open(const QString &path)
+bool SongEngine::open(const QString &path)
 {
     if (opened)
         return fail(QStringLiteral("A song is already open."));
@@ -45,7 +34,7 @@ bool MciSequencer::Open(const QString &path)
     return openSong(song);
 }
 
-bool MciSequencer::OpenImage(const QByteArray &image)
+bool SongEngine::openImage(const QByteArray &image)
 {
     if (opened)
         return fail(QStringLiteral("A song is already open."));
@@ -58,10 +47,10 @@ bool MciSequencer::OpenImage(const QByteArray &image)
     return openSong(song);
 }
 
-bool MciSequencer::openSong(const StandardMidiFile &song)
+bool SongEngine::openSong(const StandardMidiFile &song)
 {
     lastLengthMs = qint64(song.lengthMs());
-    // The soundfont is loaded on the first Open only: later songs start without that wait.
+    // The soundfont is loaded on the first open() only: later songs start without that wait.
     if (!synth || !synth->isReady())
         synth = std::make_unique<SongRenderer>(options.synth);
     if (!synth->isReady()) {
@@ -83,7 +72,7 @@ bool MciSequencer::openSong(const StandardMidiFile &song)
     return true;
 }
 
-bool MciSequencer::Close()
+bool SongEngine::close()
 {
     if (!opened)
         return fail(QStringLiteral("No song is open."));
@@ -95,22 +84,22 @@ bool MciSequencer::Close()
     return true;
 }
 
-bool MciSequencer::Play()
+bool SongEngine::play()
 {
     if (!opened)
         return fail(QStringLiteral("No song is open."));
-    // Play starts at the whole second of the position, as the position is reported.
-    int minutes = 0, seconds = 0;
-    GetPosition(minutes, seconds);
+    // Play starts at the whole second of the position, so Pause then Play resumes at the
+    // second the window shows.
+    const qint64 wholeSecondMs = synth->positionMs() / 1000 * 1000;
     synth->halt();
-    synth->seekMs((qint64(minutes) * 60 + seconds) * 1000);
+    synth->seekMs(wholeSecondMs);
     synth->start();
     paused = false;
     playing = true;
     return true;
 }
 
-bool MciSequencer::Stop()
+bool SongEngine::stop()
 {
     if (!opened || !playing)
         return fail(QStringLiteral("No song is playing."));
@@ -120,7 +109,7 @@ bool MciSequencer::Stop()
     return true;
 }
 
-bool MciSequencer::Pause()
+bool SongEngine::pause()
 {
     if (!opened || !playing)
         return fail(QStringLiteral("No song is playing."));
@@ -129,55 +118,45 @@ bool MciSequencer::Pause()
     return true;
 }
 
-void MciSequencer::GetLength(int &minutes, int &seconds) const
+qint64 SongEngine::lengthMs() const
 {
-    minutes = seconds = -1;
-    if (opened)
-        split(synth->lengthMs(), minutes, seconds);
+    return opened ? synth->lengthMs() : -1;
 }
 
-void MciSequencer::GetPosition(int &minutes, int &seconds) const
-{
-    minutes = seconds = -1;
-    if (opened)
-        split(synth->positionMs(), minutes, seconds);
-}
-
-qint64 MciSequencer::positionMs() const
+qint64 SongEngine::positionMs() const
 {
     return opened ? synth->positionMs() : -1;
 }
 
-bool MciSequencer::SeekTo(int minutes, int seconds)
+bool SongEngine::seekTo(qint64 positionMs)
 {
     if (!opened)
         return fail(QStringLiteral("No song is open."));
-    const qint64 target = (qint64(minutes) * 60 + seconds) * 1000;
     const bool running = playing && !paused;
     if (running)
         synth->halt();
-    const bool moved = synth->seekMs(target);
+    const bool moved = synth->seekMs(positionMs);
     if (running) {
         // A refused target resumes the song where it was: it never stays silent while it
         // counts as playing.
-        const bool resumed = Play();
+        const bool resumed = play();
         return moved ? resumed : fail(QStringLiteral("The position is outside the song."));
     }
     return fail(moved ? QStringLiteral("The song is not playing; it waits at the new position.")
                       : QStringLiteral("The position is outside the song."));
 }
 
-bool MciSequencer::Forward(int seconds)
+bool SongEngine::forward(qint64 spanMs)
 {
-    return moveBy(qint64(seconds) * 1000);
+    return moveBy(spanMs);
 }
 
-bool MciSequencer::Back(int seconds)
+bool SongEngine::back(qint64 spanMs)
 {
-    return moveBy(-qint64(seconds) * 1000);
+    return moveBy(-spanMs);
 }
 
-bool MciSequencer::moveBy(qint64 deltaMs)
+bool SongEngine::moveBy(qint64 deltaMs)
 {
     if (!opened)
         return fail(QStringLiteral("No song is open."));
@@ -188,6 +167,6 @@ bool MciSequencer::moveBy(qint64 deltaMs)
         synth->halt();
     synth->seekMs(target);
     if (running)
-        return Play();
+        return play();
     return fail(QStringLiteral("The song is not playing."));
 }

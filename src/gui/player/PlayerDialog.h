@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/song/PlayerInputs.h"
-#include "devices/audio/MciSequencer.h"
+#include "devices/audio/SongEngine.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -17,25 +17,27 @@ class QSlider;
 // stops and closes the song.
 //
 // The library opens it with:
-//   MidiPlayer player(prompts, PlayerInputs{PlayerMode::MidiSongs, selectedIndex}, this);
+//   PlayerDialog player(prompts, PlayerInputs{PlayerMode::MidiSongs, selectedIndex}, this);
 //   player.exec();
-class MidiPlayer : public QDialog
+class PlayerDialog : public QDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int sliderSteps = 200;
     static constexpr int timerPeriodMs = 1000;
+    // How far << and >> move in the song.
+    static constexpr qint64 skipMs = 8000;
 
-    MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent = nullptr);
+    PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent = nullptr);
     // engineOptions choose the audio output (tests render offline).
-    MidiPlayer(PromptService &prompts, const PlayerInputs &inputs, MciSequencer::Options engineOptions,
-               QWidget *parent = nullptr);
-    ~MidiPlayer() override;
+    PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, SongEngine::Options engineOptions,
+                 QWidget *parent = nullptr);
+    ~PlayerDialog() override;
 
     void done(int result) override;
 
-    MciSequencer &engine() { return sequencer; }
+    SongEngine &engine() { return songEngine; }
     QListWidget *songList() const { return list; }
     QSlider *positionSlider() const { return slider; }
     QLabel *statusLine() const { return status; }
@@ -65,10 +67,10 @@ private:
 
     PromptService &prompts;
     PlayerInputs inputs;
-    MciSequencer sequencer;
+    SongEngine songEngine;
     QTimer timer;
     bool pauseFlag = false;
-    int totalSeconds = 0;
+    int totalSeconds = 0;   // the song's length in whole seconds, as the status line shows it
     float sliderFactor = 0.0f;   // seconds per slider step
 
     QPushButton *playBtn = nullptr;
