@@ -28,20 +28,6 @@ namespace {
 
 const QString curveExtension = QString::fromLatin1(CurveFile::extension);
 
-struct SlotCommands
-{
-    int keep, show, restore, send, remove;
-};
-
-constexpr std::array<SlotCommands, CurveSlotSet::count> slotCommands{{
-    {VCurveDialog::CmdKeep1, VCurveDialog::CmdShow1, VCurveDialog::CmdRestore1, VCurveDialog::CmdSend1,
-     VCurveDialog::CmdDelete1},
-    {VCurveDialog::CmdKeep2, VCurveDialog::CmdShow2, VCurveDialog::CmdRestore2, VCurveDialog::CmdSend2,
-     VCurveDialog::CmdDelete2},
-    {VCurveDialog::CmdKeep3, VCurveDialog::CmdShow3, VCurveDialog::CmdRestore3, VCurveDialog::CmdSend3,
-     VCurveDialog::CmdDelete3},
-}};
-
 QPushButton *button(QWidget *parent, const char *name, const QString &text, QRect geometry)
 {
     auto *b = new QPushButton(text, parent);
@@ -264,14 +250,9 @@ void VCurveDialog::mousePressEvent(QMouseEvent *event)
 
 QMenu *VCurveDialog::createContextMenu(QWidget *parent)
 {
+    using C = SlotCommand;
     auto *menu = new QMenu(parent);
-    auto add = [this](QMenu *to, const QString &text, int command) {
-        QAction *action = to->addAction(text);
-        action->setData(command);
-        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
-        return action;
-    };
-    add(menu, QStringLiteral("&New"), CmdNew);
+    connect(menu->addAction(QStringLiteral("&New")), &QAction::triggered, this, &VCurveDialog::newCurve);
     menu->addSeparator();
     QMenu *keep = menu->addMenu(QStringLiteral("Keep Curve"));
     QMenu *show = menu->addMenu(QStringLiteral("Show Curve"));
@@ -280,48 +261,54 @@ QMenu *VCurveDialog::createContextMenu(QWidget *parent)
     QMenu *remove = menu->addMenu(QStringLiteral("&Delete"));
     for (int n = 0; n < CurveSlotSet::count; ++n) {
         const QString name = QStringLiteral("Curve%1").arg(n + 1);
-        const SlotCommands &ids = slotCommands[std::size_t(n)];
+        auto add = [this, n, &name](QMenu *to, SlotCommand command) {
+            QAction *action = to->addAction(name);
+            connect(action, &QAction::triggered, this, [this, n, command] { runSlotCommand(command, n); });
+            return action;
+        };
         const CurveSlot &slot = model.keptCurves.at(n);
         const bool holds = slot.holdsCurve();
-        QAction *keepItem = add(keep, name, ids.keep);
+        QAction *keepItem = add(keep, C::Keep);
         keepItem->setCheckable(true);
         keepItem->setChecked(holds);
-        QAction *showItem = add(show, name, ids.show);
+        QAction *showItem = add(show, C::Show);
         showItem->setCheckable(true);
         showItem->setChecked(holds && slot.shown);
         showItem->setEnabled(holds);
-        add(restore, name, ids.restore)->setEnabled(holds);
-        add(sendMenu, name, ids.send)->setEnabled(holds);
-        add(remove, name, ids.remove)->setEnabled(holds);
+        add(restore, C::Restore)->setEnabled(holds);
+        add(sendMenu, C::Send)->setEnabled(holds);
+        add(remove, C::Delete)->setEnabled(holds);
     }
     menu->addSeparator();
-    add(menu, QStringLiteral("&Cancel"), CmdCancel);
+    menu->addAction(QStringLiteral("&Cancel"));   // closes the menu and does nothing else
     return menu;
 }
 
-void VCurveDialog::runCommand(int command)
+void VCurveDialog::runSlotCommand(SlotCommand command, int slot)
 {
-    if (command == CmdNew) {
-        newCurve();
+    if (slot < 0 || slot >= CurveSlotSet::count)
         return;
-    }
-    for (int n = 0; n < CurveSlotSet::count; ++n) {
-        const SlotCommands &ids = slotCommands[std::size_t(n)];
-        if (command == ids.keep) {
-            model.keptCurves.keep(n, model.curve);
-        } else if (command == ids.show) {
-            model.keptCurves.toggleShown(n);
-            redraw();
-        } else if (command == ids.restore) {
-            model.keptCurves.requestRestore(n);
-            redraw();
-        } else if (command == ids.remove) {
-            model.keptCurves.remove(n);
-            redraw();
-        } else if (command == ids.send && model.keptCurves.at(n).holdsCurve()) {
-            // The kept curve goes to the instrument as it is drawn; the curve on screen stays.
-            sendDialog->sendMap(model.slotMap(n));
-        }
+    switch (command) {
+    case SlotCommand::Keep:
+        model.keptCurves.keep(slot, model.curve);
+        break;
+    case SlotCommand::Show:
+        model.keptCurves.toggleShown(slot);
+        redraw();
+        break;
+    case SlotCommand::Restore:
+        model.keptCurves.requestRestore(slot);
+        redraw();
+        break;
+    case SlotCommand::Delete:
+        model.keptCurves.remove(slot);
+        redraw();
+        break;
+    case SlotCommand::Send:
+        // The kept curve goes to the instrument as it is drawn; the curve on screen stays.
+        if (model.keptCurves.at(slot).holdsCurve())
+            sendDialog->sendMap(model.slotMap(slot));
+        break;
     }
 }
 

@@ -37,16 +37,8 @@ public:
         "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, "
         "send, redraw or delete.");
 
-    // Context menu commands, by their command numbers.
-    enum Command {
-        CmdCancel = 32787,
-        CmdKeep1 = 32788, CmdKeep2 = 32789, CmdKeep3 = 32802,
-        CmdRestore1 = 32790, CmdRestore2 = 32791, CmdRestore3 = 32801,
-        CmdNew = 32793,
-        CmdShow1 = 32795, CmdShow2 = 32796, CmdShow3 = 32797,
-        CmdDelete1 = 32798, CmdDelete2 = 32799, CmdDelete3 = 32800,
-        CmdSend1 = 32804, CmdSend2 = 32805, CmdSend3 = 32806,
-    };
+    // What the right-button menu does with one of the kept-curve slots.
+    enum class SlotCommand { Keep, Show, Restore, Send, Delete };
 
     // The questions of Delete, and of Send when the curve on screen is not the selected file's.
     static QString deleteQuestion(const QString &fileName);
@@ -61,10 +53,12 @@ public:
     bool isCollapsed() const { return collapsed; }
     int panelHeight() const { return monitorHeight; }
 
-    // The right-button menu for the current slots; each action carries its command number as
-    // data and runs it when triggered. The caller owns the menu.
+    // The right-button menu for the current slots: "&New", then "Keep Curve", "Show Curve",
+    // "Restore Curve", "&Send" and "&Delete" with an item per slot ("Curve1".."Curve3"), then
+    // "&Cancel". The caller owns the menu.
     QMenu *createContextMenu(QWidget *parent);
-    void runCommand(int command);
+    // What a slot's menu item does; Send does nothing for a slot that holds no curve.
+    void runSlotCommand(SlotCommand command, int slot);
 
 protected:
     void customEvent(QEvent *event) override;

@@ -58,11 +58,14 @@ void writeCurve(const QString &name, const CurveFile::Contents &contents)
     QVERIFY(CurveFile::save(DataPaths::file(DataPaths::Folder::Curve, name), contents).ok);
 }
 
-QAction *itemOf(QMenu *menu, int command)
+// A slot's item ("Curve1".."Curve3") in one of the menu's submenus, found by the texts a person reads.
+QAction *itemOf(QMenu *menu, const QString &submenu, int slot)
 {
-    for (QAction *action : menu->findChildren<QAction *>())
-        if (action->data().toInt() == command)
-            return action;
+    for (QAction *entry : menu->actions())
+        if (entry->menu() && entry->text() == submenu)
+            for (QAction *item : entry->menu()->actions())
+                if (item->text() == QStringLiteral("Curve%1").arg(slot + 1))
+                    return item;
     return nullptr;
 }
 
@@ -383,26 +386,26 @@ private slots:
     {
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
-        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdKeep1)->isChecked());
-        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdShow1)->isEnabled());
-        itemOf(menu.get(), VCurveDialog::CmdKeep1)->trigger();
-        itemOf(menu.get(), VCurveDialog::CmdKeep3)->trigger();
+        QVERIFY(!itemOf(menu.get(), "Keep Curve", 0)->isChecked());
+        QVERIFY(!itemOf(menu.get(), "Show Curve", 0)->isEnabled());
+        itemOf(menu.get(), "Keep Curve", 0)->trigger();
+        itemOf(menu.get(), "Keep Curve", 2)->trigger();
 
         menu.reset(editor->createContextMenu(nullptr));
-        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdKeep1)->isChecked());
-        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdKeep2)->isChecked());
-        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdShow1)->isEnabled());
-        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdRestore3)->isEnabled());
-        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdDelete2)->isEnabled());
-        itemOf(menu.get(), VCurveDialog::CmdShow1)->trigger();
+        QVERIFY(itemOf(menu.get(), "Keep Curve", 0)->isChecked());
+        QVERIFY(!itemOf(menu.get(), "Keep Curve", 1)->isChecked());
+        QVERIFY(itemOf(menu.get(), "Show Curve", 0)->isEnabled());
+        QVERIFY(itemOf(menu.get(), "Restore Curve", 2)->isEnabled());
+        QVERIFY(!itemOf(menu.get(), "&Delete", 1)->isEnabled());
+        itemOf(menu.get(), "Show Curve", 0)->trigger();
         QVERIFY(editor->editor().keptCurves.at(0).shown);
-        itemOf(menu.get(), VCurveDialog::CmdDelete3)->trigger();
+        itemOf(menu.get(), "&Delete", 2)->trigger();
 
         menu.reset(editor->createContextMenu(nullptr));
-        QVERIFY(itemOf(menu.get(), VCurveDialog::CmdShow1)->isChecked());
-        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdShow3)->isEnabled());
+        QVERIFY(itemOf(menu.get(), "Show Curve", 0)->isChecked());
+        QVERIFY(!itemOf(menu.get(), "Show Curve", 2)->isEnabled());
         // Keep on a deleted slot does not bring it back before Default.
-        itemOf(menu.get(), VCurveDialog::CmdKeep3)->trigger();
+        itemOf(menu.get(), "Keep Curve", 2)->trigger();
         QVERIFY(!editor->editor().keptCurves.at(2).holdsCurve());
         click("defaultButton");
         QVERIFY(!editor->editor().keptCurves.at(2).deleted);
@@ -415,15 +418,15 @@ private slots:
         editor->show();
         drag({240, 200}, {260, 40});
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
-        itemOf(menu.get(), VCurveDialog::CmdKeep2)->trigger();
+        itemOf(menu.get(), "Keep Curve", 1)->trigger();
         const VelocityMap kept = editor->editor().slotMap(1);
         click("newButton");
         const VelocityMap onScreen = map;
         QVERIFY(mapBytes(kept) != mapBytes(onScreen));
 
         menu.reset(editor->createContextMenu(nullptr));
-        QVERIFY(!itemOf(menu.get(), VCurveDialog::CmdSend1)->isEnabled());
-        QAction *send2 = itemOf(menu.get(), VCurveDialog::CmdSend2);
+        QVERIFY(!itemOf(menu.get(), "&Send", 0)->isEnabled());
+        QAction *send2 = itemOf(menu.get(), "&Send", 1);
         QVERIFY(send2->isEnabled());
         send2->trigger();
         QCOMPARE(curvesSent(), 1);
@@ -432,9 +435,19 @@ private slots:
         QCOMPARE(editor->editor().curve, VelocityCurve{});
         QCOMPARE(map, onScreen);
         // A slot that holds no curve sends nothing.
-        editor->runCommand(VCurveDialog::CmdSend3);
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Send, 2);
         QCOMPARE(curvesSent(), 1);
         QVERIFY(prompts.asked.isEmpty());
+
+        // "&New" in the menu puts the default key points back, as the New button does.
+        drag({240, 200}, {260, 40});
+        QVERIFY(editor->editor().curve != VelocityCurve{});
+        menu.reset(editor->createContextMenu(nullptr));
+        const QList<QAction *> items = menu->actions();
+        const auto newItem = std::find_if(items.begin(), items.end(), [](QAction *a) { return a->text() == "&New"; });
+        QVERIFY(newItem != items.end());
+        (*newItem)->trigger();
+        QCOMPARE(editor->editor().curve, VelocityCurve{});
     }
 
     void typedCurveNames()
@@ -645,13 +658,13 @@ private slots:
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
         editor->show();
         drag({160, 200}, {180, 120});
-        editor->runCommand(VCurveDialog::CmdKeep1);
-        editor->runCommand(VCurveDialog::CmdShow1);
-        editor->runCommand(VCurveDialog::CmdNew);
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 0);
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Show, 0);
+        click("newButton");
         drag({320, 200}, {300, 60});
-        editor->runCommand(VCurveDialog::CmdKeep2);
-        editor->runCommand(VCurveDialog::CmdShow2);
-        editor->runCommand(VCurveDialog::CmdNew);
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 1);
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Show, 1);
+        click("newButton");
         drag({81, 300}, {60, 260});
         QVERIFY(editor->grab().save(folder + QStringLiteral("/vcurve-kept.png")));
 
