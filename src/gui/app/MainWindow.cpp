@@ -68,11 +68,10 @@ MainWindow::MainWindow(PromptService &prompts, QWidget *parent)
     setUpButtons();
 }
 
-SkinButton *MainWindow::makeButton(SkinLayout::Button which, int controlId, const char *name)
+SkinButton *MainWindow::makeButton(SkinLayout::Button which, const char *name)
 {
     auto *b = new SkinButton(this);
     b->setObjectName(QLatin1String(name));
-    b->setProperty("controlId", controlId);
     b->setGeometry(SkinLayout::button(which));
     buttons.insert(which, b);
     return b;
@@ -85,27 +84,26 @@ void MainWindow::setUpButtons()
     struct Setup
     {
         B which;
-        int controlId;
         const char *name;
-        int hover;
-        int normal;
+        R::Id hover;
+        R::Id normal;
         void (MainWindow::*action)();
     };
     // In the order the buttons are configured at start-up.
     const Setup setups[] = {
-        {B::Save, 1141, "saveButton", R::SaveHover, R::SaveNormal, &MainWindow::saveAndSend},
-        {B::Default, 1087, "defaultButton", R::DefaultHover, R::DefaultNormal, &MainWindow::resetToDefaults},
-        {B::Curve, 1150, "curveButton", R::CurveHover, R::CurveNormal, &MainWindow::openCurveEditor},
-        {B::Device, 1007, "deviceButton", R::DeviceHover, R::DeviceNormal, &MainWindow::openSetDevice},
-        {B::Help, 1154, "helpButton", R::HelpHover, R::HelpNormal, &MainWindow::openHelp},
-        {B::Web, 1004, "webButton", R::WebHover, R::WebNormal, &MainWindow::openWebPage},
-        {B::About, 1009, "aboutButton", R::AboutHover, R::AboutNormal, &MainWindow::openAbout},
-        {B::Minimise, 1019, "minimiseButton", R::MinimiseHover, R::MinimiseNormal, &MainWindow::showMinimized},
-        {B::Close, 1020, "closeButton", R::CloseHover, R::CloseNormal, &MainWindow::accept},
-        {B::Receive, 1006, "receiveButton", R::ReceiveHover, R::ReceiveNormal, &MainWindow::receiveAndLoad},
+        {B::Save, "saveButton", R::SaveHover, R::SaveNormal, &MainWindow::saveAndSend},
+        {B::Default, "defaultButton", R::DefaultHover, R::DefaultNormal, &MainWindow::resetToDefaults},
+        {B::Curve, "curveButton", R::CurveHover, R::CurveNormal, &MainWindow::openCurveEditor},
+        {B::Device, "deviceButton", R::DeviceHover, R::DeviceNormal, &MainWindow::openSetDevice},
+        {B::Help, "helpButton", R::HelpHover, R::HelpNormal, &MainWindow::openHelp},
+        {B::Web, "webButton", R::WebHover, R::WebNormal, &MainWindow::openWebPage},
+        {B::About, "aboutButton", R::AboutHover, R::AboutNormal, &MainWindow::openAbout},
+        {B::Minimise, "minimiseButton", R::MinimiseHover, R::MinimiseNormal, &MainWindow::showMinimized},
+        {B::Close, "closeButton", R::CloseHover, R::CloseNormal, &MainWindow::accept},
+        {B::Receive, "receiveButton", R::ReceiveHover, R::ReceiveNormal, &MainWindow::receiveAndLoad},
     };
     for (const Setup &s : setups) {
-        SkinButton *b = makeButton(s.which, s.controlId, s.name);
+        SkinButton *b = makeButton(s.which, s.name);
         b->setStateBitmaps(s.hover, keyColour, s.normal, keyColour);
         b->shiftColour(SkinButton::HoverBackground, 50, true);
         b->setTrackAlways(true);
@@ -230,12 +228,12 @@ void MainWindow::paintEvent(QPaintEvent *)
     const auto draw = [&](int id, const QRect &where) {
         painter.drawPixmap(where.topLeft(), SkinResources::pixmap(id, ratio));
     };
-    for (int i = 0; i < 8; ++i) {
-        draw(SkinResources::knobPicture(i, false), SkinLayout::controlPicture(i));
-        draw(SkinResources::padPicture(i, false), SkinLayout::controlPicture(8 + i));
-    }
-    draw(SkinResources::Joystick, SkinLayout::controlPicture(16));
-    draw(SkinResources::Pedal, SkinLayout::controlPicture(20));
+    for (int i = 0; i < PanelSettings::knobCount; ++i)
+        draw(SkinResources::knobPicture(i, false), SkinLayout::controlPicture(PanelSettings::Knob1 + i));
+    for (int i = 0; i < PanelSettings::padCount; ++i)
+        draw(SkinResources::padPicture(i, false), SkinLayout::controlPicture(PanelSettings::Pad1 + i));
+    draw(SkinResources::Joystick, SkinLayout::controlPicture(PanelSettings::JoystickUp));
+    draw(SkinResources::Pedal, SkinLayout::controlPicture(PanelSettings::Pedal));
     draw(SkinResources::ModeController, SkinLayout::modeButton());
     draw(SkinResources::StepUpNormal, SkinLayout::channelUp());
     draw(SkinResources::StepDownNormal, SkinLayout::channelDown());

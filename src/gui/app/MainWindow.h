@@ -94,7 +94,7 @@ protected:
 
 private:
     void setUpButtons();
-    SkinButton *makeButton(SkinLayout::Button which, int controlId, const char *name);
+    SkinButton *makeButton(SkinLayout::Button which, const char *name);
 
     PromptService &prompts;
     QMap<SkinLayout::Button, SkinButton *> buttons;

@@ -14,15 +14,15 @@ constexpr int padRowY = 508;
 // Top-left corner of a slot's CH box.
 QPoint slotOrigin(int slot)
 {
-    if (slot < 8)
-        return {firstSlotX + slotPitch * slot + 42, knobRowY};
-    if (slot < 16)
-        return {firstSlotX + slotPitch * (slot - 8) + 42, padRowY};
+    if (PanelSettings::isKnob(slot))
+        return {firstSlotX + slotPitch * (slot - PanelSettings::Knob1) + 42, knobRowY};
+    if (PanelSettings::isPad(slot))
+        return {firstSlotX + slotPitch * (slot - PanelSettings::Pad1) + 42, padRowY};
     switch (slot) {
-    case 16: return {127, 106};   // Up, above the joystick
-    case 17: return {127, 314};   // Down, below it
-    case 18: return {60, 204};    // Left
-    case 19: return {194, 204};   // Right
+    case PanelSettings::JoystickUp: return {127, 106};   // above the joystick
+    case PanelSettings::JoystickDown: return {127, 314};   // below it
+    case PanelSettings::JoystickLeft: return {60, 204};
+    case PanelSettings::JoystickRight: return {194, 204};
     default: return {402, 330};   // Pedal
     }
 }
@@ -54,13 +54,13 @@ QRect SkinLayout::area(Area area)
 
 QRect SkinLayout::controlPicture(int slot)
 {
-    if (slot >= 0 && slot < 8)
-        return {firstSlotX + slotPitch * slot, 431, 38, 38};
-    if (slot >= 8 && slot < 16)
-        return {firstSlotX + slotPitch * (slot - 8), 515, 38, 38};
-    if (slot >= 16 && slot < 20)
+    if (PanelSettings::isKnob(slot))
+        return {firstSlotX + slotPitch * (slot - PanelSettings::Knob1), 431, 38, 38};
+    if (PanelSettings::isPad(slot))
+        return {firstSlotX + slotPitch * (slot - PanelSettings::Pad1), 515, 38, 38};
+    if (slot >= PanelSettings::JoystickUp && slot <= PanelSettings::JoystickRight)
         return {122, 198, 64, 64};
-    if (slot == 20)
+    if (slot == PanelSettings::Pedal)
         return {300, 328, 34, 56};
     return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/panel/PanelSettings.h"
+
 #include <QRect>
 #include <QSize>
 
@@ -21,8 +23,8 @@ public:
     static QRect button(Button button);
     static QRect area(Area area);
 
-    // Picture of the control that shows a slot (slot order of PanelSettings: knobs 0-7,
-    // pads 8-15, joystick directions 16-19 share one picture, pedal 20).
+    // Picture of the control that shows a slot (PanelSettings::Slot: the four joystick
+    // directions share one picture).
     static QRect controlPicture(int slot);
     // One of a slot's six boxes, field in box order: 0 CH, 1 CC, 2 MSB, 3 LSB,
     // 4 RANGE high, 5 RANGE low (three rows of two).
@@ -39,7 +41,7 @@ public:
 
     static QRect fromDialogUnits(int x, int y, int width, int height);
 
-    static constexpr int slotCount = 21;
-    static constexpr int boxesPerSlot = 6;
+    static constexpr int slotCount = PanelSettings::slotCount;
+    static constexpr int boxesPerSlot = PanelSettings::boxFieldCount;
     static constexpr QSize boxSize{26, 16};
 };

@@ -25,46 +25,50 @@ struct Entry
     QPoint hotSpot;   // cursors only
 };
 
-// Several numbers may share one file: the eight knobs all look alike, and so do the pads.
+using R = SkinResources;
+
+// Several pictures may share one file: the eight knobs all look alike, and so do the pads.
 constexpr std::array entries{
-    Entry{106, "cursor-drag.svg", {1, 1}},
-    Entry{128, "zorvik-halden.svg", {}},
-    Entry{174, "vertex-ball.svg", {}},
-    Entry{199, "box.svg", {}},
-    Entry{203, "skin.svg", {}},
-    Entry{205, "bar-about.svg", {}}, Entry{206, "bar-about-hover.svg", {}},
-    Entry{207, "bar-save-hover.svg", {}}, Entry{208, "bar-save.svg", {}},
-    Entry{209, "bar-default-hover.svg", {}}, Entry{210, "bar-default.svg", {}},
-    Entry{211, "bar-curve-hover.svg", {}}, Entry{212, "bar-curve.svg", {}},
-    Entry{213, "bar-device.svg", {}}, Entry{214, "bar-device-hover.svg", {}},
-    Entry{215, "bar-help-hover.svg", {}}, Entry{216, "bar-help.svg", {}},
-    Entry{217, "bar-web-hover.svg", {}}, Entry{218, "bar-web.svg", {}},
-    Entry{220, "window-min.svg", {}},
-    Entry{221, "window-close-hover.svg", {}}, Entry{222, "window-close.svg", {}},
-    Entry{223, "bar-receive-hover.svg", {}}, Entry{224, "bar-receive.svg", {}},
-    Entry{227, "window-min-hover.svg", {}},
-    Entry{228, "step-down-hover.svg", {}}, Entry{229, "step-down.svg", {}},
-    Entry{230, "step-up-hover.svg", {}}, Entry{231, "step-up.svg", {}},
-    Entry{232, "mode-controller.svg", {}}, Entry{233, "mode-note.svg", {}},
-    Entry{234, "channel-box.svg", {}},
-    Entry{235, "joystick.svg", {}},
-    Entry{241, "joystick-up.svg", {}}, Entry{242, "joystick-down.svg", {}},
-    Entry{248, "knob.svg", {}}, Entry{249, "knob.svg", {}}, Entry{250, "knob.svg", {}},
-    Entry{252, "knob.svg", {}}, Entry{253, "knob.svg", {}}, Entry{254, "knob.svg", {}},
-    Entry{255, "knob.svg", {}}, Entry{256, "knob.svg", {}},
-    Entry{257, "knob-lit.svg", {}}, Entry{258, "knob-lit.svg", {}}, Entry{259, "knob-lit.svg", {}},
-    Entry{260, "knob-lit.svg", {}}, Entry{261, "knob-lit.svg", {}}, Entry{262, "knob-lit.svg", {}},
-    Entry{263, "knob-lit.svg", {}}, Entry{264, "knob-lit.svg", {}},
-    Entry{265, "pad.svg", {}}, Entry{266, "pad.svg", {}}, Entry{267, "pad.svg", {}},
-    Entry{268, "pad.svg", {}}, Entry{269, "pad.svg", {}}, Entry{270, "pad.svg", {}},
-    Entry{272, "pad.svg", {}},
-    Entry{273, "pad-lit.svg", {}}, Entry{274, "pad-lit.svg", {}}, Entry{275, "pad-lit.svg", {}},
-    Entry{276, "pad-lit.svg", {}}, Entry{277, "pad-lit.svg", {}}, Entry{278, "pad-lit.svg", {}},
-    Entry{279, "pad-lit.svg", {}}, Entry{280, "pad-lit.svg", {}},
-    Entry{281, "pad.svg", {}},
-    Entry{282, "pedal-lit.svg", {}}, Entry{283, "pedal.svg", {}},
-    Entry{285, "joystick-both.svg", {}},
-    Entry{1021, "cursor-hand.svg", {9, 2}},
+    Entry{R::Cursor_Drag, "cursor-drag.svg", {1, 1}},
+    Entry{R::AppIcon, "zorvik-halden.svg", {}},
+    Entry{R::VertexBall, "vertex-ball.svg", {}},
+    Entry{R::SlotBoxBackground, "box.svg", {}},
+    Entry{R::Skin, "skin.svg", {}},
+    Entry{R::AboutNormal, "bar-about.svg", {}}, Entry{R::AboutHover, "bar-about-hover.svg", {}},
+    Entry{R::SaveHover, "bar-save-hover.svg", {}}, Entry{R::SaveNormal, "bar-save.svg", {}},
+    Entry{R::DefaultHover, "bar-default-hover.svg", {}}, Entry{R::DefaultNormal, "bar-default.svg", {}},
+    Entry{R::CurveHover, "bar-curve-hover.svg", {}}, Entry{R::CurveNormal, "bar-curve.svg", {}},
+    Entry{R::DeviceNormal, "bar-device.svg", {}}, Entry{R::DeviceHover, "bar-device-hover.svg", {}},
+    Entry{R::HelpHover, "bar-help-hover.svg", {}}, Entry{R::HelpNormal, "bar-help.svg", {}},
+    Entry{R::WebHover, "bar-web-hover.svg", {}}, Entry{R::WebNormal, "bar-web.svg", {}},
+    Entry{R::MinimiseNormal, "window-min.svg", {}},
+    Entry{R::CloseHover, "window-close-hover.svg", {}}, Entry{R::CloseNormal, "window-close.svg", {}},
+    Entry{R::ReceiveHover, "bar-receive-hover.svg", {}}, Entry{R::ReceiveNormal, "bar-receive.svg", {}},
+    Entry{R::MinimiseHover, "window-min-hover.svg", {}},
+    Entry{R::StepDownHover, "step-down-hover.svg", {}}, Entry{R::StepDownNormal, "step-down.svg", {}},
+    Entry{R::StepUpHover, "step-up-hover.svg", {}}, Entry{R::StepUpNormal, "step-up.svg", {}},
+    Entry{R::ModeController, "mode-controller.svg", {}}, Entry{R::ModeNote, "mode-note.svg", {}},
+    Entry{R::ChannelBoxBackground, "channel-box.svg", {}},
+    Entry{R::Joystick, "joystick.svg", {}},
+    Entry{R::JoystickUp, "joystick-up.svg", {}}, Entry{R::JoystickDown, "joystick-down.svg", {}},
+    Entry{R::Knob1, "knob.svg", {}}, Entry{R::Knob2, "knob.svg", {}}, Entry{R::Knob3, "knob.svg", {}},
+    Entry{R::Knob4, "knob.svg", {}}, Entry{R::Knob5, "knob.svg", {}}, Entry{R::Knob6, "knob.svg", {}},
+    Entry{R::Knob7, "knob.svg", {}}, Entry{R::Knob8, "knob.svg", {}},
+    Entry{R::KnobLit1, "knob-lit.svg", {}}, Entry{R::KnobLit2, "knob-lit.svg", {}},
+    Entry{R::KnobLit3, "knob-lit.svg", {}}, Entry{R::KnobLit4, "knob-lit.svg", {}},
+    Entry{R::KnobLit5, "knob-lit.svg", {}}, Entry{R::KnobLit6, "knob-lit.svg", {}},
+    Entry{R::KnobLit7, "knob-lit.svg", {}}, Entry{R::KnobLit8, "knob-lit.svg", {}},
+    Entry{R::Pad1, "pad.svg", {}}, Entry{R::Pad2, "pad.svg", {}}, Entry{R::Pad3, "pad.svg", {}},
+    Entry{R::Pad4, "pad.svg", {}}, Entry{R::Pad5, "pad.svg", {}}, Entry{R::Pad6, "pad.svg", {}},
+    Entry{R::Pad8, "pad.svg", {}},
+    Entry{R::PadLit1, "pad-lit.svg", {}}, Entry{R::PadLit2, "pad-lit.svg", {}},
+    Entry{R::PadLit3, "pad-lit.svg", {}}, Entry{R::PadLit4, "pad-lit.svg", {}},
+    Entry{R::PadLit5, "pad-lit.svg", {}}, Entry{R::PadLit6, "pad-lit.svg", {}},
+    Entry{R::PadLit7, "pad-lit.svg", {}}, Entry{R::PadLit8, "pad-lit.svg", {}},
+    Entry{R::Pad7, "pad.svg", {}},
+    Entry{R::PedalLit, "pedal-lit.svg", {}}, Entry{R::Pedal, "pedal.svg", {}},
+    Entry{R::JoystickBoth, "joystick-both.svg", {}},
+    Entry{R::Cursor_Hand, "cursor-hand.svg", {9, 2}},
 };
 
 const Entry *find(int id)
@@ -75,8 +79,12 @@ const Entry *find(int id)
     return nullptr;
 }
 
-constexpr std::array knobPlain{248, 249, 250, 252, 253, 254, 255, 256};
-constexpr std::array padPlain{265, 266, 267, 268, 269, 270, 281, 272};
+constexpr std::array knobPlain{R::Knob1, R::Knob2, R::Knob3, R::Knob4, R::Knob5, R::Knob6, R::Knob7, R::Knob8};
+constexpr std::array knobLit{R::KnobLit1, R::KnobLit2, R::KnobLit3, R::KnobLit4,
+                             R::KnobLit5, R::KnobLit6, R::KnobLit7, R::KnobLit8};
+constexpr std::array padPlain{R::Pad1, R::Pad2, R::Pad3, R::Pad4, R::Pad5, R::Pad6, R::Pad7, R::Pad8};
+constexpr std::array padLit{R::PadLit1, R::PadLit2, R::PadLit3, R::PadLit4,
+                            R::PadLit5, R::PadLit6, R::PadLit7, R::PadLit8};
 
 } // namespace
 
@@ -84,14 +92,14 @@ int SkinResources::knobPicture(int index, bool lit)
 {
     if (index < 0 || index >= 8)
         return 0;
-    return lit ? 257 + index : knobPlain[static_cast<size_t>(index)];
+    return (lit ? knobLit : knobPlain)[static_cast<size_t>(index)];
 }
 
 int SkinResources::padPicture(int index, bool lit)
 {
     if (index < 0 || index >= 8)
         return 0;
-    return lit ? 273 + index : padPlain[static_cast<size_t>(index)];
+    return (lit ? padLit : padPlain)[static_cast<size_t>(index)];
 }
 
 QString SkinResources::path(int id)

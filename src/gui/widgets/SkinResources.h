@@ -6,8 +6,8 @@
 #include <QPixmap>
 #include <QString>
 
-// The one table that maps the program's resource numbers to artwork files. A picture named
-// by number anywhere in the program ("bitmap 207") is looked up here and nowhere else.
+// The one table that maps the program's pictures to artwork files. Every picture has a name
+// here (Id); its number is written here only, and the rest of the program uses the name.
 // Vector pictures are rendered at the device pixel ratio they are asked for, so they stay
 // crisp on high-DPI screens.
 class SkinResources
@@ -33,6 +33,13 @@ public:
         ModeController = 232, ModeNote = 233,
         ChannelBoxBackground = 234,
         Joystick = 235, JoystickUp = 241, JoystickDown = 242, JoystickBoth = 285,
+        // Knob 4 and Pad 7 have odd numbers in the plain sets; 251 and 271 name nothing.
+        Knob1 = 248, Knob2 = 249, Knob3 = 250, Knob4 = 252, Knob5 = 253, Knob6 = 254, Knob7 = 255, Knob8 = 256,
+        KnobLit1 = 257, KnobLit2 = 258, KnobLit3 = 259, KnobLit4 = 260,
+        KnobLit5 = 261, KnobLit6 = 262, KnobLit7 = 263, KnobLit8 = 264,
+        Pad1 = 265, Pad2 = 266, Pad3 = 267, Pad4 = 268, Pad5 = 269, Pad6 = 270, Pad7 = 281, Pad8 = 272,
+        PadLit1 = 273, PadLit2 = 274, PadLit3 = 275, PadLit4 = 276,
+        PadLit5 = 277, PadLit6 = 278, PadLit7 = 279, PadLit8 = 280,
         PedalLit = 282, Pedal = 283,
         Skin = 203,
         Cursor_Hand = 1021,

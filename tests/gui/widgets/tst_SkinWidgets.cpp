@@ -1,3 +1,4 @@
+#include "core/panel/PanelSettings.h"
 #include "gui/widgets/HyperLinkLabel.h"
 #include "gui/widgets/PercentProgress.h"
 #include "gui/widgets/SkinButton.h"
@@ -80,20 +81,23 @@ void TestWidgets::artworkTableResolvesEveryNumber()
         QCOMPARE(ids.count(id), 1);
     }
     QCOMPARE(SkinResources::size(SkinResources::Skin), QSize(899, 575));
-    for (int id : {207, 208, 209, 210, 211, 212, 213, 214, 215, 216, 217, 218, 223, 224, 205, 206})
+    using R = SkinResources;
+    for (int id : {R::SaveHover, R::SaveNormal, R::DefaultHover, R::DefaultNormal, R::CurveHover, R::CurveNormal,
+                   R::DeviceNormal, R::DeviceHover, R::HelpHover, R::HelpNormal, R::WebHover, R::WebNormal,
+                   R::ReceiveHover, R::ReceiveNormal, R::AboutNormal, R::AboutHover})
         QCOMPARE(SkinResources::size(id), QSize(51, 23));
-    for (int id : {220, 221, 222, 227})
+    for (int id : {R::MinimiseNormal, R::CloseHover, R::CloseNormal, R::MinimiseHover})
         QCOMPARE(SkinResources::size(id), QSize(23, 23));
-    for (int id : {228, 229, 230, 231})
+    for (int id : {R::StepDownHover, R::StepDownNormal, R::StepUpHover, R::StepUpNormal})
         QCOMPARE(SkinResources::size(id), QSize(15, 9));
     // Knob 4 and Pad 7 have the odd numbers in the plain sets.
-    QCOMPARE(SkinResources::knobPicture(3, false), 252);
-    QCOMPARE(SkinResources::padPicture(6, false), 281);
-    QCOMPARE(SkinResources::knobPicture(7, true), 264);
-    QCOMPARE(SkinResources::padPicture(0, true), 273);
+    QCOMPARE(SkinResources::knobPicture(3, false), int(R::Knob4));
+    QCOMPARE(SkinResources::padPicture(6, false), int(R::Pad7));
+    QCOMPARE(SkinResources::knobPicture(7, true), int(R::KnobLit8));
+    QCOMPARE(SkinResources::padPicture(0, true), int(R::PadLit1));
     QCOMPARE(SkinResources::knobPicture(8, false), 0);
-    QVERIFY(SkinResources::pixmap(251).isNull());
-    QVERIFY(SkinResources::pixmap(271).isNull());
+    QVERIFY(SkinResources::pixmap(R::Knob3 + 1).isNull());   // the gaps in the numbers name nothing
+    QVERIFY(SkinResources::pixmap(R::Pad6 + 1).isNull());
     QVERIFY(SkinResources::path(9999).isEmpty());
 
     // A contact sheet of the small pictures at 3x, for a person to look over.
@@ -147,11 +151,12 @@ void TestWidgets::skinArtworkMatchesLayout()
         for (int field = 0; field < SkinLayout::boxesPerSlot; ++field)
             QCOMPARE(bounds(QStringLiteral("box-%1-%2").arg(slot).arg(field)), SkinLayout::slotBox(slot, field));
     for (int i = 0; i < 8; ++i) {
-        QCOMPARE(bounds(QStringLiteral("pic-knob%1").arg(i + 1)), SkinLayout::controlPicture(i));
-        QCOMPARE(bounds(QStringLiteral("pic-pad%1").arg(i + 1)), SkinLayout::controlPicture(8 + i));
+        QCOMPARE(bounds(QStringLiteral("pic-knob%1").arg(i + 1)), SkinLayout::controlPicture(PanelSettings::Knob1 + i));
+        QCOMPARE(bounds(QStringLiteral("pic-pad%1").arg(i + 1)), SkinLayout::controlPicture(PanelSettings::Pad1 + i));
     }
-    QCOMPARE(bounds("pic-joystick"), SkinLayout::controlPicture(16));
-    QCOMPARE(bounds("pic-pedal"), SkinLayout::controlPicture(20));
+    for (int direction = PanelSettings::JoystickUp; direction <= PanelSettings::JoystickRight; ++direction)
+        QCOMPARE(bounds("pic-joystick"), SkinLayout::controlPicture(direction));
+    QCOMPARE(bounds("pic-pedal"), SkinLayout::controlPicture(PanelSettings::Pedal));
     QCOMPARE(bounds("name-list"), SkinLayout::nameList());
     QCOMPARE(bounds("mode-button"), SkinLayout::modeButton());
     QCOMPARE(bounds("channel"), SkinLayout::channelBox());
@@ -161,10 +166,11 @@ void TestWidgets::skinArtworkMatchesLayout()
     QCOMPARE(bounds("area-knobs"), SkinLayout::area(SkinLayout::Area::Knobs));
     QCOMPARE(bounds("area-library"), SkinLayout::area(SkinLayout::Area::Library));
     // Pictures at the sizes the layout gives them.
-    QCOMPARE(SkinResources::size(SkinResources::knobPicture(0, false)), SkinLayout::controlPicture(0).size());
-    QCOMPARE(SkinResources::size(SkinResources::padPicture(0, true)), SkinLayout::controlPicture(8).size());
-    QCOMPARE(SkinResources::size(SkinResources::Joystick), SkinLayout::controlPicture(16).size());
-    QCOMPARE(SkinResources::size(SkinResources::Pedal), SkinLayout::controlPicture(20).size());
+    QCOMPARE(SkinResources::size(SkinResources::knobPicture(0, false)),
+             SkinLayout::controlPicture(PanelSettings::Knob1).size());
+    QCOMPARE(SkinResources::size(SkinResources::padPicture(0, true)), SkinLayout::controlPicture(PanelSettings::Pad1).size());
+    QCOMPARE(SkinResources::size(SkinResources::Joystick), SkinLayout::controlPicture(PanelSettings::JoystickUp).size());
+    QCOMPARE(SkinResources::size(SkinResources::Pedal), SkinLayout::controlPicture(PanelSettings::Pedal).size());
     QCOMPARE(SkinResources::size(SkinResources::SlotBoxBackground), SkinLayout::boxSize);
     QCOMPARE(SkinResources::size(SkinResources::ChannelBoxBackground), SkinLayout::channelBox().size());
     QCOMPARE(SkinResources::size(SkinResources::ModeController), SkinLayout::modeButton().size());
