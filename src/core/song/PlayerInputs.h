@@ -2,7 +2,7 @@
 
 // Which library folder the player window shows, and which of its entries to select on opening.
 // The library's MidiPlay command fills these before it opens the player.
-enum class PlayerMode { CsfSongs = 1, MidiSongs = 2 };
+enum class PlayerMode { CsfSongs, MidiSongs };
 
 struct PlayerInputs
 {

@@ -51,7 +51,7 @@ private slots:
     void screenshot();
 
 private:
-    PlayerDialog *makePlayer(int mode, int startIndex);
+    PlayerDialog *makePlayer(PlayerMode mode, int startIndex);
     QString selected(PlayerDialog &player) const;
 
     QTemporaryDir dir;
@@ -140,7 +140,7 @@ void PlayerDialogTest::cleanupTestCase()
     QDir::setCurrent(oldCurrent);
 }
 
-PlayerDialog *PlayerDialogTest::makePlayer(int mode, int startIndex)
+PlayerDialog *PlayerDialogTest::makePlayer(PlayerMode mode, int startIndex)
 {
     SongEngine::Options options;
     options.output = [this] {
@@ -148,7 +148,7 @@ PlayerDialog *PlayerDialogTest::makePlayer(int mode, int startIndex)
         audio = output.get();
         return output;
     };
-    return new PlayerDialog(*prompts, PlayerInputs{PlayerMode(mode), startIndex}, options);
+    return new PlayerDialog(*prompts, PlayerInputs{mode, startIndex}, options);
 }
 
 QString PlayerDialogTest::selected(PlayerDialog &player) const
@@ -159,7 +159,7 @@ QString PlayerDialogTest::selected(PlayerDialog &player) const
 
 void PlayerDialogTest::opensWithTheStartIndexSelected()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     QCOMPARE(player->windowTitle(), QString("Midiplay"));
     QCOMPARE(player->songList()->count(), 3);
     QCOMPARE(player->songList()->item(0)->text(), QString("c-400s.mid"));
@@ -171,13 +171,13 @@ void PlayerDialogTest::opensWithTheStartIndexSelected()
     QCOMPARE(player->palette().color(QPalette::Window), QColor(247, 251, 220));
     QCOMPARE(player->songList()->palette().color(QPalette::Text), QColor(210, 184, 130));
 
-    std::unique_ptr<PlayerDialog> outside(makePlayer(2, 3));
+    std::unique_ptr<PlayerDialog> outside(makePlayer(PlayerMode::MidiSongs, 3));
     QCOMPARE(selected(*outside), QString());
 }
 
 void PlayerDialogTest::statusLineShowsElapsedAndTotal()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));   // the 200 s song
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));   // the 200 s song
     QTest::mouseClick(player->playButton(), Qt::LeftButton);
     QVERIFY(player->engine().isPlaying());
     QVERIFY(player->isTimerRunning());
@@ -201,7 +201,7 @@ void PlayerDialogTest::sliderReleaseSeeksByTheFactor()
 {
     QFETCH(int, row);
     QFETCH(int, expectedSeconds);
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, row));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, row));
     player->play();
     player->positionSlider()->setValue(100);
     emit player->positionSlider()->sliderReleased();
@@ -218,7 +218,7 @@ void PlayerDialogTest::sliderReleaseSeeksByTheFactor()
 
 void PlayerDialogTest::heldSliderIsLeftAlone()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));   // the 200 s song: a second per step
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));   // the 200 s song: a second per step
     player->show();
     QVERIFY(QTest::qWaitForWindowExposed(player.get()));
     QTest::mouseClick(player->playButton(), Qt::LeftButton);
@@ -250,7 +250,7 @@ void PlayerDialogTest::heldSliderIsLeftAlone()
 
 void PlayerDialogTest::nextWithoutSelectionPlaysTheFirstEntry()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, -1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, -1));
     QCOMPARE(selected(*player), QString());
     QTest::mouseClick(player->nextButton(), Qt::LeftButton);
     QCOMPARE(selected(*player), QString("c-400s.mid"));
@@ -262,12 +262,12 @@ void PlayerDialogTest::nextWithoutSelectionPlaysTheFirstEntry()
 
 void PlayerDialogTest::previousOnFirstAndNextOnLastDoNothing()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 0));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 0));
     QTest::mouseClick(player->previousButton(), Qt::LeftButton);
     QVERIFY(!player->engine().isOpen());
     QCOMPARE(selected(*player), QString("c-400s.mid"));
 
-    std::unique_ptr<PlayerDialog> last(makePlayer(2, 2));
+    std::unique_ptr<PlayerDialog> last(makePlayer(PlayerMode::MidiSongs, 2));
     QTest::mouseClick(last->nextButton(), Qt::LeftButton);
     QVERIFY(!last->engine().isOpen());
     QTest::mouseClick(last->previousButton(), Qt::LeftButton);
@@ -277,7 +277,7 @@ void PlayerDialogTest::previousOnFirstAndNextOnLastDoNothing()
 
 void PlayerDialogTest::pauseSelectAnotherPlayResumesThePausedSong()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 2));   // the 100 s song
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 2));   // the 100 s song
     player->play();
     audio->pullMs(12400);
     QTest::mouseClick(player->pauseButton(), Qt::LeftButton);
@@ -297,7 +297,7 @@ void PlayerDialogTest::pauseSelectAnotherPlayResumesThePausedSong()
 
 void PlayerDialogTest::playWithoutSelectionStopsTheSong()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     player->play();
     QVERIFY(player->engine().isOpen());
     player->songList()->clearSelection();
@@ -308,7 +308,7 @@ void PlayerDialogTest::playWithoutSelectionStopsTheSong()
 
 void PlayerDialogTest::stopClosesAndGreysTheStatusLine()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     player->play();
     audio->pullMs(3000);
     player->tick();
@@ -333,7 +333,7 @@ void PlayerDialogTest::stopClosesAndGreysTheStatusLine()
 
 void PlayerDialogTest::csfSongsPlayTheirSongImage()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(1, -1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::CsfSongs, -1));
     QCOMPARE(player->songList()->count(), 2);
     const int good = player->songList()->item(0)->text() == "song.csf" ? 0 : 1;
     player->songList()->setCurrentRow(1 - good);
@@ -352,13 +352,13 @@ void PlayerDialogTest::tooManyFilesAreNotListed()
     for (int i = 0; i < 297; ++i)
         QVERIFY(TestSongs::write(folder + QString("many%1.mid").arg(i), "x"));
     {
-        std::unique_ptr<PlayerDialog> player(makePlayer(2, 0));   // 300 files
+        std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 0));   // 300 files
         QCOMPARE(player->songList()->count(), 0);
         QCOMPARE(prompts->asked.size(), 1);
         QCOMPARE(prompts->asked.first().text, QString("The file name is excess!"));
     }
     QVERIFY(QFile::remove(folder + "many0.mid"));
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 0));   // 299 files
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 0));   // 299 files
     QCOMPARE(player->songList()->count(), 299);
     for (int i = 1; i < 297; ++i)
         QFile::remove(folder + QString("many%1.mid").arg(i));
@@ -423,7 +423,7 @@ void PlayerDialogTest::withTheRealAudioDriverNothingHangs()
 
 void PlayerDialogTest::screenshot()
 {
-    std::unique_ptr<PlayerDialog> player(makePlayer(2, 1));
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     player->show();
     player->play();
     player->engine().seekTo(65000);
