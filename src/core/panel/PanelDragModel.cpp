@@ -87,6 +87,12 @@ void PanelDragModel::clearMarks()
     clearHover();
 }
 
+void PanelDragModel::setMarks(const std::array<bool, 21> &marked)
+{
+    marks = marked;
+    clearHover();
+}
+
 bool PanelDragModel::isLit(int slot) const
 {
     return slot >= 0 && slot < 21 && (marks[static_cast<std::size_t>(slot)] || hover == slot);

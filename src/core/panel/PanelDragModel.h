@@ -37,6 +37,9 @@ public:
     void clearHover();
     void mark(int slot);
     void clearMarks();
+    // Which targets are marked, to keep and put back whole (undo).
+    std::array<bool, 21> marked() const { return marks; }
+    void setMarks(const std::array<bool, 21> &marked);
 
     bool isLit(int slot) const;
     JoystickImage joystickImage() const { return joystick; }

@@ -180,6 +180,23 @@ QByteArray PanelSettings::record(int slot) const
     return QByteArray(r.data(), recordSize);
 }
 
+QByteArray PanelSettings::recordBlock() const
+{
+    QByteArray block;
+    block.reserve(slotCount * recordSize);
+    for (const auto &r : records)
+        block.append(r.data(), recordSize);
+    return block;
+}
+
+void PanelSettings::setRecordBlock(const QByteArray &block)
+{
+    if (block.size() != slotCount * recordSize)
+        return;
+    for (int slot = 0; slot < slotCount; ++slot)
+        std::memcpy(records[static_cast<std::size_t>(slot)].data(), block.constData() + slot * recordSize, recordSize);
+}
+
 std::uint8_t PanelSettings::digitsToByte(const char *digits)
 {
     const int value = 100 * (static_cast<unsigned char>(digits[0]) - 48)

@@ -53,6 +53,10 @@ public:
     void setAssignment(int slot, const QString &entryText);
 
     QByteArray record(int slot) const;
+    // All 21 records as one block of 21 x 22 characters, to keep and put back whole (undo).
+    // A block of another size changes nothing.
+    QByteArray recordBlock() const;
+    void setRecordBlock(const QByteArray &block);
 
     QByteArray buildTemplateRaw();
     QByteArray buildTemplateSysEx();

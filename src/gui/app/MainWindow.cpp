@@ -8,6 +8,7 @@
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinResources.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -206,11 +207,28 @@ QMenu *MainWindow::createBandMenu(QWidget *parent)
     // Stands in for the window's system menu, which this platform's window managers keep
     // to themselves.
     auto *menu = new QMenu(parent);
+    if (undoAction && redoAction) {
+        menu->addAction(undoAction);
+        menu->addAction(redoAction);
+        menu->addSeparator();
+    }
     menu->addAction(aboutItemText, this, &MainWindow::openAbout);
     menu->addSeparator();
     menu->addAction(simulatorItemText, this, &MainWindow::openSimulator);
     menu->addAction(libraryItemText, this, &MainWindow::openLibraryFolder);
     return menu;
+}
+
+void MainWindow::setUndoActions(QAction *undo, QAction *redo)
+{
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction *action : {undo, redo}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+    undoAction = undo;
+    redoAction = redo;
 }
 
 void MainWindow::paintEvent(QPaintEvent *)

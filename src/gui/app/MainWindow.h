@@ -5,12 +5,14 @@
 #include <QDialog>
 #include <QMap>
 #include <QPixmap>
+#include <QPointer>
 #include <QUrl>
 
 #include <functional>
 
 class HyperLinkLabel;
 class PromptService;
+class QAction;
 class QLabel;
 class QMenu;
 class SkinButton;
@@ -56,9 +58,12 @@ public:
     // controls where the panel's own will sit.
     void setPanelPlaceholders(bool on);
 
-    // The menu of the top band's context menu (About, Simulator, Open library folder); the
-    // caller owns it.
+    // The menu of the top band's context menu (the undo actions when given, About, Simulator,
+    // Open library folder); the caller owns it.
     QMenu *createBandMenu(QWidget *parent);
+    // The panel's undo and redo: Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, anywhere in the
+    // window; the band's menu shows them first. The actions stay their owner's.
+    void setUndoActions(QAction *undo, QAction *redo);
 
 signals:
     void saveAndSendRequested();
@@ -100,6 +105,8 @@ private:
     QMap<SkinLayout::Button, SkinButton *> buttons;
     HyperLinkLabel *link = nullptr;
     QLabel *device = nullptr;
+    QPointer<QAction> undoAction;
+    QPointer<QAction> redoAction;
     UrlOpener urlOpener;
     std::function<bool()> closeGuard;
     QPixmap skin;

@@ -11,6 +11,7 @@
 #include "gui/library/TransferDialog.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
+#include "gui/panel/PanelHistory.h"
 #include "gui/player/PlayerDialog.h"
 #include "gui/widgets/SkinLayout.h"
 
@@ -52,6 +53,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompt
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
     connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
     window.setCloseGuard([this] { return panelCommands->mayQuit(); });
+    window.setUndoActions(panelEditor->history().undoAction(), panelEditor->history().redoAction());
 
     DeviceSelection &devices = midi.devices();
     const auto showDevice = [this, &devices] {

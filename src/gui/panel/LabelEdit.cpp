@@ -19,3 +19,16 @@ void LabelEdit::reset()
     setMaxLength(3);
     setText(QStringLiteral("001"));
 }
+
+bool LabelEdit::commit()
+{
+    if (!isReadOnly() && isEnabled())
+        emit committed();
+    return true;
+}
+
+void LabelEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    commit();
+}

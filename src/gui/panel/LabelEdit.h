@@ -16,6 +16,11 @@ public:
     void setMode(Mode mode);
     Mode mode() const { return currentMode; }
     void reset() override;
+    // Whatever was typed is accepted.
+    bool commit() override;
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     Mode currentMode = Free;

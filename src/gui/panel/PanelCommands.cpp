@@ -8,6 +8,7 @@
 #include "gui/library/ReceiveDialog.h"
 #include "gui/library/TransferDialog.h"
 #include "gui/panel/PanelEditor.h"
+#include "gui/panel/PanelHistory.h"
 #include "gui/widgets/FilenamePrompt.h"
 
 PanelCommands::PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
@@ -70,8 +71,10 @@ void PanelCommands::resetToDefaults()
     // A refused value stops the command before its question, as for every panel command.
     if (!panel.commitEditing())
         return;
-    if (askYesNo(QStringLiteral("Reset the panel setting to default?"), QStringLiteral("Default")))
+    if (askYesNo(QStringLiteral("Reset the panel setting to default?"), QStringLiteral("Default"))) {
         panel.resetBoxes();
+        panel.history().record(PanelStep::Kind::Default);
+    }
 }
 
 bool PanelCommands::mayQuit()
@@ -81,7 +84,7 @@ bool PanelCommands::mayQuit()
     return !panel.hasUnsavedChanges() || askYesNo(quitQuestion, QStringLiteral("Zorvik Halden"));
 }
 
-bool PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
+bool PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name, PanelStep::Kind step)
 {
     if (bytes.size() >= PanelSettings::minimumSysExSize && !PanelSettings::startsLikeTemplate(bytes)) {
         prompts.inform(QStringLiteral("\"%1\" is not a template: it does not start like one. The panel is unchanged.")
@@ -97,6 +100,7 @@ bool PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name)
         return false;
     }
     panel.showSlots();
+    panel.history().record(step, {PanelState::channelBox, PanelSettings::Field::Channel, name});
     panel.markUnchanged();
     return true;
 }
@@ -118,7 +122,7 @@ void PanelCommands::loadTemplate(const QString &fileName)
                        {}, PromptService::Icon::Warning);
         return;
     }
-    applyTemplate(file.bytes, fileName);
+    applyTemplate(file.bytes, fileName, PanelStep::Kind::Load);
 }
 
 void PanelCommands::receiveAndLoad()
@@ -129,6 +133,6 @@ void PanelCommands::receiveAndLoad()
     ReceiveDialog dialog(midi, prompts, window);
     const std::optional<QByteArray> dump = dialog.run();
     if (dump)
-        applyTemplate(*dump, QStringLiteral("The received data"));
+        applyTemplate(*dump, QStringLiteral("The received data"), PanelStep::Kind::Receive);
     library.showKind(FileKind::Template);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/panel/PanelStep.h"
+
 #include <QObject>
 #include <QString>
 
@@ -39,7 +41,8 @@ public:
 private:
     bool askYesNo(const QString &text, const QString &caption);
     // False (with a message shown) when the bytes are no template; the panel is then unchanged.
-    bool applyTemplate(const QByteArray &bytes, const QString &name);
+    // A template taken becomes one step of the panel's undo.
+    bool applyTemplate(const QByteArray &bytes, const QString &name, PanelStep::Kind step);
 
     QWidget *window;
     PanelEditor &panel;

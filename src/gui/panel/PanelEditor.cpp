@@ -6,6 +6,7 @@
 #include "gui/panel/ControlPicture.h"
 #include "gui/panel/DragList.h"
 #include "gui/panel/LabelEdit.h"
+#include "gui/panel/PanelHistory.h"
 #include "gui/panel/ValueEdit.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinLayout.h"
@@ -55,6 +56,7 @@ PanelEditor::PanelEditor(QWidget *host, PromptService &prompts)
             edit->setObjectName(QStringLiteral("slot%1_%2").arg(slot).arg(f));
             edit->setGeometry(SkinLayout::slotBox(slot, f));
             row[static_cast<std::size_t>(f)] = edit;
+            recordEdits(static_cast<RangeEdit *>(edit), slot, static_cast<Field>(f));
         }
         // Which boxes the user may change, control by control.
         QLineEdit *ch = row[0];
@@ -107,10 +109,57 @@ PanelEditor::PanelEditor(QWidget *host, PromptService &prompts)
     connect(names, &DragList::dragEnded, this, &PanelEditor::dragEnded);
     connect(names, &DragList::dragLeftWindow, this, &PanelEditor::dragEnded);
 
+    recordEdits(channel, PanelState::channelBox, Field::Channel);
+
     fillNameList();
     channel->reset();
     resetBoxes();
+    undoHistory = new PanelHistory(*this);
     markUnchanged();
+}
+
+void PanelEditor::recordEdits(RangeEdit *edit, int slot, Field field)
+{
+    connect(edit, &RangeEdit::committed, this, [this, slot, field] {
+        if (undoHistory)
+            undoHistory->recordEdit(slot, field);
+    });
+    if (auto *value = qobject_cast<ValueEdit *>(edit)) {
+        connect(value, &ValueEdit::wheelStepped, this, [this, value, slot, field] {
+            if (undoHistory)
+                undoHistory->recordBurst(slot, field, value->focusSession());
+        });
+    }
+}
+
+PanelState PanelEditor::state() const
+{
+    PanelState state;
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f)
+            state.setBoxText(slot, static_cast<Field>(f), box(slot, static_cast<Field>(f))->text());
+    }
+    state.setChannelText(channel->text());
+    state.setMarks(drag.marked());
+    state.setRecords(panel.recordBlock());
+    return state;
+}
+
+void PanelEditor::restore(const PanelState &state)
+{
+    const auto put = [](QLineEdit *edit, const QString &text) {
+        // A box left as it is keeps its own typing history.
+        if (edit->text() != text)
+            edit->setText(text);
+    };
+    for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f)
+            put(box(slot, static_cast<Field>(f)), state.boxText(slot, static_cast<Field>(f)));
+    }
+    put(channel, state.channelText());
+    panel.setRecordBlock(state.records());
+    drag.setMarks(state.marks());
+    updatePictures();
 }
 
 QLineEdit *PanelEditor::box(int slot, Field field) const
@@ -187,6 +236,8 @@ bool PanelEditor::hasUnsavedChanges() const
 void PanelEditor::markUnchanged()
 {
     unchanged = contents();
+    if (undoHistory)
+        undoHistory->markClean();
 }
 
 void PanelEditor::fillNameList()
@@ -208,8 +259,11 @@ void PanelEditor::stepChannel(int step)
 {
     if (!commitEditing())
         return;
-    if (const auto next = RangeRules::stepChannel(channel->text(), step))
+    if (const auto next = RangeRules::stepChannel(channel->text(), step)) {
         channel->setText(*next);
+        // Clicks one after the other are one step; the box's wheel has sessions from 1 on.
+        undoHistory->recordBurst(PanelState::channelBox, Field::Channel, 0);
+    }
 }
 
 int PanelEditor::pictureFor(int slot) const
@@ -264,4 +318,5 @@ void PanelEditor::dropAt(const QPoint &windowPos)
         box(assignment.slot, Field::Channel)->setText(*assignment.channelText);
     box(assignment.slot, Field::Label)->setText(assignment.ccText);
     panel.setAssignment(assignment.slot, assignment.number);
+    undoHistory->record(PanelStep::Kind::Assignment, {assignment.slot, Field::Number, names->selectedText()});
 }

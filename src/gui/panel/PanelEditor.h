@@ -2,6 +2,7 @@
 
 #include "core/panel/PanelDragModel.h"
 #include "core/panel/PanelSettings.h"
+#include "core/panel/PanelState.h"
 
 #include <QObject>
 #include <QStringList>
@@ -12,8 +13,10 @@ class ChannelEdit;
 class ControlPicture;
 class DragList;
 class LabelEdit;
+class PanelHistory;
 class PromptService;
 class QLineEdit;
+class RangeEdit;
 class SkinButton;
 class ValueEdit;
 
@@ -46,6 +49,13 @@ public:
     bool hasUnsavedChanges() const;
     void markUnchanged();
 
+    // Undo and redo of the panel's changes.
+    PanelHistory &history() { return *undoHistory; }
+    // What the panel shows: box texts, assigned numbers, the Channel box and the marks.
+    PanelState state() const;
+    // Puts a state back, sending and writing nothing; the history calls it.
+    void restore(const PanelState &state);
+
     ListMode listMode() const { return mode; }
     void toggleListMode();
     void stepChannel(int step);
@@ -68,6 +78,8 @@ private:
     void fillNameList();
     void updatePictures();
     int pictureFor(int slot) const;
+    // Each accepted value and each wheel step of a box becomes a step of the history.
+    void recordEdits(RangeEdit *edit, int slot, PanelSettings::Field field);
     // Every box text and every assigned number: what a save or a send would take.
     QStringList contents() const;
 
@@ -85,4 +97,5 @@ private:
     ListMode mode = ListMode::Controller;
     int lastFound = PanelDragModel::none;
     QStringList unchanged;
+    PanelHistory *undoHistory = nullptr;
 };

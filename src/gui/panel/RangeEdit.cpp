@@ -42,6 +42,29 @@ void RangeEdit::paintEvent(QPaintEvent *event)
     QLineEdit::paintEvent(event);
 }
 
+bool RangeEdit::event(QEvent *event)
+{
+    // Undo and redo keys in a box undo its typing, as in any text box; when the box has no
+    // typing of its own to undo or redo, they reach the window and undo the panel's last step.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeyCombination keys = static_cast<QKeyEvent *>(event)->keyCombination();
+        const bool undoKey = keys == QKeyCombination(Qt::ControlModifier, Qt::Key_Z);
+        const bool redoKey = keys == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z)
+                             || keys == QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+        if ((undoKey && !isUndoAvailable()) || (redoKey && !isRedoAvailable())) {
+            event->ignore();
+            return false;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
+void RangeEdit::focusInEvent(QFocusEvent *event)
+{
+    ++focusCount;
+    QLineEdit::focusInEvent(event);
+}
+
 void RangeEdit::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

@@ -20,13 +20,24 @@ public:
     // then its message shown. False when the value was refused (a message was shown). Commands
     // that read the panel call it for the box being edited, as the bar's buttons take no focus.
     virtual bool commit() { return true; }
+    // Counts the times the box took the focus: the wheel steps of one focus are one step of
+    // the panel's undo.
+    int focusSession() const { return focusCount; }
+
+signals:
+    // The box's value was accepted (leaving the box, Enter, or a command checking it), after
+    // its correction and message.
+    void committed();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     // Enter accepts the value as leaving the box does; the key goes no further.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    int focusCount = 0;
     int backgroundId;
     QPixmap background;
     qreal backgroundRatio = 0;

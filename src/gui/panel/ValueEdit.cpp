@@ -39,9 +39,13 @@ bool ValueEdit::commit()
     // Corrected before the message: the box the message leaves behind holds a value in range,
     // and the focus the message box takes finds nothing more to check.
     setText(result.text);
-    if (result.message.isEmpty())
+    if (result.message.isEmpty()) {
+        emit committed();
         return true;
+    }
     prompts.inform(result.message);
+    // The corrected value is the one accepted.
+    emit committed();
     return false;
 }
 
@@ -57,5 +61,6 @@ void ValueEdit::wheelEvent(QWheelEvent *event)
         return;
     }
     setText(*next);
+    emit wheelStepped();
     QLineEdit::wheelEvent(event);
 }

@@ -18,6 +18,10 @@ public:
     bool commit() override;
     RangeRules::Kind kind() const { return rangeKind; }
 
+signals:
+    // The mouse wheel stepped the value.
+    void wheelStepped();
+
 protected:
     ValueEdit(PromptService &prompts, RangeRules::Kind kind, int backgroundId, const QColor &colour, QWidget *parent);
 
