@@ -67,7 +67,6 @@ public:
     void runCommand(int command);
 
 protected:
-    void customEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void done(int result) override;
 
@@ -92,6 +91,7 @@ private:
     QString selectedPath() const;
 
     void toggleMonitor();
+    void onShortMessage(quint8 status, quint8 data1, quint8 data2);
     void collapse();
     void expand();
 
