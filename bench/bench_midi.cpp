@@ -1,12 +1,12 @@
 // Sending speed: 1 MiB as 1038-byte SysEx blocks to zorvik-sim over a private JACK server,
-// through MidiOutSession::Send and through a bare RtMidi send loop, in one run; and one Send
-// to the built-in simulator. The ratio Send / bare loop is printed at the end.
-#include "core/midi/DeviceChoice.h"
+// through MidiOutSession::send and through a bare RtMidi send loop, in one run; and one send
+// to the built-in simulator. The ratio send / bare loop is printed at the end.
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiOutSession.h"
 #include "core/midi/MidiSystem.h"
 #include "core/protocol/TransferHeader.h"
+#include "core/sim/SimulatorBackend.h"
 #include "devices/midi/RtMidiBackend.h"
-#include "support/ScriptedPrompts.h"
 
 #include "support/JackRig.h"
 
@@ -59,17 +59,17 @@ void BM_SendJack(benchmark::State &state)
         state.SkipWithError("no JACK server");
         return;
     }
-    MidiSystem midi(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
-    ScriptedPrompts prompts;
-    MidiOutSession session(midi, prompts);
-    DeviceChoice::midiOut = -2;
+    MidiSystem midi(std::make_unique<SimulatorBackend>(), std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+    MidiOutSession session(midi);
+    int device = -2;
     for (const auto &d : midi.outputs())
         if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-            DeviceChoice::midiOut = d.number;
-    if (DeviceChoice::midiOut < 0) {
+            device = d.number;
+    if (device < 0) {
         state.SkipWithError("the simulator's port is not listed");
         return;
     }
+    midi.devices().choose(device, MidiSystem::simulatorInput);
     const auto blocks = megabyteOfBlocks();
     const qint64 before = rig->received();
     double seconds = 0;
@@ -77,7 +77,7 @@ void BM_SendJack(benchmark::State &state)
         QElapsedTimer clock;
         clock.start();
         for (const auto &b : blocks)
-            if (session.Send(b.data(), 1038, MidiOutSession::Caller::TransferBlocks) != SendResult::Sent)
+            if (session.send(b.data(), 1038) != SendResult::Sent)
                 state.SkipWithError("send failed");
         seconds += clock.nsecsElapsed() / 1e9;
     }
@@ -110,13 +110,12 @@ void BM_BareRtMidiJack(benchmark::State &state)
 
 void BM_SendBuiltInSimulator(benchmark::State &state)
 {
-    MidiSystem midi;
-    ScriptedPrompts prompts;
-    MidiOutSession session(midi, prompts);
-    DeviceChoice::midiOut = MidiSystem::simulatorOutput;
+    MidiSystem midi(std::make_unique<SimulatorBackend>());
+    MidiOutSession session(midi);
+    midi.devices().choose(MidiSystem::simulatorOutput, MidiSystem::simulatorInput);
     const auto blocks = megabyteOfBlocks();
     for (auto _ : state)
-        benchmark::DoNotOptimize(session.Send(blocks[0].data(), 1038, MidiOutSession::Caller::TransferBlocks));
+        benchmark::DoNotOptimize(session.send(blocks[0].data(), 1038));
 }
 
 } // namespace

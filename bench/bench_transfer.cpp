@@ -2,11 +2,12 @@
 // ReplyNext): to the built-in simulator, against handing the same blocks to its port in a bare
 // loop; and to zorvik-sim over a private JACK server. Also the median time from a ReplyNext
 // arriving to its block handed to the port.
-#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/protocol/SevenBitCodec.h"
 #include "core/protocol/TransferHeader.h"
+#include "core/sim/SimulatorBackend.h"
 #include "core/transfer/TransferDriver.h"
 #include "support/ScriptedPrompts.h"
 
@@ -40,7 +41,7 @@ std::map<std::string, double> secondsPerIteration;
 
 void BM_BareBlocksToSimulator(benchmark::State &state)
 {
-    MidiSystem midi;
+    MidiSystem midi(std::make_unique<SimulatorBackend>());
     const QByteArray packed = SevenBitCodec::Pack(firmwareImage());
     std::vector<QByteArray> blocks;
     for (qsizetype offset = 0, index = 0; offset < packed.size(); offset += 1024, ++index) {
@@ -66,7 +67,7 @@ void BM_BareBlocksToSimulator(benchmark::State &state)
 
 std::unique_ptr<JackRig> rig;
 
-// One transfer per iteration on the devices DeviceChoice names; records time and reply handling.
+// One transfer per iteration on the devices in use; records time and reply handling.
 void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &name)
 {
     ScriptedPrompts prompts;
@@ -106,8 +107,7 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
 
 void BM_FirmwareTransferToSimulator(benchmark::State &state)
 {
-    MidiSystem midi;
-    DeviceChoice::resetToDefaults();
+    MidiSystem midi(std::make_unique<SimulatorBackend>());
     transferLoop(state, midi, "transfer");
 }
 
@@ -117,19 +117,20 @@ void BM_FirmwareTransferOverJack(benchmark::State &state)
         state.SkipWithError("no JACK server");
         return;
     }
-    MidiSystem midi(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
-    DeviceChoice::midiOut = -2;
-    DeviceChoice::midiIn = -1;
+    MidiSystem midi(std::make_unique<SimulatorBackend>(), std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+    int out = -2;
+    int in = -1;
     for (const auto &d : midi.outputs())
         if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-            DeviceChoice::midiOut = d.number;
+            out = d.number;
     for (const auto &d : midi.inputs())
         if (d.number >= 1 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-            DeviceChoice::midiIn = d.number;
-    if (DeviceChoice::midiOut < 0 || DeviceChoice::midiIn < 1) {
+            in = d.number;
+    if (out < 0 || in < 1) {
         state.SkipWithError("the simulator's ports are not listed");
         return;
     }
+    midi.devices().choose(out, in);
     transferLoop(state, midi, "jack");
 }
 

@@ -1,13 +1,14 @@
 // The receive side's SysEx acceptance: MidiInCapture in dump mode, with DumpReceiver as its
-// target, fed arbitrary input in arbitrary pieces through a stand-in input device. Only a
+// owner, fed arbitrary input in arbitrary pieces through a stand-in input device. Only a
 // template dump (20 63 at bytes 2, 3 and 03 at byte 7) is ever accepted, at most one input
 // buffer of it, byte for byte as it arrived; the first accepted dump ends the capture.
 #include "FuzzSupport.h"
 
-#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
+#include "core/sim/SimulatorBackend.h"
 #include "core/transfer/DumpReceiver.h"
 #include "support/ScriptedPrompts.h"
 
@@ -57,8 +58,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     app = new QCoreApplication(*argc, *argv);
     auto owned = std::make_unique<FuzzPorts>();
     ports = owned.get();
-    midi = new MidiSystem(std::move(owned));
-    DeviceChoice::midiIn = 1;   // the first system input: ours
+    midi = new MidiSystem(std::make_unique<SimulatorBackend>(), std::move(owned));
+    midi->devices().choose(MidiSystem::simulatorOutput, 1);   // the first system input: ours
     return 0;
 }
 
@@ -71,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QByteArray all;   // every byte the device delivered, in order, realtime bytes left out
     QObject::connect(&receiver, &DumpReceiver::received, [&](const QByteArray &dump) {
         ++accepted;
-        FUZZ_CHECK(dump.size() >= 8 && dump.size() <= int(MidiInCapture::inputBufferSize));
+        FUZZ_CHECK(dump.size() >= 8 && dump.size() <= int(DumpReceiver::inputBufferSize));
         FUZZ_CHECK(std::uint8_t(dump[0]) == 0xF0);
         FUZZ_CHECK(dump[2] == 0x20 && dump[3] == 0x63 && dump[7] == 0x03);
         FUZZ_CHECK(all.contains(dump));   // byte for byte as it arrived

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::vector<QByteArray> sent;
     std::uint8_t failures = 0;   // bit n: the n-th send fails
-    TransferSession session([&](const QByteArray &message, MidiOutSession::Caller) {
+    TransferSession session([&](const QByteArray &message, TransferSession::Message) {
         sent.push_back(message);
         const bool fail = (failures & 1) != 0;
         failures >>= 1;

@@ -7,11 +7,13 @@
 #include "core/base/SafeFile.h"
 #include "core/curve/CurveFile.h"
 #include "core/curve/CurveSysEx.h"
-#include "core/midi/DeviceChoice.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/InstrumentFinder.h"
+#include "core/midi/MidiOutSession.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
+#include "core/sim/SimulatorBackend.h"
 #include "core/transfer/DumpReceiver.h"
 #include "core/transfer/SendPreparation.h"
 #include "core/transfer/TransferDriver.h"
@@ -313,8 +315,8 @@ Uses usesOf(const Options &options)
     return {};
 }
 
-// Sets DeviceChoice from --out and --in. Given only one of them, a command that needs both
-// directions (or only the other one) takes the device of the same name the other way: an
+// Chooses the devices in use from --out and --in. Given only one of them, a command that needs
+// both directions (or only the other one) takes the device of the same name the other way: an
 // instrument's output and input go together, and listening to the simulator while sending to
 // the instrument would only wait in vain.
 int chooseDevices(MidiSystem &midi, const Options &options)
@@ -367,8 +369,7 @@ int chooseDevices(MidiSystem &midi, const Options &options)
         fail(noInstrument(outputs, inputs, outMissing));
         return ControlCommands::DeviceError;
     }
-    DeviceChoice::midiOut = *out;
-    DeviceChoice::midiIn = *in;
+    midi.devices().choose(*out, *in);
     return ControlCommands::Done;
 }
 
@@ -443,10 +444,10 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
     return summarize(options, QStringLiteral("sent %1 %2%3: %4 bytes in %5 to %6 in %7")
                                   .arg(kindName(kind), options.file, where)
                                   .arg(prepared.image.size())
-                                  .arg(how, nameOf(midi.outputs(), DeviceChoice::midiOut), seconds(clock)));
+                                  .arg(how, nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
 }
 
-int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts &prompts, const Options &options)
 {
     if (QFileInfo(options.file).suffix() != QLatin1String("syx")) {
         fail(QStringLiteral("the dump is saved as a .syx file"));
@@ -471,8 +472,8 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
         return deviceError(midi);
     QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
     // The built-in simulator has no button to press: it sends its dump by itself.
-    if (DeviceChoice::midiIn == MidiSystem::simulatorInput)
-        QTimer::singleShot(0, &midi.simulator(), [&midi] { midi.simulator().sendDump(); });
+    if (midi.devices().input() == MidiSystem::simulatorInput)
+        QTimer::singleShot(0, &simulator, [&simulator] { simulator.sendDump(); });
     loop.exec();
     if (!got) {
         fail(QStringLiteral("no template dump arrived within %1 seconds").arg(options.timeoutSeconds));
@@ -494,7 +495,7 @@ int receiveDump(MidiSystem &midi, ConsolePrompts &prompts, const Options &option
     return summarize(options, QStringLiteral("saved the dump in %1: %2 bytes from %3 in %4")
                                   .arg(options.file)
                                   .arg(receiver.dump().size())
-                                  .arg(nameOf(midi.inputs(), DeviceChoice::midiIn), seconds(clock)));
+                                  .arg(nameOf(midi.inputs(), midi.devices().input()), seconds(clock)));
 }
 
 int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
@@ -507,13 +508,13 @@ int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     QElapsedTimer clock;
     clock.start();
     // The file's stored map is what the instrument gets, as with Send from the curve editor.
-    MidiOutSession session(midi, prompts);
-    if (!CurveSysEx::send(session, curve.contents.map))
+    MidiOutSession session(midi);
+    if (!CurveSysEx::send(session, prompts, curve.contents.map))
         return deviceError(midi);
     return summarize(options, QStringLiteral("sent curve %1: %2 bytes in one message to %3 in %4")
                                   .arg(options.file)
                                   .arg(CurveSysEx::size)
-                                  .arg(nameOf(midi.outputs(), DeviceChoice::midiOut), seconds(clock)));
+                                  .arg(nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
 }
 
 int listPorts(MidiSystem &midi)
@@ -633,10 +634,12 @@ int ControlCommands::run(const QStringList &arguments)
         backend = std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK);
     else
         backend = std::make_unique<RtMidiBackend>();
-    MidiSystem midi(std::move(backend));
+    auto builtIn = std::make_unique<SimulatorBackend>();
+    InstrumentSimulator &simulator = builtIn->simulator();
+    MidiSystem midi(std::move(builtIn), std::move(backend));
     ConsolePrompts prompts(programName);
     if (onStarted)
-        onStarted(midi);
+        onStarted(midi, simulator);
 
     if (options.command == QLatin1String("ports"))
         return decided(listPorts(midi));
@@ -646,6 +649,6 @@ int ControlCommands::run(const QStringList &arguments)
     if (options.command == QLatin1String("send"))
         return decided(sendFile(midi, prompts, options, watchdog));
     if (options.command == QLatin1String("receive"))
-        return decided(receiveDump(midi, prompts, options));
+        return decided(receiveDump(midi, simulator, prompts, options));
     return decided(sendCurve(midi, prompts, options));
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class InstrumentSimulator;
 class MidiSystem;
 class MidiPortBackend;
 
@@ -34,8 +35,9 @@ public:
 
     static QString usage();
 
-    // For tests: reach the MIDI system a command runs on (valid during run()).
-    std::function<void(MidiSystem &)> onStarted;
+    // For tests: reach the MIDI system a command runs on and its built-in simulator (valid
+    // during run()).
+    std::function<void(MidiSystem &, InstrumentSimulator &)> onStarted;
 
 private:
     BackendFactory factory;

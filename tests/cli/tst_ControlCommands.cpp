@@ -2,7 +2,6 @@
 #include "cli/ControlCommands.h"
 #include "cli/SongPlayCommand.h"
 #include "core/curve/CurveFile.h"
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "devices/audio/SongRenderer.h"
@@ -32,22 +31,6 @@
 
 namespace {
 
-// The system's ports stay out of these tests: only the built-in simulator is there, and ports
-// that are listed but never open when a test names some.
-class ListedPorts : public MidiPortBackend
-{
-public:
-    ListedPorts(QStringList outputs, QStringList inputs) : outputs(std::move(outputs)), inputs(std::move(inputs)) {}
-    QStringList outputNames() override { return outputs; }
-    QStringList inputNames() override { return inputs; }
-    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
-    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
-
-private:
-    QStringList outputs;
-    QStringList inputs;
-};
-
 struct Run
 {
     int code = -1;
@@ -67,10 +50,12 @@ Run run(QStringList arguments, std::function<void(InstrumentSimulator &)> setUp 
         arguments = QStringList{QStringLiteral("--out"), QStringLiteral("-1"), QStringLiteral("--in"), QStringLiteral("0")}
                     + arguments;
     Run result;
-    ControlCommands commands([&](bool) { return std::make_unique<ListedPorts>(outputs, inputs); });
+    // The system's ports stay out of these tests: only the built-in simulator is there, and ports
+    // that are listed but never open when a test names some.
+    ControlCommands commands([&](bool) { return std::make_unique<FakePorts>(outputs, inputs); });
     InstrumentSimulator *simulator = nullptr;
-    commands.onStarted = [&](MidiSystem &midi) {
-        simulator = &midi.simulator();
+    commands.onStarted = [&](MidiSystem &, InstrumentSimulator &builtIn) {
+        simulator = &builtIn;
         if (setUp)
             setUp(*simulator);
         // Keep what the simulator saw after the command's MIDI system is gone.
@@ -497,7 +482,7 @@ private slots:
     {
         writeFile(path("notes.txt"), "x");
         writeFile(path("broken.mid"), "MThd");
-        ControlCommands commands([](bool) { return std::make_unique<ListedPorts>(QStringList{}, QStringList{}); });
+        ControlCommands commands([](bool) { return std::make_unique<FakePorts>(); });
         QCOMPARE(commands.run({"play"}), int(ControlCommands::UsageError));
         QCOMPARE(commands.run({"play", path("notes.txt")}), int(ControlCommands::UsageError));
         QCOMPARE(commands.run({"play", path("absent.mid"), "--audio-driver", "alsa"}), int(ControlCommands::FileRefused));

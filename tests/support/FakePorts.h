@@ -7,7 +7,8 @@
 #include <memory>
 
 // A system back end the test controls: devices come and go, outputs record what they take or
-// refuse it, inputs are fed by hand.
+// refuse it, inputs are fed by hand. With no names given there are no ports at all; with
+// openable off, the ports are listed but none opens.
 class FakePorts : public MidiPortBackend
 {
 public:
@@ -21,16 +22,25 @@ public:
         MidiOutputPort::Delivery next = MidiOutputPort::Delivery::Delivered;
         std::size_t maxLength = 4096;
         MidiInputPort::Receiver input;   // the receiver of the open input, if any
+        bool openable = true;
     };
 
     explicit FakePorts(std::shared_ptr<State> state) : state(std::move(state)) {}
+    FakePorts() : FakePorts(std::make_shared<State>()) {}
+    // Ports that are listed but never open.
+    FakePorts(QStringList outputs, QStringList inputs) : FakePorts(std::make_shared<State>())
+    {
+        state->outputs = std::move(outputs);
+        state->inputs = std::move(inputs);
+        state->openable = false;
+    }
 
     QStringList outputNames() override { return state->outputs; }
     QStringList inputNames() override { return state->inputs; }
 
     std::unique_ptr<MidiOutputPort> openOutput(int index, QString *) override
     {
-        if (index < 0 || index >= state->outputs.size())
+        if (!state->openable || index < 0 || index >= state->outputs.size())
             return nullptr;
         ++state->opens;
         return std::make_unique<Output>(state, state->outputs.at(index));
@@ -38,7 +48,7 @@ public:
 
     std::unique_ptr<MidiInputPort> openInput(int index, MidiInputPort::Receiver receiver, QString *) override
     {
-        if (index < 0 || index >= state->inputs.size())
+        if (!state->openable || index < 0 || index >= state->inputs.size())
             return nullptr;
         state->input = std::move(receiver);
         return std::make_unique<Input>(state);

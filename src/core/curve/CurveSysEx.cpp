@@ -1,5 +1,6 @@
 #include "core/curve/CurveSysEx.h"
 
+#include "core/base/PromptService.h"
 #include "core/midi/MidiOutSession.h"
 #include "core/protocol/TransferHeader.h"
 
@@ -13,10 +14,13 @@ std::vector<std::uint8_t> CurveSysEx::build(const VelocityMap &map)
     return message;
 }
 
-bool CurveSysEx::send(MidiOutSession &session, const VelocityMap &map)
+bool CurveSysEx::send(MidiOutSession &session, PromptService &prompts, const VelocityMap &map)
 {
     const std::vector<std::uint8_t> message = build(map);
-    return session.Send(message.data(), static_cast<std::uint32_t>(message.size()),
-                        MidiOutSession::Caller::CurveSend)
-        == SendResult::Sent;
+    const SendResult result = session.send(message.data(), static_cast<std::uint32_t>(message.size()));
+    if (result == SendResult::DeviceNotOpened)
+        prompts.inform(QStringLiteral("Open the device is err, please set device!"));
+    else if (result == SendResult::MessageRefused)
+        prompts.inform(QStringLiteral("Send the longMSG is err!"));
+    return result == SendResult::Sent;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 class MidiOutSession;
+class PromptService;
 
 // The velocity curve message: the 13-byte frame with command 05 and number 18, entries 0..126
 // of the velocity map one byte each (low 8 bits, not packed), then F7. Entry 127 is not sent.
@@ -20,8 +21,8 @@ public:
 
     static std::vector<std::uint8_t> build(const VelocityMap &map);
 
-    // Builds the message from map and sends it to the chosen output; the session shows its own
-    // messages for a device that cannot be opened or refuses the message. True only when the
-    // device took the message: a message the device cannot take is not a success either.
-    static bool send(MidiOutSession &session, const VelocityMap &map);
+    // Builds the message from map and sends it to the output in use; tells the user when the
+    // device cannot be opened or refuses the message. True only when the device took the
+    // message: a message too long for the device is not a success either (nothing is shown).
+    static bool send(MidiOutSession &session, PromptService &prompts, const VelocityMap &map);
 };

@@ -1,9 +1,7 @@
 #include "core/midi/DeviceSelection.h"
 
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiSystem.h"
-#include "core/sim/SimulatorBackend.h"
 
 #include <algorithm>
 
@@ -34,9 +32,14 @@ void DeviceSelection::stopWatching()
 void DeviceSelection::choose(int output, int input)
 {
     following = false;
-    DeviceChoice::midiOut = output;
-    DeviceChoice::midiIn = input;
+    use(output, input);
     update();
+}
+
+void DeviceSelection::use(int output, int input)
+{
+    outputDevice = output;
+    inputDevice = input;
 }
 
 void DeviceSelection::followInstrument()
@@ -50,27 +53,27 @@ void DeviceSelection::update()
     const QList<MidiSystem::Device> outputs = midi.outputs();
     const QList<MidiSystem::Device> inputs = midi.inputs();
     lastFound = InstrumentFinder::find(outputs, inputs);
-    const int oldOut = DeviceChoice::midiOut;
-    const int oldIn = DeviceChoice::midiIn;
+    const int oldOut = outputDevice;
+    const int oldIn = inputDevice;
     if (following && !midi.capture().isOpen()) {
-        DeviceChoice::midiOut = lastFound.output;
-        DeviceChoice::midiIn = lastFound.input;
+        outputDevice = lastFound.output;
+        inputDevice = lastFound.input;
     }
-    const QString outText = describe(out, DeviceChoice::midiOut, MidiSystem::simulatorOutput, outputs, noOutputText);
-    const QString inText = describe(in, DeviceChoice::midiIn, MidiSystem::simulatorInput, inputs, noInputText);
+    const QString outText = describe(out, outputDevice, MidiSystem::simulatorOutput, outputs, noOutputText);
+    const QString inText = describe(in, inputDevice, MidiSystem::simulatorInput, inputs, noInputText);
     const QString details = QStringLiteral("MIDI Out: %1\nMIDI In: %2").arg(outText, inText);
     const auto listed = [&outputs](int number) {
         return number != MidiSystem::simulatorOutput
                && std::any_of(outputs.begin(), outputs.end(),
                               [number](const MidiSystem::Device &device) { return device.number == number; });
     };
-    const bool system = listed(DeviceChoice::midiOut);
+    const bool system = listed(outputDevice);
     // A port that went away may come back under the same name (a replugged instrument, a
     // restarted zorvik-sim): the connection kept to the old one would lose every message.
-    if ((oldOut != MidiSystem::simulatorOutput && !listed(oldOut)) || (DeviceChoice::midiOut != MidiSystem::simulatorOutput && !system))
+    if ((oldOut != MidiSystem::simulatorOutput && !listed(oldOut)) || (outputDevice != MidiSystem::simulatorOutput && !system))
         midi.releaseOutput();
-    if (outText == shownLabel && details == shownDetails && system == systemOutput && oldOut == DeviceChoice::midiOut
-        && oldIn == DeviceChoice::midiIn)
+    if (outText == shownLabel && details == shownDetails && system == systemOutput && oldOut == outputDevice
+        && oldIn == inputDevice)
         return;
     shownLabel = outText;
     shownDetails = details;
@@ -86,7 +89,7 @@ QString DeviceSelection::describe(InUse &inUse, int number, int builtIn, const Q
         inUse.lastName.clear();
     }
     if (number == builtIn)
-        return following ? noInstrumentText : SimulatorBackend::deviceName;
+        return following ? noInstrumentText : midi.builtInName();
     for (const auto &device : devices) {
         if (device.number == number) {
             inUse.lastName = device.name;

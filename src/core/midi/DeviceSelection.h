@@ -8,12 +8,13 @@
 
 class MidiSystem;
 
-// Which devices the program uses, and what to call them. Until the user picks devices in Set
-// Device, it follows the instrument: DeviceChoice is set to the instrument found at start and
-// again whenever ports come or go (looked at once a second while watching). A device is never
-// changed under a transfer or a capture: while input is open the new choice waits, so an
-// instrument unplugged during a transfer ends it with the transfer's own messages. Owned by
-// MidiSystem.
+// Which devices the program uses, and what to call them. The devices in use, output() and
+// input(), are what every send and capture opens; they are never saved. They start as output -1
+// and input 0, the built-in simulator's numbers, which mean "the instrument": until the user
+// picks devices in Set Device, the selection follows the instrument, found at start and again
+// whenever ports come or go (looked at once a second while watching). A device is never changed
+// under a transfer or a capture: while input is open the new choice waits, so an instrument
+// unplugged during a transfer ends it with the transfer's own messages. Owned by MidiSystem.
 class DeviceSelection : public QObject
 {
     Q_OBJECT
@@ -26,6 +27,11 @@ public:
     static const QString noInputText;
 
     explicit DeviceSelection(MidiSystem &midi);
+
+    // The device numbers in use (MidiSystem's numbering); a number no device has is possible
+    // and fails the next send or capture.
+    int output() const { return outputDevice; }
+    int input() const { return inputDevice; }
 
     // Looks at the ports now and then every pollMs until stopWatching().
     void startWatching();
@@ -40,6 +46,9 @@ public:
     void choose(int output, int input);
     // Back to the instrument found (Refresh, then OK, in Set Device).
     void followInstrument();
+    // Sets the devices in use and leaves the way they are chosen as it is (OK in Set Device
+    // with nothing picked); the next look at the ports may change them while following.
+    void use(int output, int input);
 
     // The instrument found when the ports were last looked at.
     const InstrumentFinder::Choice &found() const { return lastFound; }
@@ -68,6 +77,8 @@ private:
     MidiSystem &midi;
     QTimer timer;
     bool following = true;
+    int outputDevice = MidiSystem::simulatorOutput;
+    int inputDevice = MidiSystem::simulatorInput;
     InstrumentFinder::Choice lastFound;
     InUse out{MidiSystem::simulatorOutput, {}};
     InUse in{MidiSystem::simulatorInput, {}};

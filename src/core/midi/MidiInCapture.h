@@ -1,77 +1,70 @@
 #pragma once
 
 #include "core/midi/MidiInputPort.h"
-#include "core/midi/MidiLongDataEvent.h"
 #include "core/protocol/MidiStreamParser.h"
 
+#include <QByteArray>
+#include <QMetaObject>
 #include <QObject>
-#include <QPointer>
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 class MidiSystem;
-class PromptService;
 
-// Listens to the input device `DeviceChoice::midiIn` on behalf of one target object at a time.
-// Input from the device's thread is queued to this object and handed on to the target, in
-// arrival order, on the UI thread: short messages as MidiShortEvent, a SysEx in the one
-// 256-byte input buffer as MidiLongDataEvent. Nothing is delivered inside a send, since sends
+// Listens to the input device in use (MidiSystem's DeviceSelection) for one owner at a time.
+// Input from the device's thread is queued to this object and emitted on the UI thread, whole
+// message by whole message, in arrival order: shortMessage() for a channel or system message,
+// sysEx() for a SysEx (only in SysExDump mode). Nothing is emitted inside a send, since sends
 // never run the event loop. One instance, owned by MidiSystem.
+//
+// Consumers connect to the signals and act only while they own the capture (isOpenFor(this)):
+// open() makes the caller the owner, and a later open() by anyone ends the earlier capture, so
+// input from before is never mistaken for the new owner's. Only the owner's close() ends it, and
+// the owner's destruction does too.
 class MidiInCapture : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class Mode { ShortMessages, SysExDump };
-    enum OpenResult { OpenOk = 1, OpenFailed = 2 };
-    // Who opens: each caller has its own message for a device that cannot be opened.
-    enum class Caller { VelocityMonitor, TransferDialog, ReceiveDialog };
-
-    static constexpr std::size_t inputBufferSize = 256;
-    static constexpr std::size_t receivedDumpSize = 336;
+    enum class Mode {
+        ShortMessages,   // short messages only; SysEx is dropped
+        SysExDump,       // short messages and every SysEx, whole
+    };
 
     explicit MidiInCapture(MidiSystem &midi);
     ~MidiInCapture() override;
 
-    OpenResult Open(QObject *target, Mode mode, Caller caller, PromptService &prompts);
-    // Gives a returned input buffer back to the input (ignored while closing or closed).
-    void Requeue(InputBufferHeader *header);
-    // Stops input and closes the device; without an open capture it does nothing.
-    void Close();
-
-    // The dump rule of the receive side, for a returned buffer: ignored while closing; an empty
-    // buffer or one that is not a template dump (bytes 2, 3, 7 not 20 63 03) is requeued and
-    // gives nothing; an accepted one is copied into ReceivedDump and its length returned. The
-    // caller then shows the result, requeues and closes.
-    std::optional<int> takeDump(InputBufferHeader *header);
+    // Opens the input device in use for `owner`, ending any capture open before. False when the
+    // device cannot be opened: `error` then says why, and the caller tells the user.
+    bool open(const QObject *owner, Mode mode, QString *error = nullptr);
+    // Stops input and closes the device, when `owner` holds the capture; otherwise nothing.
+    void close(const QObject *owner);
 
     bool isOpen() const { return port != nullptr; }
-    bool closing() const { return closingFlag; }
+    bool isOpenFor(const QObject *candidate) const { return port && candidate && holder == candidate; }
+    // Who holds the input; null while it is closed.
+    const QObject *owner() const { return port ? holder : nullptr; }
     Mode mode() const { return currentMode; }
-    const InputBufferHeader &header() const { return inputHeader; }
 
-    // The last accepted dump, byte for byte, and how many bytes it holds.
-    std::array<std::uint8_t, receivedDumpSize> ReceivedDump{};
-    int receivedDumpLength = 0;
-
-protected:
-    void customEvent(QEvent *event) override;
+signals:
+    // One short message: 90 3C 11 is status 0x90, data1 0x3C, data2 0x11. A message with fewer
+    // data bytes has zeros in their place.
+    void shortMessage(quint8 status, quint8 data1, quint8 data2);
+    // One SysEx, F0 to F7, as it arrived (at most the parser's limit).
+    void sysEx(const QByteArray &message);
 
 private:
-    class RawInput;
+    void end();
+    void feed(std::uint64_t tag, const QByteArray &bytes);
     void deliver(const QByteArray &message);
 
     MidiSystem &midi;
     std::unique_ptr<MidiInputPort> port;
-    QPointer<QObject> target;
+    const QObject *holder = nullptr;
+    QMetaObject::Connection holderGone;
     Mode currentMode = Mode::ShortMessages;
-    bool closingFlag = false;
     std::uint64_t session = 0;   // input queued for an earlier capture is dropped
     std::uint64_t feeding = 0;   // the capture whose input is being handed on
     MidiStreamParser parser;
-    std::array<std::uint8_t, inputBufferSize> InputBuffer{};
-    InputBufferHeader inputHeader;
 };

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 class MidiSystem;
-class PromptService;
 
 enum class SendResult {
     Sent,               // the device took the whole message
@@ -14,33 +13,28 @@ enum class SendResult {
     MessageRefused,     // the device refused the message or did not finish it in time
 };
 
-// Sends one complete SysEx message to the output device `DeviceChoice::midiOut`, read at the
-// moment of the call, and returns when the device has taken it. The caller owns the buffer.
-// The connection to the device last used is kept between sends (MidiSystem), but every send
-// checks that the chosen device is still there, and a failed send closes it.
+// Sends one complete SysEx message to the output device in use (MidiSystem's DeviceSelection),
+// read at the moment of the call, and returns when the device has taken it. The caller owns the
+// buffer, and tells the user what a result means in its own words. The connection to the
+// device last used is kept between sends (MidiSystem), but every send checks that the chosen
+// device is still there, and a failed send closes it.
 class MidiOutSession
 {
 public:
-    // Who sends: each caller has its own messages for the failures.
-    enum class Caller { CurveSend, TransferTemplate, TransferBlocks };
+    explicit MidiOutSession(MidiSystem &midi);
 
-    MidiOutSession(MidiSystem &midi, PromptService &prompts);
-
-    SendResult Send(const std::uint8_t *buffer, std::uint32_t length, Caller caller);
+    SendResult send(const std::uint8_t *buffer, std::uint32_t length);
     // After a message the device does not acknowledge (the last block of a transfer, a
     // template): waits until everything sent has left for the device, then looks the device up
     // afresh, since it may have gone while the message was on its way. Sent when it is still
-    // there and the back end saw nothing go astray; otherwise MessageRefused, with the caller's
-    // message, and the device is closed.
-    SendResult Confirm(Caller caller);
+    // there and the back end saw nothing go astray; otherwise MessageRefused, and the device is
+    // closed.
+    SendResult confirm();
 
     // How long a send waits for the device: a second of slack plus twice the time the message
     // takes on a 31250-baud MIDI line (320 microseconds a byte).
     static std::chrono::milliseconds waitLimit(std::size_t length);
 
 private:
-    void tell(SendResult result, Caller caller);
-
     MidiSystem &midi;
-    PromptService &prompts;
 };

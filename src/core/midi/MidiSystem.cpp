@@ -2,11 +2,11 @@
 
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/sim/SimulatorBackend.h"
+#include "core/midi/MidiPortBackend.h"
 
 namespace {
 
-// Without a back end for the system's ports there are none: only the built-in simulator.
+// Without a back end for the system's ports there are none: only the built-in device.
 class NoSystemPorts : public MidiPortBackend
 {
 public:
@@ -28,8 +28,9 @@ public:
 
 } // namespace
 
-MidiSystem::MidiSystem(std::unique_ptr<MidiPortBackend> systemPorts)
-    : builtIn(std::make_unique<SimulatorBackend>()),
+MidiSystem::MidiSystem(std::unique_ptr<MidiPortBackend> builtInPorts, std::unique_ptr<MidiPortBackend> systemPorts)
+    : builtIn(builtInPorts ? std::move(builtInPorts) : std::make_unique<NoSystemPorts>()),
+      builtInDevice(builtIn->outputNames().value(0)),
       system(systemPorts ? std::move(systemPorts) : std::make_unique<NoSystemPorts>())
 {
     inCapture = std::make_unique<MidiInCapture>(*this);
@@ -44,14 +45,9 @@ MidiSystem::~MidiSystem()
     kept.reset();
 }
 
-InstrumentSimulator &MidiSystem::simulator()
-{
-    return builtIn->simulator();
-}
-
 QList<MidiSystem::Device> MidiSystem::outputs()
 {
-    QList<Device> list{{simulatorOutput, SimulatorBackend::deviceName}};
+    QList<Device> list{{simulatorOutput, builtInDevice}};
     const QStringList names = system->outputNames();
     for (int i = 0; i < names.size(); ++i)
         if (!names.at(i).isEmpty())
@@ -61,7 +57,7 @@ QList<MidiSystem::Device> MidiSystem::outputs()
 
 QList<MidiSystem::Device> MidiSystem::inputs()
 {
-    QList<Device> list{{simulatorInput, SimulatorBackend::deviceName}};
+    QList<Device> list{{simulatorInput, builtInDevice}};
     const QStringList names = system->inputNames();
     for (int i = 0; i < names.size(); ++i)
         if (!names.at(i).isEmpty())
@@ -76,7 +72,7 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
             releaseOutput();
             kept = builtIn->openOutput(0, error);
             keptDevice = device;
-            keptName = SimulatorBackend::deviceName;
+            keptName = builtInDevice;
         }
         return kept.get();
     }
@@ -124,7 +120,7 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
 QString MidiSystem::outputName(int device)
 {
     if (device == simulatorOutput)
-        return SimulatorBackend::deviceName;
+        return builtInDevice;
     if (device < 0)
         return {};
     const QStringList names = system->outputNames();
@@ -155,5 +151,9 @@ std::unique_ptr<MidiInputPort> MidiSystem::openInput(int device, MidiInputPort::
             *error = QStringLiteral("no input device %1").arg(device);
         return nullptr;
     }
-    return system->openInput(device - 1, std::move(receiver), error);
+    QString why;
+    auto port = system->openInput(device - 1, std::move(receiver), &why);
+    if (!port && error)
+        *error = why.isEmpty() ? QStringLiteral("no input device %1").arg(device) : why;
+    return port;
 }

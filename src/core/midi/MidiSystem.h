@@ -10,16 +10,15 @@
 #include <memory>
 
 class DeviceSelection;
-class InstrumentSimulator;
 class MidiInCapture;
 class MidiPortBackend;
-class SimulatorBackend;
 
 // The one owner of the program's MIDI devices. Device numbers as the rest of the program sees
-// them: output -1 and input 0 are the built-in simulator; the system's outputs follow as 0, 1,
-// ... and its inputs as 1, 2, .... It also keeps the connection to the output device last used,
-// since opening a system port is costly here (a new sequencer or JACK client per open), and
-// owns the one input capture and the device selection (which device is the instrument).
+// them: output -1 and input 0 are the built-in device (the simulator, given by whoever builds
+// the system); the system's outputs follow as 0, 1, ... and its inputs as 1, 2, .... It also
+// keeps the connection to the output device last used, since opening a system port is costly
+// here (a new sequencer or JACK client per open), and owns the one input capture and the device
+// selection (which devices are in use, and which is the instrument).
 class MidiSystem
 {
 public:
@@ -34,8 +33,10 @@ public:
         QString name;
     };
 
-    // Without a back end there are no system ports, only the built-in simulator.
-    explicit MidiSystem(std::unique_ptr<MidiPortBackend> systemPorts = {});
+    // builtIn: the built-in device, its first output and input listed as -1 and 0 (the
+    // simulator's back end). Without a back end for the system's ports there are none, only
+    // the built-in device.
+    explicit MidiSystem(std::unique_ptr<MidiPortBackend> builtIn, std::unique_ptr<MidiPortBackend> systemPorts = {});
     ~MidiSystem();
     MidiSystem(const MidiSystem &) = delete;
     MidiSystem &operator=(const MidiSystem &) = delete;
@@ -62,12 +63,13 @@ public:
 
     MidiInCapture &capture() { return *inCapture; }
     DeviceSelection &devices() { return *selection; }
-    InstrumentSimulator &simulator();
-    SimulatorBackend &simulatorPorts() { return *builtIn; }
     MidiPortBackend &systemPorts() { return *system; }
+    // The name the built-in device is listed under ("Zorvik Simulator").
+    QString builtInName() const { return builtInDevice; }
 
 private:
-    std::unique_ptr<SimulatorBackend> builtIn;
+    std::unique_ptr<MidiPortBackend> builtIn;
+    QString builtInDevice;
     std::unique_ptr<MidiPortBackend> system;
     std::unique_ptr<MidiInCapture> inCapture;
     std::unique_ptr<DeviceSelection> selection;

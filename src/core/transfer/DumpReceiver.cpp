@@ -1,7 +1,7 @@
 #include "core/transfer/DumpReceiver.h"
 
+#include "core/base/PromptService.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiLongDataEvent.h"
 #include "core/midi/MidiSystem.h"
 #include "core/panel/PanelSettings.h"
 
@@ -10,6 +10,7 @@ DumpReceiver::DumpReceiver(MidiSystem &midi, PromptService &prompts, QObject *pa
     , midi(midi)
     , prompts(prompts)
 {
+    connect(&midi.capture(), &MidiInCapture::sysEx, this, &DumpReceiver::onSysEx);
 }
 
 DumpReceiver::~DumpReceiver()
@@ -20,8 +21,10 @@ DumpReceiver::~DumpReceiver()
 bool DumpReceiver::listen()
 {
     stop();
-    active = midi.capture().Open(this, MidiInCapture::Mode::SysExDump, MidiInCapture::Caller::ReceiveDialog, prompts)
-             == MidiInCapture::OpenOk;
+    active = midi.capture().open(this, MidiInCapture::Mode::SysExDump);
+    if (!active)
+        prompts.inform(QStringLiteral("Error opening the default MIDI In Device!\r\n"), QStringLiteral("Zorvik Halden"),
+                       PromptService::Icon::Stop);
     return active;
 }
 
@@ -30,14 +33,14 @@ void DumpReceiver::stop()
     if (!active)
         return;
     active = false;
-    midi.capture().Close();
+    midi.capture().close(this);
 }
 
 QString DumpReceiver::notWholeReason(const QByteArray &dump)
 {
     const QString start = QStringLiteral("What arrived is not a whole template: ");
     if (!dump.isEmpty() && static_cast<std::uint8_t>(dump.back()) != 0xF7
-        && dump.size() >= qsizetype(MidiInCapture::inputBufferSize))
+        && dump.size() >= qsizetype(inputBufferSize))
         return start + QStringLiteral("it was cut off after %1 bytes.").arg(dump.size());
     if (dump.size() < PanelSettings::minimumSysExSize)
         return start + QStringLiteral("it holds only %1 bytes.").arg(dump.size());
@@ -53,17 +56,16 @@ QByteArray DumpReceiver::bytesToWrite(const QByteArray &dump, int count)
     return dump.left(count);
 }
 
-void DumpReceiver::customEvent(QEvent *event)
+void DumpReceiver::onSysEx(const QByteArray &message)
 {
-    if (event->type() != MidiLongDataEvent::eventType() || !active)
+    if (!active || !midi.capture().isOpenFor(this))
         return;
-    MidiInCapture &capture = midi.capture();
-    auto *header = static_cast<MidiLongDataEvent *>(event)->header;
-    const std::optional<int> count = capture.takeDump(header);
-    if (!count)
+    // The one input buffer takes the first inputBufferSize bytes; anything that is not a
+    // template dump is passed over and listening goes on.
+    const QByteArray buffer = message.left(qsizetype(inputBufferSize));
+    if (buffer.size() < 8 || buffer.at(2) != 0x20 || buffer.at(3) != 0x63 || buffer.at(7) != 0x03)
         return;
-    lastDump = QByteArray(reinterpret_cast<const char *>(capture.ReceivedDump.data()), *count);
-    capture.Requeue(header);
+    lastDump = buffer;
     stop();
     emit received(lastDump);
 }

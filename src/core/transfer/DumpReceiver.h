@@ -3,20 +3,26 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <cstddef>
+
 class MidiSystem;
 class PromptService;
 
 // Listens for one template dump from the instrument (a SysEx whose bytes 2, 3 and 7 are
 // 20 63 03); anything else is ignored and listening goes on. One accepted dump ends the capture.
+// A SysEx is taken as the one input buffer of the receive side holds it: a longer one than
+// inputBufferSize bytes is cut to its first inputBufferSize bytes, which notWholeReason() tells.
 class DumpReceiver : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr std::size_t inputBufferSize = 256;
+
     DumpReceiver(MidiSystem &midi, PromptService &prompts, QObject *parent = nullptr);
     ~DumpReceiver() override;
 
-    // False when the input cannot be opened (the user has been told).
+    // Takes the input; false when it cannot be opened (the user has been told).
     bool listen();
     void stop();
     bool listening() const { return active; }
@@ -37,10 +43,9 @@ public:
 signals:
     void received(const QByteArray &dump);
 
-protected:
-    void customEvent(QEvent *event) override;
-
 private:
+    void onSysEx(const QByteArray &message);
+
     MidiSystem &midi;
     PromptService &prompts;
     QByteArray lastDump;

@@ -1,27 +1,29 @@
 #include "core/transfer/TransferDriver.h"
 
-#include "core/midi/DeviceChoice.h"
+#include "core/base/PromptService.h"
 #include "core/midi/DeviceLock.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiOutSession.h"
 #include "core/midi/MidiPortBackend.h"
-#include "core/midi/MidiShortEvent.h"
 #include "core/midi/MidiSystem.h"
 
 TransferDriver::TransferDriver(MidiSystem &midi, PromptService &prompts, QObject *parent)
     : QObject(parent)
     , midi(midi)
     , prompts(prompts)
-    , transfer([&midi, &prompts](const QByteArray &message, MidiOutSession::Caller caller) {
-        MidiOutSession out(midi, prompts);
-        return out.Send(reinterpret_cast<const std::uint8_t *>(message.constData()),
-                        static_cast<std::uint32_t>(message.size()), caller);
-    }, [&midi, &prompts](MidiOutSession::Caller caller) { return MidiOutSession(midi, prompts).Confirm(caller); })
+    , transfer([this](const QByteArray &message, TransferSession::Message what) {
+        return tell(MidiOutSession(this->midi).send(reinterpret_cast<const std::uint8_t *>(message.constData()),
+                                                    static_cast<std::uint32_t>(message.size())),
+                    what);
+    }, [this](TransferSession::Message what) { return tell(MidiOutSession(this->midi).confirm(), what); })
 {
     clock.start();
     watchdog.setInterval(200);
     connect(&watchdog, &QTimer::timeout, this, &TransferDriver::checkWatchdog);
     devicePoll.setInterval(100);
     connect(&devicePoll, &QTimer::timeout, this, &TransferDriver::pollDevice);
+    connect(&midi.capture(), &MidiInCapture::shortMessage, this, &TransferDriver::onShortMessage);
 }
 
 TransferDriver::~TransferDriver()
@@ -69,8 +71,8 @@ void TransferDriver::reserveDevice(void (TransferDriver::*start)())
     // a new connection to the device is felt by the transfer under way. The built-in simulator
     // belongs to this process alone, and a device that is not listed fails on the first send
     // as it always did: neither needs a lock.
-    const QString device = DeviceChoice::midiOut == MidiSystem::simulatorOutput ? QString()
-                                                                                : midi.outputName(DeviceChoice::midiOut);
+    const int output = midi.devices().output();
+    const QString device = output == MidiSystem::simulatorOutput ? QString() : midi.outputName(output);
     if (device.isEmpty()) {
         (this->*start)();
         return;
@@ -142,9 +144,8 @@ void TransferDriver::startBlockTransfer()
 {
     if (busy())
         return;
-    MidiInCapture &capture = midi.capture();
-    if (capture.Open(this, MidiInCapture::Mode::ShortMessages, MidiInCapture::Caller::TransferDialog, prompts)
-        != MidiInCapture::OpenOk) {
+    if (!midi.capture().open(this, MidiInCapture::Mode::ShortMessages)) {
+        prompts.inform(QStringLiteral("There are no MIDI input devices!"), QStringLiteral("Zorvik Updata"));
         releaseDevice();
         emit closeRequested();
         return;
@@ -159,13 +160,26 @@ void TransferDriver::startBlockTransfer()
     emit changed();
 }
 
-void TransferDriver::customEvent(QEvent *event)
+SendResult TransferDriver::tell(SendResult result, TransferSession::Message what)
 {
-    if (event->type() != MidiShortEvent::eventType())
+    const QString updata = QStringLiteral("Zorvik Updata");
+    if (result == SendResult::DeviceNotOpened)
+        prompts.inform(QStringLiteral("There are no MIDI output devices!"), updata);
+    else if (result == SendResult::MessageRefused)
+        prompts.inform(QStringLiteral("Send the longMSG is err!"),
+                       what == TransferSession::Message::Template ? updata : QString());
+    return result;
+}
+
+void TransferDriver::onShortMessage(quint8 status, quint8 data1, quint8 data2)
+{
+    if (!listening || !midi.capture().isOpenFor(this))
         return;
     QElapsedTimer handling;
     handling.start();
-    const auto result = transfer.onShortMessage(static_cast<MidiShortEvent *>(event)->value, now());
+    // The replies as the protocol writes them: one word, status lowest.
+    const std::uint32_t value = status | std::uint32_t(data1) << 8 | std::uint32_t(data2) << 16;
+    const auto result = transfer.onShortMessage(value, now());
     replyToBlockMicros = handling.nsecsElapsed() / 1000;
     if (result == TransferSession::Event::Finished || result == TransferSession::Event::Failed) {
         watchdog.stop();
@@ -205,5 +219,5 @@ void TransferDriver::stopListening()
     if (!listening)
         return;
     listening = false;
-    midi.capture().Close();
+    midi.capture().close(this);
 }

@@ -12,8 +12,9 @@ class DeviceLock;
 class MidiSystem;
 class PromptService;
 
-// Runs a TransferSession against the MIDI devices: messages go out through MidiOutSession, the
-// instrument's replies come in through the input capture, and a watchdog ends a transfer whose
+// Runs a TransferSession against the MIDI devices: messages go out through MidiOutSession (the
+// driver tells the user about one that failed), the instrument's replies come in through the
+// input capture, held from the announcement to the end, and a watchdog ends a transfer whose
 // instrument went silent. A transfer to a system device holds it (DeviceLock) from its first
 // message to its last; when another transfer holds it, the driver waits for it on a timer, up
 // to the reply timeout. The transfer dialog and the command line are views over it.
@@ -52,9 +53,6 @@ signals:
     // says why.
     void failed();
 
-protected:
-    void customEvent(QEvent *event) override;
-
 private:
     // Takes the output device for a transfer, then runs `start`; waits for it when busy.
     void reserveDevice(void (TransferDriver::*start)());
@@ -62,6 +60,9 @@ private:
     void releaseDevice();
     void sendTemplate();
     void startBlockTransfer();
+    void onShortMessage(quint8 status, quint8 data1, quint8 data2);
+    // Tells the user what a failed message means for this transfer; returns the result.
+    SendResult tell(SendResult result, TransferSession::Message what);
     void checkWatchdog();
     void stopListening();
     std::int64_t now() const { return clock.elapsed(); }

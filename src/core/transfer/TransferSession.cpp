@@ -153,8 +153,8 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
         progressPos = 0;
         QByteArray message = transferImage;
         message[TransferHeader::NumberOffset] = static_cast<char>(num);
-        SendResult result = sender(message, MidiOutSession::Caller::TransferTemplate);
-        if (result == SendResult::Sent && !arrived(MidiOutSession::Caller::TransferTemplate))
+        SendResult result = sender(message, Message::Template);
+        if (result == SendResult::Sent && !arrived(Message::Template))
             result = SendResult::MessageRefused;
         switch (result) {
         case SendResult::Sent:
@@ -185,23 +185,23 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
     const std::uint8_t number = kind == FileKind::Firmware ? TransferHeader::noNumber : static_cast<std::uint8_t>(num);
     // A failed announcement is reported by the sender; the instrument simply will not answer,
     // and the reply timeout ends the wait.
-    sender(frame(command, number, blocks, nullptr, 0), MidiOutSession::Caller::TransferBlocks);
+    sender(frame(command, number, blocks, nullptr, 0), Message::BlockTransfer);
     closeOn = false;
     currentState = State::AwaitingReady;
     replyDeadline = nowMs + timeoutMs;
     return StartResult::Started;
 }
 
-bool TransferSession::arrived(MidiOutSession::Caller caller) const
+bool TransferSession::arrived(Message what) const
 {
-    return !confirmer || confirmer(caller) == SendResult::Sent;
+    return !confirmer || confirmer(what) == SendResult::Sent;
 }
 
 bool TransferSession::sendBlock(int index, int length)
 {
     const char *payload = packed.constData() + qsizetype(index) * blockSize;
     return sender(frame(TransferHeader::DataBlock, blockNumberByte(), index, payload, length),
-                  MidiOutSession::Caller::TransferBlocks)
+                  Message::BlockTransfer)
            == SendResult::Sent;
 }
 
@@ -243,7 +243,7 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
         // A block that did not reach the device would leave a hole in the image: the transfer
         // stops there instead of going on (or claiming success) without it. The instrument does
         // not acknowledge the last block, so that one is confirmed with the device itself.
-        if (!sendBlock(sentBlocks, length) || (last && !arrived(MidiOutSession::Caller::TransferBlocks))) {
+        if (!sendBlock(sentBlocks, length) || (last && !arrived(Message::BlockTransfer))) {
             currentState = State::Ready;
             status = blockFailedStatus(sentBlocks);
             endBlockTransfer();

@@ -24,10 +24,12 @@ public:
     // How a template send or the start of a block transfer went.
     enum class StartResult { Started, Sent, SendFailed, CloseDialog, Refused };
 
-    using Sender = std::function<SendResult(const QByteArray &message, MidiOutSession::Caller caller)>;
+    // What a message belongs to, for the sender's words when it fails.
+    enum class Message { Template, BlockTransfer };
+    using Sender = std::function<SendResult(const QByteArray &message, Message what)>;
     // Asked after a message the instrument does not acknowledge (the last block, a template):
     // did it reach the device? Without one, a message the sender took counts as arrived.
-    using Confirmer = std::function<SendResult(MidiOutSession::Caller caller)>;
+    using Confirmer = std::function<SendResult(Message what)>;
 
     static constexpr int blockSize = 1024;
     static constexpr int maxBlocks = 0xFFFF;
@@ -98,7 +100,7 @@ public:
 
 private:
     bool sendBlock(int index, int length);
-    bool arrived(MidiOutSession::Caller caller) const;
+    bool arrived(Message what) const;
     QByteArray frame(std::uint8_t command, std::uint8_t number, int index, const char *payload, int length) const;
     std::uint8_t blockNumberByte() const;
     void endBlockTransfer();

@@ -2,7 +2,6 @@
 
 #include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
-#include "core/midi/DeviceChoice.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/widgets/HyperLinkLabel.h"
 #include "gui/widgets/SkinButton.h"
@@ -44,9 +43,6 @@ MainWindow::MainWindow(PromptService &prompts, QWidget *parent)
     setWindowTitle(windowText);
     setFixedSize(SkinLayout::skinSize);
     setAttribute(Qt::WA_OpaquePaintEvent);
-
-    // Each run starts with the default devices, whatever an earlier run chose.
-    DeviceChoice::resetToDefaults();
 
     // The maker's page; the label is never shown, the web button opens its address.
     link = new HyperLinkLabel(prompts, this);

@@ -18,10 +18,11 @@
 #include <QComboBox>
 #include <QListWidget>
 
-Workspace::Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompts)
+Workspace::Workspace(MainWindow &window, MidiSystem &midi, InstrumentSimulator &simulator, PromptService &prompts)
     : QObject(&window)
     , window(window)
     , midi(midi)
+    , builtInSimulator(simulator)
     , prompts(prompts)
     , transferDialog(new TransferDialog(midi, prompts, &window))
     , panelEditor(new PanelEditor(&window, prompts))
@@ -80,7 +81,7 @@ void Workspace::openSimulator()
     // the main window and its children, and a window owned by the main window would be blocked
     // with it. Closing the main window still ends the program.
     if (!simulatorWindow) {
-        simulatorWindow = std::make_unique<SimulatorWindow>(midi.simulator());
+        simulatorWindow = std::make_unique<SimulatorWindow>(builtInSimulator);
         simulatorWindow->setAttribute(Qt::WA_QuitOnClose, false);
     }
     simulatorWindow->show();

@@ -8,6 +8,7 @@
 #include <memory>
 
 class FileLibrary;
+class InstrumentSimulator;
 class MainWindow;
 class MidiSystem;
 class PanelCommands;
@@ -24,7 +25,8 @@ class Workspace : public QObject
     Q_OBJECT
 
 public:
-    Workspace(MainWindow &window, MidiSystem &midi, PromptService &prompts);
+    // simulator: the built-in simulator behind midi's built-in device, for its window.
+    Workspace(MainWindow &window, MidiSystem &midi, InstrumentSimulator &simulator, PromptService &prompts);
     ~Workspace() override;
 
     PanelEditor &panel() { return *panelEditor; }
@@ -44,6 +46,7 @@ private:
 
     MainWindow &window;
     MidiSystem &midi;
+    InstrumentSimulator &builtInSimulator;
     PromptService &prompts;
     TransferDialog *transferDialog;
     PanelEditor *panelEditor;

@@ -5,6 +5,7 @@
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
+#include "core/sim/SimulatorBackend.h"
 #include "devices/audio/AudioDriverChoice.h"
 #include "devices/midi/RtMidiBackend.h"
 #include "gui/app/MainWindow.h"
@@ -23,9 +24,11 @@ int ZorvikApp::run(const QString &libraryFolder)
     DataPaths::setLibrary(library);
     const LibrarySetup::Result setup = LibrarySetup::prepare(library);
 
-    MidiSystem midi(std::make_unique<RtMidiBackend>());
+    auto builtIn = std::make_unique<SimulatorBackend>();
+    InstrumentSimulator &simulator = builtIn->simulator();
+    MidiSystem midi(std::move(builtIn), std::make_unique<RtMidiBackend>());
     MainWindow window(prompts);
-    Workspace workspace(window, midi, prompts);
+    Workspace workspace(window, midi, simulator, prompts);
     workspace.setAudioDriver(AudioDriverChoice::fromArguments(arguments()));
     // The instrument is looked for now and whenever ports come or go.
     midi.devices().startWatching();

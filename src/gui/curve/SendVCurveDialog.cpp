@@ -11,7 +11,8 @@
 SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &prompts, const VelocityMap &map,
                                    QWidget *parent)
     : QDialog(parent)
-    , session(midi, prompts)
+    , session(midi)
+    , prompts(prompts)
     , map(map)
     , progress(new PercentProgress(this))
     , status(new QLabel(QStringLiteral("Sending completed!"), this))
@@ -45,7 +46,7 @@ void SendVCurveDialog::sendNow()
     if (!sendPending)
         return;
     sendPending = false;
-    lastSucceeded = CurveSysEx::send(session, sendingOther ? otherMap : map);
+    lastSucceeded = CurveSysEx::send(session, prompts, sendingOther ? otherMap : map);
     if (lastSucceeded) {
         progress->setPos(1);
     } else {

@@ -41,6 +41,7 @@ private:
     void sendNow();
 
     MidiOutSession session;
+    PromptService &prompts;
     const VelocityMap &map;
     VelocityMap otherMap{};
     bool sendingOther = false;

@@ -5,7 +5,6 @@
 #include "core/base/PromptService.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiShortEvent.h"
 #include "core/midi/MidiSystem.h"
 #include "gui/curve/CurveArea.h"
 #include "gui/curve/MonitorPanel.h"
@@ -50,7 +49,7 @@ VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap
     : QDialog(parent)
     , midi(midi)
     , prompts(prompts)
-    , session(midi, prompts)
+    , session(midi)
     , model(sharedMap)
 {
     setObjectName(QStringLiteral("VCurveDialog"));
@@ -59,6 +58,7 @@ VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap
     setWindowModality(Qt::WindowModal);
     buildControls();
     sendDialog = new SendVCurveDialog(midi, prompts, sharedMap, this);
+    connect(&midi.capture(), &MidiInCapture::shortMessage, this, &VCurveDialog::onShortMessage);
 
     // A fresh opening: defaults everywhere, the saved curves listed, the monitor closed.
     model.open();
@@ -80,7 +80,7 @@ VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap
 VCurveDialog::~VCurveDialog()
 {
     if (!collapsed)
-        midi.capture().Close();
+        midi.capture().close(this);
 }
 
 void VCurveDialog::buildControls()
@@ -236,7 +236,7 @@ void VCurveDialog::areaReleased()
         return;
     hint->hide();
     progress->show();
-    if (CurveSysEx::send(session, model.map()))
+    if (CurveSysEx::send(session, prompts, model.map()))
         progress->setPos(1);
 }
 
@@ -460,7 +460,7 @@ void VCurveDialog::collapse()
 {
     setFixedSize(windowWidth, monitorHeight + collapsedExtra);
     collapsed = true;
-    midi.capture().Close();
+    midi.capture().close(this);
     monitor->setActive(false);
 }
 
@@ -469,19 +469,17 @@ void VCurveDialog::expand()
     setFixedSize(windowWidth, monitorHeight + expandedExtra);
     collapsed = false;
     monitor->setActive(true);
-    if (midi.capture().Open(this, MidiInCapture::Mode::ShortMessages, MidiInCapture::Caller::VelocityMonitor,
-                            prompts)
-        != MidiInCapture::OpenOk)
+    if (!midi.capture().open(this, MidiInCapture::Mode::ShortMessages)) {
+        prompts.inform(QStringLiteral("Error opening the default MIDI In Device!\r\n"), {}, PromptService::Icon::Stop);
         collapse();
+    }
 }
 
-void VCurveDialog::customEvent(QEvent *event)
+void VCurveDialog::onShortMessage(quint8 status, quint8 data1, quint8 data2)
 {
-    if (event->type() != MidiShortEvent::eventType()) {
-        QDialog::customEvent(event);
+    if (!midi.capture().isOpenFor(this))
         return;
-    }
-    if (history.record(static_cast<MidiShortEvent *>(event)->value))
+    if (history.record(status | std::uint32_t(data1) << 8 | std::uint32_t(data2) << 16))
         monitor->update();
 }
 

@@ -61,7 +61,6 @@ public:
     void runSlotCommand(SlotCommand command, int slot);
 
 protected:
-    void customEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void done(int result) override;
 
@@ -86,6 +85,7 @@ private:
     QString selectedPath() const;
 
     void toggleMonitor();
+    void onShortMessage(quint8 status, quint8 data1, quint8 data2);
     void collapse();
     void expand();
 

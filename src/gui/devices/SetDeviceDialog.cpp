@@ -1,6 +1,5 @@
 #include "gui/devices/SetDeviceDialog.h"
 
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/InstrumentFinder.h"
 #include "gui/widgets/ElidingComboBox.h"
@@ -54,8 +53,8 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem &midi, QWidget *parent)
     layout->addWidget(group);
     layout->addWidget(buttons);
 
-    pendingIn = DeviceChoice::midiIn;
-    pendingOut = DeviceChoice::midiOut;
+    pendingIn = midi.devices().input();
+    pendingOut = midi.devices().output();
     fillLists();
 
     connect(outCombo, &QComboBox::activated, this, [this](int entry) {
@@ -122,8 +121,7 @@ void SetDeviceDialog::accept()
         devices.followInstrument();
     } else {
         // Nothing picked: the devices shown stay in use, and so does the way they were chosen.
-        DeviceChoice::midiIn = pendingIn;
-        DeviceChoice::midiOut = pendingOut;
+        devices.use(pendingOut, pendingIn);
     }
     QDialog::accept();
 }

@@ -6,11 +6,11 @@
 
 class QComboBox;
 
-// "Set Device": picks the MIDI Out and MIDI In devices. Writes DeviceChoice on OK only; a list
-// with no selection stands for -2 (output) or -1 (input), which the next send or capture
-// reports as a device that cannot be opened. It opens on the devices in use; picking an entry
-// makes OK a choice of the user's, kept for the rest of the run, while Refresh goes back to the
-// instrument found (DeviceSelection).
+// "Set Device": picks the MIDI Out and MIDI In devices. Changes the devices in use (MidiSystem's
+// DeviceSelection) on OK only; a list with no selection stands for -2 (output) or -1 (input),
+// which the next send or capture reports as a device that cannot be opened. It opens on the
+// devices in use; picking an entry makes OK a choice of the user's, kept for the rest of the
+// run, while Refresh goes back to the instrument found.
 class SetDeviceDialog : public QDialog
 {
     Q_OBJECT

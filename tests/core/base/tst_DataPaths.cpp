@@ -1,5 +1,4 @@
 #include "core/base/DataPaths.h"
-#include "core/midi/DeviceChoice.h"
 
 #include <QTest>
 
@@ -38,15 +37,6 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, safe);
         QCOMPARE(DataPaths::isSafeFileName(name), safe);
-    }
-
-    void deviceChoiceDefaults()
-    {
-        DeviceChoice::midiIn = 3;
-        DeviceChoice::midiOut = 2;
-        DeviceChoice::resetToDefaults();
-        QCOMPARE(DeviceChoice::midiIn, 0);
-        QCOMPARE(DeviceChoice::midiOut, -1);
     }
 };
 

@@ -3,9 +3,9 @@
 #include "core/base/FolderListing.h"
 #include "core/base/LibraryLocation.h"
 #include "core/base/LibrarySetup.h"
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
+#include "support/FakePorts.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -85,16 +85,6 @@ private:
     QString previousDir;
     QByteArray previousHome;
     QByteArray previousData;
-};
-
-// The system's ports stay out: only the built-in simulator is there.
-class NoPorts : public MidiPortBackend
-{
-public:
-    QStringList outputNames() override { return {}; }
-    QStringList inputNames() override { return {}; }
-    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
-    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
 };
 
 } // namespace
@@ -289,14 +279,14 @@ private slots:
         writeFile(library + QStringLiteral("/syx/Factory default.syx"), factory);
 
         const auto run = [](const QStringList &arguments, QByteArray *received = nullptr) {
-            ControlCommands commands([](bool) { return std::make_unique<NoPorts>(); });
-            commands.onStarted = [received](MidiSystem &midi) {
+            // The system's ports stay out: only the built-in simulator is there.
+            ControlCommands commands([](bool) { return std::make_unique<FakePorts>(); });
+            commands.onStarted = [received](MidiSystem &, InstrumentSimulator &simulator) {
                 if (received)
-                    QObject::connect(&midi.simulator(), &InstrumentSimulator::happened, &midi.simulator(),
-                                     [received, &midi] {
-                                         if (!midi.simulator().received().isEmpty())
-                                             *received = midi.simulator().received().last();
-                                     });
+                    QObject::connect(&simulator, &InstrumentSimulator::happened, &simulator, [received, &simulator] {
+                        if (!simulator.received().isEmpty())
+                            *received = simulator.received().last();
+                    });
             };
             return commands.run(arguments);
         };

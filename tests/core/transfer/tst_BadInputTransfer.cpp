@@ -2,8 +2,8 @@
 // built-in simulator: an instrument that goes silent at each step, garbled replies, an output
 // device that disappears mid-send, and input flooded with SysEx. The transfer ends with a clear
 // status instead of hanging or claiming success, and the input is closed afterwards.
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/DeviceLock.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
@@ -11,6 +11,7 @@
 #include "core/transfer/DumpReceiver.h"
 #include "core/transfer/TransferDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -97,7 +98,7 @@ class TestBadInputTransfer : public QObject
 
 private:
     QTemporaryDir runtime;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
     std::shared_ptr<VanishingOutput::State> output;
 
     // Runs one block transfer and waits for it to end one way or the other.
@@ -131,16 +132,11 @@ private slots:
     }
     void init()
     {
-        DeviceChoice::resetToDefaults();
         output = std::make_shared<VanishingOutput::State>();
-        midi = std::make_unique<MidiSystem>(std::make_unique<VanishingOutput>(output));
+        midi = std::make_unique<SimulatedMidi>(std::make_unique<VanishingOutput>(output));
         output->simulator = &midi->simulator();
     }
-    void cleanup()
-    {
-        midi.reset();
-        DeviceChoice::resetToDefaults();
-    }
+    void cleanup() { midi.reset(); }
 
     // Silent before "ready", after "ready", and after each block but the last.
     void silentAtEachStep_data()
@@ -230,7 +226,7 @@ private slots:
     void deviceGoneMidSend()
     {
         QFETCH(int, messagesBeforeGone);
-        DeviceChoice::midiOut = 0;   // the system's first output
+        midi->devices().use(0, MidiSystem::simulatorInput);   // the system's first output
         output->messagesBeforeGone = messagesBeforeGone;
         ScriptedPrompts prompts;
         TransferDriver driver(*midi, prompts);
@@ -244,6 +240,7 @@ private slots:
         QVERIFY(!midi->simulator().lastTransfer().complete);
         QVERIFY(!prompts.asked.isEmpty());
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
+        QCOMPARE(prompts.asked.first().caption, QString());
         QCOMPARE(output->delivered, messagesBeforeGone);
 
         // Send again with the device still gone: told at once, nothing hangs.
@@ -260,7 +257,7 @@ private slots:
     // transfer (or a template send, which is not acknowledged either) is not a success.
     void deviceGoneWithTheLastMessage()
     {
-        DeviceChoice::midiOut = 0;
+        midi->devices().use(0, MidiSystem::simulatorInput);
         output->goneAfter = 6;   // the announcement and five blocks
         ScriptedPrompts prompts;
         TransferDriver driver(*midi, prompts);
@@ -293,7 +290,7 @@ private slots:
     // stays busy for the timeout, and goes through when it comes free in time.
     void busyDeviceIsWaitedFor()
     {
-        DeviceChoice::midiOut = 0;
+        midi->devices().use(0, MidiSystem::simulatorInput);
         DeviceLock other(midi->systemPorts().place() + QLatin1Char('\n') + QStringLiteral("Vanishing"));
         QVERIFY(other.tryAcquire());
         ScriptedPrompts prompts;
@@ -368,8 +365,7 @@ private slots:
     // No MIDI devices at all: the input cannot be opened, the user is told, nothing is sent.
     void noMidiDevices()
     {
-        DeviceChoice::midiIn = 5;
-        DeviceChoice::midiOut = 5;
+        midi->devices().use(5, 5);
         ScriptedPrompts prompts;
         TransferDriver driver(*midi, prompts);
         QSignalSpy closeRequested(&driver, &TransferDriver::closeRequested);

@@ -14,14 +14,14 @@ QByteArray hex(const char *text)
 struct FakePort
 {
     QList<QByteArray> sent;
-    QList<MidiOutSession::Caller> callers;
+    QList<TransferSession::Message> kinds;
     SendResult answer = SendResult::Sent;
 
     TransferSession::Sender sender()
     {
-        return [this](const QByteArray &message, MidiOutSession::Caller caller) {
+        return [this](const QByteArray &message, TransferSession::Message what) {
             sent.append(message);
-            callers.append(caller);
+            kinds.append(what);
             return answer;
         };
     }
@@ -158,7 +158,7 @@ private slots:
         QByteArray expected = image;
         expected[9] = 8;
         QCOMPARE(port.sent.at(0), expected);
-        QCOMPARE(port.callers.at(0), MidiOutSession::Caller::TransferTemplate);
+        QCOMPARE(port.kinds.at(0), TransferSession::Message::Template);
         QCOMPARE(session.statusText(), QStringLiteral("Succeed in sending, you can exit or send again!"));
         QCOMPARE(session.closeCaption(), QStringLiteral("Ok"));
 

@@ -1,16 +1,17 @@
 // End to end over a real MIDI transport: a private JACK server with the dummy driver, the
 // zorvik-sim program on its virtual ports, and the program's own send and capture, and the
 // instrument found among the server's ports.
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/DeviceSelection.h"
+#include "core/transfer/DumpReceiver.h"
 #include "core/transfer/TransferDriver.h"
+#include "support/InputListener.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 #ifdef ZORVIK_HAVE_JACK
 #include "devices/midi/JackBackend.h"
 #endif
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiOutSession.h"
-#include "core/midi/MidiShortEvent.h"
 #include "core/midi/MidiSystem.h"
 #include "core/panel/PanelSettings.h"
 #include "core/protocol/SevenBitCodec.h"
@@ -78,35 +79,6 @@ struct ControlRun
     qint64 ms = 0;
 };
 
-class Listener : public QObject
-{
-public:
-    explicit Listener(MidiInCapture &capture) : capture(capture) {}
-    QList<std::uint32_t> shorts;
-    QList<QByteArray> dumps;
-    std::function<void(std::uint32_t)> onShort;
-
-protected:
-    void customEvent(QEvent *event) override
-    {
-        if (event->type() == MidiShortEvent::eventType()) {
-            shorts.append(static_cast<MidiShortEvent *>(event)->value);
-            if (onShort)
-                onShort(shorts.last());
-        } else if (event->type() == MidiLongDataEvent::eventType()) {
-            auto *header = static_cast<MidiLongDataEvent *>(event)->header;
-            if (const auto count = capture.takeDump(header)) {
-                dumps.append(QByteArray(reinterpret_cast<const char *>(capture.ReceivedDump.data()), *count));
-                capture.Requeue(header);
-                capture.Close();
-            }
-        }
-    }
-
-private:
-    MidiInCapture &capture;
-};
-
 } // namespace
 
 class MidiJackTest : public QObject
@@ -157,7 +129,7 @@ private slots:
         if (!startSim())
             QSKIP("the JACK server did not become ready within 10 s");
         early.clear();
-        midi = std::make_unique<MidiSystem>(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+        midi = std::make_unique<SimulatedMidi>(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
         findSimulator();
         ports = QStringList{QStringLiteral("--jack"), QStringLiteral("--out"), QStringLiteral("Zorvik Simulator"),
                             QStringLiteral("--in"), QStringLiteral("Zorvik Simulator")};
@@ -172,15 +144,13 @@ private slots:
 
     void templateAndBlockTransferArriveExactly()
     {
-        DeviceChoice::midiOut = outDevice;
-        DeviceChoice::midiIn = inDevice;
+        midi->devices().use(outDevice, inDevice);
         ScriptedPrompts prompts;
-        MidiOutSession session(*midi, prompts);
+        MidiOutSession session(*midi);
         QList<QByteArray> sentMessages;
         auto send = [&](const QByteArray &m) {
             sentMessages.append(m);
-            return session.Send(reinterpret_cast<const std::uint8_t *>(m.constData()), quint32(m.size()),
-                                MidiOutSession::Caller::TransferBlocks);
+            return session.send(reinterpret_cast<const std::uint8_t *>(m.constData()), quint32(m.size()));
         };
 
         PanelSettings panel;
@@ -193,7 +163,7 @@ private slots:
         for (int i = 0; i < image.size(); ++i)
             image[i] = char(i * 13);
         const QByteArray packed = SevenBitCodec::Pack(image);   // 1715 bytes: two blocks
-        Listener listener(midi->capture());
+        InputListener listener(midi->capture());
         int next = 0;
         listener.onShort = [&](std::uint32_t value) {
             if (value == 0x333C90 && next < 2) {
@@ -202,25 +172,23 @@ private slots:
                 ++next;
             }
         };
-        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::ShortMessages,
-                                      MidiInCapture::Caller::TransferDialog, prompts),
-                 MidiInCapture::OpenOk);
+        QVERIFY(listener.open());
         QCOMPARE(send(message(TransferHeader::SongAnnouncement, 7, 2)), SendResult::Sent);
         QVERIFY(waitForLine(QStringLiteral("log transfer complete: song number 7, 1500 bytes"), 5000));
-        midi->capture().Close();
+        listener.close();
 
         QCOMPARE(listener.shorts, (QList<std::uint32_t>{0x113C90, 0x333C90, 0x333C90}));
         QCOMPARE(received, sentMessages);
         QVERIFY(prompts.asked.isEmpty());
 
         // And the other way: the simulator's dump of the template it now holds.
-        QCOMPARE(midi->capture().Open(&listener, MidiInCapture::Mode::SysExDump,
-                                      MidiInCapture::Caller::ReceiveDialog, prompts),
-                 MidiInCapture::OpenOk);
+        DumpReceiver receiver(*midi, prompts);
+        QSignalSpy dumps(&receiver, &DumpReceiver::received);
+        QVERIFY(receiver.listen());
         sim.write("dump\n");
-        QTRY_COMPARE_WITH_TIMEOUT(listener.dumps.size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(dumps.size(), 1, 5000);
         templ[9] = char(TransferHeader::noNumber);
-        QCOMPARE(listener.dumps.at(0), templ);
+        QCOMPARE(receiver.dump(), templ);
     }
 
     // The command line over the same transport: a firmware image lands byte for byte, and a
@@ -355,8 +323,7 @@ private slots:
             QVERIFY2(run.errors.contains(QStringLiteral("zorvikctl: the MIDI server did not respond")), qPrintable(run.errors));
         }
 
-        DeviceChoice::midiOut = outDevice;
-        DeviceChoice::midiIn = inDevice;
+        midi->devices().use(outDevice, inDevice);
         ScriptedPrompts prompts;
         TransferDriver driver(*midi, prompts);
         QSignalSpy closeRequested(&driver, &TransferDriver::closeRequested);
@@ -380,12 +347,11 @@ private slots:
     // Last: a frozen server stalls RtMidi's send for good, and the send must give up in time.
     void stalledServerBoundsTheWait()
     {
-        DeviceChoice::midiOut = outDevice;
-        ScriptedPrompts prompts;
-        MidiOutSession session(*midi, prompts);
+        midi->devices().use(outDevice, midi->devices().input());
+        MidiOutSession session(*midi);
         const QByteArray block = message(TransferHeader::DataBlock, 1, 0, QByteArray(1024, 0x21));
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(block.constData());
-        QCOMPARE(session.Send(bytes, 1038, MidiOutSession::Caller::TransferBlocks), SendResult::Sent);
+        QCOMPARE(session.send(bytes, 1038), SendResult::Sent);
 
         ::kill(pid_t(server.processId()), SIGSTOP);
         QElapsedTimer clock;
@@ -393,7 +359,7 @@ private slots:
         SendResult result = SendResult::Sent;
         int sent = 0;
         while (result == SendResult::Sent && sent < 100) {   // RtMidi's ring holds about 15 blocks
-            result = session.Send(bytes, 1038, MidiOutSession::Caller::TransferBlocks);
+            result = session.send(bytes, 1038);
             ++sent;
         }
         const qint64 waited = clock.elapsed();
@@ -401,8 +367,6 @@ private slots:
 
         QCOMPARE(result, SendResult::MessageRefused);
         QVERIFY2(waited < MidiOutSession::waitLimit(1038).count() + 1500, qPrintable(QString::number(waited)));
-        QCOMPARE(prompts.asked.size(), 1);
-        QCOMPARE(prompts.asked.at(0).text, QStringLiteral("Send the longMSG is err!"));
     }
 
     // zorvik-sim started in the background with no input is the instrument while it runs: the
@@ -413,25 +377,24 @@ private slots:
         DeviceSelection &devices = midi->devices();
         devices.followInstrument();
         devices.startWatching();
-        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, int(MidiSystem::simulatorOutput), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), int(MidiSystem::simulatorOutput), 10000);
         QCOMPARE(devices.label(), DeviceSelection::noInstrumentText);
 
         QProcess background;
         background.setStandardInputFile(QProcess::nullDevice());
         background.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
         QVERIFY(background.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(DeviceChoice::midiOut >= 0 && DeviceChoice::midiIn >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(devices.output() >= 0 && devices.input() >= 1, 10000);
         QVERIFY2(devices.label().startsWith(QStringLiteral("zorvik-sim")), qPrintable(devices.label()));
         QVERIFY(devices.systemOutputInUse());
 
         ScriptedPrompts prompts;
-        MidiOutSession session(*midi, prompts);
+        MidiOutSession session(*midi);
         PanelSettings panel;
         panel.storeDefaultBoxes();
         const QByteArray templ = panel.buildTemplateSysEx();
         const auto send = [&] {
-            return session.Send(reinterpret_cast<const std::uint8_t *>(templ.constData()), quint32(templ.size()),
-                                MidiOutSession::Caller::TransferTemplate);
+            return session.send(reinterpret_cast<const std::uint8_t *>(templ.constData()), quint32(templ.size()));
         };
         QCOMPARE(send(), SendResult::Sent);
         const QByteArray heard = "recv " + templ.toHex(' ').toUpper();
@@ -440,12 +403,12 @@ private slots:
         QCOMPARE(background.state(), QProcess::Running);   // the end of its input did not end it
 
         stop(background);
-        QTRY_COMPARE_WITH_TIMEOUT(DeviceChoice::midiOut, int(MidiSystem::simulatorOutput), 10000);
-        QCOMPARE(DeviceChoice::midiIn, int(MidiSystem::simulatorInput));
+        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), int(MidiSystem::simulatorOutput), 10000);
+        QCOMPARE(devices.input(), int(MidiSystem::simulatorInput));
         QCOMPARE(devices.label(), DeviceSelection::noInstrumentText);
 
         QVERIFY(startSim());
-        QTRY_VERIFY_WITH_TIMEOUT(DeviceChoice::midiOut >= 0 && DeviceChoice::midiIn >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(devices.output() >= 0 && devices.input() >= 1, 10000);
         devices.stopWatching();
         findSimulator();
         received.clear();
@@ -638,7 +601,7 @@ private:
     QProcess server;
     QProcess sim;
     QList<QByteArray> received;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
     int outDevice = -1;
     int inDevice = -1;
 };

@@ -3,13 +3,13 @@
 // round. (Leaks of unowned memory are what the sanitizer build's leak check finds; this finds
 // the other kind, dialogs and helpers that stay parented to the window and pile up.)
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/Workspace.h"
 #include "gui/library/FileLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,16 +24,6 @@
 namespace {
 
 constexpr int rounds = 100;
-
-// No system ports: the built-in simulator is all the dialogs need.
-class NoPorts : public MidiPortBackend
-{
-public:
-    QStringList outputNames() override { return {}; }
-    QStringList inputNames() override { return {}; }
-    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
-    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
-};
 
 void closeNextDialog()
 {
@@ -72,10 +62,10 @@ private slots:
             firmware.write(QByteArray(3000, '\x31'));
         }
 
-        MidiSystem midi(std::make_unique<NoPorts>());
+        SimulatedMidi midi;   // no system ports: the built-in simulator is all the dialogs need
         ScriptedPrompts prompts;
         MainWindow window(prompts);
-        auto *workspace = new Workspace(window, midi, prompts);
+        auto *workspace = new Workspace(window, midi, midi.simulator(), prompts);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         FileLibrary &library = workspace->library();

@@ -1,5 +1,4 @@
 #include "core/base/DataPaths.h"
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
@@ -18,6 +17,7 @@
 #include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,12 +90,8 @@ private slots:
 
 void TestMainWindow::startsCaptionlessWithDefaults()
 {
-    DeviceChoice::midiIn = 3;
-    DeviceChoice::midiOut = 2;
     ScriptedPrompts prompts;
     MainWindow window(prompts);
-    QCOMPARE(DeviceChoice::midiIn, 0);
-    QCOMPARE(DeviceChoice::midiOut, -1);
     QCOMPARE(window.windowTitle(), QStringLiteral("Zorvik Halden"));
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(window.size(), QSize(899, 575));
@@ -395,10 +391,10 @@ void TestMainWindow::simulatorAnswersWhileDialogsWait()
     QTemporaryDir root;
     const QString previous = QDir::currentPath();
     QVERIFY(makeFreshLibrary(root.path()));
-    MidiSystem midi;
+    SimulatedMidi midi;
     ScriptedPrompts prompts;
     MainWindow window(prompts);
-    auto *workspace = new Workspace(window, midi, prompts);
+    auto *workspace = new Workspace(window, midi, midi.simulator(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.openSimulator();
@@ -469,10 +465,10 @@ void TestMainWindow::deviceLabelFollowsTheInstrument()
     DataFolder data;
     auto fake = std::make_shared<FakePorts::State>();
     fake->outputs = {QStringLiteral("Synth")};
-    MidiSystem midi(std::make_unique<FakePorts>(fake));
+    SimulatedMidi midi(std::make_unique<FakePorts>(fake));
     ScriptedPrompts prompts;
     MainWindow window(prompts);
-    new Workspace(window, midi, prompts);
+    new Workspace(window, midi, midi.simulator(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");

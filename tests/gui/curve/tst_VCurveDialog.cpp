@@ -2,9 +2,9 @@
 #include "core/curve/CurveFile.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/curve/VelocityHistory.h"
-#include "core/midi/DeviceChoice.h"
+#include "core/base/PromptService.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "gui/curve/CurveArea.h"
@@ -16,6 +16,7 @@
 #include "gui/widgets/PercentProgress.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -35,16 +36,6 @@
 #include <memory>
 
 namespace {
-
-// No system ports at all: only the built-in simulator is there.
-class NoSystemPorts : public MidiPortBackend
-{
-public:
-    QStringList outputNames() override { return {}; }
-    QStringList inputNames() override { return {}; }
-    std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
-    std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
-};
 
 void mouse(QWidget *widget, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
 {
@@ -98,7 +89,7 @@ class TestVCurveDialog : public QObject
     Q_OBJECT
 
     QTemporaryDir root;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;   // no system ports: only the built-in simulator
     ScriptedPrompts prompts;
     VelocityMap map{};
     std::unique_ptr<VCurveDialog> editor;
@@ -136,14 +127,13 @@ private slots:
     {
         QVERIFY(root.isValid());
         QDir::setCurrent(root.path());
-        midi = std::make_unique<MidiSystem>(std::make_unique<NoSystemPorts>());
     }
 
     void init()
     {
         QDir(DataPaths::folder(DataPaths::Folder::Root)).removeRecursively();
         QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Curve)));
-        DeviceChoice::resetToDefaults();
+        midi = std::make_unique<SimulatedMidi>();
         prompts.asked.clear();
         prompts.script.clear();
         sim().clearLogs();
@@ -154,6 +144,7 @@ private slots:
     void cleanup()
     {
         editor.reset();
+        midi.reset();
         QVERIFY(ModalDriver::idle());
     }
 
@@ -369,12 +360,13 @@ private slots:
 
     void sendWithoutADeviceStillRunsTheDialog()
     {
-        DeviceChoice::midiOut = 7;
+        midi->devices().use(7, MidiSystem::simulatorInput);
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
         child<QListWidget>("fileList")->setCurrentRow(-1);
         sendAndWait();
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Open the device is err, please set device!"));
+        QCOMPARE(prompts.asked.first().caption, QString());
         auto *dialog = editor->findChild<SendVCurveDialog *>();
         QVERIFY(!dialog->isVisible());
         QVERIFY(!dialog->succeeded());
@@ -576,12 +568,14 @@ private slots:
 
     void monitorWithoutAnInputStaysCollapsed()
     {
-        DeviceChoice::midiIn = 9;
+        midi->devices().use(MidiSystem::simulatorOutput, 9);
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
         click("monitorButton");
         QVERIFY(editor->isCollapsed());
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Error opening the default MIDI In Device!\r\n"));
+        QCOMPARE(prompts.asked.first().caption, QString());
+        QCOMPARE(prompts.asked.first().icon, PromptService::Icon::Stop);
     }
 
     void drawing()

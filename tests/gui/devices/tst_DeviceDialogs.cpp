@@ -1,4 +1,3 @@
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
@@ -6,6 +5,7 @@
 #include "gui/devices/SimulatorWindow.h"
 #include "gui/widgets/ElidingComboBox.h"
 #include "support/FakePorts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QAbstractItemView>
 
@@ -22,11 +22,10 @@ class MidiDialogsTest : public QObject
 private slots:
     void init()
     {
-        DeviceChoice::resetToDefaults();
         fake = std::make_shared<FakePorts::State>();
         fake->outputs = {QStringLiteral("Synth Out "), QStringLiteral("Keys Out")};
         fake->inputs = {QStringLiteral("Keys In  ")};
-        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+        midi = std::make_unique<SimulatedMidi>(std::make_unique<FakePorts>(fake));
     }
 
     void firstOpeningShowsSimulatorOnBothSides()
@@ -54,8 +53,8 @@ private slots:
             QCOMPARE(dialog.pendingIn, 1);
             dialog.accept();
         }
-        QCOMPARE(DeviceChoice::midiOut, 1);
-        QCOMPARE(DeviceChoice::midiIn, 1);
+        QCOMPARE(midi->devices().output(), 1);
+        QCOMPARE(midi->devices().input(), 1);
         {
             SetDeviceDialog dialog(*midi);
             QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Keys Out"));
@@ -63,7 +62,7 @@ private slots:
             QTest::keyClick(dialog.outList(), Qt::Key_Up);
             dialog.reject();
         }
-        QCOMPARE(DeviceChoice::midiOut, 1);
+        QCOMPARE(midi->devices().output(), 1);
         {
             SetDeviceDialog dialog(*midi);
             fake->outputs.prepend(QStringLiteral("Plugged in"));
@@ -73,20 +72,19 @@ private slots:
             QCOMPARE(dialog.inList()->currentIndex(), 0);
             dialog.accept();
         }
-        QCOMPARE(DeviceChoice::midiOut, -1);
-        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(midi->devices().output(), -1);
+        QCOMPARE(midi->devices().input(), 0);
     }
 
     void choiceThatNoLongerExistsShowsNoSelection()
     {
-        DeviceChoice::midiOut = 7;
-        DeviceChoice::midiIn = 5;
+        midi->devices().use(7, 5);
         SetDeviceDialog dialog(*midi);
         QCOMPARE(dialog.outList()->currentIndex(), -1);
         QCOMPARE(dialog.inList()->currentIndex(), -1);
         dialog.accept();
-        QCOMPARE(DeviceChoice::midiOut, -2);
-        QCOMPARE(DeviceChoice::midiIn, -1);
+        QCOMPARE(midi->devices().output(), -2);
+        QCOMPARE(midi->devices().input(), -1);
     }
 
     void longPortNamesAreShortenedInTheMiddle()
@@ -95,7 +93,7 @@ private slots:
                                                 "Controller Interface MIDI 1 24:0");
         fake->outputs = {longName};
         fake->inputs = {longName};
-        midi = std::make_unique<MidiSystem>(std::make_unique<FakePorts>(fake));
+        midi = std::make_unique<SimulatedMidi>(std::make_unique<FakePorts>(fake));
         SetDeviceDialog dialog(*midi);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -122,7 +120,7 @@ private slots:
         // OK still chooses the device behind the shortened name.
         dialog.outList()->activated(1);
         dialog.accept();
-        QCOMPARE(DeviceChoice::midiOut, 0);
+        QCOMPARE(midi->devices().output(), 0);
     }
 
     // The instrument is the default until the user picks a device; Refresh goes back to it.
@@ -140,7 +138,7 @@ private slots:
             dialog.accept();   // nothing picked: still following the instrument
         }
         QVERIFY(devices.followsInstrument());
-        QCOMPARE(DeviceChoice::midiOut, 2);
+        QCOMPARE(midi->devices().output(), 2);
         {
             SetDeviceDialog dialog(*midi);
             dialog.show();
@@ -149,12 +147,12 @@ private slots:
             dialog.accept();
         }
         QVERIFY(!devices.followsInstrument());
-        QCOMPARE(DeviceChoice::midiOut, -1);
-        QCOMPARE(DeviceChoice::midiIn, 0);
+        QCOMPARE(midi->devices().output(), -1);
+        QCOMPARE(midi->devices().input(), 0);
         QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
         fake->outputs.prepend(QStringLiteral("Zorvik K4"));   // another instrument comes: the choice stays
         devices.update();
-        QCOMPARE(DeviceChoice::midiOut, -1);
+        QCOMPARE(midi->devices().output(), -1);
         {
             SetDeviceDialog dialog(*midi);
             dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
@@ -162,8 +160,8 @@ private slots:
             dialog.accept();
         }
         QVERIFY(devices.followsInstrument());
-        QCOMPARE(DeviceChoice::midiOut, 0);
-        QCOMPARE(DeviceChoice::midiIn, 2);
+        QCOMPARE(midi->devices().output(), 0);
+        QCOMPARE(midi->devices().input(), 2);
     }
 
     void simulatorWindowDrivesAndShowsTheSimulator()
@@ -195,7 +193,7 @@ private slots:
 
 private:
     std::shared_ptr<FakePorts::State> fake;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
 };
 
 QTEST_MAIN(MidiDialogsTest)

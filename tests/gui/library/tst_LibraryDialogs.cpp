@@ -1,7 +1,6 @@
-#include "core/midi/DeviceChoice.h"
 #include "core/midi/DeviceLock.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "gui/library/FileLibrary.h"
@@ -9,9 +8,11 @@
 #include "gui/library/TransferDialog.h"
 #include "gui/widgets/MessageBoxPrompts.h"
 #include "gui/widgets/PercentProgress.h"
+#include "support/FakePorts.h"
 #include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -64,14 +65,13 @@ class TestLibraryDialogs : public QObject
 
 private:
     QTemporaryDir root;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
 
 private slots:
     void init()
     {
         QVERIFY(makeFreshLibrary(root.path()));
-        DeviceChoice::resetToDefaults();
-        midi = std::make_unique<MidiSystem>();
+        midi = std::make_unique<SimulatedMidi>();
     }
     void cleanup() { midi.reset(); }
 
@@ -152,14 +152,6 @@ private slots:
     // window working (Cancel ends the wait), and when it stays busy the status line says so.
     void busyDeviceKeepsTheDialogWorking()
     {
-        class OnePort : public MidiPortBackend
-        {
-        public:
-            QStringList outputNames() override { return {QStringLiteral("Synth")}; }
-            QStringList inputNames() override { return {}; }
-            std::unique_ptr<MidiOutputPort> openOutput(int, QString *) override { return nullptr; }
-            std::unique_ptr<MidiInputPort> openInput(int, MidiInputPort::Receiver, QString *) override { return nullptr; }
-        };
         QTemporaryDir runtime;
         QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
@@ -167,8 +159,9 @@ private slots:
         const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
         DeviceLock other(QStringLiteral("\nSynth"));
         QVERIFY(other.tryAcquire());
-        MidiSystem system(std::make_unique<OnePort>());
-        DeviceChoice::midiOut = 0;
+        // One output, listed but never opened: the wait for it is all this needs.
+        SimulatedMidi system(std::make_unique<FakePorts>(QStringList{QStringLiteral("Synth")}, QStringList()));
+        system.devices().use(0, MidiSystem::simulatorInput);
         ScriptedPrompts prompts;
         TransferDialog dialog(system, prompts);
         dialog.prepare(FileKind::Firmware, randomImage(5000));
@@ -306,7 +299,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         TransferDialog dialog(*midi, prompts);
-        DeviceChoice::midiIn = 42;
+        midi->devices().use(MidiSystem::simulatorOutput, 42);
         dialog.prepare(FileKind::Song, randomImage(100));
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);

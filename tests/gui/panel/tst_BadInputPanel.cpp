@@ -1,7 +1,6 @@
 // The panel's Load with bad .syx files: missing, unreadable, empty, huge, truncated, of the wrong
 // kind, named to leave the folder, or a pipe or a device. Each is refused with a message and the
 // panel keeps what the user had on it.
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/Workspace.h"
@@ -9,6 +8,7 @@
 #include "gui/panel/PanelEditor.h"
 #include "support/FreshLibrary.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +45,7 @@ class TestBadInputPanel : public QObject
 
 private:
     QTemporaryDir root;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
     std::unique_ptr<ScriptedPrompts> prompts;
     std::unique_ptr<MainWindow> window;
     Workspace *workspace = nullptr;
@@ -56,10 +56,10 @@ private slots:
     void init()
     {
         QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<MidiSystem>();
+        midi = std::make_unique<SimulatedMidi>();
         prompts = std::make_unique<ScriptedPrompts>();
         window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, *prompts);
+        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
         pad1Msb()->setText(QStringLiteral("055"));
     }
     void cleanup()

@@ -1,5 +1,3 @@
-#include "core/midi/DeviceChoice.h"
-#include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/panel/RangeRules.h"
 #include "core/sim/InstrumentSimulator.h"
@@ -19,6 +17,7 @@
 #include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -55,7 +54,7 @@ class TestPanelEditor : public QObject
 
 private:
     QTemporaryDir root;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
     std::unique_ptr<ScriptedPrompts> prompts;
     std::unique_ptr<MainWindow> window;
     Workspace *workspace = nullptr;
@@ -116,10 +115,10 @@ private slots:
     void init()
     {
         QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<MidiSystem>();
+        midi = std::make_unique<SimulatedMidi>();
         prompts = std::make_unique<ScriptedPrompts>();
         window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, *prompts);
+        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
