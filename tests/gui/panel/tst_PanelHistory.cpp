@@ -16,6 +16,7 @@
 #include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SimulatedMidi.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -66,7 +67,7 @@ class TestPanelHistory : public QObject
 
 private:
     QTemporaryDir root;
-    std::unique_ptr<MidiSystem> midi;
+    std::unique_ptr<SimulatedMidi> midi;
     std::unique_ptr<ScriptedPrompts> prompts;
     std::unique_ptr<MainWindow> window;
     Workspace *workspace = nullptr;
@@ -156,10 +157,10 @@ private slots:
     void init()
     {
         QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<MidiSystem>();
+        midi = std::make_unique<SimulatedMidi>();
         prompts = std::make_unique<ScriptedPrompts>();
         window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, *prompts);
+        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
