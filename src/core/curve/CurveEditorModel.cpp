@@ -25,6 +25,7 @@ void CurveEditorModel::open()
 void CurveEditorModel::fullReset()
 {
     keptCurves.clearAll();
+    proposal.reset();
     curve.resetToDefaults();
     curve.computeMap(velocityMap);
     selectedPoint = -1;
@@ -134,6 +135,24 @@ VelocityMap CurveEditorModel::slotMap(int n) const
     kept.keyNew = keptCurves.at(n).keyNew;
     kept.computeMap(map);
     return map;
+}
+
+VelocityMap CurveEditorModel::proposalMap() const
+{
+    VelocityMap map = velocityMap;
+    if (proposal)
+        proposal->computeMap(map);
+    return map;
+}
+
+bool CurveEditorModel::acceptProposal()
+{
+    if (!proposal)
+        return false;
+    curve = *proposal;
+    proposal.reset();
+    curve.computeMap(velocityMap);
+    return true;
 }
 
 int CurveEditorModel::tableNew(int row) const

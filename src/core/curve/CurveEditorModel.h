@@ -5,6 +5,7 @@
 #include "core/curve/VelocityCurve.h"
 
 #include <array>
+#include <optional>
 
 // The curve editor without its window: the current curve and the program-wide map it drives,
 // the three kept curves, the drawing options and the drag of key points. Positions are in
@@ -61,6 +62,11 @@ public:
 
     // Map of a kept curve, for drawing it behind the current one.
     VelocityMap slotMap(int n) const;
+    // Map of the proposal, for drawing it over the current curve (none: the current map).
+    VelocityMap proposalMap() const;
+    // The proposal becomes the current curve, the map follows and the proposal is no longer
+    // drawn apart. False, and nothing changes, when there is no proposal.
+    bool acceptProposal();
     // The New column of the table: the map at the row's source, except the first row reads 0.
     int tableNew(int row) const;
 
@@ -71,6 +77,9 @@ public:
 
     VelocityCurve curve;
     CurveSlotSet keptCurves;
+    // A curve offered in place of the current one (the calibration's), drawn over it and apart
+    // from the kept curves, so offering it never touches a curve the user kept.
+    std::optional<VelocityCurve> proposal;
     bool gridOn = true;
     bool vertexOn = true;
     bool realtimeOn = false;
