@@ -88,6 +88,19 @@ void CurveArea::render(QPainter &painter, const CurveEditorModel &model, const Q
         painter.setPen(QPen(QColor(250, 0, 250), 1, Qt::DotLine));
         painter.drawPolyline(polygon);
     }
+
+    if (model.proposal) {
+        painter.setPen(QPen(proposalColour, 2));
+        painter.drawPolyline(mapLine(model.proposalMap()));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(proposalColour);
+        for (int k = 0; k < VelocityCurve::pointCount; ++k) {
+            const int x = M::toX(model.proposal->keySource[static_cast<std::size_t>(k)]);
+            const int y = M::toY(model.proposal->keyNew[static_cast<std::size_t>(k)]);
+            painter.drawRect(x - 3, y - 3, 6, 6);
+        }
+        painter.setBrush(Qt::NoBrush);
+    }
 }
 
 void CurveArea::paintEvent(QPaintEvent *)

@@ -1,18 +1,22 @@
 #pragma once
 
+#include <QColor>
 #include <QPixmap>
 #include <QWidget>
 
 class CurveEditorModel;
 
 // The drawing of the curve editor: grid, kept curves, the current curve, the key points and
-// their control polygon, drawn off-screen and copied in one piece so drags never flicker.
+// their control polygon, a proposed curve, drawn off-screen and copied in one piece so drags never flicker.
 // Mouse presses, moves and releases are handed to the editor in area coordinates.
 class CurveArea : public QWidget
 {
     Q_OBJECT
 
 public:
+    // The proposed curve (the calibration's), drawn over everything else with its key points.
+    static inline const QColor proposalColour{255, 140, 0};
+
     CurveArea(const CurveEditorModel &model, QWidget *parent = nullptr);
 
     // Draws the whole area for the model's current state (the map must be up to date).

@@ -6,6 +6,7 @@
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiSystem.h"
+#include "gui/curve/CalibrationPanel.h"
 #include "gui/curve/CurveArea.h"
 #include "gui/curve/MonitorPanel.h"
 #include "gui/curve/SendVCurveDialog.h"
@@ -13,6 +14,7 @@
 #include "gui/widgets/PercentProgress.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -166,16 +168,33 @@ void VCurveDialog::buildControls()
     monitorButton = button(this, "monitorButton", QStringLiteral("D"), {490, 444, 30, 26});
     monitorButton->setToolTip(QStringLiteral("Velocity monitor"));
     connect(monitorButton, &QPushButton::clicked, this, &VCurveDialog::toggleMonitor);
+    calibrateButton = button(this, "calibrateButton", QStringLiteral("Calibrate\u2026"), {644, 444, 84, 26});
+    calibrateButton->setToolTip(QStringLiteral("Propose a curve from notes you play, softest to hardest"));
+    connect(calibrateButton, &QPushButton::clicked, this, &VCurveDialog::startCalibration);
     auto *exitButton = button(this, "exitButton", QStringLiteral("Exit"), {736, 444, 84, 26});
     connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
 
     // The monitor panel lies below the small window's edge until "D" enlarges the window.
-    auto *frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("monitorFrame"));
-    frame->setFrameShape(QFrame::Box);
-    frame->setGeometry(8, 522, windowWidth - 16, MonitorPanel::designHeight + 4);
+    monitorFrame = new QFrame(this);
+    monitorFrame->setObjectName(QStringLiteral("monitorFrame"));
+    monitorFrame->setFrameShape(QFrame::Box);
+    monitorFrame->setGeometry(8, 522, windowWidth - 16, MonitorPanel::designHeight + 4);
     monitor = new MonitorPanel(history, this);
     monitor->setGeometry(10, 524, windowWidth - 20, MonitorPanel::designHeight);
+
+    // The calibration takes the monitor's place, its bars where the monitor's are.
+    calibration = new CalibrationPanel(midi, this);
+    calibration->move(0, 524 - 2 - CalibrationPanel::barsTop);
+    calibration->hide();
+    connect(calibration, &CalibrationPanel::proposalChanged, this, [this] {
+        if (!calibrating)
+            return;
+        const VelocityCalibration::Proposal &offered = calibration->proposal();
+        model.proposal = offered.proposed() ? std::optional(offered.curve) : std::nullopt;
+        area->update();
+    });
+    connect(calibration, &CalibrationPanel::acceptRequested, this, [this] { finishCalibration(true); });
+    connect(calibration, &CalibrationPanel::cancelRequested, this, [this] { finishCalibration(false); });
 }
 
 void VCurveDialog::redraw()
@@ -234,16 +253,23 @@ void VCurveDialog::areaReleased()
 {
     if (!model.release() || !model.realtimeOn)
         return;
+    sendRealtime();
+}
+
+void VCurveDialog::sendRealtime()
+{
     hint->hide();
     progress->show();
+    progress->setPos(0);
     if (CurveSysEx::send(session, prompts, model.map()))
         progress->setPos(1);
 }
 
 void VCurveDialog::mousePressEvent(QMouseEvent *event)
 {
-    // A press elsewhere in the window lets go of the picked key point.
-    if (event->button() == Qt::LeftButton)
+    // A press elsewhere in the window lets go of the picked key point (not while calibrating:
+    // a calibration that ends in Cancel leaves the pick as it was).
+    if (event->button() == Qt::LeftButton && !calibrating)
         model.press(-1, -1);
     QDialog::mousePressEvent(event);
 }
@@ -470,9 +496,77 @@ void VCurveDialog::expand()
     collapsed = false;
     monitor->setActive(true);
     if (!midi.capture().open(this, MidiInCapture::Mode::ShortMessages)) {
-        prompts.inform(QStringLiteral("Error opening the default MIDI In Device!\r\n"), {}, PromptService::Icon::Stop);
+        prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
         collapse();
     }
+}
+
+void VCurveDialog::startCalibration()
+{
+    if (calibrating)
+        return;
+    // The calibration holds the input while it runs; the monitor's capture ends here.
+    if (!calibration->start()) {
+        prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
+        if (!collapsed)
+            collapse();   // its input is gone as well
+        return;
+    }
+    calibrating = true;
+    setControlsEnabled(false);
+    setFixedSize(windowWidth, monitorHeight + expandedExtra);
+    monitorFrame->hide();
+    monitor->hide();
+    calibration->show();
+}
+
+void VCurveDialog::finishCalibration(bool accept)
+{
+    if (!calibrating)
+        return;
+    calibrating = false;
+    calibration->stop();
+    calibration->hide();
+    monitorFrame->show();
+    monitor->show();
+    setControlsEnabled(true);
+    const bool taken = accept && model.acceptProposal();
+    model.proposal.reset();
+    if (taken)
+        redraw();
+    else
+        area->update();   // nothing else changed
+    // The window and the input go back to what the monitor had.
+    if (collapsed)
+        collapse();
+    else
+        expand();
+    if (taken && model.realtimeOn)
+        sendRealtime();
+}
+
+void VCurveDialog::setControlsEnabled(bool on)
+{
+    // Everything a person could change the curve or the files with; the table and labels stay.
+    for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child == area || child == list || child == fileName || qobject_cast<QAbstractButton *>(child))
+            child->setEnabled(on);
+    }
+}
+
+void VCurveDialog::reject()
+{
+    if (calibrating) {
+        finishCalibration(false);
+        return;
+    }
+    QDialog::reject();
+}
+
+void VCurveDialog::closeEvent(QCloseEvent *event)
+{
+    finishCalibration(false);
+    QDialog::closeEvent(event);
 }
 
 void VCurveDialog::onShortMessage(quint8 status, quint8 data1, quint8 data2)
@@ -485,6 +579,7 @@ void VCurveDialog::onShortMessage(quint8 status, quint8 data1, quint8 data2)
 
 void VCurveDialog::done(int result)
 {
+    finishCalibration(false);
     // The monitor's input ends with the editor, not at some later opening.
     if (!collapsed)
         collapse();

@@ -8,11 +8,13 @@
 
 #include <array>
 
+class CalibrationPanel;
 class CurveArea;
 class MidiSystem;
 class MonitorPanel;
 class PromptService;
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -24,7 +26,9 @@ class SendVCurveDialog;
 // "V.Curve": shapes the velocity curve by dragging its key points, keeps up to three curves to
 // compare with, keeps curves as .crv files, sends the map to the instrument (on Send, or after
 // every drag with Realtime ticked) and, with the monitor panel open ("D"), shows the
-// velocities the instrument plays. Every opening starts afresh; the map is the caller's.
+// velocities the instrument plays. "Calibrate..." proposes a curve from notes the player plays
+// and leaves the editor as it was unless the proposal is accepted. Every opening starts afresh;
+// the map is the caller's.
 class VCurveDialog : public QDialog
 {
     Q_OBJECT
@@ -36,6 +40,7 @@ public:
     static inline const QString hintText = QStringLiteral(
         "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, "
         "send, redraw or delete.");
+    static inline const QString inputErrorText = QStringLiteral("Error opening the default MIDI In Device!\r\n");
 
     // What the right-button menu does with one of the kept-curve slots.
     enum class SlotCommand { Keep, Show, Restore, Send, Delete };
@@ -51,6 +56,7 @@ public:
     const CurveEditorModel &editor() const { return model; }
     const VelocityHistory &velocityHistory() const { return history; }
     bool isCollapsed() const { return collapsed; }
+    bool isCalibrating() const { return calibrating; }
     int panelHeight() const { return monitorHeight; }
 
     // The right-button menu for the current slots: "&New", then "Keep Curve", "Show Curve",
@@ -63,6 +69,9 @@ public:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void done(int result) override;
+    // While calibrating, Escape and the window's close button end the calibration as Cancel does.
+    void reject() override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
@@ -75,6 +84,7 @@ private:
     void areaDragged(QPoint pos);
     void areaReleased();
     void areaMenu(QPoint globalPos);
+    void sendRealtime();
 
     void newCurve();
     void fullReset();
@@ -88,6 +98,12 @@ private:
     void onShortMessage(quint8 status, quint8 data1, quint8 data2);
     void collapse();
     void expand();
+
+    void startCalibration();
+    // Accepting takes the proposal as the current curve; otherwise nothing changes. Either way
+    // the input goes back to the monitor when it was open.
+    void finishCalibration(bool accept);
+    void setControlsEnabled(bool on);
 
     MidiSystem &midi;
     PromptService &prompts;
@@ -106,9 +122,13 @@ private:
     QLabel *hint = nullptr;
     PercentProgress *progress = nullptr;
     QPushButton *monitorButton = nullptr;
+    QFrame *monitorFrame = nullptr;
     MonitorPanel *monitor = nullptr;
+    QPushButton *calibrateButton = nullptr;
+    CalibrationPanel *calibration = nullptr;
     SendVCurveDialog *sendDialog = nullptr;
 
     bool collapsed = true;
+    bool calibrating = false;
     int monitorHeight = 0;
 };

@@ -1,12 +1,14 @@
 #include "core/base/DataPaths.h"
 #include "core/curve/CurveFile.h"
 #include "core/curve/CurveSysEx.h"
+#include "core/curve/VelocityCalibration.h"
 #include "core/curve/VelocityHistory.h"
 #include "core/base/PromptService.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
+#include "gui/curve/CalibrationPanel.h"
 #include "gui/curve/CurveArea.h"
 #include "gui/curve/MonitorPanel.h"
 #include "gui/curve/SendVCurveDialog.h"
@@ -121,6 +123,18 @@ class TestVCurveDialog : public QObject
 
     // Send runs the self-closing Send V.Curve dialog; nothing to press.
     void sendAndWait() { click("sendButton"); }
+
+    // The player plays notes on the instrument while the calibration listens.
+    void play(const std::vector<int> &velocities)
+    {
+        const VelocityHistory &notes = child<CalibrationPanel>("calibrationPanel")->notes().history();
+        const int before = notes.count();
+        for (int v : velocities)
+            sim().playNote(60, v);
+        QTRY_COMPARE(notes.count(), before + int(velocities.size()));
+    }
+
+    QString calibrationText() { return child<QLabel>("calibrationStatus")->text(); }
 
 private slots:
     void initTestCase()
@@ -578,6 +592,168 @@ private slots:
         QCOMPARE(prompts.asked.first().icon, PromptService::Icon::Stop);
     }
 
+    void calibrationCancelLeavesEverything()
+    {
+        CurveFile::Contents contents;
+        contents.curve.computeMap(contents.map);
+        writeCurve(QStringLiteral("mine.crv"), contents);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        // The user's own curve, a kept curve shown, a picked key point, a file selected, Realtime on.
+        drag({160, 200}, {180, 120});
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 0);
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Show, 0);
+        drag({320, 200}, {300, 60});
+        mouse(area(), QEvent::MouseButtonPress, {507, 10});
+        mouse(area(), QEvent::MouseButtonRelease, {507, 10});
+        click("realtimeBox");
+        const VelocityCurve curve = editor->editor().curve;
+        const VelocityMap mapBefore = map;
+        const CurveSlot kept = editor->editor().keptCurves.at(0);
+        QCOMPARE(editor->editor().selected(), 6);
+        QCOMPARE(child<QListWidget>("fileList")->currentRow(), 0);
+        const auto unchanged = [&] {
+            QCOMPARE(editor->editor().curve, curve);
+            QCOMPARE(map, mapBefore);
+            const CurveSlot &slot = editor->editor().keptCurves.at(0);
+            QCOMPARE(slot.keySource, kept.keySource);
+            QCOMPARE(slot.keyNew, kept.keyNew);
+            QVERIFY(slot.holdsCurve() && slot.shown);
+            QCOMPARE(editor->editor().selected(), 6);
+            QCOMPARE(child<QListWidget>("fileList")->currentRow(), 0);
+            QCOMPARE(curvesSent(), 0);
+        };
+
+        click("calibrateButton");
+        QVERIFY(editor->isCalibrating());
+        auto *panel = child<CalibrationPanel>("calibrationPanel");
+        QVERIFY(panel->isVisible());
+        QVERIFY(midi->capture().isOpenFor(panel));
+        QCOMPARE(editor->height(), editor->panelHeight() + VCurveDialog::expandedExtra);
+        QVERIFY(!child<QPushButton>("sendButton")->isEnabled());
+        QVERIFY(!area()->isEnabled());
+        auto *accept = child<QPushButton>("calibrationAccept");
+        QCOMPARE(calibrationText(), QStringLiteral("Play at least 8 notes on the instrument, one at a time, "
+                                                   "from your softest to your hardest."));
+        QVERIFY(!accept->isEnabled());
+
+        // Seven notes, then a note-off and a note on channel 2, which do not count: not enough.
+        play({70, 82, 90, 98, 105, 112, 120});
+        QCOMPARE(calibrationText(), QStringLiteral("7 notes so far: play at least 1 more, from your softest to your hardest."));
+        QVERIFY(!accept->isEnabled());
+        QVERIFY(!editor->editor().proposal);
+        emit sim().reply(QByteArray("\x90\x3C\x00", 3));
+        emit sim().reply(QByteArray("\x91\x3C\x40", 3));
+        play({127});
+        QCOMPARE(panel->notes().history().at(7), 127);
+
+        // The eighth note brings the proposal, drawn over the current curve.
+        QVERIFY(accept->isEnabled());
+        QVERIFY(editor->editor().proposal);
+        QCOMPARE(editor->editor().proposal->keySource, (VelocityCurve::Points{70, 83, 93, 102, 110, 119, 127}));
+        QCOMPARE(editor->editor().proposal->keyNew, VelocityCalibration::proposedNews);
+        QCOMPARE(calibrationText(), QStringLiteral("Proposal from 8 notes, softest 70, hardest 127: the orange curve. "
+                                                   "Accept makes it the current curve; Cancel keeps the curve as it was."));
+        const VelocityMap offered = editor->editor().proposalMap();
+        const QImage drawn = area()->grab().toImage();
+        QCOMPARE(drawn.pixelColor(CurveEditorModel::toX(100), CurveEditorModel::toY(offered[100])),
+                 CurveArea::proposalColour);
+        unchanged();
+
+        click("calibrationCancel");
+        QVERIFY(!editor->isCalibrating());
+        QVERIFY(!editor->editor().proposal);
+        QVERIFY(!midi->capture().isOpen());
+        QCOMPARE(editor->height(), editor->panelHeight() + VCurveDialog::collapsedExtra);
+        QVERIFY(child<QPushButton>("sendButton")->isEnabled());
+        QVERIFY(area()->isEnabled());
+        unchanged();
+
+        // Every note alike explains instead of proposing; Escape ends it as Cancel does.
+        click("calibrateButton");
+        QCOMPARE(panel->notes().history().count(), 0);
+        play(std::vector<int>(8, 64));
+        QCOMPARE(calibrationText(), QStringLiteral("All 8 notes came in at velocity 64. Play some notes softer and "
+                                                   "some harder, from your softest to your hardest, or press Start again."));
+        QVERIFY(!accept->isEnabled());
+        QVERIFY(!editor->editor().proposal);
+        QTest::keyClick(editor.get(), Qt::Key_Escape);
+        QVERIFY(!editor->isCalibrating());
+        QVERIFY(editor->isVisible());
+        QVERIFY(!midi->capture().isOpen());
+        unchanged();
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void calibrationAcceptTakesTheProposal()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 1);
+        click("realtimeBox");
+        click("monitorButton");
+        sim().playNote(60, 50);
+        QTRY_COMPARE(editor->velocityHistory().count(), 1);
+
+        // The calibration takes the input from the monitor while it runs.
+        click("calibrateButton");
+        auto *panel = child<CalibrationPanel>("calibrationPanel");
+        QVERIFY(midi->capture().isOpenFor(panel));
+        QVERIFY(!child<MonitorPanel>("monitorPanel")->isVisible());
+        play({30, 40, 50});
+        click("calibrationAgain");
+        QCOMPARE(panel->notes().history().count(), 0);
+        play({12, 18, 30, 25, 38, 45, 52, 64});
+        QCOMPARE(editor->velocityHistory().count(), 1);
+        QCOMPARE(curvesSent(), 0);
+
+        click("calibrationAccept");
+        QVERIFY(!editor->isCalibrating());
+        QCOMPARE(editor->editor().curve.keySource, (VelocityCurve::Points{12, 19, 27, 34, 43, 51, 64}));
+        QCOMPARE(editor->editor().curve.keyNew, VelocityCalibration::proposedNews);
+        QVERIFY(!editor->editor().proposal);
+        QCOMPARE(map[12], 1);
+        QCOMPARE(map[64], 127);
+        QCOMPARE(child<QLineEdit>("new13")->text(), QStringLiteral("127"));
+        // With Realtime on the accepted curve goes out once, as after a drag.
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
+        QCOMPARE(child<PercentProgress>("progress")->pos(), 1);
+        // The kept curve stays, and the monitor has its input back: the instrument now plays
+        // the player's hardest note at 127.
+        QVERIFY(editor->editor().keptCurves.at(1).holdsCurve());
+        QCOMPARE(editor->editor().keptCurves.at(1).keySource, VelocityCurve::defaultSources);
+        QVERIFY(!editor->isCollapsed());
+        QVERIFY(child<MonitorPanel>("monitorPanel")->isVisible());
+        QVERIFY(midi->capture().isOpenFor(editor.get()));
+        sim().playNote(60, 64);
+        QTRY_COMPARE(editor->velocityHistory().count(), 2);
+        QCOMPARE(editor->velocityHistory().at(1), 127);
+
+        // Without Realtime, Accept sends nothing.
+        click("realtimeBox");
+        click("calibrateButton");
+        play({20, 30, 40, 50, 60, 70, 80, 90});
+        const VelocityCurve offered = *editor->editor().proposal;
+        click("calibrationAccept");
+        QCOMPARE(editor->editor().curve, offered);
+        QCOMPARE(curvesSent(), 1);
+        QVERIFY(prompts.asked.isEmpty());
+    }
+
+    void calibrationWithoutAnInput()
+    {
+        midi->devices().use(MidiSystem::simulatorOutput, 9);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        click("calibrateButton");
+        QVERIFY(!editor->isCalibrating());
+        QVERIFY(child<CalibrationPanel>("calibrationPanel")->isHidden());
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Error opening the default MIDI In Device!\r\n"));
+        QCOMPARE(prompts.asked.first().icon, PromptService::Icon::Stop);
+        QVERIFY(child<QPushButton>("sendButton")->isEnabled());
+    }
+
     void drawing()
     {
         // The monitor: bars stand on the line labelled 0 and reach their velocity on the scale,
@@ -661,6 +837,13 @@ private slots:
         click("newButton");
         drag({81, 300}, {60, 260});
         QVERIFY(editor->grab().save(folder + QStringLiteral("/vcurve-kept.png")));
+
+        // The calibration's proposal over the current curve and the kept ones.
+        click("calibrateButton");
+        play({22, 31, 47, 40, 58, 66, 61, 79, 88, 96, 104, 117});
+        QVERIFY(editor->editor().proposal);
+        QVERIFY(editor->grab().save(folder + QStringLiteral("/vcurve-calibration.png")));
+        click("calibrationCancel");
 
         click("realtimeBox");
         drag({400, 100}, {410, 80});
