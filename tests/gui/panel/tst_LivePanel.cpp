@@ -130,10 +130,10 @@ private slots:
     void padJoystickAndPedal()
     {
         InstrumentSimulator &sim = midi->simulator();
-        SimulatorWindow *window = simulatorWindow();
-        typeInto(window->findChild<QSpinBox *>(QStringLiteral("bendBox")), -4096);
-        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("sendBendButton")), Qt::LeftButton);
-        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("playNoteButton")), Qt::LeftButton);
+        SimulatorWindow *simulator = simulatorWindow();
+        typeInto(simulator->findChild<QSpinBox *>(QStringLiteral("bendBox")), -4096);
+        QTest::mouseClick(simulator->findChild<QPushButton *>(QStringLiteral("sendBendButton")), Qt::LeftButton);
+        QTest::mouseClick(simulator->findChild<QPushButton *>(QStringLiteral("playNoteButton")), Qt::LeftButton);
         sim.controlChange(5, 64, 90);
         sim.controlChange(1, 72, 100);
         ControlPicture *pad7 = picture(PanelSettings::Pad1 + 6);
@@ -144,7 +144,7 @@ private slots:
         QCOMPARE(stick->live().stick, QPointF(-64 / 127.0, 0));
         QCOMPARE(pedal->live().value, 90);
         if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
-            this->window->grab().save(shots + QStringLiteral("/live-panel.png"));
+            window->grab().save(shots + QStringLiteral("/live-panel.png"));
         sim.pitchBend(1, 8191);
         QTRY_COMPARE(stick->live().stick, QPointF(1, 0));
     }
