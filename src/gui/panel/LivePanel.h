@@ -17,7 +17,7 @@ class QAction;
 // IdleInputListener, which gives the input up to transfers, receives and the velocity monitor
 // and takes it back afterwards), and every message that matches a control's assignment
 // (PanelMatcher) lights that control's picture with the value it sent. A light holds for
-// holdMs after the control's last message, then fades out over fadeMs. Messages only change
+// defaultHoldMs after the control's last message, then fades out over fadeMs. Messages only change
 // what is to be shown; the pictures are repainted on a frame timer, so a burst of controller
 // changes costs one repaint per picture and frame.
 class LivePanel : public QObject
@@ -26,7 +26,7 @@ class LivePanel : public QObject
 
 public:
     static const QString actionText;
-    static constexpr int holdMs = 400;
+    static constexpr int defaultHoldMs = 400;
     static constexpr int fadeMs = 200;
     static constexpr int frameMs = 33;
 
@@ -39,6 +39,9 @@ public:
     bool isOn() const;
     // Holds the input now.
     bool isListening() const;
+    // How long a light stays full after its control's last message (tests hold it longer, so a
+    // slow machine cannot put it out before they look).
+    void setHoldMs(int ms) { holdMs = ms; }
 
 private:
     struct Light
@@ -57,6 +60,7 @@ private:
     IdleInputListener *listener;
     QAction *toggle;
     QTimer frames;
+    int holdMs = defaultHoldMs;
     // By slot; the joystick's four directions share the light of Joystick Up, as their picture.
     std::array<Light, 21> lights{};
 };

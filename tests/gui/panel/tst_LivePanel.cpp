@@ -89,6 +89,8 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY(live().isListening());
+        // Lights stay until a test lets them go, however slow the machine.
+        live().setHoldMs(3600 * 1000);
     }
     void cleanup()
     {
@@ -121,6 +123,7 @@ private slots:
         sendController(2, 72, 5);   // knob 3 listens on channel 1 only
         QTest::qWait(50);
         QCOMPARE(knob3->live().value, 127);
+        live().setHoldMs(LivePanel::defaultHoldMs);
         QTRY_VERIFY_WITH_TIMEOUT(!knob3->isLive(), 5000);
         QCOMPARE(knob3->grab().toImage(), before);
     }
