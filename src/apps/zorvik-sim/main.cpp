@@ -11,9 +11,11 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <initializer_list>
 #include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -36,6 +38,24 @@ std::optional<int> wholeNumber(const QString &text, int minimum, bool offAllowed
     return value;
 }
 
+// The words after a command as whole numbers, each within its range (low, high); nothing when
+// there are more or fewer of them, or one is not such a number.
+std::optional<QList<int>> commandNumbers(const QStringList &words, std::initializer_list<std::pair<int, int>> ranges)
+{
+    if (words.size() != qsizetype(ranges.size()) + 1)
+        return std::nullopt;
+    QList<int> values;
+    qsizetype at = 1;
+    for (const auto &[low, high] : ranges) {
+        bool ok = false;
+        const int value = words.at(at++).toInt(&ok);
+        if (!ok || value < low || value > high)
+            return std::nullopt;
+        values.append(value);
+    }
+    return values;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -50,7 +70,8 @@ int main(int argc, char **argv)
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral(
         "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
-        "Commands on standard input: dump | note <key> <velocity> | status | fault <name> <value> | quit\n"
+        "Commands on standard input: dump | note <key> <velocity> | cc <channel 1-16> <number> <value>\n"
+        "  | bend <channel 1-16> <value -8192..8191, 0 the centre> | status | fault <name> <value> | quit\n"
         "(fault names as the options: delay, stop-after, drop-reply, garble-reply, unfinished-sysex, vanish-before-last)\n"
         "It runs until quit, SIGINT or SIGTERM, also when standard input ends."));
     options.addHelpOption();
@@ -184,10 +205,27 @@ int main(int argc, char **argv)
             if (words.isEmpty())
                 continue;
             const QString command = words.first();
+            const auto refuse = [&out, &words](const char *usage) {
+                out << "error usage: " << usage << ": " << words.join(' ') << Qt::endl;
+            };
             if (command == QLatin1String("dump")) {
                 sim.simulator().sendDump();
-            } else if (command == QLatin1String("note") && words.size() == 3) {
-                sim.simulator().playNote(words.at(1).toInt(), words.at(2).toInt());
+            } else if (command == QLatin1String("note")) {
+                if (const auto v = commandNumbers(words, {{0, 127}, {0, 127}}))
+                    sim.simulator().playNote(v->at(0), v->at(1));
+                else
+                    refuse("note KEY(0-127) VELOCITY(0-127)");
+            } else if (command == QLatin1String("cc")) {
+                if (const auto v = commandNumbers(words, {{1, 16}, {0, 127}, {0, 127}}))
+                    sim.simulator().controlChange(v->at(0), v->at(1), v->at(2));
+                else
+                    refuse("cc CH(1-16) NUMBER(0-127) VALUE(0-127)");
+            } else if (command == QLatin1String("bend")) {
+                if (const auto v = commandNumbers(words, {{1, 16}, {InstrumentSimulator::bendLowest,
+                                                                   InstrumentSimulator::bendHighest}}))
+                    sim.simulator().pitchBend(v->at(0), v->at(1));
+                else
+                    refuse("bend CH(1-16) VALUE(-8192..8191, 0 the centre)");
             } else if (command == QLatin1String("status")) {
                 const auto &t = sim.simulator().lastTransfer();
                 out << "status received " << sim.receivedCount() << " transfer " << t.blocksReceived

@@ -55,7 +55,7 @@ void DeviceSelection::update()
     lastFound = InstrumentFinder::find(outputs, inputs);
     const int oldOut = outputDevice;
     const int oldIn = inputDevice;
-    if (following && !midi.capture().isOpen()) {
+    if (following && !midi.capture().isBusy()) {
         outputDevice = lastFound.output;
         inputDevice = lastFound.input;
     }

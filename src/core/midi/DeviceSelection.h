@@ -13,8 +13,9 @@ class MidiSystem;
 // and input 0, the built-in simulator's numbers, which mean "the instrument": until the user
 // picks devices in Set Device, the selection follows the instrument, found at start and again
 // whenever ports come or go (looked at once a second while watching). A device is never changed
-// under a transfer or a capture: while input is open the new choice waits, so an instrument
-// unplugged during a transfer ends it with the transfer's own messages. Owned by MidiSystem.
+// under a transfer or a capture: while input is busy the new choice waits, so an instrument
+// unplugged during a transfer ends it with the transfer's own messages (a listener that only
+// fills idle time, the live panel, does not hold the choice back). Owned by MidiSystem.
 class DeviceSelection : public QObject
 {
     Q_OBJECT

@@ -16,6 +16,19 @@ MidiInCapture::~MidiInCapture()
 
 bool MidiInCapture::open(const QObject *owner, Mode mode, QString *error)
 {
+    return openFor(owner, mode, false, error);
+}
+
+bool MidiInCapture::openWhenIdle(const QObject *owner, Mode mode, QString *error)
+{
+    if (this->owner() != nullptr && this->owner() != owner)
+        return false;
+    return openFor(owner, mode, true, error);
+}
+
+bool MidiInCapture::openFor(const QObject *owner, Mode mode, bool idle, QString *error)
+{
+    const QObject *before = this->owner();
     // One capture at a time: a capture left open by an earlier owner ends here.
     end();
     ++session;
@@ -26,26 +39,44 @@ bool MidiInCapture::open(const QObject *owner, Mode mode, QString *error)
         // Called on the device's thread: the bytes go to the UI thread, in order.
         QMetaObject::invokeMethod(this, [this, tag, bytes] { feed(tag, bytes); }, Qt::QueuedConnection);
     }, error);
-    if (!port)
+    if (!port) {
+        tellOwnerChange(before);
         return false;
+    }
 
     holder = owner;
     currentMode = mode;
-    if (owner)
-        holderGone = connect(owner, &QObject::destroyed, this, [this] { end(); });
+    idleHolder = idle;
+    if (owner) {
+        holderGone = connect(owner, &QObject::destroyed, this, [this] {
+            const QObject *gone = holder;
+            end();
+            tellOwnerChange(gone);
+        });
+    }
+    tellOwnerChange(before);
     return true;
 }
 
 void MidiInCapture::close(const QObject *owner)
 {
-    if (isOpenFor(owner))
-        end();
+    if (!isOpenFor(owner))
+        return;
+    end();
+    tellOwnerChange(owner);
+}
+
+void MidiInCapture::tellOwnerChange(const QObject *before)
+{
+    if (owner() != before)
+        emit ownerChanged();
 }
 
 void MidiInCapture::end()
 {
     disconnect(holderGone);
     holder = nullptr;
+    idleHolder = false;
     if (!port)
         return;
     port.reset();

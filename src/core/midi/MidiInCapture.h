@@ -22,6 +22,10 @@ class MidiSystem;
 // open() makes the caller the owner, and a later open() by anyone ends the earlier capture, so
 // input from before is never mistaken for the new owner's. Only the owner's close() ends it, and
 // the owner's destruction does too.
+//
+// A listener that wants the input only while nobody else needs it (the live panel) opens with
+// openWhenIdle(): its capture gives way to any other open, does not count as busy (the devices in
+// use may change under it), and it takes the input again when ownerChanged() says it is free.
 class MidiInCapture : public QObject
 {
     Q_OBJECT
@@ -38,6 +42,9 @@ public:
     // Opens the input device in use for `owner`, ending any capture open before. False when the
     // device cannot be opened: `error` then says why, and the caller tells the user.
     bool open(const QObject *owner, Mode mode, QString *error = nullptr);
+    // As open(), for a listener that fills the time nobody needs the input: false, with no
+    // error, while another owner holds it. Any later open() ends this capture.
+    bool openWhenIdle(const QObject *owner, Mode mode, QString *error = nullptr);
     // Stops input and closes the device, when `owner` holds the capture; otherwise nothing.
     void close(const QObject *owner);
 
@@ -46,8 +53,15 @@ public:
     // Who holds the input; null while it is closed.
     const QObject *owner() const { return port ? holder : nullptr; }
     Mode mode() const { return currentMode; }
+    // Open for an owner that needs the input (a transfer, a receive, the velocity monitor), not
+    // for a listener opened with openWhenIdle().
+    bool isBusy() const { return port != nullptr && !idleHolder; }
 
 signals:
+    // owner() changed: a capture opened for another owner, closed, or ended with its owner.
+    // Emitted after the change; a listener that wants to open in answer does so later (from the
+    // event loop), not inside the emitter's open or close.
+    void ownerChanged();
     // One short message: 90 3C 11 is status 0x90, data1 0x3C, data2 0x11. A message with fewer
     // data bytes has zeros in their place.
     void shortMessage(quint8 status, quint8 data1, quint8 data2);
@@ -55,7 +69,9 @@ signals:
     void sysEx(const QByteArray &message);
 
 private:
+    bool openFor(const QObject *owner, Mode mode, bool idle, QString *error);
     void end();
+    void tellOwnerChange(const QObject *before);
     void feed(std::uint64_t tag, const QByteArray &bytes);
     void deliver(const QByteArray &message);
 
@@ -64,6 +80,7 @@ private:
     const QObject *holder = nullptr;
     QMetaObject::Connection holderGone;
     Mode currentMode = Mode::ShortMessages;
+    bool idleHolder = false;   // opened with openWhenIdle()
     std::uint64_t session = 0;   // input queued for an earlier capture is dropped
     std::uint64_t feeding = 0;   // the capture whose input is being handed on
     MidiStreamParser parser;

@@ -204,3 +204,24 @@ void InstrumentSimulator::playNote(int key, int velocity)
     note(QStringLiteral("note %1 velocity %2 played as %3").arg(key).arg(velocity).arg(played));
     emit reply(QByteArray(bytes, 3));
 }
+
+bool InstrumentSimulator::controlChange(int channel, int number, int value)
+{
+    if (channel < 1 || channel > 16 || number < 0 || number > 127 || value < 0 || value > 127)
+        return false;
+    const char bytes[3] = {char(0xB0 | (channel - 1)), char(number), char(value)};
+    note(QStringLiteral("controller %1 value %2 on channel %3").arg(number).arg(value).arg(channel));
+    emit reply(QByteArray(bytes, 3));
+    return true;
+}
+
+bool InstrumentSimulator::pitchBend(int channel, int value)
+{
+    if (channel < 1 || channel > 16 || value < bendLowest || value > bendHighest)
+        return false;
+    const int raw = value - bendLowest;   // 0-16383, the centre at 8192
+    const char bytes[3] = {char(0xE0 | (channel - 1)), char(raw & 0x7F), char(raw >> 7)};
+    note(QStringLiteral("pitch bend %1 on channel %2").arg(value).arg(channel));
+    emit reply(QByteArray(bytes, 3));
+    return true;
+}

@@ -21,6 +21,8 @@ public:
     static constexpr std::uint8_t nextVelocity = 0x33;    // ReplyNext:  90 3C 33
     static constexpr std::uint8_t replyKey = 0x3C;
     static constexpr int logLimit = 500;
+    static constexpr int bendLowest = -8192;
+    static constexpr int bendHighest = 8191;
 
     struct Faults
     {
@@ -54,6 +56,12 @@ public:
     void sendDump();
     // Plays one note on channel 1; the velocity goes through the velocity map.
     void playNote(int key, int velocity);
+    // A controller change, as a knob, the joystick or the pedal sends it: channel 1-16, number and
+    // value 0-127. False, and nothing sent, when a value is outside its range.
+    bool controlChange(int channel, int number, int value);
+    // Pitch bend on channel 1-16, -8192 (all the way down) to 8191, 0 at the centre. False, and
+    // nothing sent, when a value is outside its range.
+    bool pitchBend(int channel, int value);
 
     Faults faults;
 

@@ -211,6 +211,8 @@ QMenu *MainWindow::createBandMenu(QWidget *parent)
     menu->addAction(aboutItemText, this, &MainWindow::openAbout);
     menu->addSeparator();
     menu->addAction(simulatorItemText, this, &MainWindow::openSimulator);
+    if (liveAction)
+        menu->addAction(liveAction);
     menu->addAction(libraryItemText, this, &MainWindow::openLibraryFolder);
     return menu;
 }

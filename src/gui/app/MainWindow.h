@@ -59,11 +59,14 @@ public:
     void setPanelPlaceholders(bool on);
 
     // The menu of the top band's context menu (the undo actions when given, About, Simulator,
-    // Open library folder); the caller owns it.
+    // Live panel when given, Open library folder); the caller owns it.
     QMenu *createBandMenu(QWidget *parent);
     // The panel's undo and redo: Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, anywhere in the
     // window; the band's menu shows them first. The actions stay their owner's.
     void setUndoActions(QAction *undo, QAction *redo);
+    // The live panel's checkable entry, shown in the band's menu after Simulator. It stays its
+    // owner's.
+    void setLivePanelAction(QAction *action) { liveAction = action; }
 
 signals:
     void saveAndSendRequested();
@@ -107,6 +110,7 @@ private:
     QLabel *device = nullptr;
     QPointer<QAction> undoAction;
     QPointer<QAction> redoAction;
+    QPointer<QAction> liveAction;
     UrlOpener urlOpener;
     std::function<bool()> closeGuard;
     QPixmap skin;

@@ -9,6 +9,7 @@
 #include "gui/devices/SimulatorWindow.h"
 #include "gui/library/FileLibrary.h"
 #include "gui/library/TransferDialog.h"
+#include "gui/panel/LivePanel.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
 #include "gui/panel/PanelHistory.h"
@@ -28,6 +29,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, InstrumentSimulator &
     , panelEditor(new PanelEditor(&window, prompts))
     , fileLibrary(new FileLibrary(&window, prompts, *transferDialog))
     , panelCommands(new PanelCommands(&window, *panelEditor, *fileLibrary, *transferDialog, midi, prompts))
+    , livePanel(new LivePanel(*panelEditor, midi, this))
 {
     window.setPanelPlaceholders(false);
     // The lists sit in dark wells of the skin; only these widgets take the dark look, so the
@@ -55,6 +57,7 @@ Workspace::Workspace(MainWindow &window, MidiSystem &midi, InstrumentSimulator &
     connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
     window.setCloseGuard([this] { return panelCommands->mayQuit(); });
     window.setUndoActions(panelEditor->history().undoAction(), panelEditor->history().redoAction());
+    window.setLivePanelAction(livePanel->action());
 
     DeviceSelection &devices = midi.devices();
     const auto showDevice = [this, &devices] {

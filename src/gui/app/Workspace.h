@@ -9,6 +9,7 @@
 
 class FileLibrary;
 class InstrumentSimulator;
+class LivePanel;
 class MainWindow;
 class MidiSystem;
 class PanelCommands;
@@ -33,6 +34,7 @@ public:
     FileLibrary &library() { return *fileLibrary; }
     PanelCommands &commands() { return *panelCommands; }
     TransferDialog &transfer() { return *transferDialog; }
+    LivePanel &live() { return *livePanel; }
     // The built-in simulator's window, once the user opened it.
     SimulatorWindow *simulator() const { return simulatorWindow.get(); }
     // The player's sound output (--audio-driver); empty for the usual choice.
@@ -52,6 +54,7 @@ private:
     PanelEditor *panelEditor;
     FileLibrary *fileLibrary;
     PanelCommands *panelCommands;
+    LivePanel *livePanel;
     // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
     VelocityMap velocityMap{};
     std::unique_ptr<SimulatorWindow> simulatorWindow;

@@ -27,7 +27,9 @@ QSpinBox *spin(int low, int high, int value, const QString &special = {})
 
 SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent)
     : QWidget(parent, Qt::Window), simulator(simulator), log(new QPlainTextEdit), state(new QLabel),
-      key(spin(0, 127, 60)), velocity(spin(0, 127, 100)), delay(spin(0, 5000, simulator.faults.replyDelayMs)),
+      key(spin(0, 127, 60)), velocity(spin(0, 127, 100)), channel(spin(1, 16, 1)), controller(spin(0, 127, 72)),
+      controllerValue(spin(0, 127, 100)), bend(spin(InstrumentSimulator::bendLowest, InstrumentSimulator::bendHighest, 4096)),
+      delay(spin(0, 5000, simulator.faults.replyDelayMs)),
       stopAfter(spin(-1, 65535, simulator.faults.stopAfterBlock, QStringLiteral("never"))),
       dropReply(spin(-1, 65535, simulator.faults.dropReply, QStringLiteral("none"))),
       garbleReply(spin(-1, 65535, simulator.faults.garbleReply, QStringLiteral("none")))
@@ -53,6 +55,30 @@ SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent
     playRow->addWidget(velocity);
     playRow->addWidget(note);
 
+    // What the knobs, the joystick and the pedal send, for the live panel.
+    auto *controls = new QGroupBox(QStringLiteral("Controls"));
+    auto *controlRow = new QHBoxLayout(controls);
+    channel->setObjectName(QStringLiteral("channelBox"));
+    controller->setObjectName(QStringLiteral("controllerBox"));
+    controllerValue->setObjectName(QStringLiteral("controllerValueBox"));
+    bend->setObjectName(QStringLiteral("bendBox"));
+    bend->setToolTip(QStringLiteral("Pitch bend from -8192 (all the way down) to 8191; 0 is the centre."));
+    auto *sendController = new QPushButton(QStringLiteral("Send CC"));
+    sendController->setObjectName(QStringLiteral("sendControllerButton"));
+    auto *sendBend = new QPushButton(QStringLiteral("Send bend"));
+    sendBend->setObjectName(QStringLiteral("sendBendButton"));
+    controlRow->addWidget(new QLabel(QStringLiteral("Channel")));
+    controlRow->addWidget(channel);
+    controlRow->addWidget(new QLabel(QStringLiteral("CC")));
+    controlRow->addWidget(controller);
+    controlRow->addWidget(new QLabel(QStringLiteral("Value")));
+    controlRow->addWidget(controllerValue);
+    controlRow->addWidget(sendController);
+    controlRow->addSpacing(12);
+    controlRow->addWidget(new QLabel(QStringLiteral("Bend")));
+    controlRow->addWidget(bend);
+    controlRow->addWidget(sendBend);
+
     auto *faults = new QGroupBox(QStringLiteral("Faults"));
     auto *form = new QFormLayout(faults);
     form->addRow(QStringLiteral("Reply delay (ms)"), delay);
@@ -63,6 +89,7 @@ SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent
     auto *clear = new QPushButton(QStringLiteral("Clear"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(play);
+    layout->addWidget(controls);
     layout->addWidget(faults);
     layout->addWidget(state);
     layout->addWidget(log, 1);
@@ -71,6 +98,11 @@ SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent
     connect(dump, &QPushButton::clicked, this, [this] { this->simulator.sendDump(); });
     connect(note, &QPushButton::clicked, this,
             [this] { this->simulator.playNote(key->value(), velocity->value()); });
+    connect(sendController, &QPushButton::clicked, this, [this] {
+        this->simulator.controlChange(channel->value(), controller->value(), controllerValue->value());
+    });
+    connect(sendBend, &QPushButton::clicked, this,
+            [this] { this->simulator.pitchBend(channel->value(), bend->value()); });
     connect(clear, &QPushButton::clicked, this, [this] {
         this->simulator.clearLogs();
         log->clear();
@@ -89,7 +121,7 @@ SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent
     for (const QString &line : simulator.events())
         log->appendPlainText(line);
     refresh();
-    resize(520, 460);
+    resize(600, 500);
 }
 
 void SimulatorWindow::addEvent(const QString &text)

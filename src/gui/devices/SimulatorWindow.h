@@ -8,7 +8,8 @@ class QPlainTextEdit;
 class QSpinBox;
 
 // A small window onto the built-in simulated instrument: what it received, its template
-// memories and last transfer, buttons to send its dump and play notes, and its fault switches.
+// memories and last transfer, buttons to send its dump, play notes, send controller changes and
+// pitch bend, and its fault switches.
 class SimulatorWindow : public QWidget
 {
     Q_OBJECT
@@ -26,6 +27,10 @@ private:
     QLabel *state;
     QSpinBox *key;
     QSpinBox *velocity;
+    QSpinBox *channel;
+    QSpinBox *controller;
+    QSpinBox *controllerValue;
+    QSpinBox *bend;
     QSpinBox *delay;
     QSpinBox *stopAfter;
     QSpinBox *dropReply;

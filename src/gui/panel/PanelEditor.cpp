@@ -77,7 +77,14 @@ PanelEditor::PanelEditor(QWidget *host, PromptService &prompts)
             ch->setEnabled(false);
         }
         if (!isJoystick(slot) || slot == PanelSettings::JoystickUp) {
-            auto *picture = new ControlPicture(pictureFor(slot), host);
+            auto kind = ControlPicture::Kind::Joystick;
+            if (PanelSettings::isKnob(slot))
+                kind = ControlPicture::Kind::Knob;
+            else if (PanelSettings::isPad(slot))
+                kind = ControlPicture::Kind::Pad;
+            else if (slot == PanelSettings::Pedal)
+                kind = ControlPicture::Kind::Pedal;
+            auto *picture = new ControlPicture(pictureFor(slot), kind, host);
             picture->setGeometry(SkinLayout::controlPicture(slot));
             picture->lower();
             pictures[static_cast<std::size_t>(slot)] = picture;

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <tuple>
+
 namespace {
 
 QByteArray message(std::uint8_t command, std::uint8_t number, int count, const QByteArray &payload = {})
@@ -121,6 +123,26 @@ private slots:
         QCOMPARE(replies.last(), QByteArray("\x90\x3D\x1B", 3));
         sim->playNote(200, 500);   // out of range is clamped, never out of the map
         QCOMPARE(replies.last().at(1), char(127));
+    }
+
+    // Channels as the user counts them (1-16); bend from -8192 to 8191 around the centre 8192.
+    void controllersAndPitchBend()
+    {
+        QVERIFY(sim->controlChange(1, 72, 100));
+        QVERIFY(sim->controlChange(16, 0, 127));
+        QVERIFY(sim->pitchBend(1, 0));
+        QVERIFY(sim->pitchBend(3, -8192));
+        QVERIFY(sim->pitchBend(3, 8191));
+        QCOMPARE(replies, (QList<QByteArray>{QByteArray("\xB0\x48\x64", 3), QByteArray("\xBF\x00\x7F", 3),
+                                             QByteArray("\xE0\x00\x40", 3), QByteArray("\xE2\x00\x00", 3),
+                                             QByteArray("\xE2\x7F\x7F", 3)}));
+        QCOMPARE(sim->events().last(), QStringLiteral("pitch bend 8191 on channel 3"));
+        for (const auto &[channel, number, value] : {std::tuple{0, 1, 1}, {17, 1, 1}, {1, 128, 1}, {1, -1, 1}, {1, 1, 128}})
+            QVERIFY(!sim->controlChange(channel, number, value));
+        QVERIFY(!sim->pitchBend(0, 0));
+        QVERIFY(!sim->pitchBend(1, 8192));
+        QVERIFY(!sim->pitchBend(1, -8193));
+        QCOMPARE(replies.size(), 5);
     }
 
     void foreignBytesAreIgnored()

@@ -41,9 +41,12 @@ class TestSimulatorProgram : public QObject
 private:
     std::unique_ptr<JackRig> rig;
 
-    void startSimulator(QProcess &sim)
+    void startSimulator(QProcess &sim, bool quiet = true)
     {
-        sim.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack"), QStringLiteral("--quiet")});
+        QStringList arguments{QStringLiteral("--jack")};
+        if (quiet)
+            arguments << QStringLiteral("--quiet");
+        sim.start(QStringLiteral(ZORVIK_SIM_PATH), arguments);
         QVERIFY(sim.waitForStarted(5000));
         QVERIFY(waitForReady(sim));
         QTRY_COMPARE_WITH_TIMEOUT(simulatorPorts(), 1, 5000);
@@ -113,6 +116,41 @@ private slots:
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(simulatorPorts(), 0, 5000);
+    }
+
+    // The controls' messages on standard input: channels 1-16, bend -8192..8191; a bad argument
+    // is refused with the command's usage, and nothing is sent for it.
+    void controllerAndBendCommands()
+    {
+        if (!rig || !rig->ready)
+            QSKIP("no private JACK server");
+        QProcess sim;
+        startSimulator(sim, false);
+        sim.write("cc 1 72 100\nbend 3 -8192\nbend 16 8191\nnote 60 100\n"
+                  "cc 17 1 1\ncc 1 72\ncc 1 72 x\nbend 1 8192\nbend 0 0\nnote 60 abc\nnote 128 1\n");
+        QStringList sent, errors;
+        QElapsedTimer clock;
+        clock.start();
+        // Replies go out from the event loop: wait for them before quitting.
+        while ((sent.size() < 4 || errors.size() < 7) && clock.elapsed() < 10000) {
+            if (!sim.canReadLine() && !sim.waitForReadyRead(100))
+                continue;
+            while (sim.canReadLine()) {
+                const QByteArray line = sim.readLine().trimmed();
+                if (line.startsWith("sent "))
+                    sent << QString::fromLatin1(line.mid(5));
+                else if (line.startsWith("error "))
+                    errors << QString::fromLatin1(line);
+            }
+        }
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 0);
+        QCOMPARE(sent, (QStringList{"B0 48 64", "E2 00 00", "EF 7F 7F", "90 3C 64"}));
+        QCOMPARE(errors.size(), 7);
+        QCOMPARE(errors.at(0), QStringLiteral("error usage: cc CH(1-16) NUMBER(0-127) VALUE(0-127): cc 17 1 1"));
+        QCOMPARE(errors.at(3), QStringLiteral("error usage: bend CH(1-16) VALUE(-8192..8191, 0 the centre): bend 1 8192"));
+        QCOMPARE(errors.at(5), QStringLiteral("error usage: note KEY(0-127) VELOCITY(0-127): note 60 abc"));
     }
 
     // Last: the server goes away under a running simulator.
