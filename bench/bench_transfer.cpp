@@ -1,27 +1,35 @@
 // A firmware transfer of 1 MiB through the transfer engine (packing, announcement, one block per
 // ReplyNext): to the built-in simulator, against handing the same blocks to its port in a bare
-// loop; and to zorvik-sim over a private JACK server. Also the median time from a ReplyNext
-// arriving to its block handed to the port.
+// loop; and to zorvik-sim over a private JACK server, against a bare RtMidi sender that sends
+// each block when the simulator asks for it. Also the median time from a ReplyNext arriving to
+// its block handed to the port, and for the paced transfers over JACK the server's cycles per
+// block (`jack_periods_per_block`).
 #include "core/midi/DeviceChoice.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/protocol/SevenBitCodec.h"
 #include "core/protocol/TransferHeader.h"
 #include "core/transfer/TransferDriver.h"
+#include "devices/midi/RtMidiBackend.h"
 #include "support/ScriptedPrompts.h"
 
+#include "support/InstrumentMessage.h"
 #include "support/JackRig.h"
 
+#include <RtMidi.h>
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -37,19 +45,22 @@ QByteArray firmwareImage()
 }
 
 std::map<std::string, double> secondsPerIteration;
+std::map<std::string, double> periodsPerBlock;
+
+// The firmware's data blocks as the transfer sends them.
+std::vector<QByteArray> firmwareBlocks()
+{
+    const QByteArray packed = SevenBitCodec::Pack(firmwareImage());
+    std::vector<QByteArray> blocks;
+    for (qsizetype offset = 0, index = 0; offset < packed.size(); offset += 1024, ++index)
+        blocks.push_back(instrumentMessage(TransferHeader::DataBlock, TransferHeader::noNumber, int(index), packed.mid(offset, 1024)));
+    return blocks;
+}
 
 void BM_BareBlocksToSimulator(benchmark::State &state)
 {
     MidiSystem midi;
-    const QByteArray packed = SevenBitCodec::Pack(firmwareImage());
-    std::vector<QByteArray> blocks;
-    for (qsizetype offset = 0, index = 0; offset < packed.size(); offset += 1024, ++index) {
-        const QByteArray payload = packed.mid(offset, 1024);
-        QByteArray message(TransferHeader::size, Qt::Uninitialized);
-        TransferHeader::write(reinterpret_cast<std::uint8_t *>(message.data()), TransferHeader::DataBlock, 0x18,
-                              std::uint8_t(index >> 8), std::uint8_t(index));
-        blocks.push_back(message + payload + QByteArray(1, '\xF7'));
-    }
+    const std::vector<QByteArray> blocks = firmwareBlocks();
     MidiOutputPort *port = midi.output(MidiSystem::simulatorOutput);
     double seconds = 0;
     for (auto _ : state) {
@@ -65,14 +76,25 @@ void BM_BareBlocksToSimulator(benchmark::State &state)
 }
 
 std::unique_ptr<JackRig> rig;
+bool rigReady = false;
 
-// One transfer per iteration on the devices DeviceChoice names; records time and reply handling.
-void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &name)
+// The server's cycles that `frames` took, per block.
+void recordPeriods(benchmark::State &state, const std::string &name, std::uint32_t frames, int blocks)
+{
+    periodsPerBlock[name] = double(frames) / rig->period() / double(blocks);
+    state.counters["jack_periods_per_block"] = periodsPerBlock[name];
+}
+
+// One transfer per iteration on the devices DeviceChoice names; records time and reply handling,
+// and the server's cycles per block when it goes over JACK.
+void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &name, bool overJack)
 {
     ScriptedPrompts prompts;
     const QByteArray image = firmwareImage();
     std::vector<qint64> handling;
     double seconds = 0;
+    std::uint32_t frames = 0;
+    int blocks = 0;
     for (auto _ : state) {
         TransferDriver driver(midi, prompts);
         driver.open(FileKind::Firmware, image);
@@ -87,10 +109,14 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
         });
         QElapsedTimer clock;
         clock.start();
+        const std::uint32_t first = overJack ? rig->cycleFrame() : 0;
         driver.send();
         if (driver.busy())
             loop.exec();
         seconds += clock.nsecsElapsed() / 1e9;
+        if (overJack)
+            frames += rig->cycleFrame() - first;
+        blocks += driver.session().blocksSent();
         if (driver.session().state() != TransferSession::State::Finished) {
             state.SkipWithError("the transfer did not finish");
             return;
@@ -102,18 +128,20 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
         std::nth_element(handling.begin(), handling.begin() + handling.size() / 2, handling.end());
         state.counters["median_reply_to_block_us"] = double(handling[handling.size() / 2]);
     }
+    if (overJack && blocks > 0)
+        recordPeriods(state, name, frames, blocks);
 }
 
 void BM_FirmwareTransferToSimulator(benchmark::State &state)
 {
     MidiSystem midi;
     DeviceChoice::resetToDefaults();
-    transferLoop(state, midi, "transfer");
+    transferLoop(state, midi, "transfer", false);
 }
 
 void BM_FirmwareTransferOverJack(benchmark::State &state)
 {
-    if (!rig || !rig->ready) {
+    if (!rigReady) {
         state.SkipWithError("no JACK server");
         return;
     }
@@ -130,14 +158,92 @@ void BM_FirmwareTransferOverJack(benchmark::State &state)
         state.SkipWithError("the simulator's ports are not listed");
         return;
     }
-    transferLoop(state, midi, "jack");
+    transferLoop(state, midi, "jack", true);
+}
+
+// The simulator's requests, heard on RtMidi's JACK input: the sender waits for each one.
+struct Requests
+{
+    std::mutex lock;
+    std::condition_variable arrived;
+    int next = 0;   // ReplyNext messages so far
+
+    static void heard(double, std::vector<unsigned char> *message, void *self)
+    {
+        auto *r = static_cast<Requests *>(self);
+        if (message->size() == 3 && (*message)[0] == 0x90 && (*message)[1] == 0x3C && (*message)[2] == 0x33) {
+            const std::lock_guard<std::mutex> hold(r->lock);
+            ++r->next;
+            r->arrived.notify_one();
+        }
+    }
+    bool waitFor(int count)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        return arrived.wait_for(hold, std::chrono::seconds(10), [&] { return next >= count; });
+    }
+};
+
+// The reference for the paced transfer: RtMidi alone, the announcement and then each block as
+// soon as the simulator asks for it, on the same transport. Timed from the announcement to the
+// request for the last block: one round trip per block.
+void BM_BarePacedOverJack(benchmark::State &state)
+{
+    if (!rigReady) {
+        state.SkipWithError("no JACK server");
+        return;
+    }
+    const std::vector<QByteArray> blocks = firmwareBlocks();
+    const int count = int(blocks.size());
+    const QByteArray announcement = instrumentMessage(TransferHeader::FirmwareAnnouncement, TransferHeader::noNumber, count);
+    RtMidiOut out(RtMidi::UNIX_JACK, "bench bare out");
+    RtMidiIn in(RtMidi::UNIX_JACK, "bench bare in");
+    const auto find = [](RtMidi &ports) {
+        unsigned port = 0;
+        while (port < ports.getPortCount() && ports.getPortName(port).find("Zorvik Simulator") == std::string::npos)
+            ++port;
+        return port;
+    };
+    Requests requests;
+    in.setCallback(&Requests::heard, &requests);
+    in.openPort(find(in));
+    out.openPort(find(out));
+    QThread::msleep(200);   // a new connection carries messages a cycle or more after it was made
+    const auto send = [&](const QByteArray &m) {
+        out.sendMessage(reinterpret_cast<const unsigned char *>(m.constData()), std::size_t(m.size()));
+    };
+    double seconds = 0;
+    std::uint32_t frames = 0;
+    for (auto _ : state) {
+        requests.next = 0;
+        QElapsedTimer clock;
+        clock.start();
+        const std::uint32_t first = rig->cycleFrame();
+        send(announcement);
+        for (int i = 0; i < count; ++i) {
+            if (!requests.waitFor(i + 1)) {
+                state.SkipWithError("the simulator stopped asking for blocks");
+                return;
+            }
+            if (i + 1 == count) {
+                frames += rig->cycleFrame() - first;
+                seconds += clock.nsecsElapsed() / 1e9;
+            }
+            send(blocks[std::size_t(i)]);
+        }
+        QThread::msleep(100);   // the last block lands before the next announcement
+    }
+    secondsPerIteration["bare jack"] = seconds / double(state.iterations());
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * kImageSize);
+    recordPeriods(state, "bare jack", frames, count * int(state.iterations()));
 }
 
 } // namespace
 
 BENCHMARK(BM_BareBlocksToSimulator)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirmwareTransferToSimulator)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FirmwareTransferOverJack)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FirmwareTransferOverJack)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_BarePacedOverJack)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 int main(int argc, char **argv)
 {
@@ -145,6 +251,9 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     // A short JACK cycle: every reply waits for the next one.
     rig = std::make_unique<JackRig>(128);
+    rigReady = rig->start() && rig->startSimulator({QStringLiteral("--quiet")});
+    if (!rigReady)
+        std::fprintf(stderr, "bench_transfer: %s\n", qPrintable(rig->problem()));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     rig.reset();
@@ -154,5 +263,7 @@ int main(int argc, char **argv)
     if (secondsPerIteration.count("jack"))
         std::printf("1 MiB firmware over JACK: %.2f s, %.1f KiB/s\n", secondsPerIteration["jack"],
                     1024.0 / secondsPerIteration["jack"]);
+    for (const auto &[name, periods] : periodsPerBlock)
+        std::printf("JACK periods per block, %s: %.2f\n", name == "jack" ? "transfer" : "bare RtMidi sender", periods);
     return 0;
 }
