@@ -111,13 +111,10 @@ void TestMainWindow::buttonBarSitsOnTheSkin()
     MainWindow window(prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QList<std::pair<B, int>> ids{{B::Save, 1141}, {B::Default, 1087}, {B::Device, 1007}, {B::Web, 1004},
-                                       {B::Receive, 1006}, {B::Help, 1154}, {B::About, 1009}, {B::Curve, 1150},
-                                       {B::Minimise, 1019}, {B::Close, 1020}};
-    for (const auto &[which, id] : ids) {
+    for (int i = 0; i <= int(B::Close); ++i) {
+        const B which = B(i);
         SkinButton *b = window.button(which);
         QVERIFY(b);
-        QCOMPARE(b->property("controlId").toInt(), id);
         QCOMPARE(b->geometry(), SkinLayout::button(which));
         QVERIFY(b->isVisible());
         QVERIFY(b->drawsParentBackground());
