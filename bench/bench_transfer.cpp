@@ -78,11 +78,34 @@ void BM_BareBlocksToSimulator(benchmark::State &state)
 std::unique_ptr<JackRig> rig;
 bool rigReady = false;
 
-// The server's cycles that `frames` took, per block.
-void recordPeriods(benchmark::State &state, const std::string &name, std::uint32_t frames, int blocks)
+// How far apart in cycles the blocks went: a block either follows the one before in the next
+// cycle or, when the request for it missed a cycle on the way, in the one after.
+struct BlockSpacing
+{
+    std::uint32_t last = 0;
+    bool started = false;
+    int oneCycle = 0;
+    int gaps = 0;
+
+    void sent(std::uint32_t frame)
+    {
+        if (started) {
+            ++gaps;
+            oneCycle += frame - last == std::uint32_t(rig->period());
+        }
+        last = frame;
+        started = true;
+    }
+};
+
+// The server's cycles that `frames` took, per block, and the share of blocks one cycle apart.
+void recordPeriods(benchmark::State &state, const std::string &name, std::uint32_t frames, int blocks,
+                   const BlockSpacing &spacing)
 {
     periodsPerBlock[name] = double(frames) / rig->period() / double(blocks);
     state.counters["jack_periods_per_block"] = periodsPerBlock[name];
+    if (spacing.gaps > 0)
+        state.counters["one_period_apart"] = double(spacing.oneCycle) / spacing.gaps;
 }
 
 // One transfer per iteration on the devices DeviceChoice names; records time and reply handling,
@@ -95,6 +118,7 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
     double seconds = 0;
     std::uint32_t frames = 0;
     int blocks = 0;
+    BlockSpacing spacing;
     for (auto _ : state) {
         TransferDriver driver(midi, prompts);
         driver.open(FileKind::Firmware, image);
@@ -103,9 +127,15 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
         QObject::connect(&driver, &TransferDriver::timedOut, &loop, &QEventLoop::quit);
         QObject::connect(&driver, &TransferDriver::failed, &loop, &QEventLoop::quit);
         QObject::connect(&driver, &TransferDriver::closeRequested, &loop, &QEventLoop::quit);
+        spacing.started = false;
+        int sent = 0;
         QObject::connect(&driver, &TransferDriver::changed, &loop, [&] {
             if (driver.session().state() != TransferSession::State::AwaitingReady && driver.session().blocksSent() > 0)
                 handling.push_back(driver.lastReplyToBlockMicros());
+            if (overJack && driver.session().blocksSent() != sent) {
+                sent = driver.session().blocksSent();
+                spacing.sent(rig->cycleFrame());
+            }
         });
         QElapsedTimer clock;
         clock.start();
@@ -129,7 +159,7 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
         state.counters["median_reply_to_block_us"] = double(handling[handling.size() / 2]);
     }
     if (overJack && blocks > 0)
-        recordPeriods(state, name, frames, blocks);
+        recordPeriods(state, name, frames, blocks, spacing);
 }
 
 void BM_FirmwareTransferToSimulator(benchmark::State &state)
@@ -161,26 +191,33 @@ void BM_FirmwareTransferOverJack(benchmark::State &state)
     transferLoop(state, midi, "jack", true);
 }
 
-// The simulator's requests, heard on RtMidi's JACK input: the sender waits for each one.
+// The simulator's replies, heard on RtMidi's JACK input: the sender waits for each request.
 struct Requests
 {
     std::mutex lock;
     std::condition_variable arrived;
-    int next = 0;   // ReplyNext messages so far
+    int ready = 0;   // ReplyReady messages so far
+    int next = 0;    // ReplyNext messages so far
 
     static void heard(double, std::vector<unsigned char> *message, void *self)
     {
         auto *r = static_cast<Requests *>(self);
-        if (message->size() == 3 && (*message)[0] == 0x90 && (*message)[1] == 0x3C && (*message)[2] == 0x33) {
-            const std::lock_guard<std::mutex> hold(r->lock);
-            ++r->next;
-            r->arrived.notify_one();
-        }
+        if (message->size() != 3 || (*message)[0] != 0x90 || (*message)[1] != 0x3C)
+            return;
+        const std::lock_guard<std::mutex> hold(r->lock);
+        r->ready += (*message)[2] == 0x11;
+        r->next += (*message)[2] == 0x33;
+        r->arrived.notify_one();
     }
-    bool waitFor(int count)
+    bool waitFor(const int &counter, int count, std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
         std::unique_lock<std::mutex> hold(lock);
-        return arrived.wait_for(hold, std::chrono::seconds(10), [&] { return next >= count; });
+        return arrived.wait_for(hold, limit, [&] { return counter >= count; });
+    }
+    void restart()
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        next = 0;
     }
 };
 
@@ -208,23 +245,37 @@ void BM_BarePacedOverJack(benchmark::State &state)
     in.setCallback(&Requests::heard, &requests);
     in.openPort(find(in));
     out.openPort(find(out));
-    QThread::msleep(200);   // a new connection carries messages a cycle or more after it was made
     const auto send = [&](const QByteArray &m) {
         out.sendMessage(reinterpret_cast<const unsigned char *>(m.constData()), std::size_t(m.size()));
     };
+    // New connections carry messages a cycle or more after they were made: an empty transfer,
+    // which the simulator answers with ReplyReady alone, shows when both ways do.
+    const QByteArray empty = instrumentMessage(TransferHeader::FirmwareAnnouncement, TransferHeader::noNumber, 0);
+    bool answered = false;
+    for (int tries = 0; tries < 20 && !answered; ++tries) {
+        send(empty);
+        answered = requests.waitFor(requests.ready, 1, std::chrono::milliseconds(250));
+    }
+    if (!answered) {
+        state.SkipWithError("the simulator does not answer");
+        return;
+    }
     double seconds = 0;
     std::uint32_t frames = 0;
+    BlockSpacing spacing;
     for (auto _ : state) {
-        requests.next = 0;
+        requests.restart();
+        spacing.started = false;
         QElapsedTimer clock;
         clock.start();
         const std::uint32_t first = rig->cycleFrame();
         send(announcement);
         for (int i = 0; i < count; ++i) {
-            if (!requests.waitFor(i + 1)) {
+            if (!requests.waitFor(requests.next, i + 1)) {
                 state.SkipWithError("the simulator stopped asking for blocks");
                 return;
             }
+            spacing.sent(rig->cycleFrame());
             if (i + 1 == count) {
                 frames += rig->cycleFrame() - first;
                 seconds += clock.nsecsElapsed() / 1e9;
@@ -235,7 +286,7 @@ void BM_BarePacedOverJack(benchmark::State &state)
     }
     secondsPerIteration["bare jack"] = seconds / double(state.iterations());
     state.SetBytesProcessed(std::int64_t(state.iterations()) * kImageSize);
-    recordPeriods(state, "bare jack", frames, count * int(state.iterations()));
+    recordPeriods(state, "bare jack", frames, count * int(state.iterations()), spacing);
 }
 
 } // namespace
