@@ -3,7 +3,8 @@
 // loop; and to zorvik-sim over a private JACK server, against a bare RtMidi sender that sends
 // each block when the simulator asks for it. Also the median time from a ReplyNext arriving to
 // its block handed to the port, and for the paced transfers over JACK the server's cycles per
-// block (`jack_periods_per_block`).
+// block (`jack_periods_per_block`) and the share of blocks sent one cycle after the one before
+// (`one_period_apart`; the others went two or more cycles after it).
 #include "core/midi/DeviceChoice.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
