@@ -27,7 +27,7 @@ cxx="$(command -v clang++ || command -v clang++-14 || true)"
 cc="$(command -v clang || command -v clang-14 || true)"
 [ -n "$cxx" ] || { echo "fuzz.sh: clang++ is not installed (scripts/setup-deps.sh installs it)" >&2; exit 1; }
 CC="$cc" CXX="$cxx" cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=None \
+  -DCMAKE_BUILD_TYPE=None -DZORVIK_WERROR=ON \
   -DCMAKE_CXX_FLAGS="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" \
   -DZORVIK_BUILD_FUZZ=ON -DZORVIK_BUILD_TESTS=OFF -DZORVIK_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$jobs" --target fuzz_all

@@ -10,7 +10,7 @@ jobs="${ZORVIK_JOBS:-2}"
 
 flags="-O1 -g -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=None \
+  -DCMAKE_BUILD_TYPE=None -DZORVIK_WERROR=ON \
   -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
   -DZORVIK_BUILD_TESTS=ON -DZORVIK_BUILD_BENCH=OFF -DZORVIK_BUILD_FUZZ=OFF >/dev/null

@@ -1,11 +1,11 @@
 #include "devices/audio/SongEngine.h"
 #include "devices/audio/OfflineAudioOutput.h"
 #include "devices/audio/SongRenderer.h"
+#include "support/JackRig.h"
 #include "support/TestSongs.h"
 
 #include <QObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -390,24 +390,14 @@ void SongEngineTest::playsThroughAPrivateJackServer()
     // A real audio driver needs a device; JACK's dummy back end is one that every machine can run.
     // The sound servers are pointed at nothing, so the usual order comes to JACK, which runs at
     // a rate of its own.
-    const QString jackd = QStandardPaths::findExecutable("jackd");
-    if (jackd.isEmpty())
-        QSKIP("jackd is not installed");
-    const QByteArray server = "zorvik-player-" + QByteArray::number(QCoreApplication::applicationPid());
-    QProcess jack;
-    jack.start(jackd, {"-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
-    QVERIFY(jack.waitForStarted());
-    const QByteArray oldServer = qgetenv("JACK_DEFAULT_SERVER");
+    JackRig jack(256, 48000);
+    if (!jack.start())
+        QSKIP(qPrintable("no private JACK server: " + jack.problem()));
     const QByteArray oldDriver = qgetenv("ZORVIK_AUDIO_DRIVER");
-    qputenv("JACK_DEFAULT_SERVER", server);
     qputenv("PULSE_SERVER", "unix:" + dir.filePath("no-pulse").toUtf8());
     qputenv("PIPEWIRE_REMOTE", dir.filePath("no-pipewire").toUtf8());
     qunsetenv("ZORVIK_AUDIO_DRIVER");
     auto cleanup = qScopeGuard([&] {
-        jack.terminate();   // lets the server take its name out of JACK's shared registry
-        if (!jack.waitForFinished(5000))
-            jack.kill();
-        qputenv("JACK_DEFAULT_SERVER", oldServer);
         qputenv("ZORVIK_AUDIO_DRIVER", oldDriver);
         qunsetenv("PULSE_SERVER");
         qunsetenv("PIPEWIRE_REMOTE");
@@ -417,7 +407,7 @@ void SongEngineTest::playsThroughAPrivateJackServer()
     const QString path = song("jack.mid", TestSongs::oneNote(0, 5, 10));
     QElapsedTimer wait;
     wait.start();
-    while (jack.state() == QProcess::Running && !engine.open(path) && wait.elapsed() < 10000)
+    while (jack.running() && !engine.open(path) && wait.elapsed() < 10000)
         QTest::qWait(200);   // until the server is up, unless it gave up
     if (!engine.isOpen())
         QSKIP("the private JACK server did not start");

@@ -18,6 +18,7 @@
 #include "core/protocol/TransferHeader.h"
 #include "devices/midi/RtMidiBackend.h"
 #include "support/InstrumentMessage.h"
+#include "support/JackRig.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -26,7 +27,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -63,15 +63,6 @@ std::unique_ptr<RtMidiIn> foreignPort(const char *name)
     return port;
 }
 
-bool serverReachable()
-{
-#ifdef ZORVIK_HAVE_JACK
-    return JackBackend().reachable();
-#else
-    return false;
-#endif
-}
-
 struct ControlRun
 {
     int code = -1;
@@ -91,43 +82,19 @@ private slots:
 #ifndef ZORVIK_HAVE_JACK
         QSKIP("built without JACK's client library");
 #endif
-        const QString jackd = QStandardPaths::findExecutable(QStringLiteral("jackd"));
-        if (jackd.isEmpty())
-            QSKIP("jackd is not installed (Debian package jackd2)");
-        // A private server name, so a JACK server of the machine is never touched. It is fixed per
-        // build tree: JACK keeps a registry entry for every name that ever ran (eight at most).
-        serverName = QStringLiteral("zorvik-test-%1").arg(qHash(QCoreApplication::applicationFilePath()) % 10000);
-        qputenv("JACK_DEFAULT_SERVER", serverName.toUtf8());
-        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
         // Device locks of this test's processes in a folder of their own.
         QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-        // The server's complaints go to a file: a pipe nobody reads would fill and stop it.
-        server.setProcessChannelMode(QProcess::MergedChannels);
-        server.setStandardOutputFile(dir.filePath(QStringLiteral("jackd.log")));
-        server.start(jackd, {QStringLiteral("-n"), serverName, QStringLiteral("-d"), QStringLiteral("dummy"),
-                             QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-p"), QStringLiteral("512")});
-        if (!server.waitForStarted(5000))
-            QSKIP("jackd could not be started");
+        if (!rig.start())
+            QSKIP(qPrintable(rig.problem()));
 
-        // The simulator fails while the server is still coming up: try until it is ready. Ports
-        // of other programs that leave before it make room in the server's port table where
-        // later ports are listed before the simulator's, as on a machine in use.
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000 && !serverReachable()) {
-            if (server.state() != QProcess::Running) {
-                QFile log(dir.filePath(QStringLiteral("jackd.log")));
-                log.open(QIODevice::ReadOnly);
-                QSKIP(qPrintable(QStringLiteral("jackd ended: ") + QString::fromLocal8Bit(log.readAll()).simplified()));
-            }
-            QTest::qWait(200);
-        }
+        // Ports of other programs that leave before the simulator's make room in the server's
+        // port table where later ports are listed before the simulator's, as on a machine in use.
         std::vector<std::unique_ptr<RtMidiIn>> early;
         for (int i = 0; i < 6; ++i)
             early.push_back(foreignPort(qPrintable(QStringLiteral("early %1").arg(i))));
         if (!startSim())
-            QSKIP("the JACK server did not become ready within 10 s");
+            QSKIP(qPrintable(rig.problem()));
         early.clear();
         midi = std::make_unique<SimulatedMidi>(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
         findSimulator();
@@ -138,8 +105,7 @@ private slots:
     void cleanupTestCase()
     {
         midi.reset();
-        quitSim();
-        stop(server);
+        rig.stop();
     }
 
     void templateAndBlockTransferArriveExactly()
@@ -301,14 +267,14 @@ private slots:
     // editor's dialog runs gives up on the device in bounded time instead of hanging.
     void stalledServerEndsEveryCommandInTime()
     {
-        const auto resume = qScopeGuard([this] { ::kill(pid_t(server.processId()), SIGCONT); });
+        const auto resume = qScopeGuard([this] { ::kill(pid_t(rig.serverPid()), SIGCONT); });
         const QByteArray firmware = firmwareImage(300 * 1024, 6);
         const QString image = writeImage("stall.bin", firmware);
         const QStringList timeout{QStringLiteral("--timeout"), QStringLiteral("3")};
         QProcess control;
         startControl(control, QStringList{QStringLiteral("send"), image} + timeout + ports);
         QVERIFY(readUntil(QStringLiteral("log block 20 of"), 10000).size() > 0);
-        ::kill(pid_t(server.processId()), SIGSTOP);
+        ::kill(pid_t(rig.serverPid()), SIGSTOP);
         const qint64 allowed = 3000 + 2000 + 1000;   // the timeout, two seconds, and slack for a loaded machine
         ControlRun run = finishControl(control, false, 30000);
         QVERIFY2(run.code == 3 || run.code == 4, qPrintable(run.errors));
@@ -332,7 +298,7 @@ private slots:
         clock.start();
         driver.send();
         const qint64 blocked = clock.elapsed();
-        ::kill(pid_t(server.processId()), SIGCONT);
+        ::kill(pid_t(rig.serverPid()), SIGCONT);
         QVERIFY2(blocked < 3000, qPrintable(QString::number(blocked)));
         QCOMPARE(closeRequested.count(), 1);
         QCOMPARE(prompts.asked.size(), 1);
@@ -353,7 +319,7 @@ private slots:
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(block.constData());
         QCOMPARE(session.send(bytes, 1038), SendResult::Sent);
 
-        ::kill(pid_t(server.processId()), SIGSTOP);
+        ::kill(pid_t(rig.serverPid()), SIGSTOP);
         QElapsedTimer clock;
         clock.start();
         SendResult result = SendResult::Sent;
@@ -363,7 +329,7 @@ private slots:
             ++sent;
         }
         const qint64 waited = clock.elapsed();
-        ::kill(pid_t(server.processId()), SIGCONT);
+        ::kill(pid_t(rig.serverPid()), SIGCONT);
 
         QCOMPARE(result, SendResult::MessageRefused);
         QVERIFY2(waited < MidiOutSession::waitLimit(1038).count() + 1500, qPrintable(QString::number(waited)));
@@ -422,24 +388,7 @@ private slots:
     }
 
 private:
-    // Starts zorvik-sim on the server; false when it does not come up within 10 s (it fails
-    // while the server is still starting).
-    bool startSim()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000) {
-            if (server.state() != QProcess::Running)
-                return false;
-            sim.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
-            if (sim.waitForStarted(3000) && waitForLine(QStringLiteral("ready"), 3000))
-                return true;
-            sim.kill();
-            sim.waitForFinished(1000);
-            QTest::qWait(200);
-        }
-        return false;
-    }
+    bool startSim() { return rig.startSimulator(); }
 
     void findSimulator()
     {
@@ -471,11 +420,7 @@ private:
     }
 
     // The simulator's answer to "status": received count, last transfer, image size and hash.
-    QString simStatus()
-    {
-        sim.write("status\n");
-        return readUntil(QStringLiteral("status "), 5000);
-    }
+    QString simStatus() { return rig.simulatorStatus(); }
 
     void startControl(QProcess &control, const QStringList &arguments)
     {
@@ -568,18 +513,7 @@ private:
         return false;
     }
 
-    // The simulator closes its clients when told to quit; one that is killed leaves the server
-    // to clean up after it, and a server ending meanwhile may fail to leave JACK's registry of
-    // servers, which holds eight.
-    void quitSim()
-    {
-        if (sim.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(server.processId()), SIGCONT);
-        sim.write("quit\n");
-        if (!sim.waitForFinished(5000))
-            stop(sim);
-    }
+    void quitSim() { rig.quitSimulator(); }
 
     static void stop(QProcess &process)
     {
@@ -597,9 +531,8 @@ private:
     QTemporaryDir runtime;
     QStringList ports;
     QStringList completed;
-    QString serverName;
-    QProcess server;
-    QProcess sim;
+    JackRig rig;   // 512 frames at 48 kHz
+    QProcess &sim = rig.simulator();
     QList<QByteArray> received;
     std::unique_ptr<SimulatedMidi> midi;
     int outDevice = -1;

@@ -529,11 +529,7 @@ void TestWidgets::linkFallsBackBeforeReporting()
 
 void TestWidgets::linkErrorTexts()
 {
-    QCOMPARE(HyperLinkLabel::errorText(0), QStringLiteral("The operating system is out\nof memory or resources."));
-    QCOMPARE(HyperLinkLabel::errorText(26), QStringLiteral("A sharing violation occurred. "));
-    QCOMPARE(HyperLinkLabel::errorText(31),
-             QStringLiteral("There is no application associated\nwith the given filename extension."));
-    QCOMPARE(HyperLinkLabel::errorText(32), QStringLiteral("The specified dynamic-link library was not found."));
+    // A code without a text of its own is named, whatever its value.
     QCOMPARE(HyperLinkLabel::errorText(1), QStringLiteral("Unknown Error (1) occurred."));
     QCOMPARE(HyperLinkLabel::errorText(-7), QStringLiteral("Unknown Error (-7) occurred."));
 }
