@@ -1,25 +1,25 @@
+#include "gui/app/EditorOptions.h"
 #include "gui/app/ZorvikApp.h"
-
-#include <QCommandLineParser>
 
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    ZorvikApp app(argc, argv);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Editor and librarian for the Zorvik MIDI controllers."));
-    parser.addHelpOption();
-    const QCommandLineOption library(QStringLiteral("library"),
-                                     QStringLiteral("Use DIR as the library folder (the one that holds mid/ syx/ "
-                                                    "csf/ bin/ Curve/)."),
-                                     QStringLiteral("DIR"));
-    parser.addOption(library);
-    parser.process(app);
-    if (parser.isSet(library) && parser.value(library).isEmpty()) {
-        std::fprintf(stderr, "zorvik-halden: --library needs a folder\n");
+    // The options first: --help and a refused option need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const EditorOptions options = EditorOptions::parse(arguments);
+    switch (options.outcome) {
+    case EditorOptions::Outcome::ShowHelp:
+        std::printf("%s", qPrintable(options.text));
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    case EditorOptions::Outcome::Refused:
+        std::fprintf(stderr, "zorvik-halden: %s\n", qPrintable(options.text));
         return 1;
+    case EditorOptions::Outcome::Run:
+        break;
     }
-    return app.run(parser.value(library));
+    ZorvikApp app(argc, argv);
+    return app.run(options.library, options.audioDriver);
 }

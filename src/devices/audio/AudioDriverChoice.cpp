@@ -36,19 +36,6 @@ QString AudioDriverChoice::wanted(const QString &given)
     return qEnvironmentVariable(environmentVariable).trimmed().toLower();
 }
 
-QString AudioDriverChoice::fromArguments(const QStringList &arguments)
-{
-    const QString option = QStringLiteral("--audio-driver");
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (argument == option)
-            return i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
-        if (argument.startsWith(option + QLatin1Char('=')))
-            return argument.mid(option.size() + 1);
-    }
-    return {};
-}
-
 QStringList AudioDriverChoice::plan(const QStringList &offered, const QString &wanted, QString *problem)
 {
     QStringList drivers;

@@ -26,8 +26,6 @@ public:
     // The driver the user named: `given` (from the command line), else the environment's; empty
     // (also for an empty or blank value) to try the usual order.
     static QString wanted(const QString &given = {});
-    // The value of "--audio-driver NAME" or "--audio-driver=NAME" among a program's arguments.
-    static QString fromArguments(const QStringList &arguments);
 
     // The drivers to try, in order. Empty, with `problem` saying why, when there is none.
     static QStringList plan(const QStringList &offered, const QString &wanted, QString *problem = nullptr);

@@ -6,7 +6,6 @@
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/SimulatorBackend.h"
-#include "devices/audio/AudioDriverChoice.h"
 #include "devices/midi/RtMidiBackend.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/Workspace.h"
@@ -17,7 +16,7 @@ ZorvikApp::ZorvikApp(int &argc, char **argv)
     setQuitOnLastWindowClosed(true);
 }
 
-int ZorvikApp::run(const QString &libraryFolder)
+int ZorvikApp::run(const QString &libraryFolder, const QString &audioDriver)
 {
     // The library is decided before any window lists it, and stays for the run.
     const LibraryLocation library = LibraryLocation::decide(libraryFolder, LibraryLocation::userLibraryFolder());
@@ -29,7 +28,7 @@ int ZorvikApp::run(const QString &libraryFolder)
     MidiSystem midi(std::move(builtIn), std::make_unique<RtMidiBackend>());
     MainWindow window(prompts);
     Workspace workspace(window, midi, simulator, prompts);
-    workspace.setAudioDriver(AudioDriverChoice::fromArguments(arguments()));
+    workspace.setAudioDriver(audioDriver);
     // The instrument is looked for now and whenever ports come or go.
     midi.devices().startWatching();
     window.show();

@@ -12,8 +12,9 @@ public:
     ZorvikApp(int &argc, char **argv);
 
     // Decides and prepares the library (libraryFolder: the --library folder, or empty), builds
-    // the main window, runs it, and returns when it closes.
-    int run(const QString &libraryFolder = {});
+    // the main window (audioDriver: the --audio-driver name, or empty), runs it, and returns
+    // when it closes.
+    int run(const QString &libraryFolder = {}, const QString &audioDriver = {});
 
 private:
     MessageBoxPrompts prompts;

@@ -16,7 +16,7 @@ private slots:
     void usualOrderAmongThoseOffered_data();
     void usualOrderAmongThoseOffered();
     void namedDriverIsTheOnlyOneTried();
-    void nameFromArgumentsOrEnvironment();
+    void nameFromEnvironment();
     void failureMessageNamesWhatWasTried();
     void outputOfAnotherRateKeepsTheSongsTime();
 };
@@ -62,13 +62,8 @@ void SoundOutputTest::namedDriverIsTheOnlyOneTried()
     QVERIFY(output.driverName().isEmpty());
 }
 
-void SoundOutputTest::nameFromArgumentsOrEnvironment()
+void SoundOutputTest::nameFromEnvironment()
 {
-    QCOMPARE(AudioDriverChoice::fromArguments({"zorvik-halden", "--audio-driver", "jack"}), QString("jack"));
-    QCOMPARE(AudioDriverChoice::fromArguments({"zorvik-halden", "--audio-driver=alsa"}), QString("alsa"));
-    QCOMPARE(AudioDriverChoice::fromArguments({"zorvik-halden", "--audio-driver"}), QString());
-    QCOMPARE(AudioDriverChoice::fromArguments({"zorvik-halden"}), QString());
-
     const QByteArray old = qgetenv(AudioDriverChoice::environmentVariable);
     qputenv(AudioDriverChoice::environmentVariable, " PulseAudio ");
     QCOMPARE(AudioDriverChoice::wanted(), QString("pulseaudio"));
