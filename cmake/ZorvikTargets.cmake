@@ -2,7 +2,7 @@
 # ZORVIK_WERROR makes them errors (CMake's own switch, so --compile-no-warning-as-error still works).
 function(zorvik_warnings target)
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow)
   elseif(MSVC)
     target_compile_options(${target} PRIVATE /W4)
   endif()

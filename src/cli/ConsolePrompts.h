@@ -9,7 +9,7 @@
 class ConsolePrompts : public PromptService
 {
 public:
-    explicit ConsolePrompts(QString program) : program(std::move(program)) {}
+    explicit ConsolePrompts(QString programName) : program(std::move(programName)) {}
 
     Answer ask(const Prompt &prompt) override;
 

@@ -537,8 +537,8 @@ int listPorts(MidiSystem &midi)
 
 } // namespace
 
-ControlCommands::ControlCommands(BackendFactory factory)
-    : factory(std::move(factory))
+ControlCommands::ControlCommands(BackendFactory backendFactory)
+    : factory(std::move(backendFactory))
 {
 }
 

@@ -155,7 +155,7 @@ QString stderrOf(const std::function<void()> &code)
 class ThreadOutput : public AudioOutput
 {
 public:
-    explicit ThreadOutput(bool realTime, qint64 interruptAt = -1) : realTime(realTime), interruptAt(interruptAt) {}
+    explicit ThreadOutput(bool inRealTime, qint64 interruptAtMs = -1) : realTime(inRealTime), interruptAt(interruptAtMs) {}
     ~ThreadOutput() override { stop(); }
     bool start(SongRenderer &renderer) override
     {

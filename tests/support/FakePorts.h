@@ -25,7 +25,7 @@ public:
         bool openable = true;
     };
 
-    explicit FakePorts(std::shared_ptr<State> state) : state(std::move(state)) {}
+    explicit FakePorts(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
     FakePorts() : FakePorts(std::make_shared<State>()) {}
     // Ports that are listed but never open.
     FakePorts(QStringList outputs, QStringList inputs) : FakePorts(std::make_shared<State>())
@@ -58,7 +58,7 @@ private:
     class Output : public MidiOutputPort
     {
     public:
-        Output(std::shared_ptr<State> state, QString name) : state(std::move(state)), portName(std::move(name))
+        Output(std::shared_ptr<State> sharedState, QString name) : state(std::move(sharedState)), portName(std::move(name))
         {
             ++this->state->openOutputs;
         }
@@ -81,7 +81,7 @@ private:
     class Input : public MidiInputPort
     {
     public:
-        explicit Input(std::shared_ptr<State> state) : state(std::move(state)) {}
+        explicit Input(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
         ~Input() override { state->input = nullptr; }
 
     private:

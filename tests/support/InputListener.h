@@ -15,7 +15,7 @@
 class InputListener : public QObject
 {
 public:
-    explicit InputListener(MidiInCapture &capture) : capture(capture)
+    explicit InputListener(MidiInCapture &inputCapture) : capture(inputCapture)
     {
         connect(&capture, &MidiInCapture::shortMessage, this, [this](quint8 status, quint8 data1, quint8 data2) {
             if (!this->capture.isOpenFor(this))

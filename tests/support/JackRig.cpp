@@ -207,9 +207,9 @@ JackRig::Clock *JackRig::clock()
 #ifdef ZORVIK_HAVE_JACK
     if (!clockClient && running()) {
         auto opened = std::make_unique<Clock>();
-        const QByteArray server = name.toUtf8();
+        const QByteArray serverName = name.toUtf8();
         opened->client = jack_client_open("zorvik rig clock", JackOptions(JackNoStartServer | JackServerName),
-                                          nullptr, server.constData());
+                                          nullptr, serverName.constData());
         if (opened->client)
             clockClient = std::move(opened);
     }

@@ -15,8 +15,8 @@ QString withSeparator(const QString &folder)
 
 } // namespace
 
-LibraryLocation::LibraryLocation(const QString &folder, Source source)
-    : folder(withSeparator(QDir::fromNativeSeparators(folder)))
+LibraryLocation::LibraryLocation(const QString &folderPath, Source source)
+    : folder(withSeparator(QDir::fromNativeSeparators(folderPath)))
     , from(source)
 {
 }

@@ -27,8 +27,8 @@ bool isPrivateFolder(const QString &path)
 
 } // namespace
 
-DeviceLock::DeviceLock(QString key)
-    : key(std::move(key))
+DeviceLock::DeviceLock(QString lockKey)
+    : key(std::move(lockKey))
 {
 }
 

@@ -10,8 +10,8 @@ const QString DeviceSelection::notConnectedSuffix = QStringLiteral(" — not con
 const QString DeviceSelection::noOutputText = QStringLiteral("No MIDI Out device");
 const QString DeviceSelection::noInputText = QStringLiteral("No MIDI In device");
 
-DeviceSelection::DeviceSelection(MidiSystem &midi)
-    : midi(midi), shownLabel(noInstrumentText)
+DeviceSelection::DeviceSelection(MidiSystem &midiSystem)
+    : midi(midiSystem), shownLabel(noInstrumentText)
 {
     timer.setInterval(pollMs);
     connect(&timer, &QTimer::timeout, this, &DeviceSelection::update);

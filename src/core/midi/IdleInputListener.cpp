@@ -4,8 +4,8 @@
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiSystem.h"
 
-IdleInputListener::IdleInputListener(MidiSystem &midi, QObject *parent)
-    : QObject(parent), midi(midi)
+IdleInputListener::IdleInputListener(MidiSystem &midiSystem, QObject *parent)
+    : QObject(parent), midi(midiSystem)
 {
     claimTimer.setSingleShot(true);
     claimTimer.setInterval(0);

@@ -3,8 +3,8 @@
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiSystem.h"
 
-MidiInCapture::MidiInCapture(MidiSystem &midi)
-    : midi(midi), parser([this](const QByteArray &message) { deliver(message); })
+MidiInCapture::MidiInCapture(MidiSystem &midiSystem)
+    : midi(midiSystem), parser([this](const QByteArray &message) { deliver(message); })
 {
 }
 

@@ -3,8 +3,8 @@
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiSystem.h"
 
-MidiOutSession::MidiOutSession(MidiSystem &midi)
-    : midi(midi)
+MidiOutSession::MidiOutSession(MidiSystem &midiSystem)
+    : midi(midiSystem)
 {
 }
 

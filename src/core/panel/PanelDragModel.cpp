@@ -2,8 +2,8 @@
 
 #include "core/panel/PanelSettings.h"
 
-PanelDragModel::PanelDragModel(const std::array<QRect, 21> &pictures)
-    : pictures(pictures)
+PanelDragModel::PanelDragModel(const std::array<QRect, 21> &controlPictures)
+    : pictures(controlPictures)
 {
 }
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-MidiStreamParser::MidiStreamParser(Sink sink, std::size_t maxSysEx, WholePieces wholePieces)
-    : sink(std::move(sink)), maxSysEx(maxSysEx < 2 ? 2 : maxSysEx), wholePieces(wholePieces)
+MidiStreamParser::MidiStreamParser(Sink deliver, std::size_t sysExLimit, WholePieces piecesAreWhole)
+    : sink(std::move(deliver)), maxSysEx(sysExLimit < 2 ? 2 : sysExLimit), wholePieces(piecesAreWhole)
 {
 }
 

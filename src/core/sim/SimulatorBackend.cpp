@@ -9,7 +9,7 @@
 class SimulatorBackend::Output : public MidiOutputPort
 {
 public:
-    explicit Output(InstrumentSimulator &engine) : engine(engine) {}
+    explicit Output(InstrumentSimulator &instrument) : engine(instrument) {}
 
     Delivery send(const std::uint8_t *bytes, std::size_t length, std::chrono::milliseconds) override
     {
@@ -26,8 +26,8 @@ private:
 class SimulatorBackend::Input : public MidiInputPort
 {
 public:
-    Input(std::list<Receiver *> &list, Receiver receiver)
-        : list(list), receiver(std::move(receiver))
+    Input(std::list<Receiver *> &receivers, Receiver receive)
+        : list(receivers), receiver(std::move(receive))
     {
         list.push_back(&this->receiver);
     }

@@ -22,7 +22,7 @@ void appendBe(QByteArray &out, quint32 value, int bytes)
 
 } // namespace
 
-SmfBuilder::SmfBuilder(int format, int ticksPerQuarter) : format(format), division(ticksPerQuarter) {}
+SmfBuilder::SmfBuilder(int fileFormat, int ticksPerQuarter) : format(fileFormat), division(ticksPerQuarter) {}
 
 int SmfBuilder::addTrack()
 {

@@ -10,7 +10,7 @@ namespace {
 class Cursor
 {
 public:
-    Cursor(const char *data, qsizetype size) : data(data), size(size) {}
+    Cursor(const char *bytes, qsizetype length) : data(bytes), size(length) {}
 
     qsizetype left() const { return size - pos; }
     qsizetype position() const { return pos; }

@@ -5,10 +5,10 @@
 #include "core/midi/MidiSystem.h"
 #include "core/panel/PanelSettings.h"
 
-DumpReceiver::DumpReceiver(MidiSystem &midi, PromptService &prompts, QObject *parent)
+DumpReceiver::DumpReceiver(MidiSystem &midiSystem, PromptService &promptService, QObject *parent)
     : QObject(parent)
-    , midi(midi)
-    , prompts(prompts)
+    , midi(midiSystem)
+    , prompts(promptService)
 {
     connect(&midi.capture(), &MidiInCapture::sysEx, this, &DumpReceiver::onSysEx);
 }

@@ -8,10 +8,10 @@
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 
-TransferDriver::TransferDriver(MidiSystem &midi, PromptService &prompts, QObject *parent)
+TransferDriver::TransferDriver(MidiSystem &midiSystem, PromptService &promptService, QObject *parent)
     : QObject(parent)
-    , midi(midi)
-    , prompts(prompts)
+    , midi(midiSystem)
+    , prompts(promptService)
     , transfer([this](const QByteArray &message, TransferSession::Message what) {
         return tell(MidiOutSession(this->midi).send(reinterpret_cast<const std::uint8_t *>(message.constData()),
                                                     static_cast<std::uint32_t>(message.size())),

@@ -13,8 +13,8 @@ constexpr int minimumTemplateSize = 14;
 
 } // namespace
 
-TransferSession::TransferSession(Sender sender, Confirmer confirmer)
-    : sender(std::move(sender)), confirmer(std::move(confirmer))
+TransferSession::TransferSession(Sender send, Confirmer confirm)
+    : sender(std::move(send)), confirmer(std::move(confirm))
 {
     open(FileKind::None, {});
 }

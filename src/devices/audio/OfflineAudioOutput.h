@@ -10,7 +10,7 @@ class OfflineAudioOutput : public AudioOutput
 {
 public:
     // failing: behave like a machine without a sound device.
-    explicit OfflineAudioOutput(bool failing = false) : failing(failing) {}
+    explicit OfflineAudioOutput(bool failsToStart = false) : failing(failsToStart) {}
 
     bool start(SongRenderer &renderer) override;
     void stop() override;

@@ -6,7 +6,7 @@
 
 SongEngine::SongEngine() : SongEngine(Options{}) {}
 
-SongEngine::SongEngine(Options options) : options(std::move(options)) {}
+SongEngine::SongEngine(Options engineOptions) : options(std::move(engineOptions)) {}
 
 SongEngine::~SongEngine()
 {

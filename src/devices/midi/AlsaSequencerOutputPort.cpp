@@ -83,8 +83,8 @@ std::unique_ptr<AlsaSequencerOutputPort> AlsaSequencerOutputPort::openVirtual(co
     return std::unique_ptr<AlsaSequencerOutputPort>(new AlsaSequencerOutputPort(std::move(handle), portName));
 }
 
-AlsaSequencerOutputPort::AlsaSequencerOutputPort(std::unique_ptr<Handle> handle, QString name)
-    : handle(std::move(handle)), portName(std::move(name))
+AlsaSequencerOutputPort::AlsaSequencerOutputPort(std::unique_ptr<Handle> sequencer, QString name)
+    : handle(std::move(sequencer)), portName(std::move(name))
 {
 }
 

@@ -95,8 +95,8 @@ std::unique_ptr<JackInputPort> JackInputPort::open(const QString &device, Receiv
     return std::unique_ptr<JackInputPort>(new JackInputPort(state, std::move(calls)));
 }
 
-JackInputPort::JackInputPort(std::shared_ptr<State> state, std::shared_ptr<JackServerCalls> calls)
-    : state(std::move(state)), calls(std::move(calls))
+JackInputPort::JackInputPort(std::shared_ptr<State> sharedState, std::shared_ptr<JackServerCalls> serverCalls)
+    : state(std::move(sharedState)), calls(std::move(serverCalls))
 {
 }
 

@@ -119,9 +119,9 @@ std::unique_ptr<JackOutputPort> JackOutputPort::open(const QString &device, std:
     return std::unique_ptr<JackOutputPort>(new JackOutputPort(state, std::move(calls), device));
 }
 
-JackOutputPort::JackOutputPort(std::shared_ptr<State> state, std::shared_ptr<JackServerCalls> calls,
-                               QString deviceName)
-    : state(std::move(state)), calls(std::move(calls)), deviceName(std::move(deviceName))
+JackOutputPort::JackOutputPort(std::shared_ptr<State> sharedState, std::shared_ptr<JackServerCalls> serverCalls,
+                               QString device)
+    : state(std::move(sharedState)), calls(std::move(serverCalls)), deviceName(std::move(device))
 {
 }
 

@@ -76,9 +76,9 @@ std::unique_ptr<RtMidiOutputPort> RtMidiOutputPort::open(RtMidi::Api api, const 
     return std::unique_ptr<RtMidiOutputPort>(new RtMidiOutputPort(std::move(shared), name, limit));
 }
 
-RtMidiOutputPort::RtMidiOutputPort(std::shared_ptr<Shared> shared, QString portName,
-                                   std::size_t maxLength)
-    : shared(std::move(shared)), portName(std::move(portName)), maxLength(maxLength)
+RtMidiOutputPort::RtMidiOutputPort(std::shared_ptr<Shared> sharedClient, QString port,
+                                   std::size_t lengthLimit)
+    : shared(std::move(sharedClient)), portName(std::move(port)), maxLength(lengthLimit)
 {
     sender = std::thread(&RtMidiOutputPort::work, this->shared);
 }

@@ -32,10 +32,10 @@ const QColor keyColour(255, 0, 255);
 const QRect deviceLabelArea(258, 14, 476, 16);
 } // namespace
 
-MainWindow::MainWindow(PromptService &prompts, QWidget *parent)
+MainWindow::MainWindow(PromptService &promptService, QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint)
-    , prompts(prompts)
+    , prompts(promptService)
     , urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("mainWindow"));

@@ -19,17 +19,17 @@
 #include <QComboBox>
 #include <QListWidget>
 
-Workspace::Workspace(MainWindow &window, MidiSystem &midi, InstrumentSimulator &simulator, PromptService &prompts)
-    : QObject(&window)
-    , window(window)
-    , midi(midi)
+Workspace::Workspace(MainWindow &mainWindow, MidiSystem &midiSystem, InstrumentSimulator &simulator, PromptService &promptService)
+    : QObject(&mainWindow)
+    , window(mainWindow)
+    , midi(midiSystem)
     , builtInSimulator(simulator)
-    , prompts(prompts)
-    , transferDialog(new TransferDialog(midi, prompts, &window))
-    , panelEditor(new PanelEditor(&window, prompts))
-    , fileLibrary(new FileLibrary(&window, prompts, *transferDialog))
-    , panelCommands(new PanelCommands(&window, *panelEditor, *fileLibrary, *transferDialog, midi, prompts))
-    , livePanel(new LivePanel(*panelEditor, midi, this))
+    , prompts(promptService)
+    , transferDialog(new TransferDialog(midiSystem, promptService, &mainWindow))
+    , panelEditor(new PanelEditor(&mainWindow, promptService))
+    , fileLibrary(new FileLibrary(&mainWindow, promptService, *transferDialog))
+    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiSystem, promptService))
+    , livePanel(new LivePanel(*panelEditor, midiSystem, this))
 {
     window.setPanelPlaceholders(false);
     // The lists sit in dark wells of the skin; only these widgets take the dark look, so the

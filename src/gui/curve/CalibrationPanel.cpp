@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-CalibrationPanel::CalibrationPanel(MidiSystem &midi, QWidget *parent)
+CalibrationPanel::CalibrationPanel(MidiSystem &midiSystem, QWidget *parent)
     : QWidget(parent)
-    , midi(midi)
+    , midi(midiSystem)
 {
     setObjectName(QStringLiteral("calibrationPanel"));
     setFixedSize(panelWidth, panelHeight);
@@ -60,11 +60,11 @@ void CalibrationPanel::stop()
     midi.capture().close(this);
 }
 
-void CalibrationPanel::onShortMessage(quint8 status, quint8 data1, quint8 data2)
+void CalibrationPanel::onShortMessage(quint8 statusByte, quint8 data1, quint8 data2)
 {
     if (!midi.capture().isOpenFor(this))
         return;
-    if (!calibration.record(status, data1, data2))
+    if (!calibration.record(statusByte, data1, data2))
         return;
     bars->update();
     refresh();

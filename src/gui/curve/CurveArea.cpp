@@ -22,9 +22,9 @@ QPolygon mapLine(const VelocityMap &map)
 
 } // namespace
 
-CurveArea::CurveArea(const CurveEditorModel &model, QWidget *parent)
+CurveArea::CurveArea(const CurveEditorModel &curveModel, QWidget *parent)
     : QWidget(parent)
-    , model(model)
+    , model(curveModel)
     , mark(vertexMark())
 {
     setObjectName(QStringLiteral("curveArea"));

@@ -18,9 +18,9 @@ constexpr int zeroLineIndex = 13;   // the line labelled 0
 
 } // namespace
 
-MonitorPanel::MonitorPanel(const VelocityHistory &history, QWidget *parent)
+MonitorPanel::MonitorPanel(const VelocityHistory &velocities, QWidget *parent)
     : QWidget(parent)
-    , history(history)
+    , history(velocities)
 {
     setObjectName(QStringLiteral("monitorPanel"));
 }

@@ -8,12 +8,12 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
-SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &prompts, const VelocityMap &map,
+SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &promptService, const VelocityMap &velocityMap,
                                    QWidget *parent)
     : QDialog(parent)
     , session(midi)
-    , prompts(prompts)
-    , map(map)
+    , prompts(promptService)
+    , map(velocityMap)
     , progress(new PercentProgress(this))
     , status(new QLabel(QStringLiteral("Sending completed!"), this))
 {

@@ -47,11 +47,11 @@ QLabel *label(QWidget *parent, const QString &text, QRect geometry)
 
 } // namespace
 
-VCurveDialog::VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap &sharedMap, QWidget *parent)
+VCurveDialog::VCurveDialog(MidiSystem &midiSystem, PromptService &promptService, VelocityMap &sharedMap, QWidget *parent)
     : QDialog(parent)
-    , midi(midi)
-    , prompts(prompts)
-    , session(midi)
+    , midi(midiSystem)
+    , prompts(promptService)
+    , session(midiSystem)
     , model(sharedMap)
 {
     setObjectName(QStringLiteral("VCurveDialog"));

@@ -13,8 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SetDeviceDialog::SetDeviceDialog(MidiSystem &midi, QWidget *parent)
-    : QDialog(parent), midi(midi), outCombo(new ElidingComboBox), inCombo(new ElidingComboBox)
+SetDeviceDialog::SetDeviceDialog(MidiSystem &midiSystem, QWidget *parent)
+    : QDialog(parent), midi(midiSystem), outCombo(new ElidingComboBox), inCombo(new ElidingComboBox)
 {
     setWindowTitle(QStringLiteral("Set Device"));
     setModal(true);

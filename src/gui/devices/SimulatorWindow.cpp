@@ -25,14 +25,14 @@ QSpinBox *spin(int low, int high, int value, const QString &special = {})
 
 } // namespace
 
-SimulatorWindow::SimulatorWindow(InstrumentSimulator &simulator, QWidget *parent)
-    : QWidget(parent, Qt::Window), simulator(simulator), log(new QPlainTextEdit), state(new QLabel),
+SimulatorWindow::SimulatorWindow(InstrumentSimulator &instrument, QWidget *parent)
+    : QWidget(parent, Qt::Window), simulator(instrument), log(new QPlainTextEdit), state(new QLabel),
       key(spin(0, 127, 60)), velocity(spin(0, 127, 100)), channel(spin(1, 16, 1)), controller(spin(0, 127, 72)),
       controllerValue(spin(0, 127, 100)), bend(spin(InstrumentSimulator::bendLowest, InstrumentSimulator::bendHighest, 4096)),
-      delay(spin(0, 5000, simulator.faults.replyDelayMs)),
-      stopAfter(spin(-1, 65535, simulator.faults.stopAfterBlock, QStringLiteral("never"))),
-      dropReply(spin(-1, 65535, simulator.faults.dropReply, QStringLiteral("none"))),
-      garbleReply(spin(-1, 65535, simulator.faults.garbleReply, QStringLiteral("none")))
+      delay(spin(0, 5000, instrument.faults.replyDelayMs)),
+      stopAfter(spin(-1, 65535, instrument.faults.stopAfterBlock, QStringLiteral("never"))),
+      dropReply(spin(-1, 65535, instrument.faults.dropReply, QStringLiteral("none"))),
+      garbleReply(spin(-1, 65535, instrument.faults.garbleReply, QStringLiteral("none")))
 {
     setWindowTitle(QStringLiteral("Zorvik Simulator"));
     log->setReadOnly(true);

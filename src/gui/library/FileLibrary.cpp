@@ -24,10 +24,10 @@ constexpr FileKind comboKinds[] = {FileKind::Song, FileKind::Template, FileKind:
 
 } // namespace
 
-FileLibrary::FileLibrary(QWidget *host, PromptService &prompts, TransferDialog &transfer)
+FileLibrary::FileLibrary(QWidget *host, PromptService &promptService, TransferDialog &transferDialog)
     : QObject(host)
-    , prompts(prompts)
-    , transfer(transfer)
+    , prompts(promptService)
+    , transfer(transferDialog)
     , types(new QComboBox(host))
     , files(new QListWidget(host))
     , markers(new QListWidget(host))

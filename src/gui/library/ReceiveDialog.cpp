@@ -16,10 +16,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent)
+ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWidget *parent)
     : QDialog(parent)
-    , prompts(prompts)
-    , dumpReceiver(midi, prompts)
+    , prompts(promptService)
+    , dumpReceiver(midi, promptService)
     , status(new QLabel(initialStatus(), this))
     , fileName(new QLineEdit(this))
     , count(new QLineEdit(QStringLiteral("0"), this))

@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-TransferDialog::TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent)
+TransferDialog::TransferDialog(MidiSystem &midi, PromptService &promptService, QWidget *parent)
     : QDialog(parent)
-    , prompts(prompts)
-    , transfer(midi, prompts)
+    , prompts(promptService)
+    , transfer(midi, promptService)
     , status(new QLabel(this))
     , bar(new PercentProgress(this))
     , numberLabel(new QLabel(QStringLiteral("Num:"), this))

@@ -2,7 +2,7 @@
 
 #include "gui/widgets/SkinResources.h"
 
-ChannelEdit::ChannelEdit(PromptService &prompts, QWidget *parent)
-    : ValueEdit(prompts, RangeRules::Kind::Channel, SkinResources::ChannelBoxBackground, QColor(15, 80, 210), parent)
+ChannelEdit::ChannelEdit(PromptService &promptService, QWidget *parent)
+    : ValueEdit(promptService, RangeRules::Kind::Channel, SkinResources::ChannelBoxBackground, QColor(15, 80, 210), parent)
 {
 }

@@ -24,9 +24,9 @@ QColor faded(QColor colour, qreal strength)
 
 } // namespace
 
-ControlPicture::ControlPicture(int pictureId, Kind kind, QWidget *parent)
+ControlPicture::ControlPicture(int picture, Kind kind, QWidget *parent)
     : QWidget(parent)
-    , pictureId(pictureId)
+    , pictureId(picture)
     , controlKind(kind)
 {
     // Drops are found by position on the window; the picture itself takes no mouse input.

@@ -17,9 +17,9 @@ bool isJoystick(int slot)
 
 } // namespace
 
-LivePanel::LivePanel(PanelEditor &panel, MidiSystem &midi, QObject *parent)
+LivePanel::LivePanel(PanelEditor &panelEditor, MidiSystem &midi, QObject *parent)
     : QObject(parent)
-    , panel(panel)
+    , panel(panelEditor)
     , listener(new IdleInputListener(midi, this))
     , toggle(new QAction(actionText, this))
 {

@@ -11,15 +11,15 @@
 #include "gui/panel/PanelHistory.h"
 #include "gui/widgets/FilenamePrompt.h"
 
-PanelCommands::PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
-                             MidiSystem &midi, PromptService &prompts)
-    : QObject(window)
-    , window(window)
-    , panel(panel)
-    , library(library)
-    , transfer(transfer)
-    , midi(midi)
-    , prompts(prompts)
+PanelCommands::PanelCommands(QWidget *owner, PanelEditor &panelEditor, FileLibrary &fileLibrary, TransferDialog &transferDialog,
+                             MidiSystem &midiSystem, PromptService &promptService)
+    : QObject(owner)
+    , window(owner)
+    , panel(panelEditor)
+    , library(fileLibrary)
+    , transfer(transferDialog)
+    , midi(midiSystem)
+    , prompts(promptService)
 {
 }
 

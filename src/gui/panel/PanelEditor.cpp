@@ -31,15 +31,15 @@ bool isJoystick(int slot)
 
 } // namespace
 
-PanelEditor::PanelEditor(QWidget *host, PromptService &prompts)
-    : QObject(host)
-    , host(host)
-    , prompts(prompts)
-    , names(new DragList(host))
-    , modeToggle(new SkinButton(host))
-    , channel(new ChannelEdit(prompts, host))
-    , stepUp(new SkinButton(host))
-    , stepDown(new SkinButton(host))
+PanelEditor::PanelEditor(QWidget *hostWidget, PromptService &promptService)
+    : QObject(hostWidget)
+    , host(hostWidget)
+    , prompts(promptService)
+    , names(new DragList(hostWidget))
+    , modeToggle(new SkinButton(hostWidget))
+    , channel(new ChannelEdit(promptService, hostWidget))
+    , stepUp(new SkinButton(hostWidget))
+    , stepDown(new SkinButton(hostWidget))
     , drag(pictureRects())
 {
     for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {

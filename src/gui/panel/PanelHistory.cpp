@@ -12,13 +12,13 @@ namespace {
 constexpr int stepLimit = 1000;
 } // namespace
 
-PanelHistory::PanelHistory(PanelEditor &panel)
-    : QObject(&panel)
-    , panel(panel)
+PanelHistory::PanelHistory(PanelEditor &panelEditor)
+    : QObject(&panelEditor)
+    , panel(panelEditor)
     , undoStack(new QUndoStack(this))
     , undoItem(new QAction(this))
     , redoItem(new QAction(this))
-    , recorded(panel.state())
+    , recorded(panelEditor.state())
 {
     undoStack->setUndoLimit(stepLimit);
     undoItem->setObjectName(QStringLiteral("undoPanel"));

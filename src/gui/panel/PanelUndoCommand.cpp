@@ -8,17 +8,17 @@ namespace {
 constexpr int burstId = 0x7a0b;
 } // namespace
 
-PanelUndoCommand::PanelUndoCommand(PanelHistory &history, PanelStep step)
+PanelUndoCommand::PanelUndoCommand(PanelHistory &panelHistory, PanelStep step)
     : QUndoCommand(step.text())
-    , history(history)
+    , history(panelHistory)
     , panelStep(std::move(step))
 {
 }
 
-PanelUndoCommand::PanelUndoCommand(PanelHistory &history, PanelStep step, Burst burst)
-    : PanelUndoCommand(history, std::move(step))
+PanelUndoCommand::PanelUndoCommand(PanelHistory &panelHistory, PanelStep step, Burst wheelBurst)
+    : PanelUndoCommand(panelHistory, std::move(step))
 {
-    this->burst = burst;
+    burst = wheelBurst;
 }
 
 void PanelUndoCommand::undo()

@@ -5,15 +5,15 @@
 
 #include <QWheelEvent>
 
-ValueEdit::ValueEdit(PromptService &prompts, QWidget *parent)
-    : ValueEdit(prompts, RangeRules::Kind::Value, SkinResources::SlotBoxBackground, QColor(177, 105, 17), parent)
+ValueEdit::ValueEdit(PromptService &promptService, QWidget *parent)
+    : ValueEdit(promptService, RangeRules::Kind::Value, SkinResources::SlotBoxBackground, QColor(177, 105, 17), parent)
 {
 }
 
-ValueEdit::ValueEdit(PromptService &prompts, RangeRules::Kind kind, int backgroundId, const QColor &colour,
+ValueEdit::ValueEdit(PromptService &promptService, RangeRules::Kind kind, int background, const QColor &colour,
                      QWidget *parent)
-    : RangeEdit(backgroundId, colour, parent)
-    , prompts(prompts)
+    : RangeEdit(background, colour, parent)
+    , prompts(promptService)
     , rangeKind(kind)
 {
     setMaxLength(RangeRules::width(kind));

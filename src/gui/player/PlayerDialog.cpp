@@ -36,14 +36,14 @@ QString statusText(int elapsed, int total)
 
 } // namespace
 
-PlayerDialog::PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent)
-    : PlayerDialog(prompts, inputs, SongEngine::Options{}, parent)
+PlayerDialog::PlayerDialog(PromptService &promptService, const PlayerInputs &playerInputs, QWidget *parent)
+    : PlayerDialog(promptService, playerInputs, SongEngine::Options{}, parent)
 {
 }
 
-PlayerDialog::PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, SongEngine::Options engineOptions,
+PlayerDialog::PlayerDialog(PromptService &promptService, const PlayerInputs &playerInputs, SongEngine::Options engineOptions,
                            QWidget *parent)
-    : QDialog(parent), prompts(prompts), inputs(inputs), songEngine(std::move(engineOptions))
+    : QDialog(parent), prompts(promptService), inputs(playerInputs), songEngine(std::move(engineOptions))
 {
     setWindowTitle(QStringLiteral("Midiplay"));
     // Modal to the main window only, as every dialog of the program.

@@ -17,14 +17,14 @@ constexpr int noAssociation = 31;
 constexpr int fileNotFound = 2;
 } // namespace
 
-HyperLinkLabel::HyperLinkLabel(PromptService &prompts, QWidget *parent)
-    : HyperLinkLabel(prompts, QString(), parent)
+HyperLinkLabel::HyperLinkLabel(PromptService &promptService, QWidget *parent)
+    : HyperLinkLabel(promptService, QString(), parent)
 {
 }
 
-HyperLinkLabel::HyperLinkLabel(PromptService &prompts, const QString &text, QWidget *parent)
+HyperLinkLabel::HyperLinkLabel(PromptService &promptService, const QString &text, QWidget *parent)
     : QLabel(text, parent)
-    , prompts(prompts)
+    , prompts(promptService)
     , launcher(desktopLauncher())
 {
     setUp();

@@ -36,7 +36,7 @@ public:
     bool isVisited() const { return visited; }
     void setUnderline(bool on);
     void setFitToText(bool on);
-    void setLauncher(Launcher launcher) { this->launcher = std::move(launcher); }
+    void setLauncher(Launcher opener) { launcher = std::move(opener); }
     static Launcher desktopLauncher();
 
     // The message for a failed open, after "Unable to open hyperlink:\n\n".

@@ -48,7 +48,7 @@ public:
         bool gone = false;
     };
 
-    explicit VanishingOutput(std::shared_ptr<State> state) : state(std::move(state)) {}
+    explicit VanishingOutput(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
 
     QStringList outputNames() override
     {
@@ -67,7 +67,7 @@ private:
     class Output : public MidiOutputPort
     {
     public:
-        explicit Output(std::shared_ptr<State> state) : state(std::move(state)) {}
+        explicit Output(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
         Delivery send(const std::uint8_t *bytes, std::size_t length, std::chrono::milliseconds) override
         {
             if (state->delivered == state->messagesBeforeGone)
