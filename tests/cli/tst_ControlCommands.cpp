@@ -6,6 +6,7 @@
 #include "core/sim/InstrumentSimulator.h"
 #include "devices/audio/SongRenderer.h"
 #include "support/FakePorts.h"
+#include "support/TestFiles.h"
 #include "support/TestSongs.h"
 
 #include <QDir>
@@ -28,6 +29,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+
+using TestFiles::writeFile;
+using TestFiles::readFile;
+using TestFiles::goldenTemplate;
 
 namespace {
 
@@ -68,24 +73,6 @@ Run run(QStringList arguments, std::function<void(InstrumentSimulator &)> setUp 
     };
     result.code = commands.run(arguments);
     return result;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray goldenTemplate()
-{
-    return readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
 }
 
 // The program itself, for what a script sees: its exit code and its standard output.

@@ -6,6 +6,7 @@
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "support/FakePorts.h"
+#include "support/TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,21 +19,10 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using TestFiles::writeFile;
+using TestFiles::readFile;
+
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every file and folder under root with its size, time and checksum: "nothing changed" is this
 // staying the same.

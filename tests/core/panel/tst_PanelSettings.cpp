@@ -1,22 +1,17 @@
 #include "core/panel/NameLists.h"
 #include "core/panel/PanelSettings.h"
 #include "core/protocol/SevenBitCodec.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
+using TestFiles::goldenTemplate;
+
 using Field = PanelSettings::Field;
 
 namespace {
-
-QByteArray goldenTemplate()
-{
-    QFile file(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 const char *const kDefaultRawHex = "00 FF 00 01 49 00 00 7F 00 01 4B 00 00 7F 00 01 48 00 00 7F 00 01 4A 00 00 7F 00 01 47 00 00 7F 00 01 4C 00 00 7F 00 01 4D 00 00 7F 00 01 4E 00 00 7F 00 01 30 00 00 7F 00 01 34 00 00 7F 00 01 36 00 00 7F 00 01 3A 00 00 7F 00 01 37 00 00 7F 00 01 39 00 00 7F 00 01 3C 00 00 7F 00 01 3D 00 00 7F 00 B3 01 00 00 7F 00 B3 4A 00 00 7F 40 B3 26 00 00 3F 00 B3 26 00 00 7F 40 B3 40 00 00 7F 00";
 

@@ -10,6 +10,7 @@
 #include "core/song/StandardMidiFile.h"
 #include "core/transfer/SendPreparation.h"
 #include "core/transfer/TransferSession.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,27 +25,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using TestFiles::writeFile;
+using TestFiles::readFile;
+using TestFiles::goldenTemplate;
+
 namespace {
 
 constexpr int curveKind = -1;   // .crv files are not sent through the library's send checks
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray goldenTemplate()
-{
-    return readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
-}
 
 QByteArray smallSong()
 {

@@ -2,6 +2,7 @@
 #include "core/base/SafeFile.h"
 #include "core/song/MarkerScan.h"
 #include "core/transfer/SendPreparation.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,14 +13,9 @@
 
 #include <unistd.h>
 
-namespace {
+using TestFiles::writeFile;
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+namespace {
 
 QByteArray smfHeader(int format)
 {

@@ -13,6 +13,7 @@
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
+#include "support/TestFiles.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -34,6 +35,9 @@
 
 #include <sys/stat.h>
 
+using TestFiles::writeFile;
+using TestFiles::readFile;
+
 namespace {
 
 QByteArray randomImage(int size)
@@ -42,19 +46,6 @@ QByteArray randomImage(int size)
     for (int i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
     return bytes;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

@@ -6,9 +6,8 @@
 #include "gui/app/Workspace.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
-#include "support/FreshLibrary.h"
-#include "support/ScriptedPrompts.h"
-#include "support/SimulatedMidi.h"
+#include "support/EditorRig.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,15 +19,11 @@
 
 #include <sys/stat.h>
 
+using TestFiles::goldenTemplate;
+
 using Field = PanelSettings::Field;
 
 namespace {
-
-QByteArray goldenTemplate()
-{
-    QFile file(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray smallSong()
 {
@@ -39,34 +34,20 @@ QByteArray smallSong()
 
 } // namespace
 
-class TestBadInputPanel : public QObject
+class TestBadInputPanel : public QObject, EditorRig
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-    std::unique_ptr<SimulatedMidi> midi;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<MainWindow> window;
-    Workspace *workspace = nullptr;
-
     QLineEdit *pad1Msb() { return workspace->panel().box(PanelSettings::Pad1, Field::Msb); }
 
 private slots:
     void init()
     {
-        QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<SimulatedMidi>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
+        QVERIFY(openEditor(false));
         pad1Msb()->setText(QStringLiteral("055"));
     }
-    void cleanup()
-    {
-        window.reset();
-        midi.reset();
-    }
+    void cleanup() { closeEditor(); }
 
     void badTemplateFiles_data()
     {

@@ -11,9 +11,7 @@
 #include "gui/panel/LivePanel.h"
 #include "gui/panel/PanelEditor.h"
 #include "gui/widgets/SkinResources.h"
-#include "support/FreshLibrary.h"
-#include "support/ScriptedPrompts.h"
-#include "support/SimulatedMidi.h"
+#include "support/EditorRig.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -40,17 +38,11 @@ struct PaintCounter : QObject
 
 } // namespace
 
-class TestLivePanel : public QObject
+class TestLivePanel : public QObject, EditorRig
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-    std::unique_ptr<SimulatedMidi> midi;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<MainWindow> window;
-    Workspace *workspace = nullptr;
-
     LivePanel &live() { return workspace->live(); }
     ControlPicture *picture(int slot) { return workspace->panel().picture(slot); }
 
@@ -81,22 +73,12 @@ private:
 private slots:
     void init()
     {
-        QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<SimulatedMidi>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(openEditor());
         QTRY_VERIFY(live().isListening());
         // Lights stay until a test lets them go, however slow the machine.
         live().setHoldMs(3600 * 1000);
     }
-    void cleanup()
-    {
-        window.reset();
-        midi.reset();
-    }
+    void cleanup() { closeEditor(); }
 
     // Knob 3 sends controller 72 on channel 1: its picture lights, its pointer turns to the
     // value, and it drops back by itself.

@@ -14,10 +14,9 @@
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinLayout.h"
 #include "gui/widgets/SkinResources.h"
-#include "support/FreshLibrary.h"
+#include "support/EditorRig.h"
 #include "support/ModalDriver.h"
-#include "support/ScriptedPrompts.h"
-#include "support/SimulatedMidi.h"
+#include "support/TestFiles.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -31,15 +30,11 @@
 
 #include <memory>
 
+using TestFiles::readFile;
+
 using Field = PanelSettings::Field;
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList folderEntries(const QString &path)
 {
@@ -48,50 +43,14 @@ QStringList folderEntries(const QString &path)
 
 } // namespace
 
-class TestPanelEditor : public QObject
+class TestPanelEditor : public QObject, EditorRig
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-    std::unique_ptr<SimulatedMidi> midi;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<MainWindow> window;
-    Workspace *workspace = nullptr;
-
-    PanelEditor &panel() { return workspace->panel(); }
     QString text(int slot, Field field) { return panel().box(slot, field)->text(); }
 
-    // A real drag: press on the selected entry, move over the list, then over the window.
-    void dragEntry(int row, const QPoint &windowTarget, bool release = true)
-    {
-        DragList *names = panel().nameList();
-        names->setCurrentRow(row);
-        names->scrollToItem(names->item(row));
-        const QPoint start = names->visualItemRect(names->item(row)).center();
-        QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
-        QTest::mouseMove(names->viewport(), start + QPoint(2, 0));
-        QVERIFY(names->isDragging());
-        const QPoint target = names->viewport()->mapFrom(window.get(), windowTarget);
-        QTest::mouseMove(names->viewport(), target);
-        if (release)
-            QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, target);
-    }
-
     QPoint centreOf(int slot) { return SkinLayout::controlPicture(slot).center(); }
-
-    // As a person does: click into the box, select what it holds, type.
-    void typeInto(QLineEdit *edit, const QString &text)
-    {
-        // The offscreen platform does not hand activation back when a dialog closes.
-        window->activateWindow();
-        QTRY_VERIFY(window->isActiveWindow());
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTRY_VERIFY(edit->hasFocus());
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, text);
-        QCOMPARE(edit->text(), text);
-    }
 
     void clickBar(SkinLayout::Button which) { QTest::mouseClick(window->button(which), Qt::LeftButton); }
 
@@ -114,19 +73,9 @@ private:
 private slots:
     void init()
     {
-        QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<SimulatedMidi>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(openEditor());
     }
-    void cleanup()
-    {
-        window.reset();
-        midi.reset();
-    }
+    void cleanup() { closeEditor(); }
 
     void startsWithTheDefaults()
     {

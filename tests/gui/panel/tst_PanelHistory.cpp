@@ -13,10 +13,9 @@
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinLayout.h"
 #include "gui/widgets/SkinResources.h"
-#include "support/FreshLibrary.h"
+#include "support/EditorRig.h"
 #include "support/ModalDriver.h"
-#include "support/ScriptedPrompts.h"
-#include "support/SimulatedMidi.h"
+#include "support/TestFiles.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -34,16 +33,12 @@
 
 #include <memory>
 
+using TestFiles::readFile;
+
 using Field = PanelSettings::Field;
 using B = SkinLayout::Button;
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every file of the library with its bytes and time: what undo and redo must never touch.
 QStringList libraryFiles()
@@ -61,18 +56,11 @@ QStringList libraryFiles()
 
 } // namespace
 
-class TestPanelHistory : public QObject
+class TestPanelHistory : public QObject, EditorRig
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-    std::unique_ptr<SimulatedMidi> midi;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<MainWindow> window;
-    Workspace *workspace = nullptr;
-
-    PanelEditor &panel() { return workspace->panel(); }
     QUndoStack &stack() { return panel().history().stack(); }
     QLineEdit *box(int slot, Field field) { return panel().box(slot, field); }
     QString text(int slot, Field field) { return box(slot, field)->text(); }
@@ -82,27 +70,8 @@ private:
 
     void dragEntry(int row, int slot)
     {
-        DragList *names = panel().nameList();
-        names->setFocus();
-        names->setCurrentRow(row);
-        names->scrollToItem(names->item(row));
-        const QPoint start = names->visualItemRect(names->item(row)).center();
-        QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
-        QTest::mouseMove(names->viewport(), start + QPoint(2, 0));
-        QVERIFY(names->isDragging());
-        const QPoint target = names->viewport()->mapFrom(window.get(), SkinLayout::controlPicture(slot).center());
-        QTest::mouseMove(names->viewport(), target);
-        QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, target);
-    }
-
-    void typeInto(QLineEdit *edit, const QString &typed)
-    {
-        window->activateWindow();
-        QTRY_VERIFY(window->isActiveWindow());
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTRY_VERIFY(edit->hasFocus());
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, typed);
+        panel().nameList()->setFocus();
+        EditorRig::dragEntry(row, SkinLayout::controlPicture(slot).center());
     }
 
     void wheel(QLineEdit *edit, int delta)
@@ -156,19 +125,9 @@ private:
 private slots:
     void init()
     {
-        QVERIFY(makeFreshLibrary(root.path()));
-        midi = std::make_unique<SimulatedMidi>();
-        prompts = std::make_unique<ScriptedPrompts>();
-        window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(openEditor());
     }
-    void cleanup()
-    {
-        window.reset();
-        midi.reset();
-    }
+    void cleanup() { closeEditor(); }
 
     // The saved template after a drag and its undo is the one saved before the drag, byte for
     // byte; undo and redo send nothing and write nothing.
