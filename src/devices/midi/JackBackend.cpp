@@ -8,6 +8,8 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -61,6 +63,21 @@ JackBackend::~JackBackend()
 QString JackBackend::notResponding()
 {
     return QStringLiteral("the MIDI server did not respond");
+}
+
+std::string JackBackend::connectAndWait(jack_client_t *client, jack_port_t *own, const char *from, const char *to,
+                                        const std::string &device)
+{
+    const int connected = jack_connect(client, from, to);
+    if (connected != 0 && connected != EEXIST)
+        return device + " is gone";
+    // The connection carries messages once the server has switched to the new graph.
+    for (int i = 0; i < 1000; ++i) {
+        if (jack_port_connected(own) > 0)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return device + " was not connected in time";
 }
 
 std::uint32_t JackBackend::heartbeat() const

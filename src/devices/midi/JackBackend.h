@@ -2,8 +2,11 @@
 
 #include "core/midi/MidiPortBackend.h"
 
+#include <jack/types.h>
+
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class JackServerCalls;
 
@@ -30,6 +33,11 @@ public:
     bool reachable();
 
     static QString notResponding();
+    // Connects `from` to `to` (one of them `own`, a port of an activated client) and waits until
+    // the server carries the connection. Empty when it does, else why not, naming `device`. Runs
+    // on the call thread.
+    static std::string connectAndWait(jack_client_t *client, jack_port_t *own, const char *from, const char *to,
+                                      const std::string &device);
     static constexpr const char *clientName = "Zorvik Halden";
 
 private:

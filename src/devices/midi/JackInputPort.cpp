@@ -5,10 +5,8 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
-#include <cerrno>
 #include <mutex>
 #include <string>
-#include <thread>
 
 struct JackInputPort::State
 {
@@ -66,21 +64,11 @@ std::unique_ptr<JackInputPort> JackInputPort::open(const QString &device, Receiv
                 s.close();
                 return;
             }
-            const int connected = jack_connect(s.client, source.c_str(), jack_port_name(s.port));
-            if (connected != 0 && connected != EEXIST) {
-                s.error = "input device \"" + source + "\" is gone";
+            s.error = JackBackend::connectAndWait(s.client, s.port, source.c_str(), jack_port_name(s.port),
+                                                  "input device \"" + source + "\"");
+            s.live = s.error.empty();
+            if (!s.live)
                 s.close();
-                return;
-            }
-            for (int i = 0; i < 1000 && !s.live; ++i) {
-                s.live = jack_port_connected(s.port) > 0;
-                if (!s.live)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            if (!s.live) {
-                s.error = "input device \"" + source + "\" was not connected in time";
-                s.close();
-            }
         },
         heartbeat, [state] { state->close(); });
     if (!answered || !state->live) {

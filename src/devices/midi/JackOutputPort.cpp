@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -93,22 +92,11 @@ std::unique_ptr<JackOutputPort> JackOutputPort::open(const QString &device, std:
                 s.close();
                 return;
             }
-            const int connected = jack_connect(s.client, jack_port_name(s.port), target.c_str());
-            if (connected != 0 && connected != EEXIST) {
-                s.error = "output device \"" + target + "\" is gone";
+            s.error = JackBackend::connectAndWait(s.client, s.port, jack_port_name(s.port), target.c_str(),
+                                                  "output device \"" + target + "\"");
+            s.live = s.error.empty();
+            if (!s.live)
                 s.close();
-                return;
-            }
-            // The connection carries messages once the server has switched to the new graph.
-            for (int i = 0; i < 1000 && !s.live; ++i) {
-                s.live = jack_port_connected(s.port) > 0;
-                if (!s.live)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            if (!s.live) {
-                s.error = "output device \"" + target + "\" was not connected in time";
-                s.close();
-            }
         },
         heartbeat, [state] { state->close(); });
     if (!answered || !state->live) {
