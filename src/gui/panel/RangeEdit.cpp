@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QRegularExpressionValidator>
 
-RangeEdit::RangeEdit(int background, const QColor &textColour, QWidget *parent)
+RangeEdit::RangeEdit(int pictureId, const QColor &textColour, QWidget *parent)
     : QLineEdit(parent)
-    , backgroundId(background)
+    , backgroundId(pictureId)
 {
     setFrame(false);
     // The boxes are small: the text gets every pixel of them.

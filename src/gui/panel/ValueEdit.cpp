@@ -10,9 +10,9 @@ ValueEdit::ValueEdit(PromptService &promptService, QWidget *parent)
 {
 }
 
-ValueEdit::ValueEdit(PromptService &promptService, RangeRules::Kind kind, int background, const QColor &colour,
+ValueEdit::ValueEdit(PromptService &promptService, RangeRules::Kind kind, int pictureId, const QColor &colour,
                      QWidget *parent)
-    : RangeEdit(background, colour, parent)
+    : RangeEdit(pictureId, colour, parent)
     , prompts(promptService)
     , rangeKind(kind)
 {
