@@ -32,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -150,7 +151,14 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
             frames += rig->cycleFrame() - first;
         blocks += driver.session().blocksSent();
         if (driver.session().state() != TransferSession::State::Finished) {
-            state.SkipWithError("the transfer did not finish");
+            // Say where it stopped and what the transfer window would have said.
+            static std::string why;
+            why = QStringLiteral("the transfer did not finish: %1 of %2 blocks sent; %3")
+                      .arg(driver.session().blocksSent())
+                      .arg(driver.session().blockCount())
+                      .arg(driver.session().statusText())
+                      .toStdString();
+            state.SkipWithError(why.c_str());
             return;
         }
     }
