@@ -6,6 +6,7 @@
 #include "core/sim/InstrumentSimulator.h"
 #include "devices/audio/SongRenderer.h"
 #include "support/FakePorts.h"
+#include "support/InstrumentMessage.h"
 #include "support/TestFiles.h"
 #include "support/TestSongs.h"
 
@@ -100,19 +101,6 @@ Program runProgram(const QStringList &arguments, const QString &outputFile = {},
     result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -process.exitCode() - 1000;
     result.out = process.readAllStandardOutput();
     return result;
-}
-
-// A SysEx that starts like the instrument's dump (bytes 1-3 00 20 63, byte 7 03).
-QByteArray startsLikeADump(int size)
-{
-    QByteArray bytes(size, '\x01');
-    bytes[0] = char(0xF0);
-    bytes[1] = 0x00;
-    bytes[2] = 0x20;
-    bytes[3] = 0x63;
-    bytes[7] = 0x03;
-    bytes[size - 1] = char(0xF7);
-    return bytes;
 }
 
 bool isPipe(const QString &path)

@@ -10,6 +10,7 @@
 #include "gui/widgets/PercentProgress.h"
 #include "support/FakePorts.h"
 #include "support/FreshLibrary.h"
+#include "support/InstrumentMessage.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
@@ -356,16 +357,6 @@ private slots:
         ReceiveDialog dialog(*midi, prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
-        const auto startsLikeADump = [](int size) {
-            QByteArray bytes(size, '\x01');
-            bytes[0] = char(0xF0);
-            bytes[1] = 0x00;
-            bytes[2] = 0x20;
-            bytes[3] = 0x63;
-            bytes[7] = 0x03;
-            bytes[size - 1] = char(0xF7);
-            return bytes;
-        };
         emit midi->simulator().reply(startsLikeADump(10000));
         QTRY_COMPARE(dialog.countEdit()->text(), QStringLiteral("256"));
         QVERIFY(!midi->capture().isOpen());
