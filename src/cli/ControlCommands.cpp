@@ -1,5 +1,6 @@
 #include "cli/ControlCommands.h"
 
+#include "core/base/StopSignals.h"
 #include "cli/CommandWatchdog.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/SongPlayCommand.h"
@@ -373,7 +374,8 @@ int chooseDevices(MidiSystem &midi, const Options &options)
     return ControlCommands::Done;
 }
 
-int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, CommandWatchdog &watchdog)
+int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, CommandWatchdog &watchdog,
+             StopSignals &interrupts)
 {
     const FileKind kind = kindOf(options.file);
     const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
@@ -414,6 +416,24 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
         code = deviceError(midi);
         loop.quit();
     });
+    // Ctrl+C or SIGTERM: stop between two messages, say what the instrument holds now, and give
+    // the device back.
+    QObject::connect(&interrupts, &StopSignals::interrupted, &loop, [&](int signal) {
+        const TransferSession &session = driver.session();
+        const bool started = session.state() == TransferSession::State::Sending
+                             || session.state() == TransferSession::State::AwaitingReady;
+        driver.abort();
+        if (kind == FileKind::Template || !started)
+            fail(QStringLiteral("stopped before anything was sent"));
+        else
+            fail(QStringLiteral("stopped after %1 of %2 blocks: the instrument keeps only part of the file; %3")
+                     .arg(session.blocksSent())
+                     .arg(session.blockCount())
+                     .arg(kind == FileKind::Firmware ? QStringLiteral("a firmware update must be sent again")
+                                                     : QStringLiteral("send it again")));
+        code = StopSignals::exitCode(signal);
+        loop.quit();
+    });
     QObject::connect(&driver, &TransferDriver::timedOut, &loop, [&] {
         fail(QStringLiteral("the instrument stopped answering after %1 of %2 blocks")
                  .arg(driver.session().blocksSent())
@@ -447,7 +467,8 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
                                   .arg(how, nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
 }
 
-int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts &prompts, const Options &options)
+int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts &prompts, const Options &options,
+                StopSignals &interrupts)
 {
     if (QFileInfo(options.file).suffix() != QLatin1String("syx")) {
         fail(QStringLiteral("the dump is saved as a .syx file"));
@@ -471,10 +492,20 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     if (!receiver.listen())
         return deviceError(midi);
     QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
+    int stoppedBy = 0;
+    QObject::connect(&interrupts, &StopSignals::interrupted, &loop, [&](int signal) {
+        stoppedBy = signal;
+        receiver.stop();
+        loop.quit();
+    });
     // The built-in simulator has no button to press: it sends its dump by itself.
     if (midi.devices().input() == MidiSystem::simulatorInput)
         QTimer::singleShot(0, &simulator, [&simulator] { simulator.sendDump(); });
     loop.exec();
+    if (stoppedBy != 0 && !got) {
+        fail(QStringLiteral("stopped while listening; nothing was saved"));
+        return StopSignals::exitCode(stoppedBy);
+    }
     if (!got) {
         fail(QStringLiteral("no template dump arrived within %1 seconds").arg(options.timeoutSeconds));
         const QString why = midi.systemPorts().problem();
@@ -526,12 +557,18 @@ int listPorts(MidiSystem &midi)
         fail(why);
         return ControlCommands::DeviceError;
     }
+    // A device whose SysEx goes around its port (a USB instrument) says so.
+    const auto print = [&midi](const MidiSystem::Device &device) {
+        const QString route = device.number >= 0 || device.name != midi.builtInName() ? midi.directRoute(device.name) : QString();
+        std::printf("%4d  %s%s\n", device.number, qPrintable(device.name),
+                    route.isEmpty() ? "" : qPrintable(QStringLiteral("  (SysEx through the %1)").arg(route)));
+    };
     std::printf("Out:\n");
     for (const auto &device : outputs)
-        std::printf("%4d  %s\n", device.number, qPrintable(device.name));
+        print(device);
     std::printf("In:\n");
     for (const auto &device : inputs)
-        std::printf("%4d  %s\n", device.number, qPrintable(device.name));
+        print(device);
     return finishOutput();
 }
 
@@ -638,6 +675,11 @@ int ControlCommands::run(const QStringList &arguments)
     InstrumentSimulator &simulator = builtIn->simulator();
     MidiSystem midi(std::move(builtIn), std::move(backend));
     ConsolePrompts prompts(programName);
+    StopSignals interrupts;
+    // A USB instrument that a program left without its driver (it ended while it held the
+    // instrument's link) is given back first, so it is found.
+    for (const QString &line : midi.systemPorts().recoverDevices())
+        fail(line);
     if (onStarted)
         onStarted(midi, simulator);
 
@@ -647,8 +689,8 @@ int ControlCommands::run(const QStringList &arguments)
     if (const int code = chooseDevices(midi, options); code != Done)
         return decided(code);
     if (options.command == QLatin1String("send"))
-        return decided(sendFile(midi, prompts, options, watchdog));
+        return decided(sendFile(midi, prompts, options, watchdog, interrupts));
     if (options.command == QLatin1String("receive"))
-        return decided(receiveDump(midi, simulator, prompts, options));
+        return decided(receiveDump(midi, simulator, prompts, options, interrupts));
     return decided(sendCurve(midi, prompts, options));
 }

@@ -18,8 +18,12 @@ bool CurveSysEx::send(MidiOutSession &session, PromptService &prompts, const Vel
 {
     const std::vector<std::uint8_t> message = build(map);
     const SendResult result = session.send(message.data(), static_cast<std::uint32_t>(message.size()));
-    if (result == SendResult::DeviceNotOpened)
-        prompts.inform(QStringLiteral("Open the device is err, please set device!"));
+    if (result == SendResult::DeviceNotOpened) {
+        // The system's reason (a USB instrument without permission, say) goes below the words.
+        const QString why = session.problem();
+        prompts.inform(QStringLiteral("Open the device is err, please set device!")
+                       + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why));
+    }
     else if (result == SendResult::MessageRefused)
         prompts.inform(QStringLiteral("Send the longMSG is err!"));
     return result == SendResult::Sent;

@@ -55,13 +55,23 @@ void DeviceSelection::update()
     lastFound = InstrumentFinder::find(outputs, inputs);
     const int oldOut = outputDevice;
     const int oldIn = inputDevice;
-    if (following && !midi.capture().isBusy()) {
+    if (following && !midi.capture().isBusy() && !midi.exchangeOpen()) {
         outputDevice = lastFound.output;
         inputDevice = lastFound.input;
     }
     const QString outText = describe(out, outputDevice, MidiSystem::simulatorOutput, outputs, noOutputText);
     const QString inText = describe(in, inputDevice, MidiSystem::simulatorInput, inputs, noInputText);
-    const QString details = QStringLiteral("MIDI Out: %1\nMIDI In: %2").arg(outText, inText);
+    // A device reached around its port says so: its SysEx goes through the USB link.
+    const auto routed = [this](const QString &text, const QString &name, const QString &form) {
+        const QString route = name.isEmpty() ? QString() : midi.directRoute(name);
+        return route.isEmpty() ? text : form.arg(text, route);
+    };
+    const QString outName = nameOf(outputDevice, MidiSystem::simulatorOutput, outputs);
+    const QString inName = nameOf(inputDevice, MidiSystem::simulatorInput, inputs);
+    const QString details = QStringLiteral("MIDI Out: %1\nMIDI In: %2")
+                                .arg(routed(outText, outName, QStringLiteral("%1, SysEx through the %2")),
+                                     routed(inText, inName, QStringLiteral("%1, SysEx through the %2")));
+    const QString labelText = routed(outText, outName, QStringLiteral("%1 (%2)"));
     const auto listed = [&outputs](int number) {
         return number != MidiSystem::simulatorOutput
                && std::any_of(outputs.begin(), outputs.end(),
@@ -72,10 +82,10 @@ void DeviceSelection::update()
     // restarted zorvik-sim): the connection kept to the old one would lose every message.
     if ((oldOut != MidiSystem::simulatorOutput && !listed(oldOut)) || (outputDevice != MidiSystem::simulatorOutput && !system))
         midi.releaseOutput();
-    if (outText == shownLabel && details == shownDetails && system == systemOutput && oldOut == outputDevice
+    if (labelText == shownLabel && details == shownDetails && system == systemOutput && oldOut == outputDevice
         && oldIn == inputDevice)
         return;
-    shownLabel = outText;
+    shownLabel = labelText;
     shownDetails = details;
     systemOutput = system;
     emit changed();
@@ -97,4 +107,14 @@ QString DeviceSelection::describe(InUse &inUse, int number, int builtIn, const Q
         }
     }
     return inUse.lastName.isEmpty() ? missing : inUse.lastName + notConnectedSuffix;
+}
+
+QString DeviceSelection::nameOf(int number, int builtIn, const QList<MidiSystem::Device> &devices)
+{
+    if (number == builtIn)
+        return {};
+    for (const auto &device : devices)
+        if (device.number == number)
+            return device.name;
+    return {};
 }

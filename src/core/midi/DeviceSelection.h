@@ -72,6 +72,8 @@ private:
         int number;
         QString lastName;   // the name last listed for that number, to say what is missing
     };
+    // The listed name of a system device in use; empty for the built-in one or one not listed.
+    static QString nameOf(int number, int builtIn, const QList<MidiSystem::Device> &devices);
     QString describe(InUse &inUse, int number, int builtIn, const QList<MidiSystem::Device> &devices,
                      const QString &missing) const;
 

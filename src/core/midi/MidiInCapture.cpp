@@ -34,12 +34,7 @@ bool MidiInCapture::openFor(const QObject *owner, Mode mode, bool idle, QString 
     ++session;
     parser.reset();
 
-    const std::uint64_t tag = session;
-    port = midi.openInput(midi.devices().input(), [this, tag](const QByteArray &bytes) {
-        // Called on the device's thread: the bytes go to the UI thread, in order.
-        QMetaObject::invokeMethod(this, [this, tag, bytes] { feed(tag, bytes); }, Qt::QueuedConnection);
-    }, error);
-    if (!port) {
+    if (!openPort(error)) {
         tellOwnerChange(before);
         return false;
     }
@@ -56,6 +51,38 @@ bool MidiInCapture::openFor(const QObject *owner, Mode mode, bool idle, QString 
     }
     tellOwnerChange(before);
     return true;
+}
+
+bool MidiInCapture::openPort(QString *error)
+{
+    const std::uint64_t tag = session;
+    port = midi.openInput(midi.devices().input(), [this, tag](const QByteArray &bytes) {
+        // Called on the device's thread: the bytes go to the UI thread, in order.
+        QMetaObject::invokeMethod(this, [this, tag, bytes] { feed(tag, bytes); }, Qt::QueuedConnection);
+    }, error);
+    return port != nullptr;
+}
+
+void MidiInCapture::suspend()
+{
+    if (!port)
+        return;
+    port.reset();
+    ++session;
+    parser.reset();
+    suspended = true;
+}
+
+void MidiInCapture::reopen()
+{
+    if (!suspended)
+        return;
+    suspended = false;
+    if (!holder || openPort(nullptr))
+        return;
+    // The device did not come back: the capture ends as it would with the device unplugged.
+    end();
+    emit ownerChanged();
 }
 
 void MidiInCapture::close(const QObject *owner)
@@ -77,6 +104,7 @@ void MidiInCapture::end()
     disconnect(holderGone);
     holder = nullptr;
     idleHolder = false;
+    suspended = false;
     if (!port)
         return;
     port.reset();

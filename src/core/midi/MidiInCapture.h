@@ -57,6 +57,13 @@ public:
     // for a listener opened with openWhenIdle().
     bool isBusy() const { return port != nullptr && !idleHolder; }
 
+    // The input device's route changes (MidiSystem takes a device's direct link for an exchange,
+    // or gives it back): suspend() closes the port and reopen() opens the device in use again for
+    // the same owner and mode, unseen by the owner. When it cannot be opened again the capture
+    // ends, as it would with the device unplugged.
+    void suspend();
+    void reopen();
+
 signals:
     // owner() changed: a capture opened for another owner, closed, or ended with its owner.
     // Emitted after the change; a listener that wants to open in answer does so later (from the
@@ -70,6 +77,7 @@ signals:
 
 private:
     bool openFor(const QObject *owner, Mode mode, bool idle, QString *error);
+    bool openPort(QString *error);
     void end();
     void tellOwnerChange(const QObject *before);
     void feed(std::uint64_t tag, const QByteArray &bytes);
@@ -81,6 +89,7 @@ private:
     QMetaObject::Connection holderGone;
     Mode currentMode = Mode::ShortMessages;
     bool idleHolder = false;   // opened with openWhenIdle()
+    bool suspended = false;    // the port is closed until reopen()
     std::uint64_t session = 0;   // input queued for an earlier capture is dropped
     std::uint64_t feeding = 0;   // the capture whose input is being handed on
     MidiStreamParser parser;

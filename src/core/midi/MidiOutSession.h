@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +37,10 @@ public:
     // takes on a 31250-baud MIDI line (320 microseconds a byte).
     static std::chrono::milliseconds waitLimit(std::size_t length);
 
+    // Why the last send found no device, when the system said (empty otherwise).
+    QString problem() const { return why; }
+
 private:
     MidiSystem &midi;
+    QString why;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/midi/MidiDirectLink.h"
 #include "core/midi/MidiInputPort.h"
 #include "core/midi/MidiOutputPort.h"
 
@@ -29,4 +30,24 @@ public:
     // What tells the back end's devices apart from same-named ones elsewhere (the JACK server
     // they live on); empty when the name alone does.
     virtual QString place() { return {}; }
+
+    // What carries SysEx to the device listed as `name` when it is not the port itself, in words
+    // for the user ("USB link"); empty when the port carries it.
+    virtual QString directRoute(const QString &name)
+    {
+        (void)name;
+        return {};
+    }
+    // The direct link to the device behind the output `outputName` (or, with no output named,
+    // behind the input `inputName`), not taken yet; null when the ports carry SysEx whole.
+    virtual std::unique_ptr<MidiDirectLink> directLink(const QString &outputName, const QString &inputName)
+    {
+        (void)outputName;
+        (void)inputName;
+        return nullptr;
+    }
+    // Gives back to the system the devices that a program which ended while it held their
+    // direct link left without a driver, and waits for their ports; once, as a program starts.
+    // What was done, one line each.
+    virtual QStringList recoverDevices() { return {}; }
 };

@@ -39,16 +39,36 @@ MidiSystem::MidiSystem(std::unique_ptr<MidiPortBackend> builtInPorts, std::uniqu
 
 MidiSystem::~MidiSystem()
 {
-    // The capture's port and the kept output go before the back ends they came from.
+    // The capture's port and the kept output go before the back ends they came from, and a link
+    // still held is given back to the system.
     selection.reset();
     inCapture.reset();
     kept.reset();
+    link.reset();
+}
+
+QStringList MidiSystem::systemOutputNames()
+{
+    QStringList names = system->outputNames();
+    // While the link holds the device its system ports are gone; it keeps its number (and so
+    // the devices after it theirs) until it is given back or unplugged.
+    if (link && !linkOutput.isEmpty() && !names.contains(linkOutput) && link->connected())
+        names.insert(qMin(linkOutputIndex, int(names.size())), linkOutput);
+    return names;
+}
+
+QStringList MidiSystem::systemInputNames()
+{
+    QStringList names = system->inputNames();
+    if (link && !linkInput.isEmpty() && !names.contains(linkInput) && link->connected())
+        names.insert(qMin(linkInputIndex, int(names.size())), linkInput);
+    return names;
 }
 
 QList<MidiSystem::Device> MidiSystem::outputs()
 {
     QList<Device> list{{simulatorOutput, builtInDevice}};
-    const QStringList names = system->outputNames();
+    const QStringList names = systemOutputNames();
     for (int i = 0; i < names.size(); ++i)
         if (!names.at(i).isEmpty())
             list.append({i, names.at(i)});
@@ -58,7 +78,7 @@ QList<MidiSystem::Device> MidiSystem::outputs()
 QList<MidiSystem::Device> MidiSystem::inputs()
 {
     QList<Device> list{{simulatorInput, builtInDevice}};
-    const QStringList names = system->inputNames();
+    const QStringList names = systemInputNames();
     for (int i = 0; i < names.size(); ++i)
         if (!names.at(i).isEmpty())
             list.append({i + 1, names.at(i)});
@@ -87,7 +107,7 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
     // data block, so a kept device is looked up again only when its last check is stale.
     if (kept && keptDevice == device && keptCheck.isValid() && keptCheck.elapsed() < recheckMs)
         return kept.get();
-    const QStringList names = system->outputNames();
+    const QStringList names = systemOutputNames();
     keptCheck.start();
     // A kept device is followed by its name, not its place in the list: other programs' ports
     // coming and going shift the places of the rest, and a transfer must not carry on into
@@ -109,11 +129,24 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
     }
 
     releaseOutput();
-    kept = system->openOutput(device, error);
+    const QString name = names.at(device);
+    if (link && name == linkOutput) {
+        kept = link->openOutput(error);
+        keptOnLink = true;
+    } else if (!system->directRoute(name).isEmpty()) {
+        // Its system port would damage the instrument's messages: only the link may carry them.
+        if (error)
+            *error = QStringLiteral("\"%1\" is reached only through its %2, which is not taken")
+                         .arg(name, system->directRoute(name));
+        return nullptr;
+    } else {
+        // The back end's own numbering lacks a device that the link holds.
+        kept = system->openOutput(int(system->outputNames().indexOf(name)), error);
+    }
     if (!kept)
         return nullptr;
     keptDevice = device;
-    keptName = names.at(device);
+    keptName = name;
     return kept.get();
 }
 
@@ -123,7 +156,7 @@ QString MidiSystem::outputName(int device)
         return builtInDevice;
     if (device < 0)
         return {};
-    const QStringList names = system->outputNames();
+    const QStringList names = systemOutputNames();
     if (kept && keptDevice == device && names.contains(keptName))
         return keptName;
     return device < names.size() ? names.at(device) : QString();
@@ -137,6 +170,7 @@ void MidiSystem::recheckOutput()
 void MidiSystem::releaseOutput()
 {
     kept.reset();
+    keptOnLink = false;
     keptCheck.invalidate();
     keptName.clear();
 }
@@ -151,9 +185,97 @@ std::unique_ptr<MidiInputPort> MidiSystem::openInput(int device, MidiInputPort::
             *error = QStringLiteral("no input device %1").arg(device);
         return nullptr;
     }
+    const QStringList names = systemInputNames();
+    const QString name = device - 1 < names.size() ? names.at(device - 1) : QString();
+    if (link && !name.isEmpty() && name == linkInput)
+        return link->openInput(std::move(receiver), error);
     QString why;
-    auto port = system->openInput(device - 1, std::move(receiver), &why);
+    const int index = name.isEmpty() ? device - 1 : int(system->inputNames().indexOf(name));
+    auto port = system->openInput(index, std::move(receiver), &why);
     if (!port && error)
         *error = why.isEmpty() ? QStringLiteral("no input device %1").arg(device) : why;
     return port;
+}
+
+bool MidiSystem::needsDirectLink(int output)
+{
+    if (output < 0)
+        return false;
+    // A kept port opened lately is known: outside an exchange only a system port is kept.
+    if (kept && keptDevice == output && !keptOnLink && keptCheck.isValid() && keptCheck.elapsed() < recheckMs)
+        return false;
+    const QString name = outputName(output);
+    return !name.isEmpty() && !directRoute(name).isEmpty();
+}
+
+QString MidiSystem::directRoute(const QString &name)
+{
+    if (link && !name.isEmpty() && (name == linkOutput || name == linkInput))
+        return linkRoute;
+    return system->directRoute(name);
+}
+
+MidiExchange MidiSystem::openExchange(int output, int input, QString *error)
+{
+    const QStringList outs = systemOutputNames();
+    const QStringList ins = systemInputNames();
+    const QString outName = output >= 0 && output < outs.size() ? outs.at(output) : QString();
+    const QString inName = input >= 1 && input - 1 < ins.size() ? ins.at(input - 1) : QString();
+
+    if (exchangeDepth > 0) {
+        // Inside an exchange (a message of a transfer): it shares that one, unless it needs a
+        // link the open exchange does not hold.
+        const auto covered = [this](const QString &name, const QString &held) {
+            return name.isEmpty() || (link && name == held) || system->directRoute(name).isEmpty();
+        };
+        if (!covered(outName, linkOutput) || !covered(inName, linkInput)) {
+            if (error)
+                *error = QStringLiteral("another exchange with the instrument is under way");
+            return {};
+        }
+        ++exchangeDepth;
+        return MidiExchange(this);
+    }
+
+    std::unique_ptr<MidiDirectLink> candidate;
+    if (!outName.isEmpty() || !inName.isEmpty())
+        candidate = system->directLink(outName, inName);
+    if (candidate) {
+        const QString route = system->directRoute(outName.isEmpty() ? inName : outName);
+        // The capture's port and the kept output may be on the device's system ports, which go
+        // when the link is taken: both close first, and the capture opens again afterwards
+        // (through the link when it listens to that device).
+        inCapture->suspend();
+        releaseOutput();
+        if (!candidate->take(error)) {
+            candidate.reset();
+            inCapture->reopen();
+            return {};
+        }
+        link = std::move(candidate);
+        linkRoute = route;
+        linkOutput = outName;
+        linkInput = link->carriesInput() ? inName : QString();
+        linkOutputIndex = int(outs.indexOf(outName));
+        linkInputIndex = int(ins.indexOf(inName));
+        inCapture->reopen();
+    }
+    exchangeDepth = 1;
+    return MidiExchange(this);
+}
+
+void MidiSystem::endExchange()
+{
+    if (exchangeDepth == 0 || --exchangeDepth > 0)
+        return;
+    if (!link)
+        return;
+    if (keptOnLink)
+        releaseOutput();
+    inCapture->suspend();
+    link.reset();   // given back; waits until the system lists the device's ports again
+    linkRoute.clear();
+    linkOutput.clear();
+    linkInput.clear();
+    inCapture->reopen();
 }

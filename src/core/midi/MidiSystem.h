@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/midi/MidiDirectLink.h"
+#include "core/midi/MidiExchange.h"
 #include "core/midi/MidiInputPort.h"
 #include "core/midi/MidiOutputPort.h"
 
@@ -24,6 +26,8 @@ class MidiSystem
 public:
     static constexpr int simulatorOutput = -1;
     static constexpr int simulatorInput = 0;
+    // No device in that direction (an exchange that only listens).
+    static constexpr int noDevice = -1000;
     // How long a kept output is trusted without looking it up again.
     static constexpr int recheckMs = 100;
 
@@ -61,6 +65,19 @@ public:
     std::unique_ptr<MidiInputPort> openInput(int device, MidiInputPort::Receiver receiver,
                                              QString *error = nullptr);
 
+    // Starts an exchange of SysEx with `output` and `input` (either may be noDevice). When the
+    // device has a direct link (a USB instrument), the link is taken from the system for as long
+    // as the exchange is open: output() and openInput() for that device go through it, the
+    // device stays listed under its number although its system ports are gone meanwhile, and
+    // the input capture moves onto the link and back. Exchanges nest: one opened inside another
+    // shares it. A closed exchange, with `error`, when the link cannot be taken: nothing may be
+    // sent to that device then.
+    MidiExchange openExchange(int output, int input, QString *error = nullptr);
+    bool exchangeOpen() const { return exchangeDepth > 0; }
+    // Whether SysEx to `output` must go through a direct link (and so inside an exchange).
+    bool needsDirectLink(int output);
+    // What carries SysEx to the device listed as `name` when not its port ("USB link"), or empty.
+    QString directRoute(const QString &name);
     MidiInCapture &capture() { return *inCapture; }
     DeviceSelection &devices() { return *selection; }
     MidiPortBackend &systemPorts() { return *system; }
@@ -68,6 +85,12 @@ public:
     QString builtInName() const { return builtInDevice; }
 
 private:
+    friend class MidiExchange;
+    void endExchange();
+    // The system's port names, with a device held by the direct link kept at its number.
+    QStringList systemOutputNames();
+    QStringList systemInputNames();
+
     std::unique_ptr<MidiPortBackend> builtIn;
     QString builtInDevice;
     std::unique_ptr<MidiPortBackend> system;
@@ -78,4 +101,13 @@ private:
     QString keptName;
     std::unique_ptr<MidiOutputPort> kept;
     QElapsedTimer keptCheck;   // since the kept device was last found in the listing
+    bool keptOnLink = false;   // the kept output goes through the direct link
+
+    int exchangeDepth = 0;
+    std::unique_ptr<MidiDirectLink> link;   // taken while an exchange needs it
+    QString linkRoute;
+    QString linkOutput;        // the names the link stands for, and where they were listed
+    QString linkInput;
+    int linkOutputIndex = 0;
+    int linkInputIndex = 0;
 };

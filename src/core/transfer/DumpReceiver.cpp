@@ -1,6 +1,7 @@
 #include "core/transfer/DumpReceiver.h"
 
 #include "core/base/PromptService.h"
+#include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiSystem.h"
 #include "core/panel/PanelSettings.h"
@@ -21,10 +22,19 @@ DumpReceiver::~DumpReceiver()
 bool DumpReceiver::listen()
 {
     stop();
-    active = midi.capture().open(this, MidiInCapture::Mode::SysExDump);
-    if (!active)
-        prompts.inform(QStringLiteral("Error opening the default MIDI In Device!\r\n"), QStringLiteral("Zorvik Halden"),
-                       PromptService::Icon::Stop);
+    // Listening is an exchange: a USB instrument's dump comes over its link, which the
+    // system's route would cut at the frame's 0x89.
+    QString why;
+    exchange = midi.openExchange(MidiSystem::noDevice, midi.devices().input(), &why);
+    active = exchange.isOpen() && midi.capture().open(this, MidiInCapture::Mode::SysExDump);
+    if (!active) {
+        exchange.end();
+        problem = why;
+        QString text = QStringLiteral("Error opening the default MIDI In Device!\r\n");
+        if (!why.isEmpty())
+            text += QStringLiteral("\n") + why;
+        prompts.inform(text, QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
+    }
     return active;
 }
 
@@ -34,6 +44,7 @@ void DumpReceiver::stop()
         return;
     active = false;
     midi.capture().close(this);
+    exchange.end();
 }
 
 QString DumpReceiver::notWholeReason(const QByteArray &dump)

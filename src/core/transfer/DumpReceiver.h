@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/midi/MidiExchange.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -27,6 +29,9 @@ public:
     void stop();
     bool listening() const { return active; }
 
+    // Why the last listen() failed, when the system said.
+    QString lastProblem() const { return problem; }
+
     // The last accepted dump, at most one input buffer long.
     QByteArray dump() const { return lastDump; }
 
@@ -50,4 +55,6 @@ private:
     PromptService &prompts;
     QByteArray lastDump;
     bool active = false;
+    MidiExchange exchange;
+    QString problem;
 };

@@ -74,13 +74,13 @@ void TransferDriver::reserveDevice(void (TransferDriver::*start)())
     const int output = midi.devices().output();
     const QString device = output == MidiSystem::simulatorOutput ? QString() : midi.outputName(output);
     if (device.isEmpty()) {
-        (this->*start)();
+        startExchange(start);
         return;
     }
     deviceLock = std::make_unique<DeviceLock>(midi.systemPorts().place() + QLatin1Char('\n') + device);
     QString error;
     if (deviceLock->tryAcquire(&error)) {
-        (this->*start)();
+        startExchange(start);
         return;
     }
     if (!error.isEmpty()) {
@@ -97,6 +97,22 @@ void TransferDriver::reserveDevice(void (TransferDriver::*start)())
     emit changed();
 }
 
+void TransferDriver::startExchange(void (TransferDriver::*start)())
+{
+    // The whole transfer is one exchange: a USB instrument's link is held from the first
+    // message to the end, and its replies come back over it.
+    QString error;
+    exchange = midi.openExchange(midi.devices().output(), midi.devices().input(), &error);
+    if (!exchange.isOpen()) {
+        deviceLock.reset();
+        transfer.deviceUnavailable(error);
+        emit changed();
+        emit failed();
+        return;
+    }
+    (this->*start)();
+}
+
 void TransferDriver::pollDevice()
 {
     if (!pendingStart || !deviceLock) {
@@ -107,7 +123,7 @@ void TransferDriver::pollDevice()
     if (deviceLock->tryAcquire()) {
         devicePoll.stop();
         pendingStart = nullptr;
-        (this->*start)();
+        startExchange(start);
         return;
     }
     if (now() < deviceDeadline)
@@ -124,6 +140,7 @@ void TransferDriver::releaseDevice()
 {
     devicePoll.stop();
     pendingStart = nullptr;
+    exchange.end();
     deviceLock.reset();
 }
 
@@ -214,10 +231,11 @@ void TransferDriver::abort()
 
 void TransferDriver::stopListening()
 {
-    // A block transfer ends here, whichever way: the device is free for others again.
+    // A block transfer ends here, whichever way: the device is free for others again, its
+    // input closed before its link is given back.
+    if (listening) {
+        listening = false;
+        midi.capture().close(this);
+    }
     releaseDevice();
-    if (!listening)
-        return;
-    listening = false;
-    midi.capture().close(this);
 }

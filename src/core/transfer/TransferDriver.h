@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/midi/MidiExchange.h"
 #include "core/transfer/TransferSession.h"
 
 #include <QElapsedTimer>
@@ -56,6 +57,7 @@ signals:
 private:
     // Takes the output device for a transfer, then runs `start`; waits for it when busy.
     void reserveDevice(void (TransferDriver::*start)());
+    void startExchange(void (TransferDriver::*start)());
     void pollDevice();
     void releaseDevice();
     void sendTemplate();
@@ -73,6 +75,7 @@ private:
     QElapsedTimer clock;
     QTimer watchdog;
     std::unique_ptr<DeviceLock> deviceLock;
+    MidiExchange exchange;
     QTimer devicePoll;
     void (TransferDriver::*pendingStart)() = nullptr;   // set while waiting for the device
     std::int64_t deviceDeadline = 0;

@@ -1,0 +1,63 @@
+#include "core/base/StopSignals.h"
+
+#include <QSocketNotifier>
+
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A signal handler can only reach state of the process; this is it.
+int wakeUp[2] = {-1, -1};
+std::atomic_int signalsSeen{0};
+constexpr int watched[] = {SIGINT, SIGTERM, SIGHUP};
+
+void onSignal(int signal)
+{
+    if (signalsSeen.fetch_add(1) > 0) {
+        // The second one: the user insists.
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    const char byte = char(signal);
+    [[maybe_unused]] const ssize_t written = ::write(wakeUp[0], &byte, 1);
+}
+
+} // namespace
+
+StopSignals::StopSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wakeUp) != 0)
+        return;
+    signalsSeen = 0;
+    notifier = new QSocketNotifier(wakeUp[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        if (::read(wakeUp[1], &byte, 1) == 1 && signalNumber == 0) {
+            signalNumber = byte;
+            emit interrupted(signalNumber);
+        }
+    });
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : watched)
+        sigaction(signal, &action, nullptr);
+}
+
+StopSignals::~StopSignals()
+{
+    for (const int signal : watched)
+        std::signal(signal, SIG_DFL);
+    delete notifier;
+    for (int &fd : wakeUp) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}

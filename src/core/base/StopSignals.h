@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Ctrl+C, SIGTERM and SIGHUP: the first one is reported through the event loop (interrupted()),
+// so a command can stop between two messages, say how far it got and give its devices back (a
+// USB instrument's link among them), and the editor can end as if closed; a second one ends the
+// process at once, as the signal would have. The handlers are in place while an instance lives.
+class StopSignals : public QObject
+{
+    Q_OBJECT
+
+public:
+    StopSignals();
+    ~StopSignals() override;
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    // The signal that came, 0 while none did.
+    int received() const { return signalNumber; }
+    // The shell's code for a process ended by `signal`: 130 for SIGINT, 143 for SIGTERM.
+    static int exitCode(int signal) { return 128 + signal; }
+
+signals:
+    void interrupted(int signal);
+
+private:
+    QSocketNotifier *notifier = nullptr;
+    int signalNumber = 0;
+};
