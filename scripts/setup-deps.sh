@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
   librtmidi-dev libjack-jackd2-dev libasound2-dev libfluidsynth-dev timgm6mb-soundfont
   jackd2 xvfb xauth libbenchmark-dev libgtest-dev
+  libusb-1.0-0-dev
   fonts-dejavu-core
   clang-14 libclang-rt-14-dev
 )

@@ -5,6 +5,11 @@
 
 #include "devices/midi/SoundLibraries.h"
 
+#ifdef ZORVIK_HAVE_USB
+#include "devices/midi/UsbMidiLink.h"
+#include "devices/midi/UsbPortLocator.h"
+#endif
+
 #ifdef ZORVIK_HAVE_ALSA
 #include "devices/midi/AlsaSequencerOutputPort.h"
 #endif
@@ -12,6 +17,7 @@
 #include "devices/midi/JackBackend.h"
 #endif
 
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 
@@ -177,4 +183,63 @@ std::unique_ptr<MidiInputPort> RtMidiBackend::openInput(int index, MidiInputPort
     if (name.isEmpty())
         return nullptr;
     return RtMidiInputPort::open(api(), name, std::move(receiver), error);
+}
+
+std::optional<UsbMidiAddress> RtMidiBackend::usbDevice(const QString &name)
+{
+#ifdef ZORVIK_HAVE_USB
+    if (name.isEmpty())
+        return std::nullopt;
+    const RtMidi::Api current = api();
+    if (current != RtMidi::LINUX_ALSA && current != RtMidi::UNIX_JACK)
+        return std::nullopt;
+    if (!usbPorts)
+        usbPorts = std::make_unique<UsbPortLocator>();
+    return usbPorts->locate(name, current == RtMidi::UNIX_JACK ? UsbPortLocator::Naming::Jack
+                                                               : UsbPortLocator::Naming::AlsaSequencer);
+#else
+    (void)name;
+    return std::nullopt;
+#endif
+}
+
+QString RtMidiBackend::directRoute(const QString &name)
+{
+    return usbDevice(name) ? QString::fromLatin1(usbRoute) : QString();
+}
+
+std::unique_ptr<MidiDirectLink> RtMidiBackend::directLink(const QString &outputName, const QString &inputName)
+{
+#ifdef ZORVIK_HAVE_USB
+    const QString name = outputName.isEmpty() ? inputName : outputName;
+    const auto device = usbDevice(name);
+    if (!device)
+        return nullptr;
+    const auto input = usbDevice(inputName);
+    const bool carriesInput = input && input->sameDevice(*device);
+    // Given back, the device is there again once any of the ports listed leads to it.
+    return std::make_unique<UsbMidiLink>(*device, name, carriesInput, [this, device = *device] { return listsDevice(device); });
+#else
+    (void)outputName;
+    (void)inputName;
+    return nullptr;
+#endif
+}
+
+bool RtMidiBackend::listsDevice(const UsbMidiAddress &device)
+{
+    const QStringList names = outputNames() + inputNames();
+    return std::any_of(names.begin(), names.end(), [&](const QString &listed) {
+        const auto found = usbDevice(listed);
+        return found && found->sameDevice(device);
+    });
+}
+
+QStringList RtMidiBackend::recoverDevices()
+{
+#ifdef ZORVIK_HAVE_USB
+    return UsbMidiLink::rebindOrphans([this](const UsbMidiAddress &device) { return listsDevice(device); });
+#else
+    return {};
+#endif
 }

@@ -2,9 +2,14 @@
 
 #include "core/midi/MidiPortBackend.h"
 
+#include "devices/midi/UsbDeviceFinder.h"
+
 #include <RtMidi.h>
 
 #include <memory>
+#include <optional>
+
+class UsbPortLocator;
 
 // The operating system's MIDI ports through RtMidi: the ALSA sequencer or JACK on Linux, the
 // Windows and macOS services elsewhere. Without a given API the first one that starts is used.
@@ -24,6 +29,11 @@ public:
                                              QString *error) override;
     QString problem() override;
     QString place() override;
+    // A USB MIDI device's SysEx goes through the USB link (UsbMidiLink): the kernel's driver
+    // behind its sequencer or JACK ports cuts it.
+    QString directRoute(const QString &name) override;
+    std::unique_ptr<MidiDirectLink> directLink(const QString &outputName, const QString &inputName) override;
+    QStringList recoverDevices() override;
 
     // The API in use; UNSPECIFIED until one has started.
     RtMidi::Api api();
@@ -32,7 +42,12 @@ public:
     static constexpr const char *clientName = "Zorvik Halden";
     static bool isOwnPort(const QString &name);
 
+    static constexpr const char *usbRoute = "USB link";
+
 private:
+    std::optional<UsbMidiAddress> usbDevice(const QString &name);
+    // Whether any listed port leads to the USB device.
+    bool listsDevice(const UsbMidiAddress &device);
     static QString nameAt(const QStringList &names, int index, QString *error);
     // The back end that drives the chosen API's ports itself, if any.
     MidiPortBackend *direct();
@@ -41,4 +56,7 @@ private:
     std::unique_ptr<RtMidiOut> outLister;
     std::unique_ptr<RtMidiIn> inLister;
     std::unique_ptr<MidiPortBackend> directPorts;
+#ifdef ZORVIK_HAVE_USB
+    std::unique_ptr<UsbPortLocator> usbPorts;
+#endif
 };
