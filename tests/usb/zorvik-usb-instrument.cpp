@@ -1,8 +1,8 @@
 // zorvik-usb-instrument: the instrument as a USB MIDI device ("Zorvik K8"), made in software and
 // plugged into the running kernel through its USB/IP host controller. It runs inside the test
 // rig's virtual machine. It logs every message the host sends with how its USB-MIDI packets were
-// coded, answers as the instrument does, and takes commands from a FIFO:
-//   dump | note KEY VELOCITY | status | memory N | curve | unplug | quit
+// coded, answers as the instrument does, and takes commands on standard input (or a FIFO):
+//   dump | note KEY VELOCITY | status | memory N | curve | delay MS | unplug | plug | quit
 #include "core/sim/InstrumentSimulator.h"
 #include "tests/usb/UsbIpDevice.h"
 
@@ -104,14 +104,15 @@ public:
     {
         const QString c = words.value(0);
         if (c == QLatin1String("dump")) {
+            say(QStringLiteral("dump %1").arg(QString::fromLatin1(engine.currentTemplate().toHex())));
             engine.sendDump();
         } else if (c == QLatin1String("note") && words.size() == 3) {
             engine.playNote(words.at(1).toInt(), words.at(2).toInt());
         } else if (c == QLatin1String("status")) {
             const auto &t = engine.lastTransfer();
-            say(QStringLiteral("status plugged %1 messages %2 badly-coded %3 cut %4 transfer %5 %6/%7 %8 %9 bytes sha1 %10 curves %11")
-                    .arg(device.isPlugged()).arg(messages).arg(badlyCoded).arg(cut)
-                    .arg(t.command).arg(t.blocksReceived).arg(t.blockCount)
+            say(QStringLiteral("status plugged %1 messages %2 badly-coded %3 cut %4 unfinished %5 transfer %6 number %7 %8/%9 %10 %11 bytes sha1 %12 curves %13")
+                    .arg(device.isPlugged()).arg(messages).arg(badlyCoded).arg(cut).arg(inSysEx ? current.size() : 0)
+                    .arg(t.command).arg(t.number).arg(t.blocksReceived).arg(t.blockCount)
                     .arg(t.complete ? QStringLiteral("complete") : QStringLiteral("open"))
                     .arg(t.image.size())
                     .arg(QString::fromLatin1(QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex()))
@@ -146,18 +147,18 @@ private:
             const QByteArray p = bytes.mid(at, 4);
             const int cin = std::uint8_t(p.at(0)) & 0x0F;
             const int n = packetBytes(cin, std::uint8_t(p.at(1)));
-            if (!inSysEx) {
+            if (!inSysEx || std::uint8_t(p.at(1)) == 0xF0) {
                 codes.clear();
                 packetText.clear();
             }
             codes.append(QString::number(cin, 16));
             packetText.append(QString::fromLatin1(p.toHex(' ')));
             for (int i = 1; i <= n; ++i)
-                byte(std::uint8_t(p.at(i)), cin, i == n);
+                byte(std::uint8_t(p.at(i)), cin, i == 1, i == n);
         }
     }
 
-    void byte(std::uint8_t b, int cin, bool lastInPacket)
+    void byte(std::uint8_t b, int cin, bool firstInPacket, bool lastInPacket)
     {
         const bool sysExPacket = cin >= 0x4 && cin <= 0x7;
         if (inSysEx && !sysExPacket) {
@@ -168,8 +169,11 @@ private:
             codes = codes.right(1);
             packetText = packetText.mid(packetText.size() - 1);
         }
-        // Inside a SysEx every byte of a SysEx packet is data: block numbers may be F0 or F7.
-        if (b == 0xF0 && !inSysEx) {
+        // Inside a SysEx every byte of a SysEx packet is data (block numbers may be F0 or F7),
+        // but a packet that starts with F0 starts a new one.
+        if (b == 0xF0 && (!inSysEx || firstInPacket)) {
+            if (inSysEx)
+                say(QStringLiteral("unfinished sysex of %1 bytes dropped").arg(current.size()));
             inSysEx = true;
             current = QByteArray(1, char(b));
             return;
@@ -209,12 +213,16 @@ private:
                 .arg(QString::fromLatin1(message.left(message.size() <= 256 ? 256 : 20).toHex(' '))));
         codes.clear();
         packetText.clear();
-        engine.receive(message);
-        if (unplugAfter >= 0 && engine.lastTransfer().blocksReceived == unplugAfter
-            && !engine.lastTransfer().complete && engine.lastTransfer().blockCount > 0 && std::uint8_t(byteAt(message, 7)) == 0x7F) {
-            say(QStringLiteral("pulling the cable after block %1").arg(unplugAfter));
-            QTimer::singleShot(0, &device, &UsbIpDevice::unplug);
+        // The cable is pulled as a block arrives, before the instrument can ask for the next:
+        // the host is left waiting for a reply that never comes.
+        const bool pull = unplugAfter >= 0 && std::uint8_t(byteAt(message, 7)) == 0x7F
+                          && engine.lastTransfer().blocksReceived + 1 == unplugAfter;
+        if (pull) {
+            say(QStringLiteral("pulling the cable as block %1 arrives").arg(unplugAfter));
+            device.unplug();
+            return;
         }
+        engine.receive(message);
     }
 
     QTextStream &log;
@@ -237,7 +245,7 @@ int main(int argc, char **argv)
     options.addHelpOption();
     const QCommandLineOption control(QStringLiteral("control"), QStringLiteral("FIFO to read commands from."), QStringLiteral("path"));
     const QCommandLineOption logPath(QStringLiteral("log"), QStringLiteral("File to append the log to."), QStringLiteral("path"));
-    const QCommandLineOption unplugAfter(QStringLiteral("unplug-after-block"), QStringLiteral("Pull the cable after block n."), QStringLiteral("n"), QStringLiteral("-1"));
+    const QCommandLineOption unplugAfter(QStringLiteral("unplug-after-block"), QStringLiteral("Pull the cable as block n arrives (from 1)."), QStringLiteral("n"), QStringLiteral("-1"));
     options.addOptions({control, logPath, unplugAfter});
     options.process(app);
 

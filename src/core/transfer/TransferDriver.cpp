@@ -8,6 +8,8 @@
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 
+#include <algorithm>
+
 TransferDriver::TransferDriver(MidiSystem &midiSystem, PromptService &promptService, QObject *parent)
     : QObject(parent)
     , midi(midiSystem)
@@ -73,6 +75,7 @@ void TransferDriver::reserveDevice(void (TransferDriver::*start)())
     // as it always did: neither needs a lock.
     const int output = midi.devices().output();
     const QString device = output == MidiSystem::simulatorOutput ? QString() : midi.outputName(output);
+    deviceName = device;
     if (device.isEmpty()) {
         startExchange(start);
         return;
@@ -211,8 +214,24 @@ void TransferDriver::onShortMessage(quint8 status, quint8 data1, quint8 data2)
     emit changed();
 }
 
+bool TransferDriver::deviceListed()
+{
+    if (deviceName.isEmpty())
+        return true;
+    const QList<MidiSystem::Device> outputs = midi.outputs();
+    return std::any_of(outputs.begin(), outputs.end(), [this](const MidiSystem::Device &d) { return d.name == deviceName; });
+}
+
 void TransferDriver::checkWatchdog()
 {
+    // A device that left is not waited for: the user learns at once that the transfer stopped.
+    if (!deviceListed() && transfer.deviceGone() == TransferSession::Event::Failed) {
+        watchdog.stop();
+        stopListening();
+        emit changed();
+        emit failed();
+        return;
+    }
     if (transfer.checkTimeout(now()) != TransferSession::Event::TimedOut)
         return;
     watchdog.stop();

@@ -66,6 +66,8 @@ private:
     // Tells the user what a failed message means for this transfer; returns the result.
     SendResult tell(SendResult result, TransferSession::Message what);
     void checkWatchdog();
+    // The transfer's output is still listed by the name it had when the transfer began.
+    bool deviceListed();
     void stopListening();
     std::int64_t now() const { return clock.elapsed(); }
 
@@ -80,5 +82,6 @@ private:
     void (TransferDriver::*pendingStart)() = nullptr;   // set while waiting for the device
     std::int64_t deviceDeadline = 0;
     bool listening = false;
+    QString deviceName;   // the output's name when the transfer began; empty for the built-in one
     qint64 replyToBlockMicros = 0;
 };

@@ -275,6 +275,16 @@ TransferSession::Event TransferSession::checkTimeout(std::int64_t nowMs)
     return Event::TimedOut;
 }
 
+TransferSession::Event TransferSession::deviceGone()
+{
+    if (currentState != State::AwaitingReady && currentState != State::Sending)
+        return Event::None;
+    currentState = State::Ready;
+    status = blockFailedStatus(sentBlocks);
+    endBlockTransfer();
+    return Event::Failed;
+}
+
 void TransferSession::abort()
 {
     if (currentState == State::AwaitingReady || currentState == State::Sending) {

@@ -62,6 +62,9 @@ public:
     // (replyTimeoutMs unless set otherwise).
     void setReplyTimeout(std::int64_t ms) { timeoutMs = ms; }
     Event checkTimeout(std::int64_t nowMs);
+    // The device went away mid-transfer (unplugged, its program ended): the transfer ends now,
+    // as if the next block could not be sent, instead of waiting out the reply timeout.
+    Event deviceGone();
     std::int64_t replyTimeout() const { return timeoutMs; }
     // Another transfer holds the output device: the caller waits for it (up to the reply
     // timeout) with Send disabled and the close button enabled, or gives up with `why`.
