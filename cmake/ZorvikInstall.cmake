@@ -10,6 +10,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/res/zorvik-halden.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/res/art/zorvik-halden.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Access to a Zorvik USB instrument for the user at the seat, for the USB link (udev reads
+# /usr/lib/udev/rules.d; the rule sorts before the seat rules that act on uaccess).
+install(FILES ${PROJECT_SOURCE_DIR}/res/udev/70-zorvik-halden.rules DESTINATION lib/udev/rules.d)
 # The demo library with the help page, as the program's first start copies it into the user's
 # library (the program carries its own copy; this one is for reading and copying by hand).
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/demo/zorvik

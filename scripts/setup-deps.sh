@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the demo need.
+# Installs the Debian 12 packages the build, the tests and the demo need (the USB rig's among
+# them: QEMU, a kernel with its modules, a static busybox and amidi).
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   librtmidi-dev libjack-jackd2-dev libasound2-dev libfluidsynth-dev timgm6mb-soundfont
   jackd2 xvfb xauth libbenchmark-dev libgtest-dev
   libusb-1.0-0-dev
+  qemu-system-x86 linux-image-amd64 busybox-static alsa-utils
   fonts-dejavu-core
   clang-14 libclang-rt-14-dev
 )

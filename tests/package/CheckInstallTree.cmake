@@ -1,7 +1,7 @@
 # cmake -DBUILD_DIR=<build> -DDEST=<scratch folder> -P CheckInstallTree.cmake
 # Installs the build with the prefix a package uses into DEST, then checks the tree: the three
-# programs run, each has its manual page, and the desktop entry, icon, demo library, README and
-# licence are in place.
+# programs run, each has its manual page, and the desktop entry, icon, demo library, README,
+# licence and the USB instrument's udev rule are in place.
 file(REMOVE_RECURSE "${DEST}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${DEST} ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr
@@ -18,7 +18,8 @@ set(expected
   share/icons/hicolor/scalable/apps/zorvik-halden.svg
   share/zorvik-halden/demo/zorvik/help.html
   "share/zorvik-halden/demo/zorvik/syx/Factory default.syx"
-  share/doc/zorvik-halden/README.md share/doc/zorvik-halden/LICENSE)
+  share/doc/zorvik-halden/README.md share/doc/zorvik-halden/LICENSE
+  lib/udev/rules.d/70-zorvik-halden.rules)
 foreach(file IN LISTS expected)
   if(NOT EXISTS "${root}/${file}")
     message(FATAL_ERROR "missing from the installed tree: ${file}")
@@ -29,6 +30,12 @@ file(GLOB programs RELATIVE "${root}/bin" "${root}/bin/*")
 list(SORT programs)
 if(NOT programs STREQUAL "zorvik-halden;zorvik-sim;zorvikctl")
   message(FATAL_ERROR "unexpected programs in bin/: ${programs}")
+endif()
+
+# The udev rule gives the seat's user the Zorvik USB devices, and nothing else.
+file(READ "${root}/lib/udev/rules.d/70-zorvik-halden.rules" rule)
+if(NOT rule MATCHES "SUBSYSTEM==\"usb\"" OR NOT rule MATCHES "ATTR\{product\}==\"\*\[Zz\]\[Oo\]\[Rr\]\[Vv\]\[Ii\]\[Kk\]\*\"" OR NOT rule MATCHES "TAG\+=\"uaccess\"")
+  message(FATAL_ERROR "the udev rule does not give the seat's user the Zorvik USB devices: ${rule}")
 endif()
 
 # Each manual page names its program.

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <memory>
+#include <utility>
 
 // A system back end the test controls: devices come and go, outputs record what they take or
 // refuse it, inputs are fed by hand. With no names given there are no ports at all; with
@@ -23,6 +24,17 @@ public:
         std::size_t maxLength = 4096;
         MidiInputPort::Receiver input;   // the receiver of the open input, if any
         bool openable = true;
+
+        // Devices reached only through a direct link (as a USB instrument is), by name.
+        QStringList routed;
+        QString takeError;               // set: taking the link fails with it
+        bool hideWhileTaken = false;     // the system no longer lists a taken device's ports
+        bool linkGone = false;           // the device went while taken
+        int takes = 0;
+        int givebacks = 0;
+        bool taken = false;
+        QList<QByteArray> linkSent;
+        MidiInputPort::Receiver linkInput;
     };
 
     explicit FakePorts(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
@@ -54,7 +66,107 @@ public:
         return std::make_unique<Input>(state);
     }
 
+    QString directRoute(const QString &name) override
+    {
+        return state->routed.contains(name) ? QStringLiteral("USB link") : QString();
+    }
+
+    std::unique_ptr<MidiDirectLink> directLink(const QString &outputName, const QString &inputName) override
+    {
+        const QString name = outputName.isEmpty() ? inputName : outputName;
+        if (!state->routed.contains(name))
+            return nullptr;
+        return std::make_unique<Link>(state, name, state->routed.contains(inputName));
+    }
+
 private:
+    class Link : public MidiDirectLink
+    {
+    public:
+        Link(std::shared_ptr<State> sharedState, QString name, bool input)
+            : state(std::move(sharedState)), portName(std::move(name)), withInput(input)
+        {
+        }
+        ~Link() override
+        {
+            if (!held)
+                return;
+            state->taken = false;
+            ++state->givebacks;
+            // Back where they were listed, as a sequencer lists its clients in order.
+            if (hiddenOutputAt >= 0)
+                state->outputs.insert(qMin(hiddenOutputAt, int(state->outputs.size())), portName);
+            if (hiddenInputAt >= 0)
+                state->inputs.insert(qMin(hiddenInputAt, int(state->inputs.size())), portName);
+        }
+        bool take(QString *error) override
+        {
+            if (!state->takeError.isEmpty()) {
+                if (error)
+                    *error = state->takeError;
+                return false;
+            }
+            held = true;
+            state->taken = true;
+            ++state->takes;
+            if (state->hideWhileTaken) {
+                hiddenOutputAt = int(state->outputs.indexOf(portName));
+                hiddenInputAt = int(state->inputs.indexOf(portName));
+                state->outputs.removeAll(portName);
+                state->inputs.removeAll(portName);
+            }
+            return true;
+        }
+        std::unique_ptr<MidiOutputPort> openOutput(QString *) override
+        {
+            return std::make_unique<LinkOutput>(state, portName);
+        }
+        std::unique_ptr<MidiInputPort> openInput(MidiInputPort::Receiver receiver, QString *) override
+        {
+            state->linkInput = std::move(receiver);
+            return std::make_unique<LinkInput>(state);
+        }
+        bool connected() override { return !state->linkGone; }
+        bool carriesInput() const override { return withInput; }
+
+    private:
+        std::shared_ptr<State> state;
+        QString portName;
+        bool withInput;
+        bool held = false;
+        int hiddenOutputAt = -1;
+        int hiddenInputAt = -1;
+    };
+
+    class LinkOutput : public MidiOutputPort
+    {
+    public:
+        LinkOutput(std::shared_ptr<State> sharedState, QString name) : state(std::move(sharedState)), portName(std::move(name)) {}
+        Delivery send(const std::uint8_t *bytes, std::size_t length, std::chrono::milliseconds) override
+        {
+            if (state->linkGone || !state->taken)
+                return Delivery::Refused;
+            state->linkSent.append(QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(length)));
+            return Delivery::Delivered;
+        }
+        std::size_t maxMessageLength() const override { return 65536; }
+        QString name() const override { return portName; }
+
+    private:
+        std::shared_ptr<State> state;
+        QString portName;
+    };
+
+    class LinkInput : public MidiInputPort
+    {
+    public:
+        explicit LinkInput(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
+        ~LinkInput() override { state->linkInput = nullptr; }
+
+    private:
+        std::shared_ptr<State> state;
+    };
+
     class Output : public MidiOutputPort
     {
     public:

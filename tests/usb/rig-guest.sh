@@ -7,7 +7,7 @@ exec >"$out/guest.log" 2>&1
 touch "$out/booted"
 . "$out/config"
 export HOME=/tmp/home XDG_RUNTIME_DIR=/run/user/0 QT_QPA_PLATFORM=offscreen ZORVIK_USB_RIG=1
-export QT_LOGGING_RULES="qt.qpa.*=false"
+export QT_LOGGING_RULES="qt.qpa.*=false" ZORVIK_SCREENSHOTS="$out"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 for module in vhci-hcd snd-usb-audio snd-seq snd-seq-midi; do
   modprobe "$module" || echo "cannot load $module"

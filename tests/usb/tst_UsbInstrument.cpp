@@ -413,6 +413,8 @@ private slots:
         QVERIFY(label);
         QTRY_VERIFY2(label->text().contains(QStringLiteral("(USB link)")), qPrintable(label->text()));
         QVERIFY2(label->toolTip().contains(QStringLiteral("SysEx through the USB link")), qPrintable(label->toolTip()));
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            window.grab().save(shots + QStringLiteral("/main-window-usb-instrument.png"));
 
         QLineEdit *msb = workspace->panel().box(PanelSettings::Slot(PanelSettings::Knob1 + 1), PanelSettings::Field::Msb);
         window.activateWindow();

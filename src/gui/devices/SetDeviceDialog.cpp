@@ -73,14 +73,21 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem &midiSystem, QWidget *parent)
 
 void SetDeviceDialog::fillLists()
 {
+    // A device whose SysEx goes around its port (a USB instrument) says so in its tool tip.
+    const auto fill = [this](QComboBox *box, const QList<MidiSystem::Device> &devices, int builtIn) {
+        box->clear();
+        for (const auto &device : devices) {
+            box->addItem(device.name);
+            const QString route = device.number == builtIn ? QString() : midi.directRoute(device.name);
+            if (!route.isEmpty())
+                box->setItemData(box->count() - 1, QStringLiteral("%1\nSysEx goes through the %2").arg(device.name, route),
+                                 Qt::ToolTipRole);
+        }
+    };
     outDevices = midi.outputs();
-    outCombo->clear();
-    for (const auto &device : outDevices)
-        outCombo->addItem(device.name);
+    fill(outCombo, outDevices, MidiSystem::simulatorOutput);
     inDevices = midi.inputs();
-    inCombo->clear();
-    for (const auto &device : inDevices)
-        inCombo->addItem(device.name);
+    fill(inCombo, inDevices, MidiSystem::simulatorInput);
 
     auto entryFor = [](const QList<MidiSystem::Device> &devices, int number) {
         for (int i = 0; i < devices.size(); ++i)

@@ -10,7 +10,8 @@ ElidingComboBox::ElidingComboBox(QWidget *parent)
     view()->setTextElideMode(Qt::ElideMiddle);
     connect(model(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { tipEntries(first, last); });
-    connect(this, &QComboBox::currentIndexChanged, this, [this] { setToolTip(currentText()); });
+    connect(this, &QComboBox::currentIndexChanged, this,
+            [this] { setToolTip(currentData(Qt::ToolTipRole).toString()); });
 }
 
 void ElidingComboBox::tipEntries(int first, int last)

@@ -1,8 +1,13 @@
 #include "gui/app/EditorOptions.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
-// The editor's command line as a desktop entry or a script gives it.
+#include <csignal>
+
+// The editor's command line as a desktop entry or a script gives it, and the signals a session
+// or a script sends it.
 class TestEditorOptions : public QObject
 {
     Q_OBJECT
@@ -53,6 +58,29 @@ private slots:
         QVERIFY2(options.text.startsWith("Usage: zorvik-halden [options]"), qPrintable(options.text));
         for (const char *option : {"--library <DIR>", "--audio-driver <NAME>", "--help"})
             QVERIFY2(options.text.contains(QLatin1String(option)), option);
+    }
+
+    // SIGTERM, SIGINT and SIGHUP end the editor as closing it does, so it gives back what it
+    // holds (a USB instrument's link) on the way out.
+    void stopSignalsEndItAsClosingDoes()
+    {
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            QTemporaryDir home;
+            QProcess editor;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("HOME"), home.path());
+            environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            editor.setProcessEnvironment(environment);
+            editor.start(QStringLiteral(ZORVIK_HALDEN_PATH), {QStringLiteral("--library"), home.path()});
+            QVERIFY(editor.waitForStarted());
+            QTest::qWait(1500);   // up and running, its window shown
+            QCOMPARE(editor.state(), QProcess::Running);
+            ::kill(pid_t(editor.processId()), signal);
+            QVERIFY(editor.waitForFinished(10000));
+            QCOMPARE(editor.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(editor.exitCode(), 0);
+        }
     }
 };
 

@@ -490,6 +490,15 @@ void TestMainWindow::deviceLabelFollowsTheInstrument()
     if (!shots.isEmpty())
         window.grab().save(shots + QStringLiteral("/main-window-instrument.png"));
 
+    // Over USB the instrument's SysEx goes through the USB link, and the label says so.
+    fake->routed = {QStringLiteral("Zorvik K8 (USB)")};
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik K8 (USB) (USB link)"));
+    QCOMPARE(label->toolTip(), QStringLiteral("MIDI Out: Zorvik K8 (USB), SysEx through the USB link\n"
+                                              "MIDI In: Zorvik K8 (USB), SysEx through the USB link"));
+    if (!shots.isEmpty())
+        window.grab().save(shots + QStringLiteral("/main-window-usb-link.png"));
+
     midi.devices().choose(-1, 0);   // the simulator, picked in Set Device
     QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator"));
 }

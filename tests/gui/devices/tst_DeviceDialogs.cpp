@@ -123,6 +123,32 @@ private slots:
         QCOMPARE(midi->devices().output(), 0);
     }
 
+    // A USB instrument's SysEx goes through the USB link: its entries and the label say so.
+    void aDeviceReachedThroughTheUsbLinkSaysSo()
+    {
+        const QString usb = QStringLiteral("Zorvik K8:Zorvik K8 MIDI 1 24:0");
+        fake->outputs = {usb};
+        fake->inputs = {usb};
+        fake->routed = {usb};
+        midi = std::make_unique<SimulatedMidi>(std::make_unique<FakePorts>(fake));
+        midi->devices().update();
+        QCOMPARE(midi->devices().label(), usb + QStringLiteral(" (USB link)"));
+        QVERIFY(midi->devices().details().contains(QStringLiteral("MIDI Out: ") + usb + QStringLiteral(", SysEx through the USB link")));
+        SetDeviceDialog dialog(*midi);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (QComboBox *list : {dialog.outList(), dialog.inList()}) {
+            list->setCurrentIndex(1);
+            QCOMPARE(list->toolTip(), usb + QStringLiteral("\nSysEx goes through the USB link"));
+            list->setCurrentIndex(0);
+            QCOMPARE(list->toolTip(), QStringLiteral("Zorvik Simulator"));
+        }
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
+            dialog.outList()->setCurrentIndex(1);
+            dialog.grab().save(shots + QStringLiteral("/set-device-usb.png"));
+        }
+    }
+
     // The instrument is the default until the user picks a device; Refresh goes back to it.
     void pickingADeviceOverridesTheInstrument()
     {
