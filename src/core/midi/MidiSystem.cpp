@@ -140,8 +140,8 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
                          .arg(name, system->directRoute(name));
         return nullptr;
     } else {
-        // The back end's own numbering lacks a device that the link holds.
-        kept = system->openOutput(int(system->outputNames().indexOf(name)), error);
+        // While the link holds a device, the back end's own numbering lacks it.
+        kept = system->openOutput(link ? int(system->outputNames().indexOf(name)) : device, error);
     }
     if (!kept)
         return nullptr;
@@ -190,7 +190,7 @@ std::unique_ptr<MidiInputPort> MidiSystem::openInput(int device, MidiInputPort::
     if (link && !name.isEmpty() && name == linkInput)
         return link->openInput(std::move(receiver), error);
     QString why;
-    const int index = name.isEmpty() ? device - 1 : int(system->inputNames().indexOf(name));
+    const int index = link && !name.isEmpty() ? int(system->inputNames().indexOf(name)) : device - 1;
     auto port = system->openInput(index, std::move(receiver), &why);
     if (!port && error)
         *error = why.isEmpty() ? QStringLiteral("no input device %1").arg(device) : why;
