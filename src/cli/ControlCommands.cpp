@@ -199,8 +199,10 @@ int deviceError(MidiSystem &midi)
 }
 
 // A device given by number, by exact name, or by a part of its name that only one device has.
-// A system port wins over the built-in simulator when both match, so "--jack --out 'Zorvik
-// Simulator'" reaches zorvik-sim.
+// An exact name wins over names that merely contain it: "Zorvik Simulator" is the built-in
+// simulator even while zorvik-sim's "zorvik-sim:Zorvik Simulator" is listed. Among names that
+// only contain the text, a system port wins over the built-in simulator, so "--jack --out
+// zorvik-sim" reaches zorvik-sim.
 std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int builtIn)
 {
     bool isNumber = false;
@@ -211,22 +213,27 @@ std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QS
                 return device.number;
         return std::nullopt;
     }
+    QList<int> exact;
+    for (const auto &device : devices)
+        if (device.name == wanted)
+            exact.append(device.number);
+    if (exact.size() == 1)
+        return exact.first();
+    if (exact.size() > 1)
+        return std::nullopt;   // ambiguous: the number tells them apart
+    QList<int> system;
     bool builtInMatches = false;
-    for (const bool exact : {true, false}) {
-        QList<int> system;
-        for (const auto &device : devices) {
-            const bool match = exact ? device.name == wanted : device.name.contains(wanted, Qt::CaseInsensitive);
-            if (match && device.number == builtIn)
-                builtInMatches = true;
-            else if (match)
-                system.append(device.number);
-        }
-        if (system.size() == 1)
-            return system.first();
-        if (system.size() > 1)
-            return std::nullopt;   // ambiguous
+    for (const auto &device : devices) {
+        if (!device.name.contains(wanted, Qt::CaseInsensitive))
+            continue;
+        if (device.number == builtIn)
+            builtInMatches = true;
+        else
+            system.append(device.number);
     }
-    if (builtInMatches)
+    if (system.size() == 1)
+        return system.first();
+    if (system.isEmpty() && builtInMatches)
         return builtIn;
     return std::nullopt;
 }
@@ -369,6 +376,13 @@ int chooseDevices(MidiSystem &midi, const Options &options)
     if (outMissing || inMissing) {
         fail(noInstrument(outputs, inputs, outMissing));
         return ControlCommands::DeviceError;
+    }
+    // More than one instrument: say which one is used, and how to take another.
+    if (!options.out && !options.in && (uses.out || uses.in)) {
+        const QString note = InstrumentFinder::choiceNote(
+            instrument, QStringLiteral("choose another with --out PORT and --in PORT, as 'zorvikctl ports' lists them"));
+        if (!note.isEmpty())
+            fail(note);
     }
     midi.devices().choose(*out, *in);
     return ControlCommands::Done;

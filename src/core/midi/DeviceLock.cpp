@@ -3,25 +3,37 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLockFile>
-#include <QStandardPaths>
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_LINUX
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
-#ifdef Q_OS_UNIX
-// A folder, not a link, of this user, that nobody else can write to.
-bool isPrivateFolder(const QString &path)
+#ifdef Q_OS_LINUX
+QString userId()
 {
-    struct stat info;
-    return lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
-        && info.st_uid == getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return QString::number(getuid());
+}
+
+// The socket's address: a leading zero byte puts it in the abstract namespace.
+sockaddr_un address(const QByteArray &name, socklen_t *length)
+{
+    sockaddr_un where{};
+    where.sun_family = AF_UNIX;
+    const qsizetype size = std::min<qsizetype>(name.size(), qsizetype(sizeof where.sun_path) - 1);
+    std::memcpy(where.sun_path + 1, name.constData(), size_t(size));
+    *length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(size));
+    return where;
+}
+#else
+QString userId()
+{
+    return qEnvironmentVariable("USER", QStringLiteral("user"));
 }
 #endif
 
@@ -37,54 +49,10 @@ DeviceLock::~DeviceLock()
     release();
 }
 
-QString DeviceLock::folder(QString *error)
+QString DeviceLock::name(const QString &key)
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return QString();
-    };
-#ifdef Q_OS_UNIX
-    // The runtime folder the variable names, as Qt checks it. Without a usable one (unset,
-    // empty, relative, someone else's), the folder a login session gives the user, so that a
-    // program started outside the session (a script, a job) still meets the editor's locks;
-    // failing that, a private folder in the temporary folder. Qt's own stand-in is not taken:
-    // another program would not find it.
-    QString runtime;
-    const QString named = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!named.isEmpty() && QDir::isAbsolutePath(named)) {
-        runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        if (QDir::cleanPath(runtime) != QDir::cleanPath(named) || !isPrivateFolder(runtime))
-            runtime.clear();
-    }
-    if (runtime.isEmpty() && isPrivateFolder(QStringLiteral("/run/user/%1").arg(getuid())))
-        runtime = QStringLiteral("/run/user/%1").arg(getuid());
-    const QString path = runtime.isEmpty() ? QDir::tempPath() + QStringLiteral("/zorvik-halden-%1").arg(getuid())
-                                           : runtime + QStringLiteral("/zorvik-halden");
-    if (mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
-        return fail(QStringLiteral("cannot make the folder %1 for device locks").arg(path));
-    if (!isPrivateFolder(path))
-        return fail(QStringLiteral("%1 is not a private folder of this user").arg(path));
-    return path;
-#else
-    QString path = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (path.isEmpty())
-        path = QDir::tempPath();
-    path += QStringLiteral("/zorvik-halden");
-    if (!QDir().mkpath(path))
-        return fail(QStringLiteral("cannot make the folder %1 for device locks").arg(path));
-    return path;
-#endif
-}
-
-QString DeviceLock::path(const QString &key, QString *error)
-{
-    const QString dir = folder(error);
-    if (dir.isEmpty())
-        return {};
-    return dir + QLatin1Char('/')
-           + QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex())
-           + QStringLiteral(".lock");
+    return QStringLiteral("zorvik-halden-%1-device-%2")
+        .arg(userId(), QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex()));
 }
 
 bool DeviceLock::held() const
@@ -96,31 +64,56 @@ bool DeviceLock::tryAcquire(QString *error)
 {
     if (held())
         return true;
-    const QString path = DeviceLock::path(key, error);
-    if (path.isEmpty())
-        return false;
-#ifdef Q_OS_UNIX
-    const int handle = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (handle < 0) {
+    const QByteArray lockName = name(key).toUtf8();
+#ifdef Q_OS_LINUX
+    const auto fail = [error, &lockName](const QString &why) {
         if (error)
-            *error = QStringLiteral("cannot open the device lock %1").arg(path);
+            *error = QStringLiteral("cannot take the device lock %1: %2").arg(QString::fromUtf8(lockName), why);
         return false;
+    };
+    socklen_t length = 0;
+    const sockaddr_un where = address(lockName, &length);
+    const int handle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::bind(handle, reinterpret_cast<const sockaddr *>(&where), length) == 0) {
+        // Listening lets a process that finds the device busy ask who holds it.
+        ::listen(handle, 1);
+        fd = handle;
+        return true;
     }
-    if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
-        const int why = errno;
-        ::close(handle);
-        if (why != EWOULDBLOCK && error)
-            *error = QStringLiteral("cannot lock the device lock %1").arg(path);
-        return false;
+    const int why = errno;
+    ::close(handle);
+    if (why != EADDRINUSE)
+        return fail(QString::fromLocal8Bit(std::strerror(why)));
+    // Busy. Once per lock: a holder that is not this user's would keep the device from us for
+    // as long as it likes, which waiting cannot mend.
+    if (!ownerChecked) {
+        ownerChecked = true;
+        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        ucred holder{};
+        socklen_t size = sizeof holder;
+        const bool known = probe >= 0 && ::connect(probe, reinterpret_cast<const sockaddr *>(&where), length) == 0
+                           && ::getsockopt(probe, SOL_SOCKET, SO_PEERCRED, &holder, &size) == 0;
+        if (probe >= 0)
+            ::close(probe);
+        if (known && holder.uid != getuid()) {
+            return fail(QStringLiteral("it is held by process %1 of another user (uid %2); end that process to free "
+                                       "the device")
+                            .arg(holder.pid)
+                            .arg(holder.uid));
+        }
     }
-    fd = handle;
-    return true;
+    return false;
 #else
+    const QString path = QDir::tempPath() + QLatin1Char('/') + QString::fromUtf8(lockName) + QStringLiteral(".lock");
     file = std::make_unique<QLockFile>(path);
     if (file->tryLock(0))
         return true;
     if (file->error() != QLockFile::LockFailedError && error)
-        *error = QStringLiteral("cannot lock the device lock %1").arg(path);
+        *error = QStringLiteral("cannot take the device lock %1: it cannot be made or read; remove it if it is not "
+                                "a lock file")
+                     .arg(path);
     file.reset();
     return false;
 #endif
@@ -128,9 +121,9 @@ bool DeviceLock::tryAcquire(QString *error)
 
 void DeviceLock::release()
 {
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_LINUX
     if (fd >= 0)
-        ::close(fd);   // drops the flock
+        ::close(fd);   // the name is free again at once
     fd = -1;
 #endif
     file.reset();

@@ -7,9 +7,11 @@
 class QLockFile;
 
 // Reserves one output device for the whole of a transfer, across processes: the editor and
-// zorvikctl alike take it before their first message and keep it to their last. One lock file
-// per device in a private folder of the user's runtime folder; on Unix it is locked with flock,
-// which the kernel drops when the holder ends, however it ends.
+// zorvikctl alike take it before their first message and keep it to their last. Every process of
+// the user finds it the same way, whatever its environment (a shell, sudo -u, cron, ssh): on
+// Linux it is an abstract Unix socket named after the user and the device, which the kernel
+// frees when its holder ends, however it ends, and which leaves nothing on disk to go stale.
+// Elsewhere, a lock file per device in the temporary folder.
 class DeviceLock
 {
 public:
@@ -20,24 +22,20 @@ public:
     DeviceLock &operator=(const DeviceLock &) = delete;
 
     // Takes the device unless another transfer holds it; never waits. When it cannot be taken
-    // for another reason (no private folder to be had), `error` says why; it stays empty when
-    // the device is only busy.
+    // for another reason, `error` says why and what to do; it stays empty when the device is
+    // only busy.
     bool tryAcquire(QString *error = nullptr);
     void release();
     bool held() const;
 
-    // The folder of the lock files, made when missing: "zorvik-halden" in the user's runtime
-    // folder (XDG_RUNTIME_DIR, else /run/user/<uid>), or "zorvik-halden-<uid>" in the temporary
-    // folder when there is none. Used only when it is a real folder of the user's that nobody
-    // else can write to; empty, with `error`, otherwise.
-    static QString folder(QString *error = nullptr);
-    // The lock file of a device: any name, any length, as the hash of its key.
-    static QString path(const QString &key, QString *error = nullptr);
+    // The name of a device's lock: the same for every process of this user, for any key.
+    static QString name(const QString &key);
 
     static QString busyMessage() { return QStringLiteral("the device is busy with another transfer"); }
 
 private:
     QString key;
     int fd = -1;
-    std::unique_ptr<QLockFile> file;   // where there is no flock
+    bool ownerChecked = false;
+    std::unique_ptr<QLockFile> file;   // where there are no abstract sockets
 };

@@ -68,9 +68,15 @@ void DeviceSelection::update()
     };
     const QString outName = nameOf(outputDevice, MidiSystem::simulatorOutput, outputs);
     const QString inName = nameOf(inputDevice, MidiSystem::simulatorInput, inputs);
-    const QString details = QStringLiteral("MIDI Out: %1\nMIDI In: %2")
-                                .arg(routed(outText, outName, QStringLiteral("%1, SysEx through the %2")),
-                                     routed(inText, inName, QStringLiteral("%1, SysEx through the %2")));
+    QString details = QStringLiteral("MIDI Out: %1\nMIDI In: %2")
+                          .arg(routed(outText, outName, QStringLiteral("%1, SysEx through the %2")),
+                               routed(inText, inName, QStringLiteral("%1, SysEx through the %2")));
+    // More than one instrument: which one is used, and how to take another.
+    if (following && outputDevice == lastFound.output && inputDevice == lastFound.input) {
+        const QString note = InstrumentFinder::choiceNote(lastFound, QStringLiteral("choose another in Set Device."));
+        if (!note.isEmpty())
+            details += QLatin1Char('\n') + note;
+    }
     const QString labelText = routed(outText, outName, QStringLiteral("%1 (%2)"));
     const auto listed = [&outputs](int number) {
         return number != MidiSystem::simulatorOutput

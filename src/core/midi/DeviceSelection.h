@@ -57,7 +57,8 @@ public:
     // One line for the main window: the output in use, e.g. "Zorvik K8 (USB)", or
     // noInstrumentText while the built-in simulator stands in for a missing instrument.
     QString label() const { return shownLabel; }
-    // Both directions, one a line ("MIDI Out: ...", "MIDI In: ...").
+    // Both directions, one a line ("MIDI Out: ...", "MIDI In: ..."), and which instrument is used
+    // when more than one is found.
     QString details() const { return shownDetails; }
     // The output in use is a port of the system that is there, not the built-in simulator.
     bool systemOutputInUse() const { return systemOutput; }

@@ -4,7 +4,7 @@
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiSystem.h"
-#include "core/panel/PanelSettings.h"
+#include "core/panel/TemplateCheck.h"
 
 DumpReceiver::DumpReceiver(MidiSystem &midiSystem, PromptService &promptService, QObject *parent)
     : QObject(parent)
@@ -49,15 +49,8 @@ void DumpReceiver::stop()
 
 QString DumpReceiver::notWholeReason(const QByteArray &dump)
 {
-    const QString start = QStringLiteral("What arrived is not a whole template: ");
-    if (!dump.isEmpty() && static_cast<std::uint8_t>(dump.back()) != 0xF7
-        && dump.size() >= qsizetype(inputBufferSize))
-        return start + QStringLiteral("it was cut off after %1 bytes.").arg(dump.size());
-    if (dump.size() < PanelSettings::minimumSysExSize)
-        return start + QStringLiteral("it holds only %1 bytes.").arg(dump.size());
-    if (!PanelSettings::startsLikeTemplate(dump) || static_cast<std::uint8_t>(dump.back()) != 0xF7)
-        return start + QStringLiteral("its %1 bytes are not one template message.").arg(dump.size());
-    return {};
+    const QString why = TemplateCheck::problem(dump);
+    return why.isEmpty() ? QString() : QStringLiteral("What arrived is not a whole template: ") + why;
 }
 
 QByteArray DumpReceiver::bytesToWrite(const QByteArray &dump, int count)

@@ -35,10 +35,10 @@ public:
     // The last accepted dump, at most one input buffer long.
     QByteArray dump() const { return lastDump; }
 
-    // Why a dump is not one whole template message, or an empty string when it is. Only a whole
-    // one is offered for saving or loading: at least the 14-byte frame of a template, ending in
-    // F7 within the input buffer. A dump cut by the buffer, or shorter than the frame, would
-    // overwrite a good template with a broken one.
+    // Why a dump is not one whole template message (TemplateCheck), as a sentence for the user,
+    // or an empty string when it is one. Only a whole one is offered for saving or loading: a
+    // cut dump, or a short one that only starts like a template, would overwrite a good
+    // template with a broken one.
     static QString notWholeReason(const QByteArray &dump);
 
     // The bytes to write for a count the user may have edited: never more than were received,

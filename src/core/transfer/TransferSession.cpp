@@ -1,17 +1,11 @@
 #include "core/transfer/TransferSession.h"
 
-#include "core/panel/PanelSettings.h"
+#include "core/panel/TemplateCheck.h"
 #include "core/protocol/SevenBitCodec.h"
 #include "core/protocol/TransferHeader.h"
 
 #include <algorithm>
 #include <limits>
-
-namespace {
-
-constexpr int minimumTemplateSize = 14;
-
-} // namespace
 
 TransferSession::TransferSession(Sender send, Confirmer confirm)
     : sender(std::move(send)), confirmer(std::move(confirm))
@@ -70,13 +64,11 @@ qint64 TransferSession::maxImageSize(FileKind kind)
 QString TransferSession::refusal(FileKind kind, const QByteArray &image)
 {
     if (kind == FileKind::Template) {
-        if (image.size() < minimumTemplateSize)
-            return QStringLiteral("This file is not a template: it holds only %1 bytes.").arg(image.size());
-        // Whatever goes out must be one template message: other bytes could start something
-        // else on the instrument (a renamed firmware announcement, say).
-        if (!PanelSettings::startsLikeTemplate(image) || static_cast<std::uint8_t>(image.back()) != 0xF7)
-            return QStringLiteral("This file is not a template: it does not hold one template message.");
-        return {};
+        // Whatever goes out must be one whole template message: other bytes could start
+        // something else on the instrument (a renamed firmware announcement, say), and a short
+        // one would be stored there as a broken template.
+        const QString why = TemplateCheck::problem(image);
+        return why.isEmpty() ? QString() : QStringLiteral("This file is not a template: ") + why;
     }
     if (!FileKinds::isBlockTransfer(kind))
         return QStringLiteral("This kind of file cannot be sent.");

@@ -139,6 +139,14 @@ void ReceiveDialog::onSave()
         status->setText(QStringLiteral("Have't the file name, please entern file name!"));
         return;
     }
+    // A count edited below what arrived would save a cut template over a good one.
+    const QString notWhole = DumpReceiver::notWholeReason(bytesToWrite());
+    if (!notWhole.isEmpty()) {
+        prompts.inform(notWhole + QStringLiteral(" Nothing was saved."), QStringLiteral("Zorvik Halden"),
+                       PromptService::Icon::Stop);
+        status->setText(QStringLiteral("Save err,  please entern file name!"));
+        return;
+    }
     const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
     // A name that cannot be saved to is refused before the replace question.
     const QString problem = SafeFile::check(path);

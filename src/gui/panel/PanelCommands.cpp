@@ -3,6 +3,7 @@
 #include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
+#include "core/panel/TemplateCheck.h"
 #include "core/transfer/SendPreparation.h"
 #include "gui/library/FileLibrary.h"
 #include "gui/library/ReceiveDialog.h"
@@ -86,17 +87,12 @@ bool PanelCommands::mayQuit()
 
 bool PanelCommands::applyTemplate(const QByteArray &bytes, const QString &name, PanelStep::Kind step)
 {
-    if (bytes.size() >= PanelSettings::minimumSysExSize && !PanelSettings::startsLikeTemplate(bytes)) {
-        prompts.inform(QStringLiteral("\"%1\" is not a template: it does not start like one. The panel is unchanged.")
-                           .arg(name),
-                       {}, PromptService::Icon::Warning);
-        return false;
-    }
-    if (!panel.settings().applyTemplateSysEx(bytes)) {
-        prompts.inform(QStringLiteral("\"%1\" is not a template: it holds only %2 bytes. The panel is unchanged.")
-                           .arg(name)
-                           .arg(bytes.size()),
-                       {}, PromptService::Icon::Warning);
+    // Only a whole template reaches the panel: the rest of a short or cut one would be taken
+    // from whatever was there before.
+    const QString why = TemplateCheck::problem(bytes);
+    if (!why.isEmpty() || !panel.settings().applyTemplateSysEx(bytes)) {
+        prompts.inform(QStringLiteral("\"%1\" is not a template: %2 The panel is unchanged.").arg(name, why), {},
+                       PromptService::Icon::Warning);
         return false;
     }
     panel.showSlots();

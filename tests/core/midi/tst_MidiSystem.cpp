@@ -34,6 +34,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -343,41 +346,69 @@ private slots:
     // The lock files live in a private folder of the user's: the runtime folder when it is a
     // usable one, else a folder of their own in the temporary folder, never an empty path. A
     // device locked by another process is busy until that process ends, however it ends.
-    void deviceLockIsPrivateAndEndsWithItsHolder()
+    // One lock per device and user, found the same way by every process whatever its
+    // environment (XDG_RUNTIME_DIR set or not, as from a shell, sudo, cron or ssh); the kernel
+    // frees it when its holder ends, however it ends; a lock of another user's is named as such.
+    void deviceLockIsTheUsersAndEndsWithItsHolder_data()
     {
+        QTest::addColumn<bool>("otherUser");
+        QTest::newRow("this user") << false;
+        QTest::newRow("another user") << true;
+    }
+    void deviceLockIsTheUsersAndEndsWithItsHolder()
+    {
+        QFETCH(bool, otherUser);
+        if (qEnvironmentVariableIsSet("ZORVIK_HOLD_DEVICE_LOCK")) {   // the holder itself
+            // Binds the lock's name as it was given: another user's process can take any name.
+            const QByteArray name = qgetenv("ZORVIK_HOLD_DEVICE_LOCK");
+            sockaddr_un where{};
+            where.sun_family = AF_UNIX;
+            std::memcpy(where.sun_path + 1, name.constData(), size_t(name.size()));
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (::bind(fd, reinterpret_cast<sockaddr *>(&where), socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(name.size()))) != 0
+                || ::listen(fd, 1) != 0)
+                std::_Exit(2);
+            std::printf("held\n");
+            std::fflush(stdout);
+            char byte = 0;
+            while (::read(STDIN_FILENO, &byte, 1) == 1) {
+            }
+            std::_Exit(0);
+        }
+        if (otherUser && getuid() != 0)
+            QSKIP("only root can start a process of another user");
+        const QString key = QStringLiteral("jack:test-%1\nsynth:midi_in").arg(QCoreApplication::applicationPid());
+        QTemporaryDir runtime;
+        QProcess holder;   // holds the lock while its input is open
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZORVIK_HOLD_DEVICE_LOCK"), DeviceLock::name(key));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        holder.setProcessEnvironment(environment);
+        if (otherUser)
+            holder.setChildProcessModifier([] {
+                [[maybe_unused]] const int ignored = ::setuid(65534);
+            });
+        holder.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("deviceLockIsTheUsersAndEndsWithItsHolder:")
+                      + QString::fromLatin1(QTest::currentDataTag())});
+        QVERIFY(holder.waitForStarted(5000));
+        QByteArray said;   // after the test framework's own lines
+        QTRY_VERIFY_WITH_TIMEOUT((said += holder.readAllStandardOutput()).contains("held\n"), 10000);
+
         const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
         const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
-        QTemporaryDir runtime, shared;
-        QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        QVERIFY(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
-        const QString fallback = QFileInfo::exists(QStringLiteral("/run/user/%1").arg(getuid()))
-                                     ? QStringLiteral("/run/user/%1/zorvik-halden").arg(getuid())
-                                     : QDir::tempPath() + QStringLiteral("/zorvik-halden-%1").arg(getuid());
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("wrong permissions on runtime directory")));
-        for (const QByteArray &value : {QByteArray(), QByteArray("relative/dir"), shared.path().toUtf8()}) {
-            qputenv("XDG_RUNTIME_DIR", value);
-            QCOMPARE(DeviceLock::folder(), fallback);
-        }
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-        const QString folder = DeviceLock::folder();
-        QCOMPARE(folder, runtime.path() + QStringLiteral("/zorvik-halden"));
-        QCOMPARE(QFileInfo(folder).permissions() & (QFile::WriteGroup | QFile::WriteOther), QFile::Permissions());
-
-        const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
-        if (flock.isEmpty())
-            QSKIP("no flock program to hold a lock from another process");
-        const QString key = QStringLiteral("jack:test\nsynth:midi_in");
-        QProcess holder;   // holds the lock while its input is open; -o: only it, not its child
-        holder.start(flock, {QStringLiteral("-o"), DeviceLock::path(key), QStringLiteral("cat")});
-        QVERIFY(holder.waitForStarted(5000));
-        QString error;
-        QTRY_VERIFY_WITH_TIMEOUT(!DeviceLock(key).tryAcquire(&error), 5000);
-        QVERIFY(error.isEmpty());   // only busy
+        qunsetenv("XDG_RUNTIME_DIR");
         DeviceLock lock(key);
-        QVERIFY(!lock.tryAcquire());
-        holder.kill();               // a crash: the kernel drops its lock
+        QString error;
+        QVERIFY(!lock.tryAcquire(&error));
+        if (otherUser) {
+            QVERIFY2(error.contains(QStringLiteral("of another user (uid 65534)")), qPrintable(error));
+            QVERIFY2(error.contains(QStringLiteral("end that process to free the device")), qPrintable(error));
+        } else {
+            QVERIFY2(error.isEmpty(), qPrintable(error));   // only busy
+        }
+        holder.kill();   // a crash: the kernel frees the lock
         QVERIFY(holder.waitForFinished(5000));
-        // Its child may not have closed its copy of the descriptor yet on a loaded machine.
         QTRY_VERIFY_WITH_TIMEOUT(lock.tryAcquire(&error), 5000);
         DeviceLock second(key);
         QVERIFY(!second.tryAcquire());
