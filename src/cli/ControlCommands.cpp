@@ -399,7 +399,9 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
     }
 
     TransferDriver driver(midi, prompts);
+    // --timeout is the whole of how long the instrument may take, also to get ready.
     driver.session().setReplyTimeout(qint64(options.timeoutSeconds) * 1000);
+    driver.session().setReadyTimeout(qint64(options.timeoutSeconds) * 1000);
     driver.open(kind, prepared.image);
     const int number = options.number.value_or(1);
     driver.session().setNumber(number);

@@ -17,16 +17,14 @@ inline QByteArray instrumentMessage(std::uint8_t command, std::uint8_t number, i
     return m + payload + char(0xF7);
 }
 
-// A SysEx of `size` bytes (at least 8) that starts like the instrument's template dump (bytes
-// 1-3 00 20 63, byte 7 03) and ends in F7, whatever it holds between: cut and foreign dumps.
+// A SysEx of `size` bytes (at least 14) that starts like the instrument's template dump (its
+// 13-byte frame) and ends in F7, whatever it holds between: cut, short and foreign dumps.
 inline QByteArray startsLikeADump(int size)
 {
     QByteArray bytes(size, '\x01');
-    bytes[0] = char(0xF0);
-    bytes[1] = 0x00;
-    bytes[2] = 0x20;
-    bytes[3] = 0x63;
-    bytes[7] = 0x03;
+    bytes.replace(0, int(TransferHeader::size),
+                  instrumentMessage(TransferHeader::TemplateImage, TransferHeader::noNumber, 1).left(int(TransferHeader::size)));
+    bytes.resize(size);
     bytes[size - 1] = char(0xF7);
     return bytes;
 }

@@ -4,6 +4,8 @@
 #include "core/protocol/SevenBitCodec.h"
 #include "core/protocol/TransferHeader.h"
 
+#include <algorithm>
+
 namespace {
 
 std::uint8_t at(const QByteArray &bytes, int i)
@@ -224,4 +226,13 @@ bool InstrumentSimulator::pitchBend(int channel, int value)
     note(QStringLiteral("pitch bend %1 on channel %2").arg(value).arg(channel));
     emit reply(QByteArray(bytes, 3));
     return true;
+}
+
+int InstrumentSimulator::delayOf(const QByteArray &reply)
+{
+    const bool ready = reply.size() == 3 && static_cast<std::uint8_t>(reply.at(0)) == 0x90 && reply.at(1) == replyKey
+                       && reply.at(2) == readyVelocity;
+    const bool held = ready || afterReady;
+    afterReady = ready;
+    return std::max(0, faults.replyDelayMs) + (held ? std::max(0, faults.readyDelayMs) : 0);
 }

@@ -27,6 +27,8 @@ public:
     struct Faults
     {
         int replyDelayMs = 0;     // a slow device: every reply waits this long
+        int readyDelayMs = 0;     // a device that erases its memory first: ReplyReady waits this
+                                  // long more
         int stopAfterBlock = -1;  // no reply after this many blocks of a transfer
         int dropReply = -1;       // the n-th reply of a transfer (from 1) is never sent
         int garbleReply = -1;     // the n-th reply of a transfer (from 1) has a wrong velocity
@@ -64,6 +66,9 @@ public:
     bool pitchBend(int channel, int value);
 
     Faults faults;
+    // How long a reply waits before it goes out, by the faults; called once per reply, in the
+    // order they are made (the request for the first block waits as long as ReplyReady).
+    int delayOf(const QByteArray &reply);
 
     QByteArray templateMemory(int number) const;   // 1..8; empty when nothing was stored there
     QByteArray currentTemplate() const { return current; }
@@ -102,4 +107,5 @@ private:
     int curveCount = 0;
     QList<QByteArray> receivedLog;
     QStringList eventLog;
+    bool afterReady = false;   // the next reply follows a delayed ReplyReady
 };

@@ -43,7 +43,7 @@ SimulatorBackend::SimulatorBackend(QObject *parent)
 {
     connect(&engine, &InstrumentSimulator::reply, this, [this](const QByteArray &bytes) {
         // Always through the event loop, so a reply never arrives inside the send that caused it.
-        QTimer::singleShot(qMax(0, engine.faults.replyDelayMs), this, [this, bytes] { deliver(bytes); });
+        QTimer::singleShot(engine.delayOf(bytes), this, [this, bytes] { deliver(bytes); });
     });
 }
 

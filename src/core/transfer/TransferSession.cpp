@@ -38,6 +38,11 @@ QString TransferSession::waitingStatus()
     return QStringLiteral("Waiting for another transfer to finish.......");
 }
 
+QString TransferSession::readyWaitStatus()
+{
+    return QStringLiteral("Waiting for the instrument to get ready, this can take up to a minute.......");
+}
+
 void TransferSession::waitForDevice()
 {
     status = waitingStatus();
@@ -180,7 +185,11 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
     sender(frame(command, number, blocks, nullptr, 0), Message::BlockTransfer);
     closeOn = false;
     currentState = State::AwaitingReady;
-    replyDeadline = nowMs + timeoutMs;
+    // A firmware update may first erase the instrument's memory: it gets longer to get ready,
+    // and the user is told what is being waited for.
+    if (kind == FileKind::Firmware)
+        status = readyWaitStatus();
+    replyDeadline = nowMs + readyTimeout();
     return StartResult::Started;
 }
 

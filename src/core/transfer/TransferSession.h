@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -36,6 +37,8 @@ public:
     static constexpr std::uint32_t replyReady = 0x00113C90;
     static constexpr std::uint32_t replyNext = 0x00333C90;
     static constexpr std::int64_t replyTimeoutMs = 10000;
+    // An instrument may erase its flash before it says it is ready for a firmware image.
+    static constexpr std::int64_t firmwareReadyTimeoutMs = 60000;
     static constexpr int repeatDelayMs = 100;
 
     explicit TransferSession(Sender sender, Confirmer confirmer = {});
@@ -59,13 +62,17 @@ public:
 
     Event onShortMessage(std::uint32_t value, std::int64_t nowMs);
     // An instrument that stops answering ends the transfer after the reply timeout
-    // (replyTimeoutMs unless set otherwise).
+    // (replyTimeoutMs unless set otherwise); before its first reply to a firmware announcement
+    // it has the ready timeout (firmwareReadyTimeoutMs unless set otherwise).
     void setReplyTimeout(std::int64_t ms) { timeoutMs = ms; }
+    void setReadyTimeout(std::int64_t ms) { readyMs = ms; }
     Event checkTimeout(std::int64_t nowMs);
     // The device went away mid-transfer (unplugged, its program ended): the transfer ends now,
     // as if the next block could not be sent, instead of waiting out the reply timeout.
     Event deviceGone();
     std::int64_t replyTimeout() const { return timeoutMs; }
+    // How long the instrument may take to say it is ready for this transfer.
+    std::int64_t readyTimeout() const { return kind == FileKind::Firmware ? std::max(readyMs, timeoutMs) : timeoutMs; }
     // Another transfer holds the output device: the caller waits for it (up to the reply
     // timeout) with Send disabled and the close button enabled, or gives up with `why`.
     void waitForDevice();
@@ -99,6 +106,7 @@ public:
     static QString sendingStatus(FileKind kind);
     static QString timeoutStatus();
     static QString waitingStatus();
+    static QString readyWaitStatus();
     static QString blockFailedStatus(int index);
 
 private:
@@ -121,6 +129,7 @@ private:
     bool finishedOnce = false;
     std::int64_t replyDeadline = 0;
     std::int64_t timeoutMs = replyTimeoutMs;
+    std::int64_t readyMs = firmwareReadyTimeoutMs;
 
     QString status;
     int progressMax = 1;

@@ -46,7 +46,7 @@ VirtualPortSimulator::VirtualPortSimulator(QObject *parent)
     , serverCheck(new QTimer(this))
 {
     connect(&engine, &InstrumentSimulator::reply, this, [this](const QByteArray &bytes) {
-        QTimer::singleShot(qMax(0, engine.faults.replyDelayMs), this, [this, bytes] { send(bytes); });
+        QTimer::singleShot(engine.delayOf(bytes), this, [this, bytes] { send(bytes); });
     });
     serverCheck->setInterval(200);
     connect(serverCheck, &QTimer::timeout, this, [this] {

@@ -1,5 +1,6 @@
 #include "core/protocol/SevenBitCodec.h"
 #include "core/transfer/TransferSession.h"
+#include "support/InstrumentMessage.h"
 
 #include <QTest>
 
@@ -144,11 +145,7 @@ private slots:
         FakePort port;
         TransferSession session(port.sender());
         QByteArray image(162, '\x11');
-        image[0] = '\xF0';
-        image[2] = 0x20;
-        image[3] = 0x63;
-        image[7] = 0x03;
-        image[9] = 0x18;
+        image.replace(0, 13, instrumentMessage(TransferHeader::TemplateImage, TransferHeader::noNumber, 1).left(13));
         image[161] = '\xF7';
         session.open(FileKind::Template, image);
         QCOMPARE(session.numberMaximum(), 8);
@@ -235,6 +232,33 @@ private slots:
         session.send(20000);
         QCOMPARE(static_cast<unsigned char>(port.sent.at(0).at(7)), 0x02);
         QCOMPARE(session.blocksSent(), 0);
+    }
+
+    // A firmware announcement gives the instrument a minute to get ready (it may erase its
+    // memory first), with a status that says so; between blocks the wait stays ten seconds.
+    void firmwareGetsAMinuteToGetReady()
+    {
+        FakePort port;
+        TransferSession session(port.sender());
+        session.open(FileKind::Firmware, imagePackingTo(4096));
+        session.send(0);
+        QCOMPARE(session.statusText(), TransferSession::readyWaitStatus());
+        QCOMPARE(session.checkTimeout(59999), TransferSession::Event::None);
+        session.onShortMessage(TransferSession::replyReady, 59000);
+        QCOMPARE(session.statusText(), TransferSession::sendingStatus(FileKind::Firmware));
+        session.onShortMessage(TransferSession::replyNext, 60000);
+        QCOMPARE(session.checkTimeout(69999), TransferSession::Event::None);
+        QCOMPARE(session.checkTimeout(70000), TransferSession::Event::TimedOut);
+
+        session.send(100000);
+        QCOMPARE(session.checkTimeout(160000), TransferSession::Event::TimedOut);
+        QCOMPARE(session.statusText(), TransferSession::timeoutStatus());
+
+        // Songs are not flashed before their first block: the usual ten seconds.
+        session.open(FileKind::Song, imagePackingTo(4096));
+        session.send(0);
+        QCOMPARE(session.statusText(), TransferSession::openingStatus());
+        QCOMPARE(session.checkTimeout(10000), TransferSession::Event::TimedOut);
     }
 
     void repeatedSendRepacksTheSameImage()

@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QSpinBox>
 #include <QApplication>
@@ -197,6 +198,55 @@ private slots:
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 5000);
         QCOMPARE(midi->simulator().lastTransfer().image, image);
+    }
+
+    // A firmware update waits longer for the instrument to get ready (it may erase its memory
+    // first) than for each next block, and says what it waits for. Times are scaled down: a
+    // ready wait of 1.5 s, 300 ms between blocks.
+    void firmwareWaitsLongerForReadyThanBetweenBlocks()
+    {
+        ScriptedPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        const auto clear = qScopeGuard([this] { midi->simulator().faults = {}; });
+        midi->simulator().faults.readyDelayMs = 800;   // longer than a block may take
+        const QByteArray image = randomImage(5000);
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.driver().session().setReplyTimeout(300);
+        dialog.driver().session().setReadyTimeout(1500);
+        dialog.show();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QCOMPARE(dialog.statusLine()->text(), TransferSession::readyWaitStatus());
+        if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+            dialog.grab().save(shots + QStringLiteral("/transfer-ready-wait.png"));
+        QTRY_VERIFY2_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, qPrintable(dialog.statusLine()->text()), 5000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image);
+
+        // Between blocks, the short wait still ends a silent instrument's transfer.
+        midi->simulator().faults.readyDelayMs = 0;
+        midi->simulator().faults.stopAfterBlock = 1;
+        dialog.closeButton()->click();
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.driver().session().setReplyTimeout(300);
+        dialog.driver().session().setReadyTimeout(1500);
+        dialog.show();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferSession::timeoutStatus(), 5000);
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+
+        // And an instrument that never gets ready is waited for the whole ready wait.
+        midi->simulator().faults.stopAfterBlock = -1;
+        midi->simulator().faults.dropReply = 1;
+        dialog.closeButton()->click();
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.driver().session().setReplyTimeout(300);
+        dialog.driver().session().setReadyTimeout(1500);
+        dialog.show();
+        clock.restart();
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferSession::timeoutStatus(), 5000);
+        QVERIFY2(clock.elapsed() >= 1400, qPrintable(QString::number(clock.elapsed())));
     }
 
     void closingMidTransferStopsListening()
