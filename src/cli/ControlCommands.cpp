@@ -5,6 +5,7 @@
 #include "cli/ConsolePrompts.h"
 #include "cli/SongPlayCommand.h"
 #include "core/base/LibraryLocation.h"
+#include "core/base/PendingSave.h"
 #include "core/base/SafeFile.h"
 #include "core/curve/CurveFile.h"
 #include "core/curve/CurveSysEx.h"
@@ -106,6 +107,30 @@ std::optional<int> wholeNumber(const QString &text, int minimum, int maximum)
 Options parse(const QStringList &arguments)
 {
     Options options;
+    // An argument that starts with a dash and is no option is most likely a file's name: the
+    // parser would take it for a row of one-letter options ("Unknown options: x, ., s, y, x.").
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--"))
+            break;
+        if (!argument.startsWith(QLatin1Char('-')) || argument.size() < 2)
+            continue;
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        const auto declared = std::find_if(optionList().begin(), optionList().end(),
+                                           [&name](const QCommandLineOption &o) { return o.names().contains(name); });
+        if (declared == optionList().end()) {
+            const auto command = std::find_if(arguments.begin(), arguments.begin() + i,
+                                              [](const QString &a) { return !a.startsWith(QLatin1Char('-')); });
+            options.error = argument.startsWith(QLatin1String("--"))
+                                ? QStringLiteral("unknown option %1; zorvikctl --help lists the options").arg(argument)
+                                : QStringLiteral("unknown option %1; a file name that starts with a dash goes after --, "
+                                                 "as in: zorvikctl %2 -- %1")
+                                      .arg(argument, command != arguments.begin() + i ? *command : QStringLiteral("send"));
+            return options;
+        }
+        if (!declared->valueName().isEmpty() && !argument.contains(QLatin1Char('=')))
+            ++i;   // its value, which may start with a dash (--out -1)
+    }
     QCommandLineParser parser;
     parser.addOptions(optionList());
     if (!parser.parse(QStringList{programName} + arguments)) {
@@ -187,6 +212,29 @@ int summarize(const Options &options, const QString &line)
 QString seconds(const QElapsedTimer &clock)
 {
     return QStringLiteral("%1 s").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 1);
+}
+
+// A file name as one line shows it: a name with a control character in it (a newline would
+// split the summary line a script reads) is quoted, the character escaped.
+QString shown(const QString &name)
+{
+    const bool plain = std::none_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    if (plain)
+        return name;
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : name) {
+        if (c == QLatin1Char('\n'))
+            quoted += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            quoted += QStringLiteral("\\t");
+        else if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            quoted += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            quoted += c;
+    }
+    return quoted + QLatin1Char('"');
 }
 
 // A device failure that a stalled MIDI server explains says so.
@@ -478,7 +526,7 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
                                                    : QStringLiteral("%1 blocks").arg(blocks);
     const QString where = kind == FileKind::Firmware ? QString() : QStringLiteral(" as number %1").arg(number);
     return summarize(options, QStringLiteral("sent %1 %2%3: %4 bytes in %5 to %6 in %7")
-                                  .arg(kindName(kind), options.file, where)
+                                  .arg(kindName(kind), shown(options.file), where)
                                   .arg(prepared.image.size())
                                   .arg(how, nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
 }
@@ -490,9 +538,10 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         fail(QStringLiteral("the dump is saved as a .syx file"));
         return ControlCommands::UsageError;
     }
-    // Before listening: a dump that arrives must have somewhere to go.
-    const QString problem = SafeFile::check(options.file);
-    if (!problem.isEmpty()) {
+    // Before listening: a dump that arrives must have somewhere to go. The save's own file is
+    // made now, which proves what no look at the folder can (a name too long, a full table).
+    PendingSave save(options.file);
+    if (const QString problem = save.prepare(); !problem.isEmpty()) {
         fail(problem);
         return ControlCommands::SaveFailed;
     }
@@ -514,11 +563,47 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         receiver.stop();
         loop.quit();
     });
+    // The instrument is followed by its name, as the editor follows it: one that goes away
+    // (unplugged, its program restarted) is listened to again when it is back, under whatever
+    // number it then has.
+    const QString inputName = midi.devices().input() == MidiSystem::simulatorInput
+                                  ? QString()
+                                  : nameOf(midi.inputs(), midi.devices().input());
+    QTimer follow;
+    follow.setInterval(200);
+    bool gone = false;
+    QObject::connect(&follow, &QTimer::timeout, &loop, [&] {
+        if (!midi.systemPorts().problem().isEmpty())
+            return;   // a stalled server lists nothing; the timeout tells
+        const QList<MidiSystem::Device> inputs = midi.inputs();
+        std::optional<int> now;
+        for (const auto &device : inputs)
+            if (device.number != MidiSystem::simulatorInput && device.name == inputName)
+                now = device.number;
+        if (now && *now == midi.devices().input() && !gone)
+            return;
+        receiver.stop();
+        if (!now) {
+            if (!gone)
+                fail(QStringLiteral("%1 has gone; listening for it to come back").arg(inputName));
+            gone = true;
+            return;
+        }
+        midi.devices().choose(midi.devices().output(), *now);
+        gone = !receiver.listen();
+        if (!gone)
+            fail(QStringLiteral("%1 is back; listening again").arg(inputName));
+    });
+    if (!inputName.isEmpty())
+        follow.start();
     // The built-in simulator has no button to press: it sends its dump by itself.
     if (midi.devices().input() == MidiSystem::simulatorInput)
         QTimer::singleShot(0, &simulator, [&simulator] { simulator.sendDump(); });
     loop.exec();
-    if (stoppedBy != 0 && !got) {
+    follow.stop();
+    if (stoppedBy == 0 && interrupts.received() != 0)
+        stoppedBy = interrupts.received();
+    if (stoppedBy != 0) {
         fail(QStringLiteral("stopped while listening; nothing was saved"));
         return StopSignals::exitCode(stoppedBy);
     }
@@ -534,18 +619,18 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         fail(notWhole + QStringLiteral(" Nothing was saved."));
         return ControlCommands::FileRefused;
     }
-    const QString error = SafeFile::write(options.file, receiver.dump());
+    const QString error = save.commit(receiver.dump());
     if (!error.isEmpty()) {
         fail(error);
         return ControlCommands::SaveFailed;
     }
     return summarize(options, QStringLiteral("saved the dump in %1: %2 bytes from %3 in %4")
-                                  .arg(options.file)
+                                  .arg(shown(options.file))
                                   .arg(receiver.dump().size())
                                   .arg(nameOf(midi.inputs(), midi.devices().input()), seconds(clock)));
 }
 
-int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
+int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, StopSignals &interrupts)
 {
     const CurveFile::Result curve = CurveFile::load(options.file);
     if (!curve.ok) {
@@ -554,12 +639,19 @@ int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options)
     }
     QElapsedTimer clock;
     clock.start();
+    // A stop asked for before the one message goes out keeps it from going; once under way,
+    // it goes whole.
+    QCoreApplication::processEvents();
+    if (const int signal = interrupts.received(); signal != 0) {
+        fail(QStringLiteral("stopped before anything was sent"));
+        return StopSignals::exitCode(signal);
+    }
     // The file's stored map is what the instrument gets, as with Send from the curve editor.
     MidiOutSession session(midi);
     if (!CurveSysEx::send(session, prompts, curve.contents.map))
         return deviceError(midi);
     return summarize(options, QStringLiteral("sent curve %1: %2 bytes in one message to %3 in %4")
-                                  .arg(options.file)
+                                  .arg(shown(options.file))
                                   .arg(CurveSysEx::size)
                                   .arg(nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
 }
@@ -660,7 +752,7 @@ int ControlCommands::run(const QStringList &arguments)
     }
     const FileKind kind = kindOf(options.file);
     if (options.command == QLatin1String("send") && kind == FileKind::None) {
-        fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(options.file));
+        fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(shown(options.file)));
         return UsageError;
     }
     if (options.number && (options.command != QLatin1String("send") || kind == FileKind::Firmware)) {
@@ -708,5 +800,5 @@ int ControlCommands::run(const QStringList &arguments)
         return decided(sendFile(midi, prompts, options, watchdog, interrupts));
     if (options.command == QLatin1String("receive"))
         return decided(receiveDump(midi, simulator, prompts, options, interrupts));
-    return decided(sendCurve(midi, prompts, options));
+    return decided(sendCurve(midi, prompts, options, interrupts));
 }

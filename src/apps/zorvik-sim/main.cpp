@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <optional>
@@ -72,7 +73,8 @@ int main(int argc, char **argv)
         "Simulated Zorvik instrument on virtual ports named \"Zorvik Simulator\".\n"
         "Commands on standard input: dump | note <key> <velocity> | cc <channel 1-16> <number> <value>\n"
         "  | bend <channel 1-16> <value -8192..8191, 0 the centre> | status | fault <name> <value> | quit\n"
-        "(fault names as the options: delay, stop-after, drop-reply, garble-reply, unfinished-sysex, vanish-before-last)\n"
+        "(fault names as the options: delay, stop-after, drop-reply, garble-reply, unfinished-sysex,\n"
+        " vanish-before-last 1|0; -1 turns a numbered fault off)\n"
         "It runs until quit, SIGINT or SIGTERM, also when standard input ends."));
     options.addHelpOption();
     const QCommandLineOption jack(QStringLiteral("jack"), QStringLiteral("Use JACK instead of ALSA."));
@@ -116,24 +118,33 @@ int main(int argc, char **argv)
         number.target = *value;
     }
     faults.vanishBeforeLast = options.isSet(vanish);
-    // A fault set on standard input, by the name of its option; false for an unknown name or a
-    // value the option would refuse.
-    auto setFault = [&](const QString &name, const QString &text) {
+    // A fault set on standard input, by the name of its option: empty when set, else the usage
+    // to refuse it with (an unknown name, a value the option would refuse). The switch takes 1
+    // for on and 0 for off.
+    const QString faultNames = QStringLiteral("delay, stop-after, drop-reply, garble-reply, unfinished-sysex, vanish-before-last");
+    auto setFault = [&](const QStringList &words) -> QString {
+        const QString name = words.size() > 1 ? words.at(1) : QString();
         if (name == vanish.names().constFirst()) {
-            const auto value = wholeNumber(text, 0, false);
-            if (value)
-                faults.vanishBeforeLast = *value != 0;
-            return value.has_value();
+            if (words.size() == 3 && (words.at(2) == QLatin1String("0") || words.at(2) == QLatin1String("1"))) {
+                faults.vanishBeforeLast = words.at(2) == QLatin1String("1");
+                return {};
+            }
+            return QStringLiteral("fault vanish-before-last 1|0 (on or off)");
         }
         for (const auto &number : numbers) {
             if (number.option.names().constFirst() != name)
                 continue;
-            const auto value = wholeNumber(text, number.minimum, number.offAllowed);
-            if (value)
+            const auto value = words.size() == 3 ? wholeNumber(words.at(2), number.minimum, number.offAllowed) : std::nullopt;
+            if (value) {
                 number.target = *value;
-            return value.has_value();
+                return {};
+            }
+            return QStringLiteral("fault %1 N(%2 or more%3)")
+                .arg(name)
+                .arg(number.minimum)
+                .arg(number.offAllowed ? QStringLiteral(", -1 off") : QString());
         }
-        return false;
+        return QStringLiteral("fault NAME VALUE, NAME one of %1").arg(faultNames);
     };
 
     QString error;
@@ -185,9 +196,66 @@ int main(int argc, char **argv)
     std::signal(SIGTTIN, SIG_IGN);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    // One command a line, at most maxLine bytes: the bytes of a longer one are dropped up to
+    // its newline, said once, so that endless input without a newline costs neither memory nor
+    // time (only the bytes just read are searched for the newline).
+    constexpr qsizetype maxLine = 4096;
     QByteArray pending;
+    bool dropping = false;
+    const auto run = [&](const QByteArray &line) {
+        const QStringList words = QString::fromUtf8(line).simplified().split(' ', Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            return;
+        const QString command = words.first();
+        const auto refuse = [&out, &words](const QString &usage) {
+            out << "error usage: " << usage << ": " << words.join(' ') << Qt::endl;
+        };
+        if (command == QLatin1String("dump")) {
+            if (words.size() == 1)
+                sim.simulator().sendDump();
+            else
+                refuse(QStringLiteral("dump"));
+        } else if (command == QLatin1String("note")) {
+            if (const auto v = commandNumbers(words, {{0, 127}, {0, 127}}))
+                sim.simulator().playNote(v->at(0), v->at(1));
+            else
+                refuse(QStringLiteral("note KEY(0-127) VELOCITY(0-127)"));
+        } else if (command == QLatin1String("cc")) {
+            if (const auto v = commandNumbers(words, {{1, 16}, {0, 127}, {0, 127}}))
+                sim.simulator().controlChange(v->at(0), v->at(1), v->at(2));
+            else
+                refuse(QStringLiteral("cc CH(1-16) NUMBER(0-127) VALUE(0-127)"));
+        } else if (command == QLatin1String("bend")) {
+            if (const auto v = commandNumbers(words, {{1, 16}, {InstrumentSimulator::bendLowest,
+                                                               InstrumentSimulator::bendHighest}}))
+                sim.simulator().pitchBend(v->at(0), v->at(1));
+            else
+                refuse(QStringLiteral("bend CH(1-16) VALUE(-8192..8191, 0 the centre)"));
+        } else if (command == QLatin1String("status")) {
+            if (words.size() != 1) {
+                refuse(QStringLiteral("status"));
+                return;
+            }
+            const auto &t = sim.simulator().lastTransfer();
+            out << "status received " << sim.receivedCount() << " transfer " << t.blocksReceived << '/'
+                << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size() << " bytes sha1 "
+                << QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex() << Qt::endl;
+        } else if (command == QLatin1String("fault")) {
+            if (const QString usage = setFault(words); usage.isEmpty())
+                out << "fault " << words.at(1) << ' ' << words.at(2) << Qt::endl;
+            else
+                refuse(usage);
+        } else if (command == QLatin1String("quit")) {
+            if (words.size() == 1)
+                app.quit();
+            else
+                refuse(QStringLiteral("quit"));
+        } else {
+            out << "error unknown command: " << words.join(' ') << Qt::endl;
+        }
+    };
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char chunk[512];
+        static char chunk[64 * 1024];
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             return;
@@ -197,48 +265,27 @@ int main(int argc, char **argv)
             input.setEnabled(false);
             return;
         }
-        pending.append(chunk, n);
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QStringList words = QString::fromUtf8(pending.left(end)).simplified().split(' ', Qt::SkipEmptyParts);
-            pending.remove(0, end + 1);
-            if (words.isEmpty())
-                continue;
-            const QString command = words.first();
-            const auto refuse = [&out, &words](const char *usage) {
-                out << "error usage: " << usage << ": " << words.join(' ') << Qt::endl;
-            };
-            if (command == QLatin1String("dump")) {
-                sim.simulator().sendDump();
-            } else if (command == QLatin1String("note")) {
-                if (const auto v = commandNumbers(words, {{0, 127}, {0, 127}}))
-                    sim.simulator().playNote(v->at(0), v->at(1));
-                else
-                    refuse("note KEY(0-127) VELOCITY(0-127)");
-            } else if (command == QLatin1String("cc")) {
-                if (const auto v = commandNumbers(words, {{1, 16}, {0, 127}, {0, 127}}))
-                    sim.simulator().controlChange(v->at(0), v->at(1), v->at(2));
-                else
-                    refuse("cc CH(1-16) NUMBER(0-127) VALUE(0-127)");
-            } else if (command == QLatin1String("bend")) {
-                if (const auto v = commandNumbers(words, {{1, 16}, {InstrumentSimulator::bendLowest,
-                                                                   InstrumentSimulator::bendHighest}}))
-                    sim.simulator().pitchBend(v->at(0), v->at(1));
-                else
-                    refuse("bend CH(1-16) VALUE(-8192..8191, 0 the centre)");
-            } else if (command == QLatin1String("status")) {
-                const auto &t = sim.simulator().lastTransfer();
-                out << "status received " << sim.receivedCount() << " transfer " << t.blocksReceived
-                    << '/' << t.blockCount << (t.complete ? " complete " : " open ") << t.image.size()
-                    << " bytes sha1 "
-                    << QCryptographicHash::hash(t.image, QCryptographicHash::Sha1).toHex() << Qt::endl;
-            } else if (command == QLatin1String("fault") && words.size() == 3 && setFault(words.at(1), words.at(2))) {
-                out << "fault " << words.at(1) << ' ' << words.at(2) << Qt::endl;
-            } else if (command == QLatin1String("quit")) {
-                app.quit();
-            } else {
-                out << "error unknown command: " << words.join(' ') << Qt::endl;
+        const char *at = chunk;
+        const char *const end = chunk + n;
+        while (at < end) {
+            const char *newline = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+            const char *stop = newline ? newline : end;
+            if (!dropping) {
+                pending.append(at, stop - at);
+                if (pending.size() > maxLine) {
+                    out << "error: line too long (more than " << maxLine << " bytes); it is dropped" << Qt::endl;
+                    pending.clear();
+                    pending.squeeze();
+                    dropping = true;
+                }
             }
+            if (!newline)
+                break;
+            if (!dropping)
+                run(pending);
+            pending.clear();
+            dropping = false;
+            at = newline + 1;
         }
     });
 

@@ -1,9 +1,11 @@
 #include "core/base/StopSignals.h"
 
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,11 +16,17 @@ namespace {
 int wakeUp[2] = {-1, -1};
 std::atomic_int signalsSeen{0};
 constexpr int watched[] = {SIGINT, SIGTERM, SIGHUP};
+// What the second signal removes: a fixed buffer, as a handler may not allocate; the flag says
+// whether it holds a whole path.
+char forcedStopFile[4096];
+std::atomic_bool forcedStopFileSet{false};
 
 void onSignal(int signal)
 {
     if (signalsSeen.fetch_add(1) > 0) {
         // The second one: the user insists.
+        if (forcedStopFileSet)
+            ::unlink(forcedStopFile);
         std::signal(signal, SIG_DFL);
         std::raise(signal);
         return;
@@ -28,6 +36,16 @@ void onSignal(int signal)
 }
 
 } // namespace
+
+void StopSignals::removeOnForcedStop(const QString &path)
+{
+    forcedStopFileSet = false;
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || name.size() >= qsizetype(sizeof forcedStopFile))
+        return;
+    std::memcpy(forcedStopFile, name.constData(), size_t(name.size()) + 1);
+    forcedStopFileSet = true;
+}
 
 StopSignals::StopSignals()
 {

@@ -7,7 +7,7 @@ class QSocketNotifier;
 // Ctrl+C, SIGTERM and SIGHUP: the first one is reported through the event loop (interrupted()),
 // so a command can stop between two messages, say how far it got and give its devices back (a
 // USB instrument's link among them), and the editor can end as if closed; a second one ends the
-// process at once, as the signal would have. The handlers are in place while an instance lives.
+// process at once, as the signal would have, removing what removeOnForcedStop() names. The handlers are in place while an instance lives.
 class StopSignals : public QObject
 {
     Q_OBJECT
@@ -22,6 +22,10 @@ public:
     int received() const { return signalNumber; }
     // The shell's code for a process ended by `signal`: 130 for SIGINT, 143 for SIGTERM.
     static int exitCode(int signal) { return 128 + signal; }
+
+    // A file the second signal removes as it ends the process (a save's temporary file, which
+    // would otherwise be left beside the file it was to replace); empty for none. One at a time.
+    static void removeOnForcedStop(const QString &path);
 
 signals:
     void interrupted(int signal);

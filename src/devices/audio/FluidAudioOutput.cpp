@@ -10,7 +10,11 @@
 #include <jack/jack.h>
 #endif
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -21,8 +25,29 @@ constexpr int logLevels = FLUID_DBG + 1;
 thread_local QString *failureReason = nullptr;
 std::array<fluid_log_function_t, logLevels> previousLog{};
 
+// A dense song (thousands of notes at once) makes FluidSynth say for every note it cannot
+// sound that it ran out of voices: hundreds of thousands of lines. They are one fact for the
+// user, said once per play.
+std::atomic_bool droppedNotesSaid{false};
+
+bool isDroppedNote(const char *message)
+{
+    static constexpr const char *marks[] = {"polyphony", "Failed to allocate a synthesis process", "Killing voice",
+                                            "Ringbuffer full"};
+    return std::any_of(std::begin(marks), std::end(marks),
+                       [message](const char *mark) { return std::strstr(message, mark) != nullptr; });
+}
+
 void logged(int level, const char *message, void *)
 {
+    if (message && level >= FLUID_WARN && isDroppedNote(message)) {
+        if (!droppedNotesSaid.exchange(true)) {
+            std::fprintf(stderr, "Some notes were dropped: the song has more notes sounding at once than the "
+                                 "synthesizer can play.\n");
+            std::fflush(stderr);
+        }
+        return;
+    }
     if (failureReason) {
         // The last error says most; a warning only when there is nothing better.
         if (message && (level <= FLUID_ERR || (level == FLUID_WARN && failureReason->isEmpty())))
@@ -85,6 +110,7 @@ bool FluidAudioOutput::start(SongRenderer &renderer)
 {
     stop();
     quietSoundLibraries();
+    droppedNotesSaid = false;
     inUse.clear();
     error.clear();
     QString problem;
