@@ -66,7 +66,7 @@ complete=0
 start=$(date +%s)
 for i in $(seq "$count"); do
   code=0
-  "$bin/zorvikctl" send "$work/firmware.bin" --jack --out "Zorvik Simulator" --in "Zorvik Simulator" \
+  "$bin/zorvikctl" send "$work/firmware.bin" --jack --out zorvik-sim --in zorvik-sim \
     --timeout 10 2>"$work/ctl.err" || code=$?
   echo status >&7
   status=""

@@ -572,6 +572,7 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     QTimer follow;
     follow.setInterval(200);
     bool gone = false;
+    std::optional<int> failedAt;   // where it was listed when it could not be opened
     QObject::connect(&follow, &QTimer::timeout, &loop, [&] {
         if (!midi.systemPorts().problem().isEmpty())
             return;   // a stalled server lists nothing; the timeout tells
@@ -580,19 +581,23 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         for (const auto &device : inputs)
             if (device.number != MidiSystem::simulatorInput && device.name == inputName)
                 now = device.number;
-        if (now && *now == midi.devices().input() && !gone)
-            return;
+        if (now && *now == midi.devices().input() && (!gone || failedAt == *now))
+            return;   // still there; or back where it could not be opened, until it moves again
         receiver.stop();
-        if (!now) {
-            if (!gone)
-                fail(QStringLiteral("%1 has gone; listening for it to come back").arg(inputName));
-            gone = true;
-            return;
+        if (now) {
+            midi.devices().choose(midi.devices().output(), *now);
+            if (receiver.listen()) {
+                if (gone)
+                    fail(QStringLiteral("%1 is back; listening again").arg(inputName));
+                gone = false;
+                failedAt.reset();
+                return;
+            }
+            failedAt = *now;
         }
-        midi.devices().choose(midi.devices().output(), *now);
-        gone = !receiver.listen();
         if (!gone)
-            fail(QStringLiteral("%1 is back; listening again").arg(inputName));
+            fail(QStringLiteral("%1 has gone; listening for it to come back").arg(inputName));
+        gone = true;
     });
     if (!inputName.isEmpty())
         follow.start();

@@ -11,7 +11,9 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -56,7 +58,7 @@ PendingSave::~PendingSave()
 
 QString PendingSave::temporaryPath() const
 {
-    return file ? file->fileName() : QString();
+    return temporary;
 }
 
 QString PendingSave::prepare()
@@ -71,13 +73,29 @@ QString PendingSave::prepare()
         problem = SafeFile::targetProblem(target);
     if (!problem.isEmpty())
         return cannotSave(path, problem);
-    file = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
-    if (!file->open()) {
-        const QString why = file->errorString();
-        file.reset();
-        return cannotSave(path, why);
+#ifdef Q_OS_UNIX
+    // mkostemp says why it fails (a name too long, a full table), where the temporary file
+    // classes of Qt lose the reason.
+    QByteArray name = QFile::encodeName(target) + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return cannotSave(path, QString::fromLocal8Bit(std::strerror(errno)));
+    temporary = QFile::decodeName(name);
+    file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        drop();
+        return cannotSave(path, QStringLiteral("the temporary file cannot be written."));
     }
-    StopSignals::removeOnForcedStop(file->fileName());
+#else
+    auto made = std::make_unique<QTemporaryFile>(target + QStringLiteral(".XXXXXX"));
+    made->setAutoRemove(false);
+    if (!made->open())
+        return cannotSave(path, made->errorString());
+    temporary = made->fileName();
+    file = std::move(made);
+#endif
+    StopSignals::removeOnForcedStop(temporary);
     return {};
 }
 
@@ -95,21 +113,23 @@ QString PendingSave::commit(const QByteArray &bytes)
     setPermissionsFor(target, file->handle());
     file->close();
     // rename() replaces the target in one step: it is the old file or the new one, never a mix.
-    if (std::rename(QFile::encodeName(file->fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
         const QString why = QString::fromLocal8Bit(std::strerror(errno));
         drop();
         return cannotSave(path, why);
     }
-    file->setAutoRemove(false);
     file.reset();
+    temporary.clear();
     StopSignals::removeOnForcedStop({});
     return {};
 }
 
 void PendingSave::drop()
 {
-    if (!file)
+    file.reset();
+    if (temporary.isEmpty())
         return;
-    file.reset();   // removes the temporary file
+    QFile::remove(temporary);
+    temporary.clear();
     StopSignals::removeOnForcedStop({});
 }

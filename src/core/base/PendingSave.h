@@ -5,7 +5,7 @@
 
 #include <memory>
 
-class QTemporaryFile;
+class QFile;
 
 // A save whose file is made before its bytes exist: a command that must wait for what it saves
 // (a dump from the instrument) proves first that it can save at all, so nothing arrives only
@@ -36,5 +36,6 @@ public:
 private:
     QString path;
     QString target;   // where the bytes go: the file a link leads to, else path
-    std::unique_ptr<QTemporaryFile> file;
+    QString temporary;
+    std::unique_ptr<QFile> file;
 };

@@ -19,9 +19,15 @@
 #include "devices/midi/RtMidiBackend.h"
 #include "support/InstrumentMessage.h"
 #include "support/JackRig.h"
+#include "support/TestFiles.h"
+#include "core/song/SmfBuilder.h"
+#include "devices/audio/SongRenderer.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -49,6 +55,8 @@ QByteArray firmwareImage(int size, int seed)
         firmware[i] = char((i * 31 + seed) ^ (i >> 8));
     return firmware;
 }
+
+using TestFiles::goldenTemplate;
 
 QString sha1(const QByteArray &bytes)
 {
@@ -98,8 +106,9 @@ private slots:
         early.clear();
         midi = std::make_unique<SimulatedMidi>(std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
         findSimulator();
-        ports = QStringList{QStringLiteral("--jack"), QStringLiteral("--out"), QStringLiteral("Zorvik Simulator"),
-                            QStringLiteral("--in"), QStringLiteral("Zorvik Simulator")};
+        // zorvik-sim's ports by a part of their names: "Zorvik Simulator" alone is the built-in one.
+        ports = QStringList{QStringLiteral("--jack"), QStringLiteral("--out"), QStringLiteral("zorvik-sim"),
+                            QStringLiteral("--in"), QStringLiteral("zorvik-sim")};
     }
 
     void cleanupTestCase()
@@ -229,6 +238,277 @@ private slots:
         quitSim();
         QVERIFY(startSim());
         findSimulator();
+    }
+
+    // The instrument's program is killed mid-transfer: the transfer ends at once with the
+    // device-gone message, not after the reply timeout.
+    void instrumentKilledMidTransferFailsAtOnce()
+    {
+        const QByteArray firmware = firmwareImage(300 * 1024, 7);   // 343 blocks
+        QProcess control;
+        startControl(control, QStringList{QStringLiteral("send"), writeImage("killed.bin", firmware)} + ports);
+        QVERIFY(readUntil(QStringLiteral("log block 82 of"), 20000).size() > 0);
+        ::kill(pid_t(sim.processId()), SIGTERM);
+        QElapsedTimer clock;
+        clock.start();
+        const ControlRun run = finishControl(control);
+        QCOMPARE(run.code, 3);
+        QVERIFY2(run.errors.contains(QStringLiteral("could not be sent, so the transfer has stopped")), qPrintable(run.errors));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));   // the timeout is 60 s
+        sim.waitForFinished(5000);
+        restartSim();
+    }
+
+    // receive follows its instrument by name: a restarted zorvik-sim's dump is saved.
+    void receiveFollowsTheInstrumentBack()
+    {
+        const QString dump = dir.filePath(QStringLiteral("followed.syx"));
+        QProcess control;
+        startControl(control, QStringList{QStringLiteral("receive"), dump, QStringLiteral("--timeout"), QStringLiteral("40")} + ports);
+        QString said;
+        QVERIFY(waitForTemporaryFile(dump, 10000));   // listening
+        quitSim();
+        QVERIFY2(waitForErrors(control, QStringLiteral("has gone; listening for it to come back"), 10000, said), qPrintable(said));
+        QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
+        QVERIFY(startSim());
+        QVERIFY2(waitForErrors(control, QStringLiteral("is back; listening again"), 10000, said), qPrintable(said));
+        const ControlRun run = finishControl(control, true);
+        QVERIFY2(run.code == 0, qPrintable(said + run.errors));
+        QCOMPARE(readBytes(dump).size(), 162);
+        findSimulator();
+    }
+
+    // Ctrl+C, SIGTERM or a hang-up mid-transfer: the transfer stops between blocks, says how far
+    // it got and what the instrument holds, gives the device back, and ends with the shell's
+    // code for the signal.
+    void stopSignalsMidTransfer_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void stopSignalsMidTransfer()
+    {
+        QFETCH(int, signal);
+        const QByteArray firmware = firmwareImage(300 * 1024, 8);
+        QProcess control;
+        startControl(control, QStringList{QStringLiteral("send"), writeImage("stopped.bin", firmware)} + ports);
+        QVERIFY(readUntil(QStringLiteral("log block 20 of"), 20000).size() > 0);
+        ::kill(pid_t(control.processId()), signal);
+        const ControlRun run = finishControl(control);
+        QCOMPARE(run.code, 128 + signal);
+        static const QRegularExpression howFar(QStringLiteral(
+            "^zorvikctl: stopped after (\\d+) of 343 blocks: the instrument keeps only part of the file; a firmware "
+            "update must be sent again$"),
+                                               QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch match = howFar.match(run.errors);
+        QVERIFY2(match.hasMatch(), qPrintable(run.errors));
+        QVERIFY(match.captured(1).toInt() >= 20 && match.captured(1).toInt() < 343);
+        QVERIFY(simStatus().contains(QStringLiteral(" open ")));
+        // The device is free at once: a transfer that may not wait gets it.
+        const QByteArray small = firmwareImage(3000, 9);
+        const ControlRun next = runControl(QStringList{QStringLiteral("send"), writeImage("next.bin", small), QStringLiteral("--timeout"), QStringLiteral("1")} + ports);
+        QVERIFY2(next.code == 0, qPrintable(next.errors));
+        QVERIFY(simStatus().endsWith(sha1(small)));
+    }
+
+    // A second signal ends zorvikctl at once, by that signal, without waiting to stop between
+    // blocks. The two arrive together while it is stopped, so the second one always finds the
+    // first still being handled.
+    void aSecondSignalEndsAtOnce()
+    {
+        const QByteArray firmware = firmwareImage(300 * 1024, 10);
+        QProcess control;
+        startControl(control, QStringList{QStringLiteral("send"), writeImage("twice.bin", firmware)} + ports);
+        QVERIFY(readUntil(QStringLiteral("log block 20 of"), 20000).size() > 0);
+        const pid_t pid = pid_t(control.processId());
+        ::kill(pid, SIGSTOP);
+        ::kill(pid, SIGHUP);
+        ::kill(pid, SIGINT);
+        ::kill(pid, SIGCONT);
+        const ControlRun run = finishControl(control);
+        QCOMPARE(run.code, -3);   // ended by the signal
+        QVERIFY2(!run.errors.contains(QStringLiteral("stopped after")), qPrintable(run.errors));
+        QVERIFY2(run.ms < 3000, qPrintable(QString::number(run.ms)));
+        QVERIFY(simStatus().contains(QStringLiteral(" open ")));
+    }
+
+    // receive makes its file before it listens: a stop removes it, the old file stays; a name
+    // too long for the file system is refused before anything is listened to.
+    void receiveMakesItsFileFirst()
+    {
+        const QString kept = dir.filePath(QStringLiteral("kept.syx"));
+        QVERIFY(!writeImage("kept.syx", "old").isEmpty());
+        for (const bool twice : {false, true}) {
+            QProcess control;
+            startControl(control, QStringList{QStringLiteral("receive"), kept, QStringLiteral("--timeout"), QStringLiteral("30")} + ports);
+            QVERIFY(waitForTemporaryFile(kept, 10000));
+            const pid_t pid = pid_t(control.processId());
+            if (twice) {
+                ::kill(pid, SIGSTOP);
+                ::kill(pid, SIGTERM);
+                ::kill(pid, SIGINT);
+                ::kill(pid, SIGCONT);
+            } else {
+                ::kill(pid, SIGTERM);
+            }
+            const ControlRun run = finishControl(control);
+            if (twice) {
+                QCOMPARE(run.code, -3);
+            } else {
+                QCOMPARE(run.code, 143);
+                QVERIFY2(run.errors.contains(QStringLiteral("zorvikctl: stopped while listening; nothing was saved")), qPrintable(run.errors));
+            }
+            QCOMPARE(temporaryFiles(kept), QStringList());
+            QCOMPARE(readBytes(kept), QByteArray("old"));
+        }
+
+        const QString tooLong = dir.filePath(QString(256, QLatin1Char('n')) + QStringLiteral(".syx"));
+        const ControlRun run = runControl(QStringList{QStringLiteral("receive"), tooLong, QStringLiteral("--timeout"), QStringLiteral("30")} + ports, true);
+        QCOMPARE(run.code, 5);
+        QVERIFY2(run.errors.contains(QStringLiteral("File name too long")), qPrintable(run.errors));
+        QVERIFY2(run.ms < 5000, qPrintable(QString::number(run.ms)));   // not after a dump or the timeout
+    }
+
+    // Only a whole template is saved or sent: a "dump" of 20 bytes that starts like one (from a
+    // program of its own on the server) is refused and the good file stays; such a file is not
+    // sent.
+    void onlyWholeTemplatesAreSavedOrSent()
+    {
+        const QByteArray golden = goldenTemplate();
+        const QString good = writeImage("good.syx", golden);
+        RtMidiOut injector(RtMidi::UNIX_JACK, "injector");
+        injector.openVirtualPort("dump source");
+        const QByteArray shortDump = QByteArray::fromHex("F0002063000100030018000189010203040506F7");
+        QProcess control;
+        startControl(control, QStringList{QStringLiteral("receive"), good, QStringLiteral("--jack"), QStringLiteral("--in"),
+                                          QStringLiteral("dump source"), QStringLiteral("--timeout"), QStringLiteral("20")});
+        QElapsedTimer clock;
+        clock.start();
+        while (control.state() != QProcess::NotRunning && clock.elapsed() < 20000) {
+            injector.sendMessage(reinterpret_cast<const unsigned char *>(shortDump.constData()), size_t(shortDump.size()));
+            control.waitForFinished(200);
+        }
+        const ControlRun run = finishControl(control);
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.errors.contains(QStringLiteral("What arrived is not a whole template: it holds 20 bytes; a template "
+                                                    "holds 162. Nothing was saved.")),
+                 qPrintable(run.errors));
+        QCOMPARE(readBytes(good), golden);
+        QCOMPARE(temporaryFiles(good), QStringList());
+
+        const QString before = simStatus();
+        const ControlRun sent = runControl(QStringList{QStringLiteral("send"), writeImage("short.syx", shortDump)} + ports);
+        QCOMPARE(sent.code, 2);
+        QVERIFY2(sent.errors.contains(QStringLiteral("This file is not a template: it holds 20 bytes; a template holds 162.")),
+                 qPrintable(sent.errors));
+        QCOMPARE(simStatus(), before);   // nothing reached the instrument
+    }
+
+    // The device lock is found the same way whatever the environment: a transfer started
+    // without XDG_RUNTIME_DIR (as from sudo, cron or ssh) meets the one started with it.
+    void theDeviceLockIgnoresTheRuntimeFolder()
+    {
+        const QByteArray first = firmwareImage(100 * 1024, 11);
+        QProcess control;
+        startControl(control, QStringList{QStringLiteral("send"), writeImage("locked.bin", first), QStringLiteral("--timeout"), QStringLiteral("10")} + ports);
+        QVERIFY(readUntil(QStringLiteral("log block 5 of"), 10000).size() > 0);
+        QProcess other;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        other.setProcessEnvironment(environment);
+        startControl(other, QStringList{QStringLiteral("send"), writeImage("other.bin", firmwareImage(5000, 12)), QStringLiteral("--timeout"), QStringLiteral("1")} + ports);
+        const ControlRun impatient = finishControl(other);
+        QCOMPARE(impatient.code, 3);
+        QVERIFY2(impatient.errors.contains(QStringLiteral("zorvikctl: the device is busy with another transfer")), qPrintable(impatient.errors));
+        const ControlRun run = finishControl(control);
+        QVERIFY2(run.code == 0, qPrintable(run.errors));
+        QVERIFY(simStatus().endsWith(sha1(first)));
+    }
+
+    // The instrument is an output and an input of one device: a port of another program with
+    // "Zorvik" in its name, listed first on one side, is passed over. With two instruments, one
+    // line says which is used and how to choose the other.
+    void theInstrumentIsAPair()
+    {
+        // The monitor takes a place in the port table that the simulator's ports leave.
+        quitSim();
+        QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
+        auto monitor = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "monitor-app");
+        monitor->openVirtualPort("Zorvik Monitor");
+        QVERIFY(startSim());
+        findSimulator();
+        int monitorNumber = -1, simNumber = -1;
+        for (const auto &d : midi->outputs()) {
+            if (d.name.contains(QLatin1String("Zorvik Monitor")))
+                monitorNumber = d.number;
+            else if (d.name.contains(QLatin1String("zorvik-sim")))
+                simNumber = d.number;
+        }
+        QVERIFY2(monitorNumber >= 0 && monitorNumber < simNumber, "the other port must be listed first");
+        const QByteArray firmware = firmwareImage(20 * 1024, 13);
+        ControlRun run = runControl({QStringLiteral("send"), writeImage("paired.bin", firmware), QStringLiteral("--jack"),
+                                     QStringLiteral("--timeout"), QStringLiteral("5")});
+        QVERIFY2(run.code == 0, qPrintable(run.errors));
+        QVERIFY2(!run.errors.contains(QStringLiteral("instruments found")), qPrintable(run.errors));
+        QVERIFY(simStatus().endsWith(sha1(firmware)));
+
+        QProcess second;
+        second.setStandardInputFile(QProcess::nullDevice());
+        second.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack"), QStringLiteral("--quiet")});
+        QVERIFY(second.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(midi->outputs().size() >= 4 && midi->inputs().size() >= 3, 10000);
+        run = runControl({QStringLiteral("send"), writeImage("two.bin", firmware), QStringLiteral("--jack"),
+                          QStringLiteral("--timeout"), QStringLiteral("5")});
+        stop(second);
+        QVERIFY2(run.code == 0, qPrintable(run.errors));
+        static const QRegularExpression which(QStringLiteral(
+            "^zorvikctl: 2 instruments found; using (\\S+):Zorvik Simulator \\(MIDI Out\\) and (\\S+):Zorvik Simulator "
+            "\\(MIDI In\\); choose another with --out PORT and --in PORT, as 'zorvikctl ports' lists them$"),
+                                              QRegularExpression::MultilineOption);
+        QVERIFY2(which.match(run.errors).hasMatch(), qPrintable(run.errors));
+        QCOMPARE(run.errors.count(QLatin1Char('\n')), 1);
+        QVERIFY(simStatus().endsWith(sha1(firmware)));   // the first instrument, the one named
+        monitor.reset();
+        findSimulator();
+    }
+
+    // "Zorvik Simulator" exactly is the built-in simulator, even while zorvik-sim runs.
+    void anExactNameWins()
+    {
+        const QString before = simStatus();
+        const QString templ = writeImage("exact.syx", goldenTemplate());
+        QProcess control;
+        startControl(control, {QStringLiteral("send"), templ, QStringLiteral("--jack"), QStringLiteral("--out"),
+                               QStringLiteral("Zorvik Simulator"), QStringLiteral("--in"), QStringLiteral("Zorvik Simulator")});
+        QVERIFY(control.waitForFinished(20000));
+        QCOMPARE(control.exitCode(), 0);
+        const QString out = QString::fromUtf8(control.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral(" to Zorvik Simulator in ")), qPrintable(out));
+        QCOMPARE(simStatus(), before);   // zorvik-sim got nothing
+    }
+
+    // A dense song (20 000 notes at once) is one line on stderr about the notes that could not
+    // be played, not a warning for each of them.
+    void denseSongSaysOnceThatNotesWereDropped()
+    {
+        if (SongRenderer::findSoundFont().isEmpty())
+            QSKIP("no General MIDI soundfont installed");
+        SmfBuilder smf(0, 480);
+        const int track = smf.addTrack();
+        for (int i = 0; i < 20000; ++i)
+            smf.note(track, 0, 240, i % 16 == 9 ? 0 : i % 16, 24 + i % 80, 100);
+        smf.endOfTrack(track, 480);
+        const QString song = writeImage("dense.mid", smf.build());
+        QProcess control;
+        startControl(control, {QStringLiteral("play"), song, QStringLiteral("--audio-driver"), QStringLiteral("jack")});
+        QVERIFY(control.waitForFinished(60000));
+        const QString errors = QString::fromLocal8Bit(control.readAllStandardError());
+        QVERIFY2(control.exitCode() == 0, qPrintable(errors.left(2000)));
+        QCOMPARE(errors.count(QStringLiteral("Some notes were dropped")), 1);
+        QVERIFY2(errors.count(QLatin1Char('\n')) <= 5, qPrintable(errors.left(2000)));
+        QVERIFY2(!errors.contains(QStringLiteral("fluidsynth")), qPrintable(errors.left(2000)));
     }
 
     // Two transfers to one device at once, from two processes: the second waits for the first.
@@ -513,7 +793,64 @@ private:
         return false;
     }
 
+    static QByteArray readBytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot be read)");
+    }
+
+    // The temporary files of a save beside `path` ("NAME.syx.XXXXXX").
+    static QStringList temporaryFiles(const QString &path)
+    {
+        const QFileInfo info(path);
+        return QDir(info.path()).entryList({info.fileName() + QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+    }
+
+    bool waitForTemporaryFile(const QString &path, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (temporaryFiles(path).isEmpty() && clock.elapsed() < ms)
+            drainSim();
+        return !temporaryFiles(path).isEmpty();
+    }
+
+    // Reads what zorvikctl says on stderr until `text` comes; `said` collects it.
+    bool waitForErrors(QProcess &control, const QString &text, int ms, QString &said)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            said += QString::fromLocal8Bit(control.readAllStandardError());
+            if (said.contains(text))
+                return true;
+            if (control.state() == QProcess::NotRunning)
+                return false;
+            drainSim();
+            control.waitForReadyRead(20);
+        }
+        return false;
+    }
+
     void quitSim() { rig.quitSimulator(); }
+
+    bool simulatorListed()
+    {
+        const auto listed = [](const QList<MidiSystem::Device> &devices) {
+            return std::any_of(devices.begin(), devices.end(),
+                               [](const MidiSystem::Device &d) { return d.name.contains(QLatin1String("zorvik-sim")); });
+        };
+        return listed(midi->outputs()) || listed(midi->inputs());
+    }
+
+    // A simulator of its own again, once the last one's ports are gone.
+    void restartSim()
+    {
+        quitSim();
+        QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
+        QVERIFY(startSim());
+        findSimulator();
+    }
 
     static void stop(QProcess &process)
     {

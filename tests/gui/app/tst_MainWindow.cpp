@@ -499,8 +499,20 @@ void TestMainWindow::deviceLabelFollowsTheInstrument()
     if (!shots.isEmpty())
         window.grab().save(shots + QStringLiteral("/main-window-usb-link.png"));
 
+    // Two instruments, and a port of another program with the name on one side only: the pair
+    // listed first is used, and the tool tip says so and how to take the other.
+    fake->routed.clear();
+    fake->outputs = {QStringLiteral("Zorvik Monitor"), QStringLiteral("Zorvik K8 A"), QStringLiteral("Zorvik K8 B")};
+    fake->inputs = {QStringLiteral("Zorvik K8 B"), QStringLiteral("Zorvik K8 A")};
+    midi.devices().update();
+    QCOMPARE(label->text(), QStringLiteral("Zorvik K8 A"));
+    QCOMPARE(label->toolTip(), QStringLiteral("MIDI Out: Zorvik K8 A\nMIDI In: Zorvik K8 A\n2 instruments found; using "
+                                              "Zorvik K8 A (MIDI Out) and Zorvik K8 A (MIDI In); choose another in Set "
+                                              "Device."));
+
     midi.devices().choose(-1, 0);   // the simulator, picked in Set Device
     QCOMPARE(label->text(), QStringLiteral("Zorvik Simulator"));
+    QVERIFY(!label->toolTip().contains(QStringLiteral("instruments found")));
 }
 
 void TestMainWindow::screenshotShowsButtonsOverSkin()
