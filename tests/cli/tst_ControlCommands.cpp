@@ -246,6 +246,9 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::newRow("10 bytes") << 10;
         QTest::newRow("13 bytes") << 13;
+        QTest::newRow("20 bytes, framed and ended") << 20;
+        QTest::newRow("161 bytes") << 161;
+        QTest::newRow("163 bytes") << 163;
         QTest::newRow("300 bytes, cut") << 300;
         QTest::newRow("100 KB, cut") << 100 * 1024;
     }
@@ -260,6 +263,7 @@ private slots:
         });
         QCOMPARE(result.code, int(ControlCommands::FileRefused));
         QCOMPARE(readFile(path("good.syx")), goldenTemplate());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("good.syx.*")}), QStringList());
     }
 
     // The target is checked before listening: a dump never arrives only to be lost. Nothing that
@@ -335,6 +339,27 @@ private slots:
         QDir::setCurrent(previous);
         QCOMPARE(dashed, int(ControlCommands::Done));
         QCOMPARE(undashed, int(ControlCommands::UsageError));
+    }
+
+    // A name that starts with a dash is pointed to "--", not taken apart into letters; a name
+    // with a newline does not split the summary line a script reads.
+    void namesAsTheUserTypedThem()
+    {
+        QProcess control;
+        control.start(QStringLiteral(ZORVIK_CTL_PATH), {QStringLiteral("send"), QStringLiteral("-x.syx")});
+        QVERIFY(control.waitForFinished(20000));
+        QCOMPARE(control.exitCode(), int(ControlCommands::UsageError));
+        QCOMPARE(QString::fromUtf8(control.readAllStandardError()),
+                 QStringLiteral("zorvikctl: unknown option -x.syx; a file name that starts with a dash goes after --, as "
+                                "in: zorvikctl send -- -x.syx\n"));
+
+        const QString odd = path("two\nlines.syx");
+        writeFile(odd, goldenTemplate());
+        const Program program = runProgram({"send", odd, "--out", "-1"});
+        QCOMPARE(program.code, 0);
+        QCOMPARE(program.out.count('\n'), 1);
+        QVERIFY2(program.out.startsWith("sent template \"" + dir.path().toUtf8() + "/two\\nlines.syx\" as number 1: "),
+                 program.out.constData());
     }
 
     // What a script sees: one summary line on standard output (none with --quiet), usage on

@@ -5,9 +5,11 @@
 #include "support/JackRig.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -18,6 +20,18 @@ int simulatorPorts()
 {
     RtMidiBackend ports(RtMidi::UNIX_JACK);
     return int(ports.outputNames().filter(QStringLiteral("Zorvik Simulator")).size());
+}
+
+// The process's resident memory in KiB, from /proc (0 when it cannot be read).
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
 }
 
 bool waitForReady(QProcess &sim)
@@ -148,6 +162,87 @@ private slots:
         QCOMPARE(errors.at(0), QStringLiteral("error usage: cc CH(1-16) NUMBER(0-127) VALUE(0-127): cc 17 1 1"));
         QCOMPARE(errors.at(3), QStringLiteral("error usage: bend CH(1-16) VALUE(-8192..8191, 0 the centre): bend 1 8192"));
         QCOMPARE(errors.at(5), QStringLiteral("error usage: note KEY(0-127) VELOCITY(0-127): note 60 abc"));
+    }
+
+    // Words a command does not take, faults by a wrong name or value: each refused with its
+    // usage, and quit with a word after it does not quit.
+    void strayWordsAreRefused()
+    {
+        if (!rig || !rig->running())
+            QSKIP("no private JACK server");
+        QProcess sim;
+        startSimulator(sim, false);
+        sim.write("fault delay -1\nfault delay abc\nfault bogus 1\nfault stop-after\nfault vanish-before-last 7\n"
+                  "quit now\ndump x\nstatus x\nfault vanish-before-last 1\nfault delay 0\nstatus\n");
+        QStringList answers;
+        QElapsedTimer clock;
+        clock.start();
+        while (!(answers.size() > 0 && answers.last().startsWith(QLatin1String("status "))) && clock.elapsed() < 10000) {
+            if (!sim.canReadLine() && !sim.waitForReadyRead(100))
+                continue;
+            while (sim.canReadLine()) {
+                const QString line = QString::fromUtf8(sim.readLine().trimmed());
+                if (line.startsWith(QLatin1String("error")) || line.startsWith(QLatin1String("fault"))
+                    || line.startsWith(QLatin1String("status")))
+                    answers << line;
+            }
+        }
+        QCOMPARE(sim.state(), QProcess::Running);   // "quit now" did not quit
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 0);
+        QCOMPARE(answers.size(), 11);
+        QCOMPARE(answers.at(0), QStringLiteral("error usage: fault delay N(0 or more): fault delay -1"));
+        QCOMPARE(answers.at(1), QStringLiteral("error usage: fault delay N(0 or more): fault delay abc"));
+        QCOMPARE(answers.at(2), QStringLiteral("error usage: fault NAME VALUE, NAME one of delay, stop-after, drop-reply, "
+                                               "garble-reply, unfinished-sysex, vanish-before-last: fault bogus 1"));
+        QCOMPARE(answers.at(3), QStringLiteral("error usage: fault stop-after N(0 or more, -1 off): fault stop-after"));
+        QCOMPARE(answers.at(4), QStringLiteral("error usage: fault vanish-before-last 1|0 (on or off): fault vanish-before-last 7"));
+        QCOMPARE(answers.at(5), QStringLiteral("error usage: quit: quit now"));
+        QCOMPARE(answers.at(6), QStringLiteral("error usage: dump: dump x"));
+        QCOMPARE(answers.at(7), QStringLiteral("error usage: status: status x"));
+        QCOMPARE(answers.at(8), QStringLiteral("fault vanish-before-last 1"));
+        QCOMPARE(answers.at(9), QStringLiteral("fault delay 0"));
+        QVERIFY(answers.at(10).startsWith(QStringLiteral("status received 0 ")));
+    }
+
+    // A line without a newline, 32 MB long: dropped in linear time and bounded memory, said
+    // once, and the next command is answered.
+    void endlessLineIsDropped()
+    {
+        if (!rig || !rig->running())
+            QSKIP("no private JACK server");
+        QProcess sim;
+        startSimulator(sim);
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray block(1024 * 1024, 'a');
+        const qint64 atStart = residentKiB(sim.processId());
+        qint64 maxResident = atStart;
+        for (int i = 0; i < 32; ++i) {
+            sim.write(block);
+            while (sim.bytesToWrite() > 0 && sim.waitForBytesWritten(10000)) {
+            }
+            maxResident = std::max(maxResident, residentKiB(sim.processId()));
+        }
+        sim.write("\nstatus\n");
+        QStringList lines;
+        while (!(lines.size() > 0 && lines.last().startsWith(QLatin1String("status "))) && clock.elapsed() < 30000) {
+            if (!sim.canReadLine() && !sim.waitForReadyRead(100))
+                continue;
+            while (sim.canReadLine())
+                lines << QString::fromUtf8(sim.readLine().trimmed());
+        }
+        const qint64 took = clock.elapsed();
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(lines.filter(QStringLiteral("line too long")).size(), 1);
+        QCOMPARE(lines.filter(QStringLiteral("line too long")).first(),
+                 QStringLiteral("error: line too long (more than 4096 bytes); it is dropped"));
+        QVERIFY2(lines.last().startsWith(QStringLiteral("status ")), qPrintable(lines.join('|')));
+        QVERIFY2(took < 15000, qPrintable(QString::number(took)));
+        // KiB: the line is not kept (it grew by the whole 32 MB, and more, before)
+        QVERIFY2(maxResident - atStart < 8 * 1024, qPrintable(QStringLiteral("%1 -> %2").arg(atStart).arg(maxResident)));
     }
 
     // Last: the server goes away under a running simulator.
