@@ -3,6 +3,7 @@
 #include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
+#include "core/panel/TemplateCheck.h"
 #include "gui/widgets/PercentProgress.h"
 
 #include <QFileInfo>
@@ -140,10 +141,10 @@ void ReceiveDialog::onSave()
         return;
     }
     // A count edited below what arrived would save a cut template over a good one.
-    const QString notWhole = DumpReceiver::notWholeReason(bytesToWrite());
-    if (!notWhole.isEmpty()) {
-        prompts.inform(notWhole + QStringLiteral(" Nothing was saved."), QStringLiteral("Zorvik Halden"),
-                       PromptService::Icon::Stop);
+    const QByteArray bytes = bytesToWrite();
+    if (const QString why = TemplateCheck::problem(bytes); !why.isEmpty()) {
+        prompts.inform(QStringLiteral("These %1 bytes are not a whole template: %2 Nothing was saved.").arg(bytes.size()).arg(why),
+                       QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
         status->setText(QStringLiteral("Save err,  please entern file name!"));
         return;
     }

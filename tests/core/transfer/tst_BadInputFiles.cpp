@@ -69,7 +69,7 @@ QString outcome(int kind, const QString &name)
 const QString cannotOpen = QStringLiteral("The file can't be opened,please Select Right Download File, try again!");
 const QString csfError = QStringLiteral("Please check the updata file,it's err!");
 const QString notMidi = QStringLiteral("ERROR, The input file is not a MIDI file!");
-const QString notOneTemplate = QStringLiteral("This file is not a template: it does not hold one template message.");
+const QString notOneTemplate = QStringLiteral("This file is not a template: it does not start like one.");
 
 // Makes path a pipe, a link to a device, or a link to an existing file; see the rows below.
 bool makeNode(const QString &node, const QString &path)
@@ -255,7 +255,10 @@ private slots:
         const QByteArray song = smallSong();
         QTest::newRow("syx header only") << int(FileKind::Template) << "syx" << syx.left(13)
                                          << "This file is not a template: it holds only 13 bytes.";
-        QTest::newRow("syx without its end") << int(FileKind::Template) << "syx" << syx.left(100) << notOneTemplate;
+        QTest::newRow("syx without its end") << int(FileKind::Template) << "syx" << syx.left(100)
+                                             << "This file is not a template: it was cut off after 100 bytes.";
+        QTest::newRow("syx cut, its end kept") << int(FileKind::Template) << "syx" << (syx.left(19) + char(0xF7))
+                                               << "This file is not a template: it holds 20 bytes; a template holds 162.";
         QTest::newRow("mid header cut") << int(FileKind::Song) << "mid" << song.left(10) << notMidi;
         QTest::newRow("csf track cut") << int(FileKind::Csf) << "csf" << (QByteArray(16, '\0') + song.left(song.size() - 3))
                                        << csfError;
@@ -288,6 +291,10 @@ private slots:
         QTest::newRow("song as syx") << int(FileKind::Template) << "syx" << smallSong() << notOneTemplate;
         QTest::newRow("announcement as syx") << int(FileKind::Template) << "syx" << firmwareAnnouncement << notOneTemplate;
         QTest::newRow("curve as syx") << int(FileKind::Template) << "syx" << validCurveFile() << notOneTemplate;
+        QByteArray notData = syx;
+        notData[50] = char(0x80);
+        QTest::newRow("template with a status byte inside") << int(FileKind::Template) << "syx" << notData
+                                                            << "This file is not a template: its byte 50 (80) is not a data byte.";
         QTest::newRow("template as mid") << int(FileKind::Song) << "mid" << syx << notMidi;
         QTest::newRow("template as csf") << int(FileKind::Csf) << "csf" << syx << csfError;
         QTest::newRow("template as crv") << curveKind << "crv" << syx

@@ -177,17 +177,19 @@ private slots:
         QCOMPARE(midi->devices().input(), 0);
         QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
         fake->outputs.prepend(QStringLiteral("Zorvik K4"));   // another instrument comes: the choice stays
+        fake->inputs.prepend(QStringLiteral("Zorvik K4"));
         devices.update();
         QCOMPARE(midi->devices().output(), -1);
         {
             SetDeviceDialog dialog(*midi);
             dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
             QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K4"));
+            QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik K4"));   // as a pair
             dialog.accept();
         }
         QVERIFY(devices.followsInstrument());
         QCOMPARE(midi->devices().output(), 0);
-        QCOMPARE(midi->devices().input(), 2);
+        QCOMPARE(midi->devices().input(), 1);
     }
 
     void simulatorWindowDrivesAndShowsTheSimulator()

@@ -384,8 +384,17 @@ private slots:
         QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save success !!!"));
         QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
 
+        // A count that would cut the template is refused: only a whole one is saved.
+        dialog.countEdit()->selectAll();
+        QTest::keyClicks(dialog.countEdit(), QStringLiteral("20"));
+        dialog.saveButton()->click();
+        QCOMPARE(prompts.asked.last().text, QStringLiteral("These 20 bytes are not a whole template: it was cut off after "
+                                                           "20 bytes. Nothing was saved."));
+        QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
+        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
+
         // Saving again asks; No writes nothing.
-        dialog.countEdit()->setText(QStringLiteral("20"));
+        dialog.countEdit()->setText(QStringLiteral("162"));
         prompts.queue(PromptService::Answer::No);
         dialog.saveButton()->click();
         QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));

@@ -65,6 +65,11 @@ private slots:
                               << "\"huge.syx\" is not a template: it is far too large. The panel is unchanged.";
         QTest::newRow("truncated header") << "cut.syx" << syx.left(10)
                                           << "\"cut.syx\" is not a template: it holds only 10 bytes. The panel is unchanged.";
+        QTest::newRow("body cut") << "cut.syx" << syx.left(100)
+                                  << "\"cut.syx\" is not a template: it was cut off after 100 bytes. The panel is unchanged.";
+        QTest::newRow("short, framed and ended") << "short.syx" << QByteArray::fromHex("F0002063000100030018000189010203040506F7")
+                                                 << "\"short.syx\" is not a template: it holds 20 bytes; a template holds "
+                                                    "162. The panel is unchanged.";
         QTest::newRow("song renamed") << "song.syx" << smallSong()
                                       << "\"song.syx\" is not a template: it does not start like one. The panel is unchanged.";
         QTest::newRow("other command") << "fw.syx" << otherCommand
