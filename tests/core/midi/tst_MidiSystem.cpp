@@ -717,6 +717,34 @@ private slots:
         QVERIFY(!none.outputFound() && !none.inputFound());
     }
 
+    // Output and input of one device go together, by their names less what the MIDI system
+    // adds: the sequencer's address, JACK's number for a second client of the same name.
+    void instrumentIsAnOutputAndInputOfOneDevice()
+    {
+        using D = MidiSystem::Device;
+        QCOMPARE(InstrumentFinder::deviceOf(QStringLiteral("Zorvik K8:Zorvik K8 MIDI 1 24:0")),
+                 QStringLiteral("Zorvik K8:Zorvik K8 MIDI 1"));
+        QCOMPARE(InstrumentFinder::deviceOf(QStringLiteral("zorvik-sim-01:Zorvik Simulator")),
+                 QStringLiteral("zorvik-sim:Zorvik Simulator"));
+        const QList<D> outs{{-1, "Zorvik Simulator"}, {0, "monitor:Zorvik Monitor"}, {1, "zorvik-sim:Zorvik Simulator"},
+                            {2, "Zorvik K8:Zorvik K8 MIDI 1 24:0"}};
+        const QList<D> ins{{0, "Zorvik Simulator"}, {1, "Zorvik K8:Zorvik K8 MIDI 1 24:0"},
+                           {2, "zorvik-sim-01:Zorvik Simulator"}};
+        const InstrumentFinder::Choice found = InstrumentFinder::find(outs, ins);
+        QCOMPARE(found.output, 1);   // the monitor, listed first, has no input
+        QCOMPARE(found.input, 2);
+        QCOMPARE(found.instruments, 2);
+        QCOMPARE(InstrumentFinder::choiceNote(found, QStringLiteral("choose another.")),
+                 QStringLiteral("2 instruments found; using zorvik-sim:Zorvik Simulator (MIDI Out) and "
+                                "zorvik-sim-01:Zorvik Simulator (MIDI In); choose another."));
+        // No pair at all: the first of each side, as there is nothing better.
+        const InstrumentFinder::Choice apart = InstrumentFinder::find({{0, "Zorvik Out"}}, {{1, "Zorvik In"}});
+        QCOMPARE(apart.output, 0);
+        QCOMPARE(apart.input, 1);
+        QCOMPARE(apart.instruments, 0);
+        QVERIFY(InstrumentFinder::choiceNote(apart, QStringLiteral("x")).isEmpty());
+    }
+
     void instrumentIsFollowedUntilTheUserChooses()
     {
         DeviceSelection &devices = midi->devices();
