@@ -545,6 +545,11 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         fail(problem);
         return ControlCommands::SaveFailed;
     }
+    // The name the input is followed by, as listed now (empty for the built-in simulator).
+    QString inputName;
+    for (const auto &device : midi.inputs())
+        if (device.number == midi.devices().input() && device.number != MidiSystem::simulatorInput)
+            inputName = device.name;
     DumpReceiver receiver(midi, prompts);
     QEventLoop loop;
     bool got = false;
@@ -566,12 +571,10 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     // The instrument is followed by its name, as the editor follows it: one that goes away
     // (unplugged, its program restarted) is listened to again when it is back, under whatever
     // number it then has.
-    const QString inputName = midi.devices().input() == MidiSystem::simulatorInput
-                                  ? QString()
-                                  : nameOf(midi.inputs(), midi.devices().input());
     QTimer follow;
     follow.setInterval(200);
     bool gone = false;
+    int missed = 0;                // looks in a row that did not find it
     std::optional<int> failedAt;   // where it was listed when it could not be opened
     QObject::connect(&follow, &QTimer::timeout, &loop, [&] {
         if (!midi.systemPorts().problem().isEmpty())
@@ -581,8 +584,15 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         for (const auto &device : inputs)
             if (device.number != MidiSystem::simulatorInput && device.name == inputName)
                 now = device.number;
-        if (now && *now == midi.devices().input() && (!gone || failedAt == *now))
+        if (now && *now == midi.devices().input() && (!gone || failedAt == *now)) {
+            missed = 0;
             return;   // still there; or back where it could not be opened, until it moves again
+        }
+        // A listing taken while another program registers its ports may miss one: a port is
+        // taken for gone only when two looks in a row do not find it.
+        if (!now && !gone && ++missed < 2)
+            return;
+        missed = 0;
         receiver.stop();
         if (now) {
             midi.devices().choose(midi.devices().output(), *now);

@@ -2,6 +2,7 @@
 
 #include "core/midi/MidiPortBackend.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 #include <memory>
@@ -47,6 +48,9 @@ public:
         state->openable = false;
     }
 
+    // Listed devices that live in this test process alone: their device locks must not meet
+    // those of another test run on the machine at the same time.
+    QString place() override { return QStringLiteral("fake:%1").arg(QCoreApplication::applicationPid()); }
     QStringList outputNames() override { return state->outputs; }
     QStringList inputNames() override { return state->inputs; }
 

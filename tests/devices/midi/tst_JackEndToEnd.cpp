@@ -90,7 +90,8 @@ private slots:
 #ifndef ZORVIK_HAVE_JACK
         QSKIP("built without JACK's client library");
 #endif
-        // Device locks of this test's processes in a folder of their own.
+        // A runtime folder of the test's own, set for its processes: the device lock does not
+        // depend on it (theDeviceLockIgnoresTheRuntimeFolder starts one transfer without it).
         QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         if (!rig.start())

@@ -150,10 +150,10 @@ private slots:
         const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
-        DeviceLock other(QStringLiteral("\nSynth"));
-        QVERIFY(other.tryAcquire());
         // One output, listed but never opened: the wait for it is all this needs.
         SimulatedMidi system(std::make_unique<FakePorts>(QStringList{QStringLiteral("Synth")}, QStringList()));
+        DeviceLock other(system.systemPorts().place() + QStringLiteral("\nSynth"));
+        QVERIFY(other.tryAcquire());
         system.devices().use(0, MidiSystem::simulatorInput);
         ScriptedPrompts prompts;
         TransferDialog dialog(system, prompts);
