@@ -844,13 +844,26 @@ private:
         return listed(midi->outputs()) || listed(midi->inputs());
     }
 
-    // A simulator of its own again, once the last one's ports are gone.
+    // A simulator of its own again, once the last one's ports are gone, that answers both ways
+    // through zorvikctl. The server may still be tidying up after a simulator that ended
+    // mid-transfer, and a simulator started meanwhile may not be reached: it is started again.
     void restartSim()
     {
-        quitSim();
-        QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
-        QVERIFY(startSim());
-        findSimulator();
+        const QString probe = dir.filePath(QStringLiteral("probe.syx"));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            quitSim();
+            QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
+            QTest::qWait(500 * attempt);
+            QVERIFY(startSim());
+            findSimulator();
+            QFile::remove(probe);
+            if (runControl(QStringList{QStringLiteral("receive"), probe, QStringLiteral("--timeout"), QStringLiteral("5")} + ports,
+                           true)
+                    .code
+                == 0)
+                return;
+        }
+        QFAIL("the simulator could not be reached after it was started again");
     }
 
     static void stop(QProcess &process)
