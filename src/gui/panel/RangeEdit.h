@@ -26,7 +26,7 @@ public:
 
 signals:
     // The box's value was accepted (leaving the box, Enter, or a command checking it), after
-    // its correction and message.
+    // its correction and before its message.
     void committed();
 
 protected:
