@@ -21,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -333,6 +334,46 @@ private slots:
         workspace->commands().receiveAndLoad();
         QCOMPARE(text(PanelSettings::Pedal, Field::Msb), QStringLiteral("100"));
         QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
+    }
+
+    // A name of blanks alone is refused as the empty name is, in SAVE's prompt and in the
+    // receive window: nothing is written.
+    void blankNamesAreRefused()
+    {
+        using B = SkinLayout::Button;
+        const QStringList before = folderEntries(QStringLiteral("zorvik/syx"));
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        QString shownAgain;
+        ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("   ")); });
+        ModalDriver::next([&shownAgain](QDialog *d) {
+            shownAgain = d->findChild<QLineEdit *>(QStringLiteral("name"))->text();
+            d->reject();
+        });
+        prompts->queue(PromptService::Answer::Ok);    // Please enter the file name.
+        prompts->queue(PromptService::Answer::No);    // Update
+        clickBar(B::Save);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 3);
+        QCOMPARE(prompts->asked.at(1).text, QStringLiteral("Please enter the file name."));
+        QCOMPARE(shownAgain, QStringLiteral("   "));   // to be corrected, not retyped
+
+        prompts->asked.clear();
+        QString status;
+        ModalDriver::next([this, &status](QDialog *dialog) {
+            midi->simulator().sendDump();
+            auto *save = dialog->findChild<QPushButton *>(QStringLiteral("save"));
+            QTRY_VERIFY(save->isEnabled());
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("fileName")), QStringLiteral("   "));
+            QTest::mouseClick(save, Qt::LeftButton);
+            status = dialog->findChild<QLabel *>(QStringLiteral("status"))->text();
+            dialog->reject();
+        });
+        clickBar(B::Receive);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, QStringLiteral("Please enter the file name."));
+        QCOMPARE(status, QStringLiteral("Have't the file name, please entern file name!"));
+        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), before);
     }
 
     // The bar's buttons take no focus, so the box being typed into is never left: each command
