@@ -103,10 +103,19 @@ PanelEditor::PanelEditor(QWidget *hostWidget, PromptService &promptService)
     channel->setGeometry(SkinLayout::channelBox());
     stepUp->setObjectName(QStringLiteral("channelUp"));
     stepUp->setGeometry(SkinLayout::channelUp());
-    stepUp->setStateBitmaps(SkinResources::StepUpHover, {}, SkinResources::StepUpNormal, {});
+    stepUp->setStateBitmaps(SkinResources::StepUpHover, SkinResources::keyColour(), SkinResources::StepUpNormal,
+                            SkinResources::keyColour());
     stepDown->setObjectName(QStringLiteral("channelDown"));
     stepDown->setGeometry(SkinLayout::channelDown());
-    stepDown->setStateBitmaps(SkinResources::StepDownHover, {}, SkinResources::StepDownNormal, {});
+    stepDown->setStateBitmaps(SkinResources::StepDownHover, SkinResources::keyColour(), SkinResources::StepDownNormal,
+                              SkinResources::keyColour());
+    // Set up as the bar's buttons are, with a stronger hover colour: over the skin, not on a
+    // button face of their own.
+    for (SkinButton *step : {stepUp, stepDown}) {
+        step->shiftColour(SkinButton::HoverBackground, 60, true);
+        step->setTrackAlways(true);
+        step->setParentBackground(true);
+    }
 
     connect(modeToggle, &SkinButton::clicked, this, &PanelEditor::toggleListMode);
     connect(stepUp, &SkinButton::clicked, this, [this] { stepChannel(+1); });

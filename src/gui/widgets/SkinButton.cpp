@@ -273,7 +273,9 @@ void SkinButton::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         setHovered(false);
-    if (event->type() == QEvent::ActivationChange && !trackAlways && !isActiveWindow())
+    // Hover is lit again by the next move over the button, also in an inactive window when
+    // tracking always; a window left with Alt+Tab must not keep a lit button meanwhile.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         setHovered(false);
     QAbstractButton::changeEvent(event);
 }

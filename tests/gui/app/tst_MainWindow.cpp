@@ -74,6 +74,7 @@ class TestMainWindow : public QObject
 private slots:
     void startsCaptionlessWithDefaults();
     void buttonBarSitsOnTheSkin();
+    void leavingTheWindowDarkensTheBar();
     void buttonsRunTheirCommands_data();
     void buttonsRunTheirCommands();
     void topBandHitTest();
@@ -127,6 +128,32 @@ void TestMainWindow::buttonBarSitsOnTheSkin()
     // Seven bar buttons in one row, 60 px apart, as the template's 40-unit steps.
     for (int i = 1; i < 7; ++i)
         QCOMPARE(SkinLayout::button(B(i)).x() - SkinLayout::button(B(i - 1)).x(), 60);
+}
+
+// A bar button lit under the mouse goes dark when the user moves to another window (Alt+Tab),
+// though the bar tracks the mouse also while the window is inactive.
+void TestMainWindow::leavingTheWindowDarkensTheBar()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QTRY_VERIFY(window.isActiveWindow());
+    SkinButton *save = window.button(B::Save);
+    const QImage atRest = save->grab().toImage();
+    QTest::mouseMove(save, save->rect().center());
+    QTRY_VERIFY(save->isHovered());
+    QVERIFY(save->grab().toImage() != atRest);
+
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    other.activateWindow();
+    QTRY_VERIFY(!window.isActiveWindow());
+    QVERIFY(!save->isHovered());
+    QCOMPARE(save->grab().toImage(), atRest);
 }
 
 void TestMainWindow::buttonsRunTheirCommands_data()

@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using TestFiles::readFile;
@@ -147,16 +148,54 @@ private slots:
         QCOMPARE(text(PanelSettings::JoystickUp, Field::Label), QStringLiteral("011"));
     }
 
+    // From the window as it opens: nothing is selected, though the list may have a current row.
     void firstClickDoesNotDrag()
     {
         DragList *names = panel().nameList();
-        names->setCurrentRow(-1);
-        names->clearSelection();
+        QVERIFY(names->selectedItems().isEmpty());
         const QPoint start = names->visualItemRect(names->item(3)).center();
         QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
         QTest::mouseMove(names->viewport(), start + QPoint(1, 0));
         QVERIFY(!names->isDragging());
         QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, start);
+        QCOMPARE(names->selectedItems().value(0), names->item(3));
+        // With that entry selected, the next press and move drag it.
+        QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(names->viewport(), start + QPoint(1, 0));
+        QVERIFY(names->isDragging());
+        QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, start);
+        QVERIFY(!names->isDragging());
+    }
+
+    // The Channel box's step buttons sit on the skin as the bar's buttons do: around their
+    // arrows the skin shows, not a button face, and the mouse lights them in any window.
+    void stepButtonsSitOnTheSkin()
+    {
+        const qreal ratio = window->devicePixelRatioF();
+        const QImage shot = window->grab().toImage();
+        const QImage skin = SkinResources::pixmap(SkinResources::Skin, ratio).toImage().convertToFormat(shot.format());
+        const QColor face = panel().stepUpButton()->palette().color(QPalette::Button);
+        const int room = 255 - std::max({face.red(), face.green(), face.blue()});
+        const int shift = std::min(60, room);
+        const std::pair<SkinButton *, int> steps[] = {{panel().stepUpButton(), SkinResources::StepUpNormal},
+                                                      {panel().stepDownButton(), SkinResources::StepDownNormal}};
+        for (const auto &[step, pictureId] : steps) {
+            QVERIFY(step->tracksAlways());
+            QCOMPARE(step->colour(SkinButton::HoverBackground),
+                     QColor(face.red() + shift, face.green() + shift, face.blue() + shift));
+            const QImage picture = SkinResources::pixmap(pictureId, ratio).toImage();
+            const QPoint origin = (QPointF(step->geometry().topLeft()) * ratio).toPoint();
+            int seeThrough = 0;
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    if (qAlpha(picture.pixel(x, y)) != 0)
+                        continue;
+                    ++seeThrough;
+                    QCOMPARE(shot.pixel(origin + QPoint(x, y)), skin.pixel(origin + QPoint(x, y)));
+                }
+            }
+            QVERIFY(seeThrough > 0);
+        }
     }
 
     void channelSteps()
