@@ -16,12 +16,10 @@ ValueEdit::ValueEdit(PromptService &promptService, RangeRules::Kind kind, int pi
     , prompts(promptService)
     , rangeKind(kind)
 {
-    setMaxLength(RangeRules::width(kind));
 }
 
 void ValueEdit::reset()
 {
-    setMaxLength(RangeRules::width(rangeKind));
     setText(rangeKind == RangeRules::Kind::Value ? QStringLiteral("000") : QStringLiteral("01"));
 }
 

@@ -214,6 +214,52 @@ private slots:
         QCOMPARE(channel->text(), QStringLiteral("16"));
     }
 
+    // A full box replaces the value it holds with what is typed into it, and what the user
+    // typed is what is checked: never cut to the box's width, never dropped.
+    void typingIntoAFullBox_data()
+    {
+        QTest::addColumn<bool>("channel");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<bool>("end");   // End pressed after the click
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("message");
+        QTest::newRow("End, 64") << false << "000" << true << "64" << "064" << false;
+        QTest::newRow("click, 64") << false << "127" << false << "64" << "064" << false;
+        QTest::newRow("00127") << false << "000" << false << "00127" << "127" << false;
+        QTest::newRow("End, 1275") << false << "000" << true << "1275" << "001" << true;
+        QTest::newRow("channel End, 7") << true << "01" << true << "7" << "07" << false;
+        QTest::newRow("channel 0012") << true << "05" << false << "0012" << "12" << false;
+        QTest::newRow("channel 017") << true << "05" << true << "017" << "01" << true;
+    }
+    void typingIntoAFullBox()
+    {
+        QFETCH(bool, channel);
+        QFETCH(QString, start);
+        QFETCH(bool, end);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(bool, message);
+        QLineEdit *edit = channel ? static_cast<QLineEdit *>(panel().channelBox())
+                                  : panel().box(PanelSettings::Pad1, Field::Msb);
+        edit->setText(start);
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTRY_VERIFY(edit->hasFocus());
+        QCOMPARE(edit->selectedText(), start);   // a click selects the value, as Tab does
+        if (end)
+            QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(edit->text(), shown);
+        QCOMPARE(prompts->asked.size(), message ? 1 : 0);
+        if (!channel) {
+            panel().storeBoxes();
+            QCOMPARE(panel().settings().fieldText(PanelSettings::Pad1, Field::Msb), shown);
+        }
+    }
+
     void leavingBoxes_data()
     {
         QTest::addColumn<bool>("channel");
