@@ -38,6 +38,12 @@ FileLibrary::FileLibrary(QWidget *host, PromptService &promptService, TransferDi
     files->setObjectName(QStringLiteral("files"));
     markers->setObjectName(QStringLiteral("markers"));
     markers->setSelectionMode(QAbstractItemView::NoSelection);
+    types->setAccessibleName(QStringLiteral("File type"));
+    types->setAccessibleDescription(QStringLiteral("The kind of library file the list shows"));
+    files->setAccessibleName(QStringLiteral("Library files"));
+    files->setAccessibleDescription(QStringLiteral("Newest first; a double click shows the file's commands"));
+    markers->setAccessibleName(QStringLiteral("Song markers"));
+    markers->setAccessibleDescription(QStringLiteral("The markers of the selected song"));
     for (FileKind kind : comboKinds)
         types->addItem(FileKinds::comboText(kind));
 

@@ -2,6 +2,7 @@
 
 #include "gui/widgets/SkinResources.h"
 
+#include <QAction>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -64,8 +65,23 @@ bool RangeEdit::event(QEvent *event)
             event->ignore();
             return false;
         }
+        // The window's commands (Ctrl+D, Ctrl+K, ...) win over the editing keys that some
+        // desktops bind to the same keys; the command checks this box first.
+        if (!undoKey && !redoKey && isWindowCommand(QKeySequence(keys))) {
+            event->ignore();
+            return false;
+        }
     }
     return QLineEdit::event(event);
+}
+
+bool RangeEdit::isWindowCommand(const QKeySequence &keys) const
+{
+    for (const QAction *action : window()->actions()) {
+        if (action->isEnabled() && action->shortcuts().contains(keys))
+            return true;
+    }
+    return false;
 }
 
 void RangeEdit::focusInEvent(QFocusEvent *event)

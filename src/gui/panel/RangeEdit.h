@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QKeySequence>
 #include <QPixmap>
 
 class PromptService;
@@ -18,7 +19,8 @@ public:
     virtual void reset() = 0;
     // The checks the box gets when the user leaves it, run now: the text is corrected first,
     // then its message shown. False when the value was refused (a message was shown). Commands
-    // that read the panel call it for the box being edited, as the bar's buttons take no focus.
+    // that read the panel call it for the box being edited: a click on the bar or a command's
+    // shortcut leaves the focus in the box.
     virtual bool commit() { return true; }
     // Counts the times the box took the focus: the wheel steps of one focus are one step of
     // the panel's undo.
@@ -42,6 +44,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    bool isWindowCommand(const QKeySequence &keys) const;
+
     int focusCount = 0;
     // The text is the user's typing since the box last took a value (from the program, or
     // accepted): that is never cut or replaced.

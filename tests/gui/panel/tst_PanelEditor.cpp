@@ -10,6 +10,7 @@
 #include "gui/panel/DragList.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
+#include "gui/panel/RangeEdit.h"
 #include "gui/panel/ValueEdit.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinLayout.h"
@@ -18,6 +19,7 @@
 #include "support/ModalDriver.h"
 #include "support/TestFiles.h"
 
+#include <QAccessible>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 using TestFiles::readFile;
@@ -260,6 +263,41 @@ private slots:
         }
     }
 
+    // Every skinned control of the window says what it is to a screen reader: a name and a
+    // description, the boxes named as the undo menu names them.
+    void skinnedControlsSayWhatTheyAre()
+    {
+        const auto said = [](QWidget *w, QAccessible::Text what) {
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
+            return face ? face->text(what) : QString();
+        };
+        QList<QWidget *> skinned;
+        for (auto *w : window->findChildren<SkinButton *>())
+            skinned << w;
+        for (auto *w : window->findChildren<RangeEdit *>())
+            skinned << w;
+        for (auto *w : window->findChildren<ControlPicture *>())
+            skinned << w;
+        skinned << panel().nameList();
+        QCOMPARE(window->findChildren<RangeEdit *>().size(), PanelSettings::slotCount * 6 + 1);
+        for (QWidget *w : skinned) {
+            QVERIFY2(!said(w, QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!said(w, QAccessible::Description).isEmpty(), qPrintable(w->objectName()));
+        }
+        QCOMPARE(said(panel().box(PanelSettings::Knob1 + 1, Field::Msb), QAccessible::Name), QStringLiteral("Knob 2 MSB"));
+        QCOMPARE(said(panel().box(PanelSettings::Pedal, Field::RangeLow), QAccessible::Description),
+                 QStringLiteral("Bottom of the control's range, 000 to 127"));
+        QCOMPARE(said(panel().channelBox(), QAccessible::Name), QStringLiteral("Channel box"));
+        QCOMPARE(said(panel().stepUpButton(), QAccessible::Name), QStringLiteral("Channel up"));
+        QCOMPARE(said(panel().picture(PanelSettings::Pad1 + 2), QAccessible::Name), QStringLiteral("Pad 3"));
+        QCOMPARE(said(panel().nameList(), QAccessible::Name), QStringLiteral("Controller names"));
+        QCOMPARE(said(panel().modeButton(), QAccessible::Description), QStringLiteral("Shows note names in the name list"));
+        QTest::mouseClick(panel().modeButton(), Qt::LeftButton);
+        QCOMPARE(said(panel().nameList(), QAccessible::Name), QStringLiteral("Note names"));
+        QCOMPARE(said(panel().modeButton(), QAccessible::Description),
+                 QStringLiteral("Shows controller names in the name list"));
+    }
+
     void leavingBoxes_data()
     {
         QTest::addColumn<bool>("channel");
@@ -461,8 +499,8 @@ private slots:
         QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), before);
     }
 
-    // The bar's buttons take no focus, so the box being typed into is never left: each command
-    // that reads the panel checks that box first, as leaving it would.
+    // A click on the bar or a command's shortcut leaves the focus in the box being typed into:
+    // each command that reads the panel checks that box first, as leaving it would.
     void typedValueIsCheckedBeforeACommand()
     {
         using B = SkinLayout::Button;
@@ -481,10 +519,19 @@ private slots:
         QCOMPARE(midi->simulator().templateMemory(1), QByteArray(bytes).replace(9, 1, "\x01"));
         QCOMPARE(prompts->asked.size(), 2);   // the two questions, no range message
 
-        // A value out of range is corrected, its message shown, and the command stops there.
+        // A value out of range is corrected, its message shown, and the command stops there,
+        // given by a click or by its shortcut with the focus still in the box.
         const int received = int(midi->simulator().received().size());
         const QStringList files = folderEntries(QStringLiteral("zorvik/syx"));
-        for (B which : {B::Save, B::Default, B::Receive}) {
+        const QList<std::function<void()>> commands{
+            [this] { clickBar(B::Save); },
+            [this] { clickBar(B::Default); },
+            [this] { clickBar(B::Receive); },
+            [msb] { QTest::keySequence(msb, QKeySequence(Qt::CTRL | Qt::Key_S)); },
+            [msb] { QTest::keySequence(msb, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)); },
+            [msb] { QTest::keySequence(msb, QKeySequence(Qt::CTRL | Qt::Key_R)); },
+        };
+        for (const auto &command : commands) {
             prompts->asked.clear();
             typeInto(msb, QStringLiteral("200"));
             // A dialog opened by mistake is closed at once and noted.
@@ -497,7 +544,7 @@ private slots:
                 }
             });
             watch.start(20);
-            clickBar(which);
+            command();
             QTest::qWait(60);
             QVERIFY(!dialogOpened);
             QCOMPARE(prompts->asked.size(), 1);
@@ -518,6 +565,27 @@ private slots:
         QCOMPARE(lsb->text(), QStringLiteral("007"));
         expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("001"));
         expected.storeField(PanelSettings::Pad1, Field::Lsb, QStringLiteral("007"));
+        QCOMPARE(midi->simulator().templateMemory(1), expected.buildTemplateSysEx().replace(9, 1, "\x01"));
+
+        // By the keyboard alone: Tab leaves the box (checked as leaving it is) and goes on to
+        // SAVE, Space presses it.
+        QLineEdit *high = panel().box(PanelSettings::Pedal, Field::RangeHigh);
+        typeInto(high, QStringLiteral("33"));
+        prompts->asked.clear();
+        SkinButton *save = window->button(B::Save);
+        for (int i = 0; i < 300 && !save->hasFocus(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(save->hasFocus());
+        QVERIFY(window->grab().save(QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).filePath(QStringLiteral("main-window-keyboard.png"))));
+        QCOMPARE(high->text(), QStringLiteral("033"));
+        QVERIFY(prompts->asked.isEmpty());
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next(sendAndClose);
+        QTest::keyClick(save, Qt::Key_Space);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 2);
+        expected.storeField(PanelSettings::Pedal, Field::RangeHigh, QStringLiteral("033"));
         QCOMPARE(midi->simulator().templateMemory(1), expected.buildTemplateSysEx().replace(9, 1, "\x01"));
     }
 
