@@ -4,6 +4,7 @@
 #include "gui/app/Workspace.h"
 #include "gui/panel/DragList.h"
 #include "gui/panel/PanelEditor.h"
+#include "gui/widgets/MessageBoxPrompts.h"
 #include "support/FreshLibrary.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
@@ -24,18 +25,23 @@ protected:
     QTemporaryDir root;
     std::unique_ptr<SimulatedMidi> midi;
     std::unique_ptr<ScriptedPrompts> prompts;
+    // Real message boxes, for what only the focus a message box takes shows; see openEditor.
+    MessageBoxPrompts messageBoxes;
     std::unique_ptr<MainWindow> window;
     Workspace *workspace = nullptr;   // owned by the window
 
-    // False when the library cannot be made or the shown window never appears.
-    [[nodiscard]] bool openEditor(bool show = true)
+    // False when the library cannot be made or the shown window never appears. With
+    // realMessageBoxes every question shows as the user sees it (answer it with ModalDriver);
+    // prompts then stays empty.
+    [[nodiscard]] bool openEditor(bool show = true, bool realMessageBoxes = false)
     {
         if (!makeFreshLibrary(root.path()))
             return false;
         midi = std::make_unique<SimulatedMidi>();
         prompts = std::make_unique<ScriptedPrompts>();
-        window = std::make_unique<MainWindow>(*prompts);
-        workspace = new Workspace(*window, *midi, midi->simulator(), *prompts);
+        PromptService &answers = realMessageBoxes ? static_cast<PromptService &>(messageBoxes) : *prompts;
+        window = std::make_unique<MainWindow>(answers);
+        workspace = new Workspace(*window, *midi, midi->simulator(), answers);
         if (!show)
             return true;
         window->show();

@@ -1,7 +1,21 @@
 #include "core/panel/RangeRules.h"
 
-std::optional<int> RangeRules::read(const QString &text, Kind kind)
+namespace {
+
+// The text without the leading zeros that make it longer than width.
+QString withoutExtraZeros(const QString &text, int width)
 {
+    qsizetype start = 0;
+    while (text.size() - start > width && text.at(start) == QLatin1Char('0'))
+        ++start;
+    return text.mid(start);
+}
+
+} // namespace
+
+std::optional<int> RangeRules::read(const QString &typed, Kind kind)
+{
+    const QString text = withoutExtraZeros(typed, width(kind));
     if (text.size() > width(kind))
         return std::nullopt;
     if (text.isEmpty())
@@ -19,17 +33,16 @@ QString RangeRules::write(int value, Kind kind)
 
 RangeRules::Leave RangeRules::leave(const QString &text, Kind kind)
 {
-    const std::optional<int> value = read(text, kind);
-    if (!value)
-        return {text, {}};
+    // Too long even without its leading zeros: a number beyond the range.
+    const int value = read(text, kind).value_or(1000);
     if (kind == Kind::Value) {
-        if (*value < 0 || *value >= 128)
+        if (value < 0 || value >= 128)
             return {QStringLiteral("001"), QStringLiteral("please enter again,the range of name is between 0-127!!!")};
-        return {write(*value, kind), {}};
+        return {write(value, kind), {}};
     }
-    if (text.isEmpty() || *value > 16 || *value < 0)
+    if (text.isEmpty() || value > 16 || value < 0)
         return {QStringLiteral("01"), QStringLiteral("please enter again,the range of name is between 01-16!!!")};
-    return {write(*value == 0 ? 1 : *value, kind), {}};
+    return {write(value == 0 ? 1 : value, kind), {}};
 }
 
 std::optional<QString> RangeRules::wheel(const QString &text, Kind kind, int delta)

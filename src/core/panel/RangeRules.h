@@ -20,10 +20,13 @@ public:
 
     static int width(Kind kind) { return kind == Kind::Value ? 3 : 2; }
 
-    // -1 for an empty text; nothing when the text is longer than the box's width.
+    // -1 for an empty text; nothing when the text is longer than the box's width once the
+    // leading zeros beyond it are dropped ("00127" reads 127, "1275" nothing).
     static std::optional<int> read(const QString &text, Kind kind);
     static QString write(int value, Kind kind);
 
+    // A text too long for the box (typed so; the box keeps what the user types) is out of
+    // range, unless leading zeros made it so.
     static Leave leave(const QString &text, Kind kind);
     // Turning the wheel away from the user lowers the value; the value wraps around.
     // Nothing when the text is longer than the box's width.

@@ -26,8 +26,6 @@ const QString MainWindow::simulatorItemText = QStringLiteral("&Simulator...");
 const QString MainWindow::libraryItemText = QStringLiteral("Open library folder");
 
 namespace {
-// Raster pictures of the bar use magenta for their see-through pixels.
-const QColor keyColour(255, 0, 255);
 // The device in use: a line of the top band above the button bar.
 const QRect deviceLabelArea(258, 14, 476, 16);
 } // namespace
@@ -85,34 +83,108 @@ void MainWindow::setUpButtons()
         R::Id hover;
         R::Id normal;
         void (MainWindow::*action)();
+        const char *label;         // what a screen reader calls the button, and its menu entry
+        const char *description;   // what it does
+        QKeySequence keys;
     };
     // In the order the buttons are configured at start-up.
     const Setup setups[] = {
-        {B::Save, "saveButton", R::SaveHover, R::SaveNormal, &MainWindow::saveAndSend},
-        {B::Default, "defaultButton", R::DefaultHover, R::DefaultNormal, &MainWindow::resetToDefaults},
-        {B::Curve, "curveButton", R::CurveHover, R::CurveNormal, &MainWindow::openCurveEditor},
-        {B::Device, "deviceButton", R::DeviceHover, R::DeviceNormal, &MainWindow::openSetDevice},
-        {B::Help, "helpButton", R::HelpHover, R::HelpNormal, &MainWindow::openHelp},
-        {B::Web, "webButton", R::WebHover, R::WebNormal, &MainWindow::openWebPage},
-        {B::About, "aboutButton", R::AboutHover, R::AboutNormal, &MainWindow::openAbout},
-        {B::Minimise, "minimiseButton", R::MinimiseHover, R::MinimiseNormal, &MainWindow::showMinimized},
-        {B::Close, "closeButton", R::CloseHover, R::CloseNormal, &MainWindow::accept},
-        {B::Receive, "receiveButton", R::ReceiveHover, R::ReceiveNormal, &MainWindow::receiveAndLoad},
+        {B::Save, "saveButton", R::SaveHover, R::SaveNormal, &MainWindow::saveAndSend, "Save",
+         "Saves the panel's setting as a template and sends it to the instrument", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {B::Default, "defaultButton", R::DefaultHover, R::DefaultNormal, &MainWindow::resetToDefaults, "Default",
+         "Resets the panel to its default setting", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
+        {B::Curve, "curveButton", R::CurveHover, R::CurveNormal, &MainWindow::openCurveEditor, "Curve editor",
+         "Opens the velocity curve editor", QKeySequence(Qt::CTRL | Qt::Key_K)},
+        {B::Device, "deviceButton", R::DeviceHover, R::DeviceNormal, &MainWindow::openSetDevice, "Device",
+         "Chooses the MIDI devices that reach the instrument", QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {B::Help, "helpButton", R::HelpHover, R::HelpNormal, &MainWindow::openHelp, "Help", "Opens the help",
+         QKeySequence(Qt::Key_F1)},
+        {B::Web, "webButton", R::WebHover, R::WebNormal, &MainWindow::openWebPage, "Web page",
+         "Opens the maker's web page in the browser", QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {B::About, "aboutButton", R::AboutHover, R::AboutNormal, &MainWindow::openAbout, "About",
+         "Shows the program's name and version", QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {B::Minimise, "minimiseButton", R::MinimiseHover, R::MinimiseNormal, &MainWindow::showMinimized, "Minimise",
+         "Minimises the window", QKeySequence(Qt::CTRL | Qt::Key_M)},
+        {B::Close, "closeButton", R::CloseHover, R::CloseNormal, &MainWindow::accept, "Close",
+         "Closes the window and ends the program", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {B::Receive, "receiveButton", R::ReceiveHover, R::ReceiveNormal, &MainWindow::receiveAndLoad, "Receive",
+         "Receives the setting from the instrument, to save it or load it onto the panel",
+         QKeySequence(Qt::CTRL | Qt::Key_R)},
     };
     for (const Setup &s : setups) {
         SkinButton *b = makeButton(s.which, s.name);
-        b->setStateBitmaps(s.hover, keyColour, s.normal, keyColour);
+        b->setStateBitmaps(s.hover, SkinResources::keyColour(), s.normal, SkinResources::keyColour());
         b->shiftColour(SkinButton::HoverBackground, 50, true);
         b->setTrackAlways(true);
         b->setParentBackground(true);
-        // The bar is worked with the mouse; Enter is left to the window.
-        b->setFocusPolicy(Qt::NoFocus);
+        // Tab reaches the bar; a click leaves the focus where it is, so the command itself checks
+        // the box being typed into, however the command was given.
+        b->setFocusPolicy(Qt::TabFocus);
         connect(b, &SkinButton::clicked, this, s.action);
-        if (s.which == B::Save)
-            b->setTip(saveTip, true);
+        const QString keys = s.keys.toString(QKeySequence::NativeText);
+        const QString label = QLatin1String(s.label);
+        b->setTip((s.which == B::Save ? saveTip : label) + QStringLiteral(" (%1)").arg(keys), true);
+        b->setAccessibleName(label);
+        b->setAccessibleDescription(QLatin1String(s.description) + QStringLiteral(" (%1)").arg(keys));
+
+        // The shortcut presses the button, as a click does.
+        auto *command = new QAction(s.which == B::About ? aboutItemText : label, this);
+        command->setObjectName(QString::fromLatin1(s.name).chopped(6) + QStringLiteral("Command"));
+        command->setShortcut(s.keys);
+        command->setShortcutContext(Qt::WindowShortcut);
+        connect(command, &QAction::triggered, b, &QAbstractButton::click);
+        addAction(command);
+        commands.insert(s.which, command);
     }
     // The curve editor has no other way in, so its button is shown.
     buttons.value(B::Curve)->show();
+
+    // The band's menu from the keyboard.
+    auto *menuKey = new QAction(this);
+    menuKey->setObjectName(QStringLiteral("bandMenuKey"));
+    menuKey->setShortcuts({QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)});
+    menuKey->setShortcutContext(Qt::WindowShortcut);
+    connect(menuKey, &QAction::triggered, this, [this] {
+        // Under the bar's left end, where the band's commands are.
+        const QRect save = SkinLayout::button(SkinLayout::Button::Save);
+        popUpBandMenu(mapToGlobal(QPoint(save.left(), save.bottom() + 1)));
+    });
+    addAction(menuKey);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    // The panel and the library are made after the window: the order is settled once they are
+    // all there.
+    if (!barPlaced) {
+        placeBarLastInTabOrder();
+        barPlaced = true;
+    }
+    QDialog::showEvent(event);
+}
+
+void MainWindow::placeBarLastInTabOrder()
+{
+    using B = SkinLayout::Button;
+    // Tab goes round a ring: the bar, left to right as it shows, then the panel and the library.
+    const QList<B> order{B::Save, B::Default, B::Device, B::Web, B::Receive, B::Help, B::About, B::Curve,
+                         B::Minimise, B::Close};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(buttons.value(order.at(i - 1)), buttons.value(order.at(i)));
+    // The window opens with the focus where values are typed, not on the bar: Enter there keeps
+    // its meaning, and Tab reaches the bar after the panel and the library.
+    if (focusWidget())
+        return;
+    const QList<SkinButton *> bar = buttons.values();
+    for (QWidget *w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+        auto *button = qobject_cast<SkinButton *>(w);
+        if (button && bar.contains(button))
+            continue;
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && !w->isHidden()) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void MainWindow::done(int result)
@@ -202,19 +274,35 @@ QMenu *MainWindow::createBandMenu(QWidget *parent)
 {
     // Stands in for the window's system menu, which this platform's window managers keep
     // to themselves.
+    using B = SkinLayout::Button;
     auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("bandMenu"));
     if (undoAction && redoAction) {
         menu->addAction(undoAction);
         menu->addAction(redoAction);
         menu->addSeparator();
     }
-    menu->addAction(aboutItemText, this, &MainWindow::openAbout);
+    for (B which : {B::Save, B::Default, B::Device, B::Receive, B::Curve})
+        menu->addAction(commands.value(which));
+    menu->addSeparator();
+    for (B which : {B::Help, B::Web, B::About})
+        menu->addAction(commands.value(which));
     menu->addSeparator();
     menu->addAction(simulatorItemText, this, &MainWindow::openSimulator);
     if (liveAction)
         menu->addAction(liveAction);
     menu->addAction(libraryItemText, this, &MainWindow::openLibraryFolder);
+    menu->addSeparator();
+    for (B which : {B::Minimise, B::Close})
+        menu->addAction(commands.value(which));
     return menu;
+}
+
+void MainWindow::popUpBandMenu(const QPoint &globalPos)
+{
+    QMenu *menu = createBandMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
 }
 
 void MainWindow::setUndoActions(QAction *undo, QAction *redo)
@@ -298,17 +386,13 @@ void MainWindow::contextMenuEvent(QContextMenuEvent *event)
         QDialog::contextMenuEvent(event);
         return;
     }
-    QMenu *menu = createBandMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    popUpBandMenu(event->globalPos());
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
+    // F1 and the other commands' keys are shortcuts of their actions.
     switch (event->key()) {
-    case Qt::Key_F1:
-        openHelp();
-        return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // As in any dialog without a default button: Enter that no control takes ends the

@@ -45,6 +45,9 @@ public:
     void setCloseGuard(std::function<bool()> guard) { closeGuard = std::move(guard); }
 
     SkinButton *button(SkinLayout::Button which) const { return buttons.value(which); }
+    // A button's command for the keyboard: its shortcut (shown in the button's tool tip and in
+    // the band's menu) presses the button, so a command runs the same way however it is given.
+    QAction *command(SkinLayout::Button which) const { return commands.value(which); }
     HyperLinkLabel *webLink() const { return link; }
     // The device in use, over the button bar; empty until showDevice().
     QLabel *deviceLabel() const { return device; }
@@ -58,8 +61,9 @@ public:
     // controls where the panel's own will sit.
     void setPanelPlaceholders(bool on);
 
-    // The menu of the top band's context menu (the undo actions when given, About, Simulator,
-    // Live panel when given, Open library folder); the caller owns it.
+    // The menu of the top band's context menu (the undo actions when given, the bar's commands
+    // with About, Simulator, Live panel when given, Open library folder, minimise and close);
+    // the caller owns it. The Menu key and Shift+F10 open it too.
     QMenu *createBandMenu(QWidget *parent);
     // The panel's undo and redo: Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, anywhere in the
     // window; the band's menu shows them first. The actions stay their owner's.
@@ -99,13 +103,20 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void setUpButtons();
     SkinButton *makeButton(SkinLayout::Button which, const char *name);
+    void popUpBandMenu(const QPoint &globalPos);
+    // Tab reaches the bar after the panel and the library, left to right; the window opens
+    // with the focus on the first of the others.
+    void placeBarLastInTabOrder();
 
     PromptService &prompts;
     QMap<SkinLayout::Button, SkinButton *> buttons;
+    QMap<SkinLayout::Button, QAction *> commands;
+    bool barPlaced = false;
     HyperLinkLabel *link = nullptr;
     QLabel *device = nullptr;
     QPointer<QAction> undoAction;

@@ -411,7 +411,8 @@ void VCurveDialog::remove()
         return;
     const int row = list->currentRow();
     // The selection moves on after a delete: a second click must not take the next file unasked.
-    if (!prompts.confirm(deleteQuestion(list->item(row)->text()), QStringLiteral("Zorvik Halden")))
+    if (!prompts.confirm(deleteQuestion(list->item(row)->text()), QStringLiteral("Zorvik Halden"),
+                         PromptService::Icon::Question, PromptService::Answer::No))
         return;
     QFile file(path);
     if (file.exists() && !file.remove()) {

@@ -38,6 +38,12 @@ FileLibrary::FileLibrary(QWidget *host, PromptService &promptService, TransferDi
     files->setObjectName(QStringLiteral("files"));
     markers->setObjectName(QStringLiteral("markers"));
     markers->setSelectionMode(QAbstractItemView::NoSelection);
+    types->setAccessibleName(QStringLiteral("File type"));
+    types->setAccessibleDescription(QStringLiteral("The kind of library file the list shows"));
+    files->setAccessibleName(QStringLiteral("Library files"));
+    files->setAccessibleDescription(QStringLiteral("Newest first; a double click shows the file's commands"));
+    markers->setAccessibleName(QStringLiteral("Song markers"));
+    markers->setAccessibleDescription(QStringLiteral("The markers of the selected song"));
     for (FileKind kind : comboKinds)
         types->addItem(FileKinds::comboText(kind));
 
@@ -241,14 +247,20 @@ void FileLibrary::sendSelected()
     transfer.run(currentKind, prepared.image);
 }
 
+QString FileLibrary::deleteQuestion(const QString &entry)
+{
+    return QStringLiteral("\"%1\"\nThis file will be deleted! Are you sure? ").arg(entry);
+}
+
 void FileLibrary::deleteSelected()
 {
-    if (!prompts.confirm(QStringLiteral("This file will be deleted! Are you sure? "), {}, PromptService::Icon::None))
-        return;
     const int row = files->currentRow();
     if (row < 0)
         return;
     const QString entry = files->item(row)->text();
+    // Named, as the selection may have moved since the menu was opened; No unless said.
+    if (!prompts.confirm(deleteQuestion(entry), {}, PromptService::Icon::None, PromptService::Answer::No))
+        return;
     QFile file(DataPaths::file(FileKinds::folder(currentKind), entry));
     if (!file.remove()) {
         prompts.inform(QStringLiteral("\"%1\" could not be deleted: %2").arg(entry, file.errorString()), {},

@@ -26,6 +26,9 @@ class FileLibrary : public QObject
 public:
     enum class Command { MidiPlay, Send, Load, Delete, Cancel };
 
+    // "This file will be deleted! Are you sure? ", under the entry's name.
+    static QString deleteQuestion(const QString &entry);
+
     FileLibrary(QWidget *host, PromptService &prompts, TransferDialog &transfer);
 
     QComboBox *typeBox() const { return types; }

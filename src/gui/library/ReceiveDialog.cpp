@@ -36,6 +36,11 @@ ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWi
     setObjectName(QStringLiteral("ReceiveDialog"));
     fileName->setObjectName(QStringLiteral("fileName"));
     count->setObjectName(QStringLiteral("count"));
+    status->setObjectName(QStringLiteral("status"));
+    receiveAgain->setObjectName(QStringLiteral("receive"));
+    loadNow->setObjectName(QStringLiteral("load"));
+    save->setObjectName(QStringLiteral("save"));
+    exit->setObjectName(QStringLiteral("exit"));
     status->setWordWrap(true);
     status->setMinimumSize(188, 48);
     count->setValidator(new QIntValidator(-99999, 99999, count));
@@ -135,7 +140,7 @@ QByteArray ReceiveDialog::bytesToWrite() const
 void ReceiveDialog::onSave()
 {
     const QString name = fileName->text();
-    if (name.isEmpty() || !DataPaths::isSafeFileName(name)) {
+    if (name.trimmed().isEmpty() || !DataPaths::isSafeFileName(name)) {
         prompts.inform(QStringLiteral("Please enter the file name."), {}, PromptService::Icon::Stop);
         status->setText(QStringLiteral("Have't the file name, please entern file name!"));
         return;

@@ -127,10 +127,11 @@ bool TransferDialog::mayStop()
 {
     // Half an image on the instrument is worse than a wait: a running transfer ends only when
     // the user says so. The blocks go on meanwhile; one that finished while asking just closes.
+    // Enter and Esc both answer No: the keys that opened the question must not also stop it.
     if (!transfer.busy())
         return true;
     return prompts.ask({stopQuestion, QStringLiteral("Zorvik Halden"), PromptService::Icon::Warning,
-                        PromptService::Buttons::YesNo})
+                        PromptService::Buttons::YesNo, PromptService::Answer::No})
            == PromptService::Answer::Yes;
 }
 

@@ -31,7 +31,9 @@ QPoint DragList::toWindow(const QPoint &pos) const
 void DragList::mousePressEvent(QMouseEvent *event)
 {
     // Only a list that already shows a selection starts a drag: the first click just selects.
-    pressed = event->button() == Qt::LeftButton && currentRow() >= 0;
+    // The current row is no sign of one: the list gets a current row, unselected, as soon as
+    // it has the focus.
+    pressed = event->button() == Qt::LeftButton && !selectedItems().isEmpty();
     QListWidget::mousePressEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #include "gui/panel/PanelEditor.h"
 
 #include "core/panel/NameLists.h"
+#include "core/panel/PanelStep.h"
 #include "core/panel/RangeRules.h"
 #include "gui/panel/ChannelEdit.h"
 #include "gui/panel/ControlPicture.h"
@@ -55,6 +56,9 @@ PanelEditor::PanelEditor(QWidget *hostWidget, PromptService &promptService)
             }
             edit->setObjectName(QStringLiteral("slot%1_%2").arg(slot).arg(f));
             edit->setGeometry(SkinLayout::slotBox(slot, f));
+            // A screen reader names the box as the undo menu does.
+            edit->setAccessibleName(PanelStep::boxName(slot, static_cast<Field>(f)));
+            edit->setAccessibleDescription(boxDescription(static_cast<Field>(f)));
             row[static_cast<std::size_t>(f)] = edit;
             recordEdits(static_cast<RangeEdit *>(edit), slot, static_cast<Field>(f));
         }
@@ -86,6 +90,9 @@ PanelEditor::PanelEditor(QWidget *hostWidget, PromptService &promptService)
                 kind = ControlPicture::Kind::Pedal;
             auto *picture = new ControlPicture(pictureFor(slot), kind, host);
             picture->setGeometry(SkinLayout::controlPicture(slot));
+            picture->setAccessibleName(slot == PanelSettings::JoystickUp ? QStringLiteral("Joystick")
+                                                                          : PanelStep::slotName(slot));
+            picture->setAccessibleDescription(QStringLiteral("Drop a name from the name list here to assign it"));
             picture->lower();
             pictures[static_cast<std::size_t>(slot)] = picture;
         }
@@ -103,10 +110,31 @@ PanelEditor::PanelEditor(QWidget *hostWidget, PromptService &promptService)
     channel->setGeometry(SkinLayout::channelBox());
     stepUp->setObjectName(QStringLiteral("channelUp"));
     stepUp->setGeometry(SkinLayout::channelUp());
-    stepUp->setStateBitmaps(SkinResources::StepUpHover, {}, SkinResources::StepUpNormal, {});
+    stepUp->setStateBitmaps(SkinResources::StepUpHover, SkinResources::keyColour(), SkinResources::StepUpNormal,
+                            SkinResources::keyColour());
     stepDown->setObjectName(QStringLiteral("channelDown"));
     stepDown->setGeometry(SkinLayout::channelDown());
-    stepDown->setStateBitmaps(SkinResources::StepDownHover, {}, SkinResources::StepDownNormal, {});
+    stepDown->setStateBitmaps(SkinResources::StepDownHover, SkinResources::keyColour(), SkinResources::StepDownNormal,
+                              SkinResources::keyColour());
+    // Set up as the bar's buttons are, with a stronger hover colour: over the skin, not on a
+    // button face of their own.
+    for (SkinButton *step : {stepUp, stepDown}) {
+        step->shiftColour(SkinButton::HoverBackground, 60, true);
+        step->setTrackAlways(true);
+        step->setParentBackground(true);
+    }
+
+    channel->setAccessibleName(PanelStep::boxName(PanelState::channelBox, Field::Channel));
+    channel->setAccessibleDescription(
+        QStringLiteral("The channel a knob or pad gets when a name is dropped on it, 01 to 16"));
+    stepUp->setAccessibleName(QStringLiteral("Channel up"));
+    stepUp->setAccessibleDescription(QStringLiteral("Steps the Channel box up; after 16 comes 01"));
+    stepDown->setAccessibleName(QStringLiteral("Channel down"));
+    stepDown->setAccessibleDescription(QStringLiteral("Steps the Channel box down; before 01 comes 16"));
+    modeToggle->setAccessibleName(QStringLiteral("Name list mode"));
+    names->setAccessibleDescription(
+        QStringLiteral("Drag a name onto a knob, a pad, a joystick direction or the pedal to assign it"));
+    describeListMode();
 
     connect(modeToggle, &SkinButton::clicked, this, &PanelEditor::toggleListMode);
     connect(stepUp, &SkinButton::clicked, this, [this] { stepChannel(+1); });
@@ -260,6 +288,29 @@ void PanelEditor::toggleListMode()
     modeToggle->setStateBitmaps(mode == ListMode::Controller ? SkinResources::ModeController : SkinResources::ModeNote,
                                 {}, 0, {});
     modeToggle->repaint();
+    describeListMode();
+}
+
+void PanelEditor::describeListMode()
+{
+    const bool controllers = mode == ListMode::Controller;
+    names->setAccessibleName(controllers ? QStringLiteral("Controller names") : QStringLiteral("Note names"));
+    modeToggle->setAccessibleDescription(controllers ? QStringLiteral("Shows note names in the name list")
+                                                     : QStringLiteral("Shows controller names in the name list"));
+}
+
+QString PanelEditor::boxDescription(Field field)
+{
+    switch (field) {
+    case Field::Channel: return QStringLiteral("The MIDI channel the control sends on");
+    case Field::Label: return QStringLiteral("The controller number or the note the control sends");
+    case Field::Msb: return QStringLiteral("MSB value, 000 to 127");
+    case Field::Lsb: return QStringLiteral("LSB value, 000 to 127");
+    case Field::RangeHigh: return QStringLiteral("Top of the control's range, 000 to 127");
+    case Field::RangeLow: return QStringLiteral("Bottom of the control's range, 000 to 127");
+    case Field::Number: break;
+    }
+    return {};
 }
 
 void PanelEditor::stepChannel(int step)

@@ -76,6 +76,9 @@ public:
 
 private:
     void fillNameList();
+    // What a screen reader says for the name list and its mode button, by list mode.
+    void describeListMode();
+    static QString boxDescription(PanelSettings::Field field);
     void updatePictures();
     int pictureFor(int slot) const;
     // Each accepted value and each wheel step of a box becomes a step of the history.

@@ -2,7 +2,10 @@
 
 #include "gui/widgets/SkinResources.h"
 
+#include <QAction>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
 
@@ -26,6 +29,13 @@ RangeEdit::RangeEdit(int pictureId, const QColor &textColour, QWidget *parent)
     small.setPixelSize(10);
     small.setBold(true);
     setFont(small);
+    // Every change ends with textChanged; the user's are announced by textEdited just before.
+    connect(this, &QLineEdit::textEdited, this, [this] { editedByUser = true; });
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        ownTyping = editedByUser;
+        editedByUser = false;
+    });
+    connect(this, &RangeEdit::committed, this, [this] { ownTyping = false; });
 }
 
 void RangeEdit::paintEvent(QPaintEvent *event)
@@ -55,14 +65,50 @@ bool RangeEdit::event(QEvent *event)
             event->ignore();
             return false;
         }
+        // The window's commands (Ctrl+D, Ctrl+K, ...) win over the editing keys that some
+        // desktops bind to the same keys; the command checks this box first.
+        if (!undoKey && !redoKey && isWindowCommand(QKeySequence(keys))) {
+            event->ignore();
+            return false;
+        }
     }
     return QLineEdit::event(event);
+}
+
+bool RangeEdit::isWindowCommand(const QKeySequence &keys) const
+{
+    for (const QAction *action : window()->actions()) {
+        if (action->isEnabled() && action->shortcuts().contains(keys))
+            return true;
+    }
+    return false;
 }
 
 void RangeEdit::focusInEvent(QFocusEvent *event)
 {
     ++focusCount;
+    // Coming back to the window leaves the box as it was; any other way in is a new entry.
+    const Qt::FocusReason reason = event->reason();
+    const bool returning = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+    if (!returning)
+        ownTyping = false;
     QLineEdit::focusInEvent(event);
+    if (returning)
+        return;
+    // The press that follows a click would put the cursor down and drop the selection.
+    if (reason == Qt::MouseFocusReason)
+        selectOnRelease = true;
+    else
+        selectAll();
+}
+
+void RangeEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLineEdit::mouseReleaseEvent(event);
+    // A drag over part of the text chose that part; a plain click selects the whole value.
+    if (selectOnRelease && !hasSelectedText())
+        selectAll();
+    selectOnRelease = false;
 }
 
 void RangeEdit::keyPressEvent(QKeyEvent *event)
@@ -73,5 +119,12 @@ void RangeEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // A full box would drop the key without a word: typed into the value the box was given,
+    // the key replaces it instead (End, then 64, gives 64, not 000).
+    const bool typesText = !event->text().isEmpty() && event->text().at(0).isPrint()
+                           && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    const int width = fullWidth();
+    if (typesText && !isReadOnly() && !ownTyping && !hasSelectedText() && width > 0 && text().size() >= width)
+        selectAll();
     QLineEdit::keyPressEvent(event);
 }

@@ -16,12 +16,10 @@ ValueEdit::ValueEdit(PromptService &promptService, RangeRules::Kind kind, int pi
     , prompts(promptService)
     , rangeKind(kind)
 {
-    setMaxLength(RangeRules::width(kind));
 }
 
 void ValueEdit::reset()
 {
-    setMaxLength(RangeRules::width(rangeKind));
     setText(rangeKind == RangeRules::Kind::Value ? QStringLiteral("000") : QStringLiteral("01"));
 }
 
@@ -39,13 +37,13 @@ bool ValueEdit::commit()
     // Corrected before the message: the box the message leaves behind holds a value in range,
     // and the focus the message box takes finds nothing more to check.
     setText(result.text);
-    if (result.message.isEmpty()) {
-        emit committed();
-        return true;
-    }
-    prompts.inform(result.message);
-    // The corrected value is the one accepted.
+    // The corrected value is the one accepted. It is taken before the message shows: the box
+    // the message box takes the focus from is then checked with the change already recorded
+    // as this box's, not as its own.
     emit committed();
+    if (result.message.isEmpty())
+        return true;
+    prompts.inform(result.message);
     return false;
 }
 

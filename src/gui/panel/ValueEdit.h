@@ -16,6 +16,9 @@ public:
 
     void reset() override;
     bool commit() override;
+    // The box holds three digits (two for the Channel box) but takes whatever is typed: the
+    // check on leaving sees it all, rather than the box dropping keys.
+    int fullWidth() const override { return RangeRules::width(rangeKind); }
     RangeRules::Kind kind() const { return rangeKind; }
 
 signals:

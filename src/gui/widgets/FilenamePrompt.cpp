@@ -65,7 +65,8 @@ std::optional<QString> FilenamePrompt::ask(PromptService &prompts, QWidget *pare
             return std::nullopt;
         typed = dialog.name();
         const QString name = withoutExtension(*typed, extension);
-        if (!DataPaths::isSafeFileName(name)) {
+        // Blanks alone are no name either: "   .syx" is a file nobody can tell from another.
+        if (name.trimmed().isEmpty() || !DataPaths::isSafeFileName(name)) {
             prompts.inform(QStringLiteral("Please enter the file name."), QStringLiteral("Zorvik Halden"),
                            PromptService::Icon::Stop);
             continue;

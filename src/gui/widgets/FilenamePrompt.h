@@ -9,9 +9,10 @@
 class PromptService;
 class QLineEdit;
 
-// Asks for the name to save a file under ("Filename"). A name that is empty, or that would leave
-// its folder, is refused with "Please enter the file name." and the prompt opens again with what
-// was typed; an existing file is replaced only when the user agrees, else the prompt opens again.
+// Asks for the name to save a file under ("Filename"). A name that is empty, blanks alone, or
+// that would leave its folder, is refused with "Please enter the file name." and the prompt opens
+// again with what was typed; an existing file is replaced only when the user agrees, else the
+// prompt opens again.
 // A name typed with the extension ("Linear.crv") is taken without it, so it is not added twice.
 class FilenamePrompt : public QDialog
 {

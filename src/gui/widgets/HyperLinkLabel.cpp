@@ -68,6 +68,8 @@ void HyperLinkLabel::setLink(const QString &newAddress)
         setText(address);
     fitToText();
     setToolTip(address);
+    // Read out as what a click does; the name is the label's text.
+    setAccessibleDescription(QStringLiteral("Opens %1 in the web browser").arg(address));
 }
 
 void HyperLinkLabel::setUnderline(bool on)

@@ -1,5 +1,6 @@
 #include "gui/widgets/MessageBoxPrompts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -30,6 +31,18 @@ PromptService::Answer MessageBoxPrompts::ask(const Prompt &prompt)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    if (prompt.defaultAnswer) {
+        switch (*prompt.defaultAnswer) {
+        case Answer::Ok: box.setDefaultButton(QMessageBox::Ok); break;
+        case Answer::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
+        case Answer::Yes: box.setDefaultButton(QMessageBox::Yes); break;
+        case Answer::No: box.setDefaultButton(QMessageBox::No); break;
+        }
+    }
+    // Esc takes the answer that changes nothing.
+    if (QAbstractButton *safe = box.button(QMessageBox::Cancel) ? box.button(QMessageBox::Cancel)
+                                                                   : box.button(QMessageBox::No))
+        box.setEscapeButton(safe);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;

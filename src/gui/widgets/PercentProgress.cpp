@@ -14,6 +14,16 @@ PercentProgress::PercentProgress(QWidget *parent)
     textOverBar = pal.color(QPalette::Base);
     textOverBackground = pal.color(QPalette::Highlight);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A screen reader says what the bar writes.
+    setAccessibleName(QStringLiteral("Progress"));
+    describe();
+}
+
+void PercentProgress::describe()
+{
+    const QString now = shownText();
+    if (accessibleDescription() != now)
+        setAccessibleDescription(now);
 }
 
 void PercentProgress::setRange(int lower, int upper)
@@ -21,6 +31,7 @@ void PercentProgress::setRange(int lower, int upper)
     rangeLower = lower;
     rangeUpper = upper;
     lastWidth = -1;
+    describe();
     update();
 }
 
@@ -40,6 +51,7 @@ int PercentProgress::setPos(int newPosition)
 {
     const int previous = position;
     position = newPosition;
+    describe();
     const int filled = filledWidth();
     if (filled != lastWidth) {
         lastWidth = filled;
@@ -59,6 +71,7 @@ void PercentProgress::setText(const QString &text)
     if (text == customText)
         return;
     customText = text;
+    describe();
     repaint();
 }
 

@@ -45,6 +45,8 @@ protected:
 
 private:
     double fraction() const;
+    // The accessible description follows the text the bar writes.
+    void describe();
 
     int rangeLower = 0;
     int rangeUpper = 100;

@@ -178,7 +178,8 @@ void SkinButton::paintEvent(QPaintEvent *)
         frame3d(pal.color(QPalette::Light), pal.color(QPalette::Dark));
     }
 
-    const bool showHover = checkBox ? isChecked() : (pressed || hovered);
+    const bool keyboardFocused = focused && keyboardFocus;
+    const bool showHover = checkBox ? isChecked() : (pressed || hovered || keyboardFocused);
     const QPixmap &picture = pictureFor(showHover);
     const int shift = (pressed && !checkBox) ? 1 : 0;
     if (!picture.isNull()) {
@@ -206,7 +207,15 @@ void SkinButton::paintEvent(QPaintEvent *)
         painter.drawText(textArea, Qt::AlignCenter, text());
     }
 
-    if (focused && (!flat || focusWhenFlat)) {
+    if (keyboardFocused) {
+        // Over the skin a style's dotted rectangle is lost; a frame in the highlight colour
+        // round the picture is not.
+        QPen pen(pal.color(QPalette::Highlight), 1);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    } else if (focused && (!flat || focusWhenFlat)) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
         option.rect = area.adjusted(3, 3, -3, -3);
@@ -253,6 +262,16 @@ void SkinButton::mouseMoveEvent(QMouseEvent *event)
     QAbstractButton::mouseMoveEvent(event);
 }
 
+void SkinButton::focusInEvent(QFocusEvent *event)
+{
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+        keyboardFocus = true;
+    else if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        keyboardFocus = false;
+    QAbstractButton::focusInEvent(event);
+}
+
 void SkinButton::focusOutEvent(QFocusEvent *event)
 {
     setHovered(false);
@@ -273,7 +292,9 @@ void SkinButton::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         setHovered(false);
-    if (event->type() == QEvent::ActivationChange && !trackAlways && !isActiveWindow())
+    // Hover is lit again by the next move over the button, also in an inactive window when
+    // tracking always; a window left with Alt+Tab must not keep a lit button meanwhile.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         setHovered(false);
     QAbstractButton::changeEvent(event);
 }

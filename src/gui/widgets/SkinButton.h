@@ -54,6 +54,9 @@ public:
     void setButtonCursor(const QCursor &cursor) { setCursor(cursor); }
 
     bool isHovered() const { return hovered; }
+    // The focus came by the keyboard (Tab, a shortcut): the button shows it, lit and framed,
+    // flat or not, so a keyboard user sees where Space and Enter go.
+    bool showsKeyboardFocus() const { return keyboardFocus && hasFocus(); }
     QSize sizeHint() const override;
 
 protected:
@@ -61,6 +64,7 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -84,6 +88,7 @@ private:
     bool drawBorder = true;
     bool focusWhenFlat = false;
     bool hovered = false;
+    bool keyboardFocus = false;
     bool trackAlways = true;
     bool parentBackground = false;
     bool defaultLook = false;

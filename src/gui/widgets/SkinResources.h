@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QCursor>
 #include <QIcon>
 #include <QList>
@@ -44,6 +45,9 @@ public:
         Skin = 203,
         Cursor_Hand = 1021,
     };
+
+    // The colour raster pictures of the skin use for their see-through pixels: magenta.
+    static QColor keyColour() { return QColor(255, 0, 255); }
 
     // Plain and highlighted pictures of Knob 1-8 and Pad 1-8, by slot index 0-7.
     static int knobPicture(int index, bool lit);

@@ -19,6 +19,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -74,8 +76,14 @@ class TestMainWindow : public QObject
 private slots:
     void startsCaptionlessWithDefaults();
     void buttonBarSitsOnTheSkin();
+    void leavingTheWindowDarkensTheBar();
     void buttonsRunTheirCommands_data();
     void buttonsRunTheirCommands();
+    void keyboardReachesTheBar();
+    void shortcutsRunTheBarsCommands_data();
+    void shortcutsRunTheBarsCommands();
+    void menuKeyOpensTheBandMenu();
+    void skinnedControlsSayWhatTheyAre();
     void topBandHitTest();
     void draggingTheBandMovesTheWindow();
     void escAndEnterEndTheWindow();
@@ -122,11 +130,44 @@ void TestMainWindow::buttonBarSitsOnTheSkin()
         QVERIFY(b->tracksAlways());
         QVERIFY(b->isFlat());
     }
-    QCOMPARE(window.button(B::Save)->toolTip(), QStringLiteral("save the setting of panel!"));
-    QVERIFY(window.button(B::Default)->toolTip().isEmpty());
+    // Each tool tip names the button's shortcut.
+    QCOMPARE(window.button(B::Save)->toolTip(), QStringLiteral("save the setting of panel! (Ctrl+S)"));
+    QCOMPARE(window.button(B::Default)->toolTip(), QStringLiteral("Default (Ctrl+Shift+D)"));
+    for (const auto &[which, name] : names) {
+        const QString keys = window.command(which)->shortcut().toString(QKeySequence::NativeText);
+        QVERIFY(!keys.isEmpty());
+        QVERIFY2(window.button(which)->toolTip().endsWith(QStringLiteral(" (%1)").arg(keys)),
+                 qPrintable(window.button(which)->toolTip()));
+    }
     // Seven bar buttons in one row, 60 px apart, as the template's 40-unit steps.
     for (int i = 1; i < 7; ++i)
         QCOMPARE(SkinLayout::button(B(i)).x() - SkinLayout::button(B(i - 1)).x(), 60);
+}
+
+// A bar button lit under the mouse goes dark when the user moves to another window (Alt+Tab),
+// though the bar tracks the mouse also while the window is inactive.
+void TestMainWindow::leavingTheWindowDarkensTheBar()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QTRY_VERIFY(window.isActiveWindow());
+    SkinButton *save = window.button(B::Save);
+    const QImage atRest = save->grab().toImage();
+    QTest::mouseMove(save, save->rect().center());
+    QTRY_VERIFY(save->isHovered());
+    QVERIFY(save->grab().toImage() != atRest);
+
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    other.activateWindow();
+    QTRY_VERIFY(!window.isActiveWindow());
+    QVERIFY(!save->isHovered());
+    QCOMPARE(save->grab().toImage(), atRest);
 }
 
 void TestMainWindow::buttonsRunTheirCommands_data()
@@ -155,6 +196,160 @@ void TestMainWindow::buttonsRunTheirCommands()
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, 4));
     QCOMPARE(spy.count(), 1);
     QVERIFY(prompts.asked.isEmpty());
+}
+
+// Tab goes round the window's controls and then the bar, left to right; the button with the
+// focus shows it, and Space or Enter presses it.
+void TestMainWindow::keyboardReachesTheBar()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    auto *field = new QLineEdit(&window);   // stands in for the panel
+    field->setGeometry(SkinLayout::slotBox(0, 2));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // The window opens with the focus where values are typed, not on the bar.
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+
+    QList<QWidget *> order;
+    for (int i = 0; i < 11; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget();
+    }
+    QList<QWidget *> expected;
+    for (B which : {B::Save, B::Default, B::Device, B::Web, B::Receive, B::Help, B::About, B::Curve, B::Minimise,
+                    B::Close})
+        expected << window.button(which);
+    expected << field;
+    QCOMPARE(order, expected);
+
+    // Focus by the keyboard shows: the button is lit and framed; a click takes no focus.
+    SkinButton *save = window.button(B::Save);
+    const QImage atRest = save->grab().toImage();
+    QTest::keyClick(field, Qt::Key_Tab);
+    QVERIFY(save->hasFocus());
+    QVERIFY(save->showsKeyboardFocus());
+    const QImage focused = save->grab().toImage();
+    QVERIFY(focused != atRest);
+    QCOMPARE(QColor(focused.pixel(0, focused.height() / 2)), save->palette().color(QPalette::Highlight));
+    QVERIFY(QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).exists());
+    QVERIFY(window.grab(SkinLayout::button(B::Save).adjusted(-70, -12, 200, 12))
+                .save(QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).filePath(QStringLiteral("bar-keyboard-focus.png"))));
+
+    QSignalSpy saves(&window, &MainWindow::saveAndSendRequested);
+    QTest::keyClick(save, Qt::Key_Space);
+    QTest::keyClick(save, Qt::Key_Return);
+    QCOMPARE(saves.count(), 2);
+    QTest::mouseClick(window.button(B::Default), Qt::LeftButton);
+    QVERIFY(save->hasFocus());
+}
+
+void TestMainWindow::shortcutsRunTheBarsCommands_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QByteArray>("signal");
+    QTest::newRow("save") << int(B::Save) << QKeySequence(Qt::CTRL | Qt::Key_S) << QByteArray(SIGNAL(saveAndSendRequested()));
+    QTest::newRow("default") << int(B::Default) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)
+                             << QByteArray(SIGNAL(resetToDefaultsRequested()));
+    QTest::newRow("device") << int(B::Device) << QKeySequence(Qt::CTRL | Qt::Key_D) << QByteArray(SIGNAL(setDeviceRequested()));
+    QTest::newRow("receive") << int(B::Receive) << QKeySequence(Qt::CTRL | Qt::Key_R) << QByteArray(SIGNAL(receiveRequested()));
+    QTest::newRow("curve") << int(B::Curve) << QKeySequence(Qt::CTRL | Qt::Key_K) << QByteArray(SIGNAL(curveEditorRequested()));
+}
+
+// Each command's shortcut works wherever the focus is in the window, a text box included, and
+// presses the button as a click does.
+void TestMainWindow::shortcutsRunTheBarsCommands()
+{
+    QFETCH(int, which);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QByteArray, signal);
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    auto *field = new QLineEdit(QStringLiteral("12"), &window);
+    field->setGeometry(SkinLayout::slotBox(0, 2));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QSignalSpy spy(&window, signal.constData());
+    QSignalSpy clicks(window.button(B(which)), &SkinButton::clicked);
+    field->setFocus();
+    QTest::keySequence(field, keys);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(field->text(), QStringLiteral("12"));   // no editing key took it
+    QCOMPARE(window.command(B(which))->shortcut(), keys);
+}
+
+void TestMainWindow::menuKeyOpensTheBandMenu()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    auto *field = new QLineEdit(&window);
+    field->setGeometry(SkinLayout::slotBox(0, 2));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    field->setFocus();
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+        QTest::keySequence(field, keys);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->objectName(), QStringLiteral("bandMenu"));
+        // The commands are there with their shortcuts.
+        QStringList shown;
+        for (QAction *action : menu->actions()) {
+            if (!action->shortcut().isEmpty())
+                shown << action->text() + QLatin1Char('\t') + action->shortcut().toString(QKeySequence::NativeText);
+        }
+        QCOMPARE(shown, QStringList({"Save\tCtrl+S", "Default\tCtrl+Shift+D", "Device\tCtrl+D", "Receive\tCtrl+R",
+                                     "Curve editor\tCtrl+K", "Help\tF1", "Web page\tCtrl+L",
+                                     MainWindow::aboutItemText + "\tCtrl+I", "Minimise\tCtrl+M", "Close\tCtrl+Q"}));
+        if (keys == QKeySequence(Qt::Key_Menu)) {
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            QImage shot = window.grab().toImage();
+            {
+                QPainter painter(&shot);
+                painter.drawPixmap(window.mapFromGlobal(menu->pos()), menu->grab());
+            }
+            QVERIFY(shot.save(QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).filePath(QStringLiteral("band-menu-keys.png"))));
+        }
+        // Down and Enter choose its first entry: Save.
+        QSignalSpy saves(&window, &MainWindow::saveAndSendRequested);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+        QTRY_COMPARE(saves.count(), 1);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+    }
+}
+
+// What a screen reader says for each of the window's skinned buttons.
+void TestMainWindow::skinnedControlsSayWhatTheyAre()
+{
+    ScriptedPrompts prompts;
+    MainWindow window(prompts);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QList<std::pair<B, QString>> names{
+        {B::Save, "Save"}, {B::Default, "Default"}, {B::Device, "Device"}, {B::Web, "Web page"},
+        {B::Receive, "Receive"}, {B::Help, "Help"}, {B::About, "About"}, {B::Curve, "Curve editor"},
+        {B::Minimise, "Minimise"}, {B::Close, "Close"}};
+    for (const auto &[which, name] : names) {
+        QAccessibleInterface *said = QAccessible::queryAccessibleInterface(window.button(which));
+        QVERIFY(said);
+        QCOMPARE(said->role(), QAccessible::Button);
+        QCOMPARE(said->text(QAccessible::Name), name);
+        const QString keys = window.command(which)->shortcut().toString(QKeySequence::NativeText);
+        QVERIFY2(said->text(QAccessible::Description).endsWith(QStringLiteral(" (%1)").arg(keys)),
+                 qPrintable(said->text(QAccessible::Description)));
+        QVERIFY(said->text(QAccessible::Description).size() > keys.size() + 10);
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(window.button(B::Save))->text(QAccessible::Description),
+             QStringLiteral("Saves the panel's setting as a template and sends it to the instrument (Ctrl+S)"));
 }
 
 void TestMainWindow::topBandHitTest()
@@ -254,7 +449,8 @@ void TestMainWindow::helpOpensChmThenHtmlElseNothing()
         return viewer;
     });
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
 
     QTest::keyClick(&window, Qt::Key_F1);
     QTest::mouseClick(window.button(B::Help), Qt::LeftButton);
@@ -313,14 +509,21 @@ void TestMainWindow::bandMenuOpensAbout()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     std::unique_ptr<QMenu> menu(window.createBandMenu(&window));
     QStringList texts;
-    for (QAction *a : menu->actions())
-        if (!a->isSeparator())
-            texts << a->text();
-    QCOMPARE(texts, QStringList({MainWindow::aboutItemText, MainWindow::simulatorItemText,
-                                 QStringLiteral("Open library folder")}));
+    QAction *aboutItem = nullptr;
+    QAction *simulatorItem = nullptr;
+    for (QAction *a : menu->actions()) {
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        if (a->text() == MainWindow::aboutItemText)
+            aboutItem = a;
+        if (a->text() == MainWindow::simulatorItemText)
+            simulatorItem = a;
+    }
+    QCOMPARE(texts, QStringList({"Save", "Default", "Device", "Receive", "Curve editor", "-", "Help", "Web page",
+                                 MainWindow::aboutItemText, "-", MainWindow::simulatorItemText,
+                                 "Open library folder", "-", "Minimise", "Close"}));
 
     QSignalSpy simulator(&window, &MainWindow::simulatorRequested);
-    menu->actions().at(2)->trigger();
+    simulatorItem->trigger();
     QCOMPARE(simulator.count(), 1);
 
     QString title, version;
@@ -333,7 +536,7 @@ void TestMainWindow::bandMenuOpensAbout()
         about->grab().save(QDir::current().filePath(QStringLiteral("about-box.png")));
         QTest::keyClick(about, Qt::Key_Return);   // the default Ok button
     });
-    menu->actions().first()->trigger();
+    aboutItem->trigger();
     QCOMPARE(title, QStringLiteral("About Zorvik-Halden"));
     QCOMPARE(version, QStringLiteral("Zorvik Halden v1.0-Beta"));
     QVERIFY(window.isVisible());
@@ -350,8 +553,12 @@ void TestMainWindow::bandMenuOpensTheLibraryFolder()
         return fileManager;
     });
     std::unique_ptr<QMenu> menu(window.createBandMenu(&window));
-    QAction *open = menu->actions().last();
-    QCOMPARE(open->text(), QStringLiteral("Open library folder"));
+    QAction *open = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == MainWindow::libraryItemText)
+            open = action;
+    }
+    QVERIFY(open);
 
     QTemporaryDir dir;
     const LibraryLocation library(dir.filePath(QStringLiteral("lib")), LibraryLocation::Source::CommandLine);

@@ -324,6 +324,7 @@ private slots:
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.last().text, QStringLiteral("Delete the curve file \"b.crv\"?"));
         QCOMPARE(prompts.asked.last().buttons, PromptService::Buttons::YesNo);
+        QVERIFY(prompts.asked.last().defaultAnswer == PromptService::Answer::No);   // Enter keeps the file
 
         // A double click asks twice, each time naming the file it would delete.
         prompts.asked.clear();

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -31,6 +32,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 
 #include <memory>
@@ -313,6 +315,39 @@ private slots:
         QVERIFY(!midi->simulator().lastTransfer().complete);
     }
 
+    // The keys that open the stop question must not also answer it: in the real message box
+    // Enter and Esc both answer No, and the update arrives whole.
+    void stopQuestionDefaultsToNo()
+    {
+        MessageBoxPrompts prompts;
+        TransferDialog dialog(*midi, prompts);
+        midi->simulator().faults.replyDelayMs = 20;
+        const QByteArray image = randomImage(20000);
+        dialog.prepare(FileKind::Firmware, image);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 2);
+
+        QStringList texts;
+        QStringList defaults;
+        for (Qt::Key answer : {Qt::Key_Return, Qt::Key_Escape}) {
+            ModalDriver::next([&texts, &defaults, answer](QDialog *box) {
+                auto *question = qobject_cast<QMessageBox *>(box);
+                texts << question->text();
+                defaults << (question->defaultButton() ? question->defaultButton()->text() : QString());
+                QTest::keyClick(box, answer);
+            });
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QTRY_VERIFY(ModalDriver::idle());
+            QVERIFY(dialog.isVisible());
+        }
+        QCOMPARE(texts, QStringList(2, TransferDialog::stopQuestion));
+        QCOMPARE(defaults, QStringList(2, QStringLiteral("&No")));
+        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
+        QCOMPARE(midi->simulator().lastTransfer().image, image);
+    }
+
     // Pictures for a person to look at: ZORVIK_SCREENSHOTS names the folder.
     void screenshotOfAStopQuestion()
     {
@@ -483,6 +518,60 @@ private slots:
         library.deleteSelected();
         QVERIFY(!QFile::exists(QStringLiteral("zorvik/bin/B.BIN")));
         QCOMPARE(library.fileList()->count(), 1);
+    }
+
+    // Delete from the list's menu names the file, and Enter in its question keeps the file.
+    void deleteNamesTheFileAndDefaultsToNo()
+    {
+        MessageBoxPrompts prompts;
+        QWidget host;
+        host.resize(300, 300);
+        TransferDialog transfer(*midi, prompts);
+        writeFile(QStringLiteral("zorvik/mid/keep.mid"), "MThd");
+        FileLibrary library(&host, prompts, transfer);
+        library.fileList()->setGeometry(0, 0, 200, 200);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QListWidget *list = library.fileList();
+        QCOMPARE(list->count(), 1);
+
+        // Double click the entry, choose Delete in its menu, answer the question with a key.
+        QString asked;
+        const auto deleteWith = [&](Qt::Key answer) {
+            asked.clear();
+            QTimer::singleShot(50, [] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                for (QAction *action : menu->actions()) {
+                    if (action->text() == QStringLiteral("&Delete"))
+                        menu->setActiveAction(action);
+                }
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+            ModalDriver::next([&asked, answer](QDialog *box) {
+                asked = qobject_cast<QMessageBox *>(box)->text();
+                // For a person to look at: ZORVIK_SCREENSHOTS names the folder.
+                const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+                if (!folder.isEmpty() && answer == Qt::Key_Return) {
+                    QTest::qWait(50);
+                    box->grab().save(folder + QStringLiteral("/library-delete-question.png"));
+                }
+                QTest::keyClick(box, answer);
+            });
+            // As the window system delivers a double click: press, release, double-click press.
+            const QPoint at = list->visualItemRect(list->item(0)).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTRY_VERIFY(ModalDriver::idle());
+        };
+        deleteWith(Qt::Key_Return);
+        QCOMPARE(asked, QStringLiteral("\"keep.mid\"\nThis file will be deleted! Are you sure? "));
+        QVERIFY(QFile::exists(QStringLiteral("zorvik/mid/keep.mid")));
+        deleteWith(Qt::Key_Escape);
+        QVERIFY(QFile::exists(QStringLiteral("zorvik/mid/keep.mid")));
+        deleteWith(Qt::Key_Y);   // Yes by its key
+        QVERIFY(!QFile::exists(QStringLiteral("zorvik/mid/keep.mid")));
+        QCOMPARE(list->count(), 0);
     }
 
     void songSelectionShowsMarkers()

@@ -10,6 +10,7 @@
 #include "gui/panel/DragList.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
+#include "gui/panel/RangeEdit.h"
 #include "gui/panel/ValueEdit.h"
 #include "gui/widgets/SkinButton.h"
 #include "gui/widgets/SkinLayout.h"
@@ -18,9 +19,11 @@
 #include "support/ModalDriver.h"
 #include "support/TestFiles.h"
 
+#include <QAccessible>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -28,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 using TestFiles::readFile;
@@ -146,16 +151,54 @@ private slots:
         QCOMPARE(text(PanelSettings::JoystickUp, Field::Label), QStringLiteral("011"));
     }
 
+    // From the window as it opens: nothing is selected, though the list may have a current row.
     void firstClickDoesNotDrag()
     {
         DragList *names = panel().nameList();
-        names->setCurrentRow(-1);
-        names->clearSelection();
+        QVERIFY(names->selectedItems().isEmpty());
         const QPoint start = names->visualItemRect(names->item(3)).center();
         QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
         QTest::mouseMove(names->viewport(), start + QPoint(1, 0));
         QVERIFY(!names->isDragging());
         QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, start);
+        QCOMPARE(names->selectedItems().value(0), names->item(3));
+        // With that entry selected, the next press and move drag it.
+        QTest::mousePress(names->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(names->viewport(), start + QPoint(1, 0));
+        QVERIFY(names->isDragging());
+        QTest::mouseRelease(names->viewport(), Qt::LeftButton, {}, start);
+        QVERIFY(!names->isDragging());
+    }
+
+    // The Channel box's step buttons sit on the skin as the bar's buttons do: around their
+    // arrows the skin shows, not a button face, and the mouse lights them in any window.
+    void stepButtonsSitOnTheSkin()
+    {
+        const qreal ratio = window->devicePixelRatioF();
+        const QImage shot = window->grab().toImage();
+        const QImage skin = SkinResources::pixmap(SkinResources::Skin, ratio).toImage().convertToFormat(shot.format());
+        const QColor face = panel().stepUpButton()->palette().color(QPalette::Button);
+        const int room = 255 - std::max({face.red(), face.green(), face.blue()});
+        const int shift = std::min(60, room);
+        const std::pair<SkinButton *, int> steps[] = {{panel().stepUpButton(), SkinResources::StepUpNormal},
+                                                      {panel().stepDownButton(), SkinResources::StepDownNormal}};
+        for (const auto &[step, pictureId] : steps) {
+            QVERIFY(step->tracksAlways());
+            QCOMPARE(step->colour(SkinButton::HoverBackground),
+                     QColor(face.red() + shift, face.green() + shift, face.blue() + shift));
+            const QImage picture = SkinResources::pixmap(pictureId, ratio).toImage();
+            const QPoint origin = (QPointF(step->geometry().topLeft()) * ratio).toPoint();
+            int seeThrough = 0;
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    if (qAlpha(picture.pixel(x, y)) != 0)
+                        continue;
+                    ++seeThrough;
+                    QCOMPARE(shot.pixel(origin + QPoint(x, y)), skin.pixel(origin + QPoint(x, y)));
+                }
+            }
+            QVERIFY(seeThrough > 0);
+        }
     }
 
     void channelSteps()
@@ -172,6 +215,87 @@ private slots:
         channel->setText(QString());
         panel().stepDownButton()->click();
         QCOMPARE(channel->text(), QStringLiteral("16"));
+    }
+
+    // A full box replaces the value it holds with what is typed into it, and what the user
+    // typed is what is checked: never cut to the box's width, never dropped.
+    void typingIntoAFullBox_data()
+    {
+        QTest::addColumn<bool>("channel");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<bool>("end");   // End pressed after the click
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("message");
+        QTest::newRow("End, 64") << false << "000" << true << "64" << "064" << false;
+        QTest::newRow("click, 64") << false << "127" << false << "64" << "064" << false;
+        QTest::newRow("00127") << false << "000" << false << "00127" << "127" << false;
+        QTest::newRow("End, 1275") << false << "000" << true << "1275" << "001" << true;
+        QTest::newRow("channel End, 7") << true << "01" << true << "7" << "07" << false;
+        QTest::newRow("channel 0012") << true << "05" << false << "0012" << "12" << false;
+        QTest::newRow("channel 017") << true << "05" << true << "017" << "01" << true;
+    }
+    void typingIntoAFullBox()
+    {
+        QFETCH(bool, channel);
+        QFETCH(QString, start);
+        QFETCH(bool, end);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(bool, message);
+        QLineEdit *edit = channel ? static_cast<QLineEdit *>(panel().channelBox())
+                                  : panel().box(PanelSettings::Pad1, Field::Msb);
+        edit->setText(start);
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTRY_VERIFY(edit->hasFocus());
+        QCOMPARE(edit->selectedText(), start);   // a click selects the value, as Tab does
+        if (end)
+            QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(edit->text(), shown);
+        QCOMPARE(prompts->asked.size(), message ? 1 : 0);
+        if (!channel) {
+            panel().storeBoxes();
+            QCOMPARE(panel().settings().fieldText(PanelSettings::Pad1, Field::Msb), shown);
+        }
+    }
+
+    // Every skinned control of the window says what it is to a screen reader: a name and a
+    // description, the boxes named as the undo menu names them.
+    void skinnedControlsSayWhatTheyAre()
+    {
+        const auto said = [](QWidget *w, QAccessible::Text what) {
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
+            return face ? face->text(what) : QString();
+        };
+        QList<QWidget *> skinned;
+        for (auto *w : window->findChildren<SkinButton *>())
+            skinned << w;
+        for (auto *w : window->findChildren<RangeEdit *>())
+            skinned << w;
+        for (auto *w : window->findChildren<ControlPicture *>())
+            skinned << w;
+        skinned << panel().nameList();
+        QCOMPARE(window->findChildren<RangeEdit *>().size(), PanelSettings::slotCount * 6 + 1);
+        for (QWidget *w : skinned) {
+            QVERIFY2(!said(w, QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!said(w, QAccessible::Description).isEmpty(), qPrintable(w->objectName()));
+        }
+        QCOMPARE(said(panel().box(PanelSettings::Knob1 + 1, Field::Msb), QAccessible::Name), QStringLiteral("Knob 2 MSB"));
+        QCOMPARE(said(panel().box(PanelSettings::Pedal, Field::RangeLow), QAccessible::Description),
+                 QStringLiteral("Bottom of the control's range, 000 to 127"));
+        QCOMPARE(said(panel().channelBox(), QAccessible::Name), QStringLiteral("Channel box"));
+        QCOMPARE(said(panel().stepUpButton(), QAccessible::Name), QStringLiteral("Channel up"));
+        QCOMPARE(said(panel().picture(PanelSettings::Pad1 + 2), QAccessible::Name), QStringLiteral("Pad 3"));
+        QCOMPARE(said(panel().nameList(), QAccessible::Name), QStringLiteral("Controller names"));
+        QCOMPARE(said(panel().modeButton(), QAccessible::Description), QStringLiteral("Shows note names in the name list"));
+        QTest::mouseClick(panel().modeButton(), Qt::LeftButton);
+        QCOMPARE(said(panel().nameList(), QAccessible::Name), QStringLiteral("Note names"));
+        QCOMPARE(said(panel().modeButton(), QAccessible::Description),
+                 QStringLiteral("Shows controller names in the name list"));
     }
 
     void leavingBoxes_data()
@@ -335,8 +459,48 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
     }
 
-    // The bar's buttons take no focus, so the box being typed into is never left: each command
-    // that reads the panel checks that box first, as leaving it would.
+    // A name of blanks alone is refused as the empty name is, in SAVE's prompt and in the
+    // receive window: nothing is written.
+    void blankNamesAreRefused()
+    {
+        using B = SkinLayout::Button;
+        const QStringList before = folderEntries(QStringLiteral("zorvik/syx"));
+        prompts->queue(PromptService::Answer::Yes);   // Save Setting
+        QString shownAgain;
+        ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("   ")); });
+        ModalDriver::next([&shownAgain](QDialog *d) {
+            shownAgain = d->findChild<QLineEdit *>(QStringLiteral("name"))->text();
+            d->reject();
+        });
+        prompts->queue(PromptService::Answer::Ok);    // Please enter the file name.
+        prompts->queue(PromptService::Answer::No);    // Update
+        clickBar(B::Save);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 3);
+        QCOMPARE(prompts->asked.at(1).text, QStringLiteral("Please enter the file name."));
+        QCOMPARE(shownAgain, QStringLiteral("   "));   // to be corrected, not retyped
+
+        prompts->asked.clear();
+        QString status;
+        ModalDriver::next([this, &status](QDialog *dialog) {
+            midi->simulator().sendDump();
+            auto *save = dialog->findChild<QPushButton *>(QStringLiteral("save"));
+            QTRY_VERIFY(save->isEnabled());
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("fileName")), QStringLiteral("   "));
+            QTest::mouseClick(save, Qt::LeftButton);
+            status = dialog->findChild<QLabel *>(QStringLiteral("status"))->text();
+            dialog->reject();
+        });
+        clickBar(B::Receive);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.first().text, QStringLiteral("Please enter the file name."));
+        QCOMPARE(status, QStringLiteral("Have't the file name, please entern file name!"));
+        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), before);
+    }
+
+    // A click on the bar or a command's shortcut leaves the focus in the box being typed into:
+    // each command that reads the panel checks that box first, as leaving it would.
     void typedValueIsCheckedBeforeACommand()
     {
         using B = SkinLayout::Button;
@@ -355,10 +519,19 @@ private slots:
         QCOMPARE(midi->simulator().templateMemory(1), QByteArray(bytes).replace(9, 1, "\x01"));
         QCOMPARE(prompts->asked.size(), 2);   // the two questions, no range message
 
-        // A value out of range is corrected, its message shown, and the command stops there.
+        // A value out of range is corrected, its message shown, and the command stops there,
+        // given by a click or by its shortcut with the focus still in the box.
         const int received = int(midi->simulator().received().size());
         const QStringList files = folderEntries(QStringLiteral("zorvik/syx"));
-        for (B which : {B::Save, B::Default, B::Receive}) {
+        const QList<std::function<void()>> commands{
+            [this] { clickBar(B::Save); },
+            [this] { clickBar(B::Default); },
+            [this] { clickBar(B::Receive); },
+            [msb] { QTest::keySequence(msb, QKeySequence(Qt::CTRL | Qt::Key_S)); },
+            [msb] { QTest::keySequence(msb, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)); },
+            [msb] { QTest::keySequence(msb, QKeySequence(Qt::CTRL | Qt::Key_R)); },
+        };
+        for (const auto &command : commands) {
             prompts->asked.clear();
             typeInto(msb, QStringLiteral("200"));
             // A dialog opened by mistake is closed at once and noted.
@@ -371,7 +544,7 @@ private slots:
                 }
             });
             watch.start(20);
-            clickBar(which);
+            command();
             QTest::qWait(60);
             QVERIFY(!dialogOpened);
             QCOMPARE(prompts->asked.size(), 1);
@@ -392,6 +565,27 @@ private slots:
         QCOMPARE(lsb->text(), QStringLiteral("007"));
         expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("001"));
         expected.storeField(PanelSettings::Pad1, Field::Lsb, QStringLiteral("007"));
+        QCOMPARE(midi->simulator().templateMemory(1), expected.buildTemplateSysEx().replace(9, 1, "\x01"));
+
+        // By the keyboard alone: Tab leaves the box (checked as leaving it is) and goes on to
+        // SAVE, Space presses it.
+        QLineEdit *high = panel().box(PanelSettings::Pedal, Field::RangeHigh);
+        typeInto(high, QStringLiteral("33"));
+        prompts->asked.clear();
+        SkinButton *save = window->button(B::Save);
+        for (int i = 0; i < 300 && !save->hasFocus(); ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(save->hasFocus());
+        QVERIFY(window->grab().save(QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).filePath(QStringLiteral("main-window-keyboard.png"))));
+        QCOMPARE(high->text(), QStringLiteral("033"));
+        QVERIFY(prompts->asked.isEmpty());
+        prompts->queue(PromptService::Answer::No);    // Save Setting
+        prompts->queue(PromptService::Answer::Yes);   // Update
+        ModalDriver::next(sendAndClose);
+        QTest::keyClick(save, Qt::Key_Space);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 2);
+        expected.storeField(PanelSettings::Pedal, Field::RangeHigh, QStringLiteral("033"));
         QCOMPARE(midi->simulator().templateMemory(1), expected.buildTemplateSysEx().replace(9, 1, "\x01"));
     }
 

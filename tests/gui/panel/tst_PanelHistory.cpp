@@ -22,6 +22,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -221,6 +222,45 @@ private slots:
         QCOMPARE(stack().count(), 1);
     }
 
+    // A refused value's message box takes the focus from the box the user went to, which is
+    // then checked too; the step still names the box whose value changed.
+    void refusedValueNamesItsOwnBox_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<bool>("click");
+        QTest::newRow("MSB, Tab") << int(Field::Msb) << false;
+        QTest::newRow("MSB, click on Knob 3 MSB") << int(Field::Msb) << true;
+        QTest::newRow("RANGE high, Tab") << int(Field::RangeHigh) << false;
+    }
+    void refusedValueNamesItsOwnBox()
+    {
+        QFETCH(int, field);
+        QFETCH(bool, click);
+        closeEditor();
+        QVERIFY(openEditor(true, true));
+        const int knob2 = PanelSettings::Knob1 + 1;
+        QLineEdit *edit = box(knob2, Field(field));
+        const QString before = edit->text();
+        typeInto(edit, QStringLiteral("300"));
+        QString message;
+        ModalDriver::next([&message](QDialog *dialog) {
+            message = dialog->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+            QTest::keyClick(dialog, Qt::Key_Return);   // OK
+        });
+        if (click)
+            QTest::mouseClick(box(PanelSettings::Knob1 + 2, Field::Msb), Qt::LeftButton);
+        else
+            QTest::keyClick(edit, Qt::Key_Tab);
+        QTRY_VERIFY(ModalDriver::idle());
+        QCOMPARE(message, QStringLiteral("please enter again,the range of name is between 0-127!!!"));
+        QCOMPARE(edit->text(), QStringLiteral("001"));
+        QCOMPARE(stack().count(), 1);
+        QCOMPARE(undoText(), QStringLiteral("Undo ") + PanelStep::boxName(knob2, Field(field)));
+        undoKey();
+        QCOMPARE(edit->text(), before);
+        QVERIFY(!stack().canUndo());
+    }
+
     // The wheel turned over one box within one focus of it is one step; so are the Channel
     // box's buttons clicked one after the other.
     void burstsAreOneStep()
@@ -365,7 +405,7 @@ private slots:
         QCOMPARE(actions.at(1)->shortcuts(), QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
                                                                   QKeySequence(Qt::CTRL | Qt::Key_Y)}));
         QVERIFY(actions.at(2)->isSeparator());
-        QCOMPARE(actions.at(3)->text(), MainWindow::aboutItemText);
+        QCOMPARE(actions.at(3)->text(), QStringLiteral("Save"));   // the bar's commands follow
 
         // The window with its menu open over the top band, as the user sees it.
         const QPoint at(300, 20);

@@ -6,6 +6,7 @@
 #include "gui/widgets/SkinResources.h"
 #include "support/ScriptedPrompts.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -65,6 +66,7 @@ private slots:
     void progressPercentageAndRange();
     void progressRepaintsOnce();
     void progressTextReplacesPercentage();
+    void progressAndLinkSayWhatTheyShow();
 
     void linkShowsAddressAndColours();
     void linkFallsBackBeforeReporting();
@@ -445,6 +447,32 @@ void TestWidgets::progressTextReplacesPercentage()
     // An empty range writes nothing and paints nothing.
     bar.setRange(5, 5);
     QCOMPARE(bar.filledWidth(), 0);
+}
+
+// A screen reader hears what the bar writes and where the link goes.
+void TestWidgets::progressAndLinkSayWhatTheyShow()
+{
+    PercentProgress bar;
+    bar.resize(120, 16);
+    bar.setRange(0, 4);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QAccessibleInterface *said = QAccessible::queryAccessibleInterface(&bar);
+    QVERIFY(said);
+    QCOMPARE(said->text(QAccessible::Name), QStringLiteral("Progress"));
+    QCOMPARE(said->text(QAccessible::Description), QStringLiteral("0%"));
+    bar.setPos(3);
+    QCOMPARE(said->text(QAccessible::Description), QStringLiteral("75%"));
+    bar.setText(QStringLiteral("Receiving"));
+    QCOMPARE(said->text(QAccessible::Description), QStringLiteral("Receiving"));
+
+    ScriptedPrompts prompts;
+    HyperLinkLabel label(prompts);
+    label.setLink(QStringLiteral("https://www.zorvik.example/"));
+    QAccessibleInterface *link = QAccessible::queryAccessibleInterface(&label);
+    QVERIFY(link);
+    QCOMPARE(link->text(QAccessible::Name), QStringLiteral("https://www.zorvik.example/"));
+    QCOMPARE(link->text(QAccessible::Description), QStringLiteral("Opens https://www.zorvik.example/ in the web browser"));
 }
 
 void TestWidgets::linkShowsAddressAndColours()
