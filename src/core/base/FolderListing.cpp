@@ -30,6 +30,11 @@ QDateTime creationTime(const QFileInfo &info, FolderListing::TimeSource &source)
 
 } // namespace
 
+QString FolderListing::goneMessage(const QString &name)
+{
+    return QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(name);
+}
+
 FolderListing::Result FolderListing::list(const QString &folder, const QString &extension)
 {
     Result result;

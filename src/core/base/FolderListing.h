@@ -10,6 +10,8 @@ class FolderListing
 public:
     static constexpr int maxEntries = 299;
     static constexpr auto tooManyMessage = "The file name is excess!";
+    // What a command says when the file it was given has left the folder since it was listed.
+    static QString goneMessage(const QString &name);
 
     // Which time ordered the list: the file system's record of when a file was created where it
     // keeps one, else the earliest of the times it does keep.

@@ -129,8 +129,7 @@ bool FileLibrary::selectionStillThere()
     const QString entry = selectedEntry();
     if (entry.isEmpty() || QFileInfo::exists(DataPaths::file(FileKinds::folder(currentKind), entry)))
         return true;
-    prompts.inform(QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(entry),
-                   {}, PromptService::Icon::Warning);
+    prompts.inform(FolderListing::goneMessage(entry), {}, PromptService::Icon::Warning);
     fill(false);
     return false;
 }
