@@ -52,7 +52,7 @@ bool DataPaths::isSafeFileName(const QString &name)
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return false;
     for (const QChar c : name) {
-        if (c.category() == QChar::Other_Control || c == QLatin1Char(':'))
+        if (c.category() == QChar::Other_Control)
             return false;
     }
     return true;

@@ -24,7 +24,8 @@ public:
     static QString piece(Folder folder);
 
     // True when name can be used as a file name inside a data folder without leaving it:
-    // not empty, no separators (':' counts as one, as it does on some systems), no control
-    // characters and no leading dot (so never "." or "..").
+    // not empty, no separators ('/' and '\\'), no control characters and no leading dot (so
+    // never "." or ".."). ':' is a plain character here, as it is to Linux file systems. The
+    // listings leave out the names this refuses, so every file listed can be used.
     static bool isSafeFileName(const QString &name);
 };

@@ -1,5 +1,7 @@
 #include "core/base/FolderListing.h"
 
+#include "core/base/DataPaths.h"
+
 #include <QDir>
 #include <QDateTime>
 #include <QFileInfo>
@@ -48,6 +50,9 @@ FolderListing::Result FolderListing::list(const QString &folder, const QString &
     for (const QFileInfo &info : infos) {
         const QString name = info.fileName();
         if (name.size() <= suffix.size() || !name.endsWith(suffix, Qt::CaseInsensitive))
+            continue;
+        // A name no command would take (a backslash, a control character) is not offered.
+        if (!DataPaths::isSafeFileName(name))
             continue;
         ++result.matches;
         if (entries.size() < maxEntries)

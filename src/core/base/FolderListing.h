@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // Lists the files of one library folder that end in an extension (matched ignoring case), newest
-// first. A folder with 300 or more matches is not listed at all.
+// first. A folder with 300 or more matches is not listed at all. Names that no command would take
+// (DataPaths::isSafeFileName) are left out.
 class FolderListing
 {
 public:

@@ -31,6 +31,8 @@ private slots:
         QTest::newRow("dots at the end") << QStringLiteral("take 2..syx") << true;
         QTest::newRow("hidden") << QStringLiteral(".abc") << false;
         QTest::newRow("control") << QStringLiteral("a\nb") << false;
+        QTest::newRow("colon") << QStringLiteral("live:set 1.syx") << true;
+        QTest::newRow("colon first") << QStringLiteral(":x.mid") << true;
     }
     void unsafeNamesAreRecognised()
     {
