@@ -57,3 +57,12 @@ bool DataPaths::isSafeFileName(const QString &name)
     }
     return true;
 }
+
+QString DataPaths::shownName(const QString &name)
+{
+    if (name.size() <= shownNameLength)
+        return name;
+    const qsizetype head = (shownNameLength - 1) / 2;
+    const qsizetype tail = shownNameLength - 1 - head;
+    return name.left(head) + QChar(0x2026) + name.right(tail);
+}

@@ -28,4 +28,9 @@ public:
     // never "." or ".."). ':' is a plain character here, as it is to Linux file systems. The
     // listings leave out the names this refuses, so every file listed can be used.
     static bool isSafeFileName(const QString &name);
+
+    // A file name as messages show it: a name longer than shownNameLength keeps its start and
+    // its end (the extension) around a "…", so a message box can wrap what surrounds it.
+    static constexpr int shownNameLength = 48;
+    static QString shownName(const QString &name);
 };

@@ -34,7 +34,7 @@ QDateTime creationTime(const QFileInfo &info, FolderListing::TimeSource &source)
 
 QString FolderListing::goneMessage(const QString &name)
 {
-    return QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(name);
+    return QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(DataPaths::shownName(name));
 }
 
 FolderListing::Result FolderListing::list(const QString &folder, const QString &extension)

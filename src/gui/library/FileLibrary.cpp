@@ -98,15 +98,17 @@ void FileLibrary::fill(bool announceTooMany)
     // A change in a folder that is already too full to list is not worth another message.
     const bool tell = listing.tooMany && (announceTooMany || !tooMany);
     tooMany = listing.tooMany;
-    if (tell) {
+    if (tell)
         prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
+    if (listing.tooMany) {
+        markers->clear();
         return;
     }
     const int row = kept.isEmpty() ? -1 : listing.names.indexOf(kept);
     if (row >= 0)
         files->setCurrentRow(row);
-    else if (!kept.isEmpty() && currentKind == FileKind::Song)
-        markers->clear();   // the song whose markers were shown is gone
+    else
+        markers->clear();   // no song is selected: no markers are shown
 }
 
 void FileLibrary::watchFolder()
@@ -142,8 +144,11 @@ QString FileLibrary::selectedEntry() const
 
 void FileLibrary::onSelectionChanged()
 {
-    if (currentKind != FileKind::Song || selectedEntry().isEmpty())
+    // The marker list belongs to the selected song: another kind, or no selection, shows none.
+    if (currentKind != FileKind::Song || selectedEntry().isEmpty()) {
+        markers->clear();
         return;
+    }
     // Songs the instrument cannot take are not scanned either: a name may lead to a device or a
     // file without end.
     const SafeFile::ReadResult file = SafeFile::read(DataPaths::file(DataPaths::Folder::Mid, selectedEntry()),

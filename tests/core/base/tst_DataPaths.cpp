@@ -40,6 +40,18 @@ private slots:
         QFETCH(bool, safe);
         QCOMPARE(DataPaths::isSafeFileName(name), safe);
     }
+
+    void longNamesAreShortenedInTheMiddle()
+    {
+        QCOMPARE(DataPaths::shownName(QStringLiteral("short.syx")), QStringLiteral("short.syx"));
+        const QString exact(DataPaths::shownNameLength, QLatin1Char('a'));
+        QCOMPARE(DataPaths::shownName(exact), exact);
+        const QString shown = DataPaths::shownName(QStringLiteral("begin") + QString(300, QLatin1Char('x')) + QStringLiteral("end.syx"));
+        QCOMPARE(shown.size(), DataPaths::shownNameLength);
+        QVERIFY(shown.startsWith(QStringLiteral("beginxxx")));
+        QVERIFY(shown.endsWith(QStringLiteral("xxxend.syx")));
+        QCOMPARE(shown.count(QChar(0x2026)), 1);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestDataPaths)

@@ -646,6 +646,43 @@ private slots:
         QVERIFY(child<QLineEdit>("fileName")->text().isEmpty());
     }
 
+    // A save that fails for a name the file system refuses as too long says so in a box that
+    // shows the whole message: the name is shortened in the middle, the rest wraps.
+    void longNameSaveErrorFitsItsBox()
+    {
+        MessageBoxPrompts boxes;
+        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor->show();
+        const QString name = QStringLiteral("start") + QString(290, QLatin1Char('x')) + QStringLiteral("end");
+        ModalDriver::next([name](QDialog *d) {
+            static_cast<FilenamePrompt *>(d)->setName(name);
+            d->accept();
+        });
+        QString shown;
+        QRect room;
+        QRect needed;
+        ModalDriver::next([&shown, &room, &needed](QDialog *d) {
+            QTest::qWait(50);
+            auto *label = d->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            shown = label->text();
+            // The text as the label wraps it, against the room the label has.
+            room = label->contentsRect();
+            needed = QFontMetrics(label->font()).boundingRect(room, Qt::TextWordWrap, shown);
+            const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+            if (!folder.isEmpty())
+                d->grab().save(folder + QStringLiteral("/save-error-long-name.png"));
+            d->accept();
+        });
+        click("saveButton");
+        QVERIFY(ModalDriver::idle());
+        QVERIFY2(shown.startsWith(QStringLiteral("Cannot save the curve file \"startxxx")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("xxx\u2026xxx")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("xxxend.crv\": ")), qPrintable(shown));
+        QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+                 qPrintable(QStringLiteral("%1x%2 in %3x%4").arg(needed.width()).arg(needed.height())
+                                .arg(room.width()).arg(room.height())));
+    }
+
     void monitorShowsChannelOneNoteOns()
     {
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
