@@ -446,6 +446,11 @@ void PlayerDialogTest::songGoneFromTheFolderIsNamed()
         QCOMPARE(player.songList()->count(), 2);
         QVERIFY(player.songList()->findItems("b-200s.mid", Qt::MatchExactly).isEmpty());
         QCOMPARE(selected(player), QString());
+        const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOT_DIR");
+        if (!shots.isEmpty() && withSound) {
+            player.show();
+            QVERIFY(player.grab().save(shots + "/midiplayer-song-gone.png"));
+        }
         QVERIFY(QFile::rename(away, midPath("b-200s.mid")));
     }
     prompts->asked.clear();
