@@ -52,8 +52,17 @@ bool DataPaths::isSafeFileName(const QString &name)
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return false;
     for (const QChar c : name) {
-        if (c.category() == QChar::Other_Control || c == QLatin1Char(':'))
+        if (c.category() == QChar::Other_Control)
             return false;
     }
     return true;
+}
+
+QString DataPaths::shownName(const QString &name)
+{
+    if (name.size() <= shownNameLength)
+        return name;
+    const qsizetype head = (shownNameLength - 1) / 2;
+    const qsizetype tail = shownNameLength - 1 - head;
+    return name.left(head) + QChar(0x2026) + name.right(tail);
 }

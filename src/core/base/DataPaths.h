@@ -24,7 +24,13 @@ public:
     static QString piece(Folder folder);
 
     // True when name can be used as a file name inside a data folder without leaving it:
-    // not empty, no separators (':' counts as one, as it does on some systems), no control
-    // characters and no leading dot (so never "." or "..").
+    // not empty, no separators ('/' and '\\'), no control characters and no leading dot (so
+    // never "." or ".."). ':' is a plain character here, as it is to Linux file systems. The
+    // listings leave out the names this refuses, so every file listed can be used.
     static bool isSafeFileName(const QString &name);
+
+    // A file name as messages show it: a name longer than shownNameLength keeps its start and
+    // its end (the extension) around a "…", so a message box can wrap what surrounds it.
+    static constexpr int shownNameLength = 48;
+    static QString shownName(const QString &name);
 };

@@ -1,5 +1,7 @@
 #include "core/base/FolderListing.h"
 
+#include "core/base/DataPaths.h"
+
 #include <QDir>
 #include <QDateTime>
 #include <QFileInfo>
@@ -30,6 +32,11 @@ QDateTime creationTime(const QFileInfo &info, FolderListing::TimeSource &source)
 
 } // namespace
 
+QString FolderListing::goneMessage(const QString &name)
+{
+    return QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(DataPaths::shownName(name));
+}
+
 FolderListing::Result FolderListing::list(const QString &folder, const QString &extension)
 {
     Result result;
@@ -43,6 +50,9 @@ FolderListing::Result FolderListing::list(const QString &folder, const QString &
     for (const QFileInfo &info : infos) {
         const QString name = info.fileName();
         if (name.size() <= suffix.size() || !name.endsWith(suffix, Qt::CaseInsensitive))
+            continue;
+        // A name no command would take (a backslash, a control character) is not offered.
+        if (!DataPaths::isSafeFileName(name))
             continue;
         ++result.matches;
         if (entries.size() < maxEntries)

@@ -4,12 +4,15 @@
 #include <QStringList>
 
 // Lists the files of one library folder that end in an extension (matched ignoring case), newest
-// first. A folder with 300 or more matches is not listed at all.
+// first. A folder with 300 or more matches is not listed at all. Names that no command would take
+// (DataPaths::isSafeFileName) are left out.
 class FolderListing
 {
 public:
     static constexpr int maxEntries = 299;
     static constexpr auto tooManyMessage = "The file name is excess!";
+    // What a command says when the file it was given has left the folder since it was listed.
+    static QString goneMessage(const QString &name);
 
     // Which time ordered the list: the file system's record of when a file was created where it
     // keeps one, else the earliest of the times it does keep.

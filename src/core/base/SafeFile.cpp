@@ -1,5 +1,7 @@
 #include "core/base/SafeFile.h"
 
+#include "core/base/DataPaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -80,7 +82,7 @@ QString cannotSave(const QString &path, const QString &reason)
 {
     if (reason.isEmpty())
         return {};
-    return QStringLiteral("Cannot save \"%1\": %2").arg(QFileInfo(path).fileName(), reason);
+    return QStringLiteral("Cannot save \"%1\": %2").arg(DataPaths::shownName(QFileInfo(path).fileName()), reason);
 }
 
 } // namespace

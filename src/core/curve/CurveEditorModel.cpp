@@ -1,5 +1,6 @@
 #include "core/curve/CurveEditorModel.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -28,7 +29,9 @@ void CurveEditorModel::fullReset()
     proposal.reset();
     curve.resetToDefaults();
     curve.computeMap(velocityMap);
+    untouched = curve;
     selectedPoint = -1;
+    stackFirst = stackLast = -1;
     draggingPoint = false;
     mode = DragMode::Interior;
     vertexOn = true;
@@ -39,6 +42,7 @@ void CurveEditorModel::newCurve()
 {
     curve.resetToDefaults();
     curve.computeMap(velocityMap);
+    untouched = curve;
     for (int n = 0; n < CurveSlotSet::count; ++n)
         keptCurves.at(n).restoreRequested = false;
 }
@@ -52,26 +56,73 @@ void CurveEditorModel::refresh()
 bool CurveEditorModel::press(int rx, int ry)
 {
     selectedPoint = -1;
+    stackFirst = stackLast = -1;
     if (!inArea(rx, ry))
         return false;
+    const auto &source = curve.keySource;
+    const auto reached = [&](int k) { return std::abs(toX(source[at(k)]) - rx) < pickDistance; };
+    const auto stacked = [&](int a, int b) { return std::abs(source[at(b)] - source[at(a)]) <= 1; };
     for (int k = 1; k < VelocityCurve::pointCount; ++k) {
-        if (std::abs(toX(curve.keySource[at(k)]) - rx) < pickDistance) {
-            selectedPoint = k;
-            draggingPoint = true;
-            left = k - 1;
-            const bool last = k == VelocityCurve::pointCount - 1;
-            mode = last ? DragMode::Last : DragMode::Interior;
-            right = last ? k : k + 1;
-            return true;
+        if (!reached(k))
+            continue;
+        pick(k);
+        draggingPoint = true;
+        int first = k;
+        int last = k;
+        while (first > 1 && stacked(first - 1, first))
+            --first;
+        while (last + 1 < VelocityCurve::pointCount && (reached(last + 1) || stacked(last, last + 1)))
+            ++last;
+        if (first < last) {
+            stackFirst = first;
+            stackLast = last;
+            pressX = rx;
+            curveAtPress = curve;
         }
+        return true;
     }
     return false;
+}
+
+void CurveEditorModel::pick(int k)
+{
+    selectedPoint = k;
+    left = k - 1;
+    const bool last = k == VelocityCurve::pointCount - 1;
+    mode = last ? DragMode::Last : DragMode::Interior;
+    right = last ? k : k + 1;
+}
+
+int CurveEditorModel::stackPointFor(int dx) const
+{
+    const auto &source = curve.keySource;
+    const int lastInterior = VelocityCurve::pointCount - 2;
+    if (dx > 0) {
+        for (int k = std::min(stackLast, lastInterior); k >= stackFirst; --k) {
+            if (source[at(k + 1)] - source[at(k)] > 1)
+                return k;
+        }
+    } else {
+        for (int k = stackFirst; k <= std::min(stackLast, lastInterior); ++k) {
+            if (source[at(k)] - source[at(k - 1)] > 1)
+                return k;
+        }
+    }
+    // None has room that way: the last one stacked.
+    return stackLast;
 }
 
 bool CurveEditorModel::dragTo(int rx, int ry)
 {
     if (!draggingPoint)
         return false;
+    if (stackFirst >= 0 && rx != pressX) {
+        // The first sideways move chooses among the stacked points; what the first of them did
+        // while the pointer went only up and down is undone.
+        curve = curveAtPress;
+        pick(stackPointFor(rx - pressX));
+        stackFirst = stackLast = -1;
+    }
     const int d = ry < 0 ? areaHeight : ry > areaHeight ? 0 : areaHeight - ry;
     const int newVelocity = d / yScale;
     if (mode == DragMode::Last) {
@@ -95,6 +146,7 @@ bool CurveEditorModel::release()
     if (!draggingPoint)
         return false;
     draggingPoint = false;
+    stackFirst = stackLast = -1;
     mode = DragMode::Interior;
     return true;
 }
@@ -103,6 +155,7 @@ void CurveEditorModel::applyFile(const CurveFile::Contents &contents)
 {
     velocityMap = contents.map;
     curve = contents.curve;
+    untouched = curve;
 }
 
 void CurveEditorModel::load(const CurveFile::Contents &contents)

@@ -42,7 +42,10 @@ public:
     void refresh();
 
     // Left button at (rx, ry). Returns whether a key point was picked; a press outside the
-    // area, or beside every key point, picks none. Only the horizontal distance counts.
+    // area, or beside every key point, picks none. Only the horizontal distance counts. Points
+    // stacked there (no room between them, or all within reach of the press) are one pick: the
+    // drag's first sideways move takes the one that can go that way, so a stack can be pulled
+    // apart from either end; until then the first of them follows the pointer up and down.
     bool press(int rx, int ry);
     static bool inArea(int rx, int ry) { return rx >= 0 && rx < areaWidth && ry >= 0 && ry < areaHeight; }
     // Moves the picked key point to (rx, ry), kept between its neighbours' sources; above the
@@ -54,6 +57,11 @@ public:
     // The file's map and key points become the current ones, without recomputing the map:
     // what was stored is what a send right after this transmits.
     void applyFile(const CurveFile::Contents &contents);
+    // Whether the curve on screen is an edit kept nowhere: it differs from the curve the editor
+    // last took from a file, saved, or reset to. Opening, New, Default, Load and a file's Send
+    // set that curve; markSaved() after a save.
+    bool isEdited() const { return curve != untouched; }
+    void markSaved() { untouched = curve; }
     // Load: the file's curve becomes current, the kept curves are forgotten (a deleted slot
     // stays deleted), and the map follows the loaded key points.
     void load(const CurveFile::Contents &contents);
@@ -89,8 +97,19 @@ public:
     DragMode dragMode() const { return mode; }
 
 private:
+    void pick(int k);
+    // The point of the pending stack that can move the way the pointer went (dx < 0: left).
+    int stackPointFor(int dx) const;
+
     VelocityMap &velocityMap;
+    VelocityCurve untouched;
     int selectedPoint = -1;
+    // A press on stacked points: the range of them, and where the press was, until the first
+    // sideways move chooses one (stackFirst < 0: no choice pending).
+    int stackFirst = -1;
+    int stackLast = -1;
+    int pressX = 0;
+    VelocityCurve curveAtPress;
     bool draggingPoint = false;
     DragMode mode = DragMode::Interior;
     int left = 0;

@@ -1,5 +1,6 @@
 #include "core/curve/CurveFile.h"
 
+#include "core/base/DataPaths.h"
 #include "core/base/SafeFile.h"
 
 #include <QFileInfo>
@@ -105,7 +106,8 @@ CurveFile::Result CurveFile::save(const QString &path, const Contents &contents)
     result.contents = contents;
     const QString reason = SafeFile::writeReason(path, serialize(contents));
     if (!reason.isEmpty()) {
-        result.message = QStringLiteral("Cannot save the curve file \"%1\": %2").arg(QFileInfo(path).fileName(), reason);
+        result.message = QStringLiteral("Cannot save the curve file \"%1\": %2")
+                             .arg(DataPaths::shownName(QFileInfo(path).fileName()), reason);
         return result;
     }
     result.ok = true;

@@ -68,7 +68,7 @@ VCurveDialog::VCurveDialog(MidiSystem &midiSystem, PromptService &promptService,
     gridBox->setChecked(true);
     vertexBox->setChecked(true);
     realtimeBox->setChecked(false);
-    fillList(true);
+    fillList();
     redraw();
     progress->hide();
     progress->setRange(0, 1);
@@ -118,9 +118,10 @@ void VCurveDialog::buildControls()
     list = new QListWidget(this);
     list->setObjectName(QStringLiteral("fileList"));
     list->setGeometry(644, 26, 176, 300);
-    connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
-            fileName->setText(list->item(row)->text());
+    // The name box names the selected file, and nothing when none is selected.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> chosen = list->selectedItems();
+        fileName->setText(chosen.isEmpty() ? QString() : chosen.first()->text());
     });
     fileName = new QLineEdit(this);
     fileName->setObjectName(QStringLiteral("fileName"));
@@ -210,8 +211,10 @@ void VCurveDialog::refreshTable()
         newCells[std::size_t(row)]->setText(QString::number(model.tableNew(row)));
 }
 
-void VCurveDialog::fillList(bool atOpening)
+void VCurveDialog::fillList()
 {
+    // Nothing is selected afterwards: the curve on screen is the program's own until the user
+    // chooses a file.
     list->clear();
     const FolderListing::Result found = FolderListing::list(DataPaths::folder(DataPaths::Folder::Curve),
                                                             curveExtension.mid(1));
@@ -220,12 +223,7 @@ void VCurveDialog::fillList(bool atOpening)
     else
         list->addItems(found.names);
     list->setCurrentRow(-1);
-    if (!atOpening)
-        return;
-    if (list->count() > 0)
-        list->setCurrentRow(0);
-    else
-        fileName->clear();
+    fileName->clear();
 }
 
 void VCurveDialog::showHintOrProgress()
@@ -371,8 +369,9 @@ QString VCurveDialog::selectedPath() const
 
 void VCurveDialog::save()
 {
-    // The prompt refuses unsafe names and asks before an existing curve file is replaced.
-    const std::optional<QString> name = FilenamePrompt::ask(prompts, this, DataPaths::Folder::Curve, curveExtension);
+    // The prompt refuses unsafe names; whether to replace a curve file is asked here, once.
+    const std::optional<QString> name = FilenamePrompt::ask(prompts, this, DataPaths::Folder::Curve, curveExtension,
+                                                            FilenamePrompt::Existing::CallerAsks);
     if (!name)
         return;
     if (name->isEmpty()) {
@@ -381,13 +380,16 @@ void VCurveDialog::save()
     }
     const QString path = DataPaths::file(DataPaths::Folder::Curve, *name + curveExtension);
     const bool replacing = QFileInfo::exists(path);
+    if (replacing && !prompts.confirm(replaceQuestion, QStringLiteral("Save file"), PromptService::Icon::Question))
+        return;   // No saves nothing
     const CurveFile::Result saved = CurveFile::save(path, model.contents());
     if (!saved.ok) {
         prompts.inform(saved.message, {}, PromptService::Icon::Stop);
         return;
     }
+    model.markSaved();
     if (!replacing)
-        fillList(false);
+        fillList();
 }
 
 void VCurveDialog::load()
@@ -456,8 +458,9 @@ void VCurveDialog::send()
             prompts.inform(loaded.message, {}, PromptService::Icon::Stop);
             return;
         }
-        // Sending the file puts its curve on screen: an edit is only replaced when the user says so.
-        if (loaded.contents.curve != model.curve) {
+        // Sending the file puts its curve on screen: an edit kept nowhere else is only replaced
+        // when the user says so. A curve just opened, loaded or saved is not worth the question.
+        if (model.isEdited() && loaded.contents.curve != model.curve) {
             const PromptService::Answer answer =
                 prompts.ask({sendQuestion(list->currentItem()->text()), QStringLiteral("Zorvik Halden"),
                              PromptService::Icon::Question, PromptService::Buttons::YesNoCancel});

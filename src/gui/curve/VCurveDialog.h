@@ -41,11 +41,14 @@ public:
         "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, "
         "send, redraw or delete.");
     static inline const QString inputErrorText = QStringLiteral("Error opening the default MIDI In Device!\r\n");
+    // Save's question ("Save file") before a curve file is replaced.
+    static inline const QString replaceQuestion = QStringLiteral("Replace the existing file\uFF1F");
 
     // What the right-button menu does with one of the kept-curve slots.
     enum class SlotCommand { Keep, Show, Restore, Send, Delete };
 
-    // The questions of Delete, and of Send when the curve on screen is not the selected file's.
+    // The questions of Delete, and of Send when the curve on screen is an edit kept nowhere and
+    // is not the selected file's.
     static QString deleteQuestion(const QString &fileName);
     static QString sendQuestion(const QString &fileName);
 
@@ -77,7 +80,7 @@ private:
     void buildControls();
     void redraw();
     void refreshTable();
-    void fillList(bool atOpening);
+    void fillList();
     void showHintOrProgress();
 
     void areaPressed(QPoint pos);

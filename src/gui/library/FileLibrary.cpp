@@ -104,15 +104,17 @@ void FileLibrary::fill(bool announceTooMany)
     // A change in a folder that is already too full to list is not worth another message.
     const bool tell = listing.tooMany && (announceTooMany || !tooMany);
     tooMany = listing.tooMany;
-    if (tell) {
+    if (tell)
         prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
+    if (listing.tooMany) {
+        markers->clear();
         return;
     }
     const int row = kept.isEmpty() ? -1 : listing.names.indexOf(kept);
     if (row >= 0)
         files->setCurrentRow(row);
-    else if (!kept.isEmpty() && currentKind == FileKind::Song)
-        markers->clear();   // the song whose markers were shown is gone
+    else
+        markers->clear();   // no song is selected: no markers are shown
 }
 
 void FileLibrary::watchFolder()
@@ -135,8 +137,7 @@ bool FileLibrary::selectionStillThere()
     const QString entry = selectedEntry();
     if (entry.isEmpty() || QFileInfo::exists(DataPaths::file(FileKinds::folder(currentKind), entry)))
         return true;
-    prompts.inform(QStringLiteral("\"%1\" is no longer in the library: it was renamed, moved or deleted.").arg(entry),
-                   {}, PromptService::Icon::Warning);
+    prompts.inform(FolderListing::goneMessage(entry), {}, PromptService::Icon::Warning);
     fill(false);
     return false;
 }
@@ -149,8 +150,11 @@ QString FileLibrary::selectedEntry() const
 
 void FileLibrary::onSelectionChanged()
 {
-    if (currentKind != FileKind::Song || selectedEntry().isEmpty())
+    // The marker list belongs to the selected song: another kind, or no selection, shows none.
+    if (currentKind != FileKind::Song || selectedEntry().isEmpty()) {
+        markers->clear();
         return;
+    }
     // Songs the instrument cannot take are not scanned either: a name may lead to a device or a
     // file without end.
     const SafeFile::ReadResult file = SafeFile::read(DataPaths::file(DataPaths::Folder::Mid, selectedEntry()),

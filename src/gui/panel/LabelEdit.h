@@ -3,7 +3,8 @@
 #include "gui/panel/RangeEdit.h"
 
 // The CH and CC boxes of a slot. In channel mode a box holds three digits and resets to "001";
-// a CC box takes any length and shows note names and "-PB" as the program sets them.
+// a CC box takes any length and shows note names and "-PB" as the program sets them. A text too
+// wide for the small box ("G#-2") is drawn in a smaller font, so it shows whole.
 class LabelEdit : public RangeEdit
 {
     Q_OBJECT
@@ -21,7 +22,11 @@ public:
 
 protected:
     void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void fitText();
+
     Mode currentMode = Free;
+    int fullPixelSize = 0;   // the box's own font size, which a short text keeps
 };

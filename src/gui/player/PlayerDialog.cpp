@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -51,7 +52,12 @@ PlayerDialog::PlayerDialog(PromptService &promptService, const PlayerInputs &pla
     buildControls();
     timer.setInterval(timerPeriodMs);
     connect(&timer, &QTimer::timeout, this, &PlayerDialog::tick);
-    fillList();
+    watcher = new QFileSystemWatcher(this);
+    settle.setSingleShot(true);
+    settle.setInterval(150);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, &settle, qOverload<>(&QTimer::start));
+    connect(&settle, &QTimer::timeout, this, [this] { fillList(false); });
+    fillList(true);
     if (inputs.playerStartIndex >= 0 && inputs.playerStartIndex < list->count())
         list->setCurrentRow(inputs.playerStartIndex);
 }
@@ -140,19 +146,47 @@ void PlayerDialog::buildControls()
     });
 }
 
-void PlayerDialog::fillList()
+void PlayerDialog::fillList(bool atOpening)
 {
     // The same listing as the library's, so the library's selected index picks the same song.
+    const QListWidgetItem *current = list->currentItem();
+    const QString kept = current && current->isSelected() ? current->text() : QString();
+    watchFolder();
     list->clear();
     const bool csf = inputs.playerMode == PlayerMode::CsfSongs;
     const FolderListing::Result listing =
         FolderListing::list(DataPaths::folder(csf ? DataPaths::Folder::Csf : DataPaths::Folder::Mid),
                             csf ? QStringLiteral("csf") : QStringLiteral("mid"));
-    if (listing.tooMany) {
+    const bool tell = listing.tooMany && (atOpening || !tooMany);
+    tooMany = listing.tooMany;
+    if (tell)
         prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
+    if (listing.tooMany)
         return;
-    }
     list->addItems(listing.names);
+    const int row = kept.isEmpty() ? -1 : int(listing.names.indexOf(kept));
+    if (row >= 0)
+        list->setCurrentRow(row);
+}
+
+void PlayerDialog::watchFolder()
+{
+    // The songs' folder, and the library folder for a songs' folder that appears or goes.
+    const DataPaths::Folder songs =
+        inputs.playerMode == PlayerMode::CsfSongs ? DataPaths::Folder::Csf : DataPaths::Folder::Mid;
+    const QStringList watched = watcher->directories();
+    if (!watched.isEmpty())
+        watcher->removePaths(watched);
+    for (const QString &folder : {DataPaths::folder(DataPaths::Folder::Root), DataPaths::folder(songs)}) {
+        if (QFileInfo(folder).isDir())
+            watcher->addPath(folder);
+    }
+}
+
+QString PlayerDialog::songPath(const QString &name) const
+{
+    return DataPaths::file(inputs.playerMode == PlayerMode::CsfSongs ? DataPaths::Folder::Csf : DataPaths::Folder::Mid,
+                           name);
 }
 
 bool PlayerDialog::openSelected(const QString &name, bool &engineAsked)
@@ -163,10 +197,10 @@ bool PlayerDialog::openSelected(const QString &name, bool &engineAsked)
         return false;
     if (inputs.playerMode == PlayerMode::MidiSongs) {
         engineAsked = true;
-        return songEngine.open(DataPaths::file(DataPaths::Folder::Mid, name));
+        return songEngine.open(songPath(name));
     }
     // A csf file plays the song it holds.
-    const CsfSongImage::Result song = CsfSongImage::load(DataPaths::file(DataPaths::Folder::Csf, name));
+    const CsfSongImage::Result song = CsfSongImage::load(songPath(name));
     if (!song.ok)
         return false;
     engineAsked = true;
@@ -182,6 +216,18 @@ void PlayerDialog::play()
     QListWidgetItem *item = list->currentItem();
     if (!item || !item->isSelected())
         return;
+    // A song that left the folder before the list caught up: say so rather than stay silent,
+    // with a status line that shows no song, and list the folder as it is now. (A paused song
+    // resumes from memory, wherever its file went.)
+    if (!songEngine.isOpen() && !QFileInfo::exists(songPath(item->text()))) {
+        totalSeconds = 0;
+        sliderFactor = 0.0f;
+        status->setText(statusText(0, 0));
+        status->setEnabled(false);
+        prompts.inform(FolderListing::goneMessage(item->text()), {}, PromptService::Icon::Warning);
+        fillList(false);
+        return;
+    }
     timer.start();
     bool engineAsked = false;
     const bool opened = openSelected(item->text(), engineAsked);   // fails while a paused song is open: that one resumes

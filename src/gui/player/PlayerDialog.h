@@ -7,6 +7,7 @@
 #include <QTimer>
 
 class PromptService;
+class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -14,7 +15,8 @@ class QSlider;
 
 // "Midiplay": plays the songs of one library folder (mid or csf, chosen by PlayerInputs) with
 // transport buttons, a position slider and a status line. It owns its engine; closing the window
-// stops and closes the song.
+// stops and closes the song. The list follows the folder, as the library's does; a song that
+// left the folder before the list caught up is named as gone when played.
 //
 // The library opens it with:
 //   PlayerDialog player(prompts, PlayerInputs{PlayerMode::MidiSongs, selectedIndex}, this);
@@ -62,13 +64,20 @@ public slots:
 
 private:
     void buildControls();
-    void fillList();
+    // Lists the folder; the selected song stays selected while it is there. The message for a
+    // folder too full to list is given at opening, and again only when a full folder is new.
+    void fillList(bool atOpening);
+    void watchFolder();
+    QString songPath(const QString &name) const;
     bool openSelected(const QString &name, bool &engineAsked);
 
     PromptService &prompts;
     PlayerInputs inputs;
     SongEngine songEngine;
     QTimer timer;
+    QFileSystemWatcher *watcher = nullptr;
+    QTimer settle;   // a burst of changes in the folder lists it once
+    bool tooMany = false;
     bool pauseFlag = false;
     int totalSeconds = 0;   // the song's length in whole seconds, as the status line shows it
     float sliderFactor = 0.0f;   // seconds per slider step

@@ -12,7 +12,7 @@ class QLineEdit;
 // Asks for the name to save a file under ("Filename"). A name that is empty, blanks alone, or
 // that would leave its folder, is refused with "Please enter the file name." and the prompt opens
 // again with what was typed; an existing file is replaced only when the user agrees, else the
-// prompt opens again.
+// prompt opens again (unless the caller asks that question itself).
 // A name typed with the extension ("Linear.crv") is taken without it, so it is not added twice.
 class FilenamePrompt : public QDialog
 {
@@ -29,10 +29,14 @@ public:
     // The name without a trailing extension (compared ignoring case).
     static QString withoutExtension(const QString &name, const QString &extension);
 
+    // Who asks before an existing file is replaced: the prompt ("The file have existed, Replace
+    // it？", No opens the prompt again), or the caller with its own question.
+    enum class Existing { PromptAsks, CallerAsks };
+
     // Runs prompts until the user gives an acceptable name (returned without folder and
     // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
     static std::optional<QString> ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
-                                      const QString &extension);
+                                      const QString &extension, Existing existing = Existing::PromptAsks);
 
 private:
     QLineEdit *edit;

@@ -1,5 +1,7 @@
 #include "gui/widgets/MessageBoxPrompts.h"
 
+#include "gui/widgets/GlyphFallback.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -15,7 +17,7 @@ PromptService::Answer MessageBoxPrompts::ask(const Prompt &prompt)
     if (owner)
         box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(prompt.caption.isEmpty() ? QApplication::applicationName() : prompt.caption);
-    box.setText(prompt.text);
+    box.setText(GlyphFallback::drawable(prompt.text, box.font()));
     switch (prompt.icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
     case Icon::Information: box.setIcon(QMessageBox::Information); break;

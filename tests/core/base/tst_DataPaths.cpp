@@ -31,12 +31,26 @@ private slots:
         QTest::newRow("dots at the end") << QStringLiteral("take 2..syx") << true;
         QTest::newRow("hidden") << QStringLiteral(".abc") << false;
         QTest::newRow("control") << QStringLiteral("a\nb") << false;
+        QTest::newRow("colon") << QStringLiteral("live:set 1.syx") << true;
+        QTest::newRow("colon first") << QStringLiteral(":x.mid") << true;
     }
     void unsafeNamesAreRecognised()
     {
         QFETCH(QString, name);
         QFETCH(bool, safe);
         QCOMPARE(DataPaths::isSafeFileName(name), safe);
+    }
+
+    void longNamesAreShortenedInTheMiddle()
+    {
+        QCOMPARE(DataPaths::shownName(QStringLiteral("short.syx")), QStringLiteral("short.syx"));
+        const QString exact(DataPaths::shownNameLength, QLatin1Char('a'));
+        QCOMPARE(DataPaths::shownName(exact), exact);
+        const QString shown = DataPaths::shownName(QStringLiteral("begin") + QString(300, QLatin1Char('x')) + QStringLiteral("end.syx"));
+        QCOMPARE(shown.size(), DataPaths::shownNameLength);
+        QVERIFY(shown.startsWith(QStringLiteral("beginxxx")));
+        QVERIFY(shown.endsWith(QStringLiteral("xxxend.syx")));
+        QCOMPARE(shown.count(QChar(0x2026)), 1);
     }
 };
 

@@ -160,6 +160,44 @@ private slots:
             QVERIFY(model.map()[std::size_t(s)] >= model.map()[std::size_t(s - 1)]);
     }
 
+    void stackedPointsMoveTheWayThePointerGoes()
+    {
+        VelocityMap map{};
+        CurveEditorModel model(map);
+        model.open();
+        model.curve.keySource = {0, 20, 21, 22, 80, 100, 127};
+        model.curve.keyNew = {0, 50, 51, 52, 55, 100, 127};
+
+        // Up and down first: the first of the stack follows, until the pointer goes sideways.
+        QVERIFY(model.press(x(21), 200));
+        QCOMPARE(model.selected(), 2);
+        QVERIFY(model.dragTo(x(21), 381 - 3 * 90));
+        QCOMPARE(model.curve.keyNew[2], 90);
+        // Then right: the last one stacked takes the drag, and point 2 is as it was.
+        QVERIFY(model.dragTo(x(40), 381 - 3 * 70));
+        QCOMPARE(model.selected(), 3);
+        QCOMPARE(model.curve.keySource, (VelocityCurve::Points{0, 20, 21, 40, 80, 100, 127}));
+        QCOMPARE(model.curve.keyNew, (VelocityCurve::Points{0, 50, 51, 70, 55, 100, 127}));
+        // Later moves keep that point, whatever the direction.
+        QVERIFY(model.dragTo(x(30), 381 - 3 * 70));
+        QCOMPARE(model.curve.keySource[3], 30);
+        QVERIFY(model.release());
+
+        // Left: the first one stacked.
+        model.curve.keySource = {0, 20, 21, 22, 80, 100, 127};
+        QVERIFY(model.press(x(22), 200));
+        QVERIFY(model.dragTo(x(5), 200));
+        QCOMPARE(model.selected(), 1);
+        QCOMPARE(model.curve.keySource, (VelocityCurve::Points{0, 5, 21, 22, 80, 100, 127}));
+        QVERIFY(model.release());
+
+        // A point alone is picked as before, and goes only where it has room.
+        QVERIFY(model.press(x(80), 200));
+        QVERIFY(model.dragTo(x(90), 200));
+        QCOMPARE(model.selected(), 4);
+        QCOMPARE(model.curve.keySource[4], 90);
+    }
+
     void tableFirstNewCellReadsZero()
     {
         VelocityMap map{};

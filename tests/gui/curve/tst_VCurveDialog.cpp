@@ -180,12 +180,12 @@ private slots:
         QVERIFY(child<QCheckBox>("gridBox")->isChecked());
         QVERIFY(child<QCheckBox>("vertexBox")->isChecked());
         QVERIFY(!child<QCheckBox>("realtimeBox")->isChecked());
-        // Newest first, the first selected and named.
+        // Newest first, none selected: the curve on screen is the program's, and no file is named.
         auto *list = child<QListWidget>("fileList");
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->text(), QStringLiteral("newer.crv"));
-        QCOMPARE(list->currentRow(), 0);
-        QCOMPARE(child<QLineEdit>("fileName")->text(), QStringLiteral("newer.crv"));
+        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(child<QLineEdit>("fileName")->text().isEmpty());
         QVERIFY(editor->isCollapsed());
         QCOMPARE(editor->height(), editor->panelHeight() + VCurveDialog::collapsedExtra);
         QVERIFY(!midi->capture().isOpen());
@@ -247,12 +247,9 @@ private slots:
         editor->show();
         selectFile(QStringLiteral("flat.crv"));
 
-        // The default curve on screen is not the file's: Send asks which one goes; No is the file.
-        prompts.queue(PromptService::Answer::No);
+        // The program's curve, untouched since the opening, is no edit: the file goes, unasked.
         sendAndWait();
-        QCOMPARE(prompts.asked.size(), 1);
-        QCOMPARE(prompts.asked.first().text, VCurveDialog::sendQuestion(QStringLiteral("flat.crv")));
-        QCOMPARE(prompts.asked.first().buttons, PromptService::Buttons::YesNoCancel);
+        QVERIFY(prompts.asked.isEmpty());
         QCOMPARE(curvesSent(), 1);
         QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
         // Afterwards the editor shows the file's curve, its map recomputed.
@@ -263,7 +260,7 @@ private slots:
         sendAndWait();
         QCOMPARE(curvesSent(), 2);
         QCOMPARE(sentMap(sim().received().last()), QByteArray(127, char(64)));
-        QCOMPARE(prompts.asked.size(), 1);
+        QVERIFY(prompts.asked.isEmpty());
 
         // Without a selection the curve on screen goes.
         child<QListWidget>("fileList")->setCurrentRow(-1);
@@ -271,7 +268,7 @@ private slots:
         sendAndWait();
         QCOMPARE(curvesSent(), 3);
         QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
-        QCOMPARE(prompts.asked.size(), 1);
+        QVERIFY(prompts.asked.isEmpty());
     }
 
     void sendNeverThrowsAnEditAway()
@@ -281,7 +278,7 @@ private slots:
         writeCurve(QStringLiteral("soft.crv"), stored);
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
         editor->show();
-        QCOMPARE(child<QListWidget>("fileList")->currentItem()->text(), QStringLiteral("soft.crv"));
+        selectFile(QStringLiteral("soft.crv"));
         drag({160, 300}, {170, 120});
         const VelocityCurve edited = editor->editor().curve;
         const VelocityMap editedMap = map;
@@ -303,6 +300,119 @@ private slots:
         QCOMPARE(prompts.asked.last().text, VCurveDialog::sendQuestion(QStringLiteral("soft.crv")));
     }
 
+    // The editor opens on the program's curve with no file chosen; Send asks about a file only
+    // when the curve on screen is an edit kept nowhere, and the name box names the selection.
+    void opensWithNothingSelectedAndAsksOnlyAboutAnEdit()
+    {
+        CurveFile::Contents older;
+        older.curve.keyNew = older.curve.keySource;
+        older.curve.computeMap(older.map);
+        writeCurve(QStringLiteral("older.crv"), older);
+        QThread::msleep(20);
+        CurveFile::Contents newer;
+        newer.curve.keyNew = {0, 10, 20, 40, 70, 100, 127};
+        newer.curve.computeMap(newer.map);
+        writeCurve(QStringLiteral("newer.crv"), newer);
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        auto *list = child<QListWidget>("fileList");
+        auto *name = child<QLineEdit>("fileName");
+        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(name->text().isEmpty());
+
+        // Send at once sends the program's curve, unasked.
+        const VelocityMap programs = map;
+        sendAndWait();
+        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(curvesSent(), 1);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(programs));
+        QCOMPARE(editor->editor().curve, VelocityCurve{});
+
+        // Loaded, then sent: nothing to ask.
+        selectFile(QStringLiteral("newer.crv"));
+        QCOMPARE(name->text(), QStringLiteral("newer.crv"));
+        click("loadButton");
+        QCOMPARE(editor->editor().curve, newer.curve);
+        sendAndWait();
+        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(curvesSent(), 2);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(newer.map));
+        // Another file chosen after loading one: that file goes and shows, unasked.
+        selectFile(QStringLiteral("older.crv"));
+        sendAndWait();
+        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(curvesSent(), 3);
+        QCOMPARE(editor->editor().curve, older.curve);
+
+        // Edited since: Send asks about the selected file.
+        drag({240, 200}, {250, 60});
+        prompts.queue(PromptService::Answer::Cancel);
+        sendAndWait();
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(prompts.asked.last().text, VCurveDialog::sendQuestion(QStringLiteral("older.crv")));
+        QCOMPARE(curvesSent(), 3);
+
+        // A calibration's accepted curve is an edit as well; the name box still names the
+        // selected file, and empties when the selection goes.
+        click("newButton");
+        click("calibrateButton");
+        play({20, 30, 40, 50, 60, 70, 80, 90});
+        click("calibrationAccept");
+        QCOMPARE(list->selectedItems().size(), 1);
+        QCOMPARE(name->text(), QStringLiteral("older.crv"));
+        prompts.queue(PromptService::Answer::Cancel);
+        sendAndWait();
+        QCOMPARE(prompts.asked.size(), 2);
+        list->clearSelection();
+        QVERIFY(name->text().isEmpty());
+        sendAndWait();   // the accepted curve itself, unasked
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(curvesSent(), 4);
+        QCOMPARE(sentMap(sim().received().last()), mapBytes(map));
+
+        // Saved, the edit is kept: a file chosen then goes unasked.
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("played")); });
+        click("saveButton");
+        QVERIFY(name->text().isEmpty());
+        selectFile(QStringLiteral("newer.crv"));
+        sendAndWait();
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(editor->editor().curve, newer.curve);
+    }
+
+    // Key points dragged onto each other can be pulled apart again from either end of the stack.
+    void stackedPointsComeApart()
+    {
+        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor->show();
+        const VelocityCurve::Points start = VelocityCurve::defaultSources;
+        for (int k = 1; k <= 5; ++k)
+            drag({CurveEditorModel::toX(start[std::size_t(k)]), 200}, {-30, 200});
+        QCOMPARE(editor->editor().curve.keySource, (VelocityCurve::Points{0, 1, 2, 3, 4, 5, 127}));
+        // Pressed anywhere on the stack and pulled right, the last point stacked comes out, then
+        // the next.
+        drag({6, 200}, {200, 100});
+        QCOMPARE(editor->editor().curve.keySource, (VelocityCurve::Points{0, 1, 2, 3, 4, 50, 127}));
+        drag({9, 300}, {160, 100});
+        QCOMPARE(editor->editor().curve.keySource, (VelocityCurve::Points{0, 1, 2, 3, 40, 50, 127}));
+        QCOMPARE(editor->editor().curve.keyNew[4], (381 - 100) / 3);
+        QCOMPARE(editor->editor().curve.keyNew[2], (381 - 200) / 3);   // point 2 never moved
+
+        // Stacked at the right end, against the last point, pulled left: the first comes out.
+        click("newButton");
+        for (int k = 5; k >= 1; --k)
+            drag({CurveEditorModel::toX(start[std::size_t(k)]), 200}, {600, 200});
+        QCOMPARE(editor->editor().curve.keySource, (VelocityCurve::Points{0, 122, 123, 124, 125, 126, 127}));
+        drag({500, 200}, {200, 100});
+        QCOMPARE(editor->editor().curve.keySource, (VelocityCurve::Points{0, 50, 123, 124, 125, 126, 127}));
+        // Straight up and down, the point pressed on moves; the last one stays where it is.
+        const VelocityCurve before = editor->editor().curve;
+        drag({508, 200}, {508, 30});
+        QCOMPARE(editor->editor().curve.keySource, before.keySource);
+        QCOMPARE(editor->editor().curve.keyNew[6], (381 - 30) / 3);
+        QCOMPARE(editor->editor().curve.keyNew[5], before.keyNew[5]);
+    }
+
     void deleteAsksNamingTheFile()
     {
         CurveFile::Contents contents;
@@ -316,7 +426,7 @@ private slots:
             return QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QLatin1String(name)));
         };
         auto *list = child<QListWidget>("fileList");
-        QCOMPARE(list->currentItem()->text(), QStringLiteral("b.crv"));
+        selectFile(QStringLiteral("b.crv"));
 
         prompts.queue(PromptService::Answer::No);
         click("deleteButton");
@@ -360,6 +470,7 @@ private slots:
         file.write(bytes);
         file.close();
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        selectFile(QStringLiteral("bad.crv"));
         const VelocityCurve before = editor->editor().curve;
         const VelocityMap mapBefore = map;
 
@@ -468,17 +579,13 @@ private slots:
         QVERIFY(!QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv.crv"))));
         QCOMPARE(child<QListWidget>("fileList")->item(0)->text(), QStringLiteral("Linear.crv"));
 
-        // Not replacing it brings the prompt back with what was typed.
+        // Typed again with its extension, it is the same file: "Save file" asks before replacing it.
         prompts.queue(PromptService::Answer::No);
         ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
-        QString shownAgain;
-        ModalDriver::next([&shownAgain](QDialog *d) {
-            shownAgain = d->findChild<QLineEdit *>(QStringLiteral("name"))->text();
-            d->reject();
-        });
         click("saveButton");
         QCOMPARE(prompts.asked.size(), 1);
-        QCOMPARE(shownAgain, QStringLiteral("Linear.crv"));
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Replace the existing file\uFF1F"));
+        QVERIFY(ModalDriver::idle());
         QCOMPARE(child<QListWidget>("fileList")->count(), 1);
     }
 
@@ -503,16 +610,27 @@ private slots:
         QCOMPARE(list->item(0)->text(), QStringLiteral("soft.crv"));
         QCOMPARE(list->currentRow(), -1);
 
-        // Saving under the same name asks once, about a curve file, before replacing.
+        // Saving another curve under the same name asks "Save file" once: No saves nothing and
+        // brings no prompt back.
+        drag({320, 200}, {330, 80});
+        const VelocityCurve other = editor->editor().curve;
+        const auto saveAs = [this](const QString &name) {
+            ModalDriver::next([name](QDialog *d) { typeName(d, name); });
+            click("saveButton");
+        };
         prompts.queue(PromptService::Answer::No);
-        ModalDriver::next([](QDialog *d) {
-            static_cast<FilenamePrompt *>(d)->setName(QStringLiteral("soft"));
-            d->accept();
-        });
-        ModalDriver::next([](QDialog *d) { d->reject(); });
-        click("saveButton");
+        saveAs(QStringLiteral("soft"));
         QCOMPARE(prompts.asked.size(), 1);
-        QCOMPARE(prompts.asked.first().text, QStringLiteral("The file have existed, Replace it\uFF1F"));
+        QCOMPARE(prompts.asked.first().text, QStringLiteral("Replace the existing file\uFF1F"));
+        QCOMPARE(prompts.asked.first().caption, QStringLiteral("Save file"));
+        QCOMPARE(prompts.asked.first().buttons, PromptService::Buttons::YesNo);
+        QVERIFY(ModalDriver::idle());
+        QCOMPARE(CurveFile::load(path).contents.curve, shaped);
+        // Yes replaces it; the list keeps its one entry.
+        prompts.queue(PromptService::Answer::Yes);
+        saveAs(QStringLiteral("soft"));
+        QCOMPARE(prompts.asked.size(), 2);
+        QCOMPARE(CurveFile::load(path).contents.curve, other);
         QCOMPARE(list->count(), 1);
 
         // Load brings the saved curve back.
@@ -520,13 +638,50 @@ private slots:
         QCOMPARE(editor->editor().curve, VelocityCurve{});
         list->setCurrentRow(0);
         click("loadButton");
-        QCOMPARE(editor->editor().curve, shaped);
+        QCOMPARE(editor->editor().curve, other);
 
         // Delete removes the file at once and empties the name.
         click("deleteButton");
         QVERIFY(!QFile::exists(path));
         QCOMPARE(list->count(), 0);
         QVERIFY(child<QLineEdit>("fileName")->text().isEmpty());
+    }
+
+    // A save that fails for a name the file system refuses as too long says so in a box that
+    // shows the whole message: the name is shortened in the middle, the rest wraps.
+    void longNameSaveErrorFitsItsBox()
+    {
+        MessageBoxPrompts boxes;
+        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor->show();
+        const QString name = QStringLiteral("start") + QString(290, QLatin1Char('x')) + QStringLiteral("end");
+        ModalDriver::next([name](QDialog *d) {
+            static_cast<FilenamePrompt *>(d)->setName(name);
+            d->accept();
+        });
+        QString shown;
+        QRect room;
+        QRect needed;
+        ModalDriver::next([&shown, &room, &needed](QDialog *d) {
+            QTest::qWait(50);
+            auto *label = d->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            shown = label->text();
+            // The text as the label wraps it, against the room the label has.
+            room = label->contentsRect();
+            needed = QFontMetrics(label->font()).boundingRect(room, Qt::TextWordWrap, shown);
+            const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+            if (!folder.isEmpty())
+                d->grab().save(folder + QStringLiteral("/save-error-long-name.png"));
+            d->accept();
+        });
+        click("saveButton");
+        QVERIFY(ModalDriver::idle());
+        QVERIFY2(shown.startsWith(QStringLiteral("Cannot save the curve file \"startxxx")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("xxx\u2026xxx")), qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral("xxxend.crv\": ")), qPrintable(shown));
+        QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+                 qPrintable(QStringLiteral("%1x%2 in %3x%4").arg(needed.width()).arg(needed.height())
+                                .arg(room.width()).arg(room.height())));
     }
 
     void monitorShowsChannelOneNoteOns()
@@ -601,6 +756,7 @@ private slots:
         editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
         editor->show();
         // The user's own curve, a kept curve shown, a picked key point, a file selected, Realtime on.
+        selectFile(QStringLiteral("mine.crv"));
         drag({160, 200}, {180, 120});
         editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 0);
         editor->runSlotCommand(VCurveDialog::SlotCommand::Show, 0);
@@ -865,6 +1021,7 @@ private slots:
         MessageBoxPrompts boxes;
         editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
         editor->show();
+        selectFile(QStringLiteral("soft.crv"));
         drag({160, 200}, {180, 120});
         for (const char *name : {"send", "delete"}) {
             ModalDriver::next([folder, name](QDialog *d) {
@@ -874,6 +1031,15 @@ private slots:
             });
             click(name == QByteArray("send") ? "sendButton" : "deleteButton");
         }
+        // Save under a name that exists.
+        ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("hard")); });
+        ModalDriver::next([folder](QDialog *d) {
+            QTest::qWait(50);
+            d->grab().save(folder + QStringLiteral("/save-question.png"));
+            d->reject();
+        });
+        click("saveButton");
+        QVERIFY(editor->grab().save(folder + QStringLiteral("/vcurve-opened.png")));
     }
 };
 

@@ -693,6 +693,37 @@ private slots:
         QCOMPARE(prompts.asked.size(), 3);
     }
 
+    // The marker list shows the selected song's markers, and none once no song is selected.
+    void markersGoWithTheirSong()
+    {
+        ScriptedPrompts prompts;
+        QWidget host;
+        TransferDialog transfer(*midi, prompts);
+        QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
+        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
+        writeFile(QStringLiteral("zorvik/syx/t.syx"), "t");
+        FileLibrary library(&host, prompts, transfer);
+        library.fileList()->setCurrentRow(0);
+        QCOMPARE(library.markerList()->count(), 3);
+
+        // Another kind chosen: its files have no markers, and no song is selected any more.
+        library.typeBox()->setCurrentIndex(1);
+        QCOMPARE(library.kind(), FileKind::Template);
+        QCOMPARE(library.markerList()->count(), 0);
+        library.fileList()->setCurrentRow(0);
+        QCOMPARE(library.markerList()->count(), 0);
+        library.typeBox()->setCurrentIndex(0);
+        QCOMPARE(library.markerList()->count(), 0);
+        library.fileList()->setCurrentRow(0);
+        QCOMPARE(library.markerList()->count(), 3);
+
+        // The list emptied by a delete: no song, no markers.
+        prompts.queue(PromptService::Answer::Yes);
+        library.deleteSelected();
+        QCOMPARE(library.fileList()->count(), 0);
+        QCOMPARE(library.markerList()->count(), 0);
+    }
+
     void removedSongTakesItsMarkers()
     {
         ScriptedPrompts prompts;

@@ -1,19 +1,29 @@
 // The panel's Load with bad .syx files: missing, unreadable, empty, huge, truncated, of the wrong
 // kind, named to leave the folder, or a pipe or a device. Each is refused with a message and the
-// panel keeps what the user had on it.
+// panel keeps what the user had on it. Names that are unusual but harmless (a ':') work
+// everywhere, from the library's menu to the file name prompt.
 #include "core/midi/MidiSystem.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/Workspace.h"
+#include "gui/library/FileLibrary.h"
+#include "gui/widgets/SkinButton.h"
 #include "gui/panel/PanelCommands.h"
 #include "gui/panel/PanelEditor.h"
 #include "support/EditorRig.h"
+#include "support/ModalDriver.h"
 #include "support/TestFiles.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -40,6 +50,29 @@ class TestBadInputPanel : public QObject, EditorRig
 
 private:
     QLineEdit *pad1Msb() { return workspace->panel().box(PanelSettings::Pad1, Field::Msb); }
+
+    // As a person does: double-click the entry, then pick the item of the menu that shows by
+    // its underlined letter.
+    void chooseFromMenu(const QString &entry, Qt::Key letter)
+    {
+        QListWidget *files = workspace->library().fileList();
+        QListWidgetItem *item = files->findItems(entry, Qt::MatchExactly).value(0);
+        QVERIFY2(item, qPrintable(entry));
+        files->scrollToItem(item);
+        const QPoint at = files->visualItemRect(item).center();
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&poll, letter] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                poll.stop();
+                QTest::keyClick(menu, letter);
+            }
+        });
+        poll.start();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(!poll.isActive());
+    }
 
 private slots:
     void init()
@@ -111,6 +144,50 @@ private slots:
         QCOMPARE(pad1Msb()->text(), QStringLiteral("055"));
         if (name == QStringLiteral("huge.syx"))
             QVERIFY(QFile::remove(path));
+    }
+
+    // ':' is a plain character on Linux: such a file is listed, loaded and sent, and a name
+    // typed with one is saved. Names no command takes (a backslash) are not listed at all.
+    void namesWithAColonWork()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QFile file(QStringLiteral("zorvik/syx/live:set 1.syx"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(goldenTemplate());
+        file.close();
+        QFile odd(QStringLiteral("zorvik/syx/back\\slash.syx"));
+        QVERIFY(odd.open(QIODevice::WriteOnly));
+        odd.write(goldenTemplate());
+        odd.close();
+        FileLibrary &library = workspace->library();
+        library.showKind(FileKind::Template);
+        QListWidget *files = library.fileList();
+        QVERIFY(!files->findItems(QStringLiteral("live:set 1.syx"), Qt::MatchExactly).isEmpty());
+        QVERIFY(files->findItems(QStringLiteral("back\\slash.syx"), Qt::MatchExactly).isEmpty());
+
+        chooseFromMenu(QStringLiteral("live:set 1.syx"), Qt::Key_L);   // &Load
+        QVERIFY(prompts->asked.isEmpty());
+        QCOMPARE(pad1Msb()->text(), QStringLiteral("000"));   // the template's value
+
+        prompts->queue(PromptService::Answer::No);
+        chooseFromMenu(QStringLiteral("live:set 1.syx"), Qt::Key_S);   // &Send
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.last().text, QStringLiteral("This file will be sent to midi device. Are you sure?\r\n"));
+
+        prompts->queue(PromptService::Answer::Yes);   // "Save the current setting?"
+        prompts->queue(PromptService::Answer::No);    // "Send the setting to Zorvik now?"
+        ModalDriver::next([](QDialog *prompt) {
+            auto *edit = prompt->findChild<QLineEdit *>(QStringLiteral("name"));
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("take:2"));
+            QTest::mouseClick(prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        QTest::mouseClick(window->button(SkinLayout::Button::Save), Qt::LeftButton);
+        QVERIFY(ModalDriver::idle());
+        QCOMPARE(prompts->asked.size(), 3);
+        QVERIFY(QFile::exists(QStringLiteral("zorvik/syx/take:2.syx")));
+        QVERIFY(!files->findItems(QStringLiteral("take:2.syx"), Qt::MatchExactly).isEmpty());
     }
 };
 

@@ -137,6 +137,31 @@ private slots:
         QCOMPARE(text(PanelSettings::Pedal, Field::Channel), QStringLiteral("---"));
     }
 
+    // Four-character note names ("G#-2") are wider than the CC box's font allows: the box draws
+    // them smaller rather than scroll the first character out of sight.
+    void longNoteNamesShowWhole()
+    {
+        QTest::mouseClick(panel().modeButton(), Qt::LeftButton);
+        QCOMPARE(panel().nameList()->item(8)->text(), QStringLiteral("008 G#-2"));
+        const int pad1 = PanelSettings::Pad1;
+        QLineEdit *cc = panel().box(pad1, Field::Label);
+        const int fullSize = cc->font().pixelSize();
+        dragEntry(8, centreOf(pad1));
+        QCOMPARE(cc->text(), QStringLiteral("G#-2"));
+        cc->grab();   // the box lays its text out as it paints
+        const int middle = cc->height() / 2;
+        QCOMPARE(cc->cursorPositionAt(QPoint(1, middle)), 0);
+        QCOMPARE(cc->cursorPositionAt(QPoint(cc->width() - 2, middle)), 4);
+        // The pad's boxes, four times their size, for a person to look at.
+        const QRect boxes = cc->geometry().united(panel().box(pad1, Field::Channel)->geometry()).adjusted(-4, -4, 4, 4);
+        window->grab(boxes).toImage().scaled(boxes.size() * 4).save(
+            QDir(QStringLiteral(ZORVIK_TEST_OUTPUT)).filePath(QStringLiteral("cc-box-long-note.png")));
+        // A short name gets the box's own size back.
+        dragEntry(60, centreOf(pad1));
+        QCOMPARE(cc->text(), QStringLiteral("C3"));
+        QCOMPARE(cc->font().pixelSize(), fullSize);
+    }
+
     void joystickZones()
     {
         const QRect joystick = SkinLayout::controlPicture(PanelSettings::JoystickUp);
@@ -343,6 +368,12 @@ private slots:
         QTest::newRow("empty towards") << false << "" << -120 << "000";
         QTest::newRow("ch 16 towards") << true << "16" << -120 << "01";
         QTest::newRow("ch 01 away") << true << "01" << 120 << "16";
+        // The direction decides, not the size: touchpads and high-resolution wheels send less
+        // than a notch, a fast wheel more; each event is one step.
+        QTest::newRow("touchpad away") << false << "064" << 15 << "063";
+        QTest::newRow("fine wheel towards") << false << "064" << -40 << "065";
+        QTest::newRow("two notches away at once") << false << "064" << 240 << "063";
+        QTest::newRow("ch touchpad towards") << true << "16" << -8 << "01";
     }
     void wheel()
     {

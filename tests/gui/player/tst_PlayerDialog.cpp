@@ -47,6 +47,8 @@ private slots:
     void csfSongsPlayTheirSongImage();
     void tooManyFilesAreNotListed();
     void withoutSoundPlaySaysWhyOnce();
+    void songGoneFromTheFolderIsNamed();
+    void listFollowsTheFolder();
     void withTheRealAudioDriverNothingHangs();
     void screenshot();
 
@@ -397,6 +399,76 @@ void PlayerDialogTest::withoutSoundPlaySaysWhyOnce()
     csf.play();
     QCOMPARE(prompts->asked.size(), 2);
     prompts->asked.clear();
+}
+
+void PlayerDialogTest::songGoneFromTheFolderIsNamed()
+{
+    struct NoSound : AudioOutput
+    {
+        bool start(SongRenderer &) override { return false; }
+        void stop() override {}
+        QString errorText() const override { return QStringLiteral("No sound output could be started. Tried: JACK"); }
+    };
+    const QString away = dir.filePath("b-200s.mid");
+    for (const bool withSound : {true, false}) {
+        SongEngine::Options options;
+        if (withSound) {
+            options.output = [this] {
+                auto output = std::make_unique<OfflineAudioOutput>();
+                audio = output.get();
+                return output;
+            };
+        } else {
+            options.output = [] { return std::make_unique<NoSound>(); };
+        }
+        PlayerDialog player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
+        prompts->asked.clear();
+        QTest::mouseClick(player.playButton(), Qt::LeftButton);
+        if (withSound) {
+            audio->pullMs(36000);
+            player.tick();
+            QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:36 / 03:20"));
+        }
+        // Given the song moved out of the folder while it played, when Stop then Play are pressed
+        // before the list caught up, then the player says so, shows no song and lists the folder.
+        QVERIFY(QFile::rename(midPath("b-200s.mid"), away));
+        QTest::mouseClick(player.stopButton(), Qt::LeftButton);
+        prompts->asked.clear();
+        QTest::mouseClick(player.playButton(), Qt::LeftButton);
+        QCOMPARE(prompts->asked.size(), 1);
+        QCOMPARE(prompts->asked.at(0).text,
+                 QString("\"b-200s.mid\" is no longer in the library: it was renamed, moved or deleted."));
+        QCOMPARE(prompts->asked.at(0).icon, PromptService::Icon::Warning);
+        QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:00 / 00:00"));
+        QVERIFY(!player.statusLine()->isEnabled());
+        QVERIFY(!player.isTimerRunning());
+        QVERIFY(!player.engine().isOpen());
+        QCOMPARE(player.songList()->count(), 2);
+        QVERIFY(player.songList()->findItems("b-200s.mid", Qt::MatchExactly).isEmpty());
+        QCOMPARE(selected(player), QString());
+        const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOT_DIR");
+        if (!shots.isEmpty() && withSound) {
+            player.show();
+            QVERIFY(player.grab().save(shots + "/midiplayer-song-gone.png"));
+        }
+        QVERIFY(QFile::rename(away, midPath("b-200s.mid")));
+    }
+    prompts->asked.clear();
+}
+
+void PlayerDialogTest::listFollowsTheFolder()
+{
+    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 2));
+    QCOMPARE(selected(*player), QString("a-100s.mid"));
+    const QString away = dir.filePath("c-400s.mid");
+    QVERIFY(QFile::rename(midPath("c-400s.mid"), away));
+    QTRY_COMPARE(player->songList()->count(), 2);
+    QCOMPARE(player->songList()->item(0)->text(), QString("b-200s.mid"));
+    QCOMPARE(selected(*player), QString("a-100s.mid"));   // the selection stays with its song
+    QVERIFY(QFile::rename(away, midPath("c-400s.mid")));
+    QTRY_COMPARE(player->songList()->count(), 3);
+    QCOMPARE(selected(*player), QString("a-100s.mid"));
+    QVERIFY(prompts->asked.isEmpty());
 }
 
 void PlayerDialogTest::withTheRealAudioDriverNothingHangs()

@@ -1,8 +1,14 @@
 #include "gui/widgets/FilenamePrompt.h"
+#include "gui/widgets/MessageBoxPrompts.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 
 #include <QDir>
+#include <QGlyphRun>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextLayout>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -16,6 +22,23 @@ void answerWith(const QString &name)
         dialog->findChild<QLineEdit *>(QStringLiteral("name"))->setText(name);
         dialog->accept();
     });
+}
+
+// The characters of text that the font, with the fonts the system falls back on, draws as the
+// empty "missing" box.
+QString missingGlyphs(const QString &text, const QFont &font)
+{
+    QString missing;
+    for (const QChar c : text) {
+        QTextLayout layout(QString(c), font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun &run : layout.glyphRuns())
+            if (run.glyphIndexes().contains(0u))
+                missing += c;
+    }
+    return missing;
 }
 
 } // namespace
@@ -112,6 +135,33 @@ private slots:
         QCOMPARE(FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")),
                  std::optional<QString>(QStringLiteral("live")));
         QCOMPARE(prompts.asked.size(), 1);
+    }
+
+    // The question's full-width question mark is kept where a font draws it, and written as '?'
+    // where none does; never an empty box.
+    void replaceQuestionShowsEveryCharacter()
+    {
+        MessageBoxPrompts boxes;
+        answerWith(QStringLiteral("live"));
+        QString shown;
+        QString missing;
+        ModalDriver::next([&shown, &missing](QDialog *dialog) {
+            auto *label = dialog->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            shown = label->text();
+            missing = missingGlyphs(shown, label->font());
+            const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
+            if (!folder.isEmpty()) {
+                QTest::qWait(50);
+                dialog->grab().save(folder + QStringLiteral("/replace-question.png"));
+            }
+            static_cast<QMessageBox *>(dialog)->button(QMessageBox::No)->click();
+        });
+        ModalDriver::next([](QDialog *dialog) { dialog->reject(); });   // the prompt again
+        QCOMPARE(FilenamePrompt::ask(boxes, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")), std::nullopt);
+        QVERIFY2(missing.isEmpty(), qPrintable(shown));
+        QVERIFY2(shown == QStringLiteral("The file have existed, Replace it\uFF1F")
+                     || shown == QStringLiteral("The file have existed, Replace it?"),
+                 qPrintable(shown));
     }
 
     void existingFileAsksToReplace()
