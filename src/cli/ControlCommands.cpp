@@ -559,8 +559,11 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     });
     QElapsedTimer clock;
     clock.start();
-    if (!receiver.listen())
+    if (!receiver.listen()) {
+        if (!receiver.lastProblem().isEmpty() && !midi.systemPorts().problem().contains(receiver.lastProblem()))
+            fail(receiver.lastProblem());
         return deviceError(midi);
+    }
     QTimer::singleShot(options.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
     int stoppedBy = 0;
     QObject::connect(&interrupts, &StopSignals::interrupted, &loop, [&](int signal) {

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QList>
 
+#include <functional>
+
 #include <memory>
 #include <utility>
 
@@ -36,6 +38,25 @@ public:
         bool taken = false;
         QList<QByteArray> linkSent;
         MidiInputPort::Receiver linkInput;
+
+        // Answers armed on the input run as their trigger arrives (through arrive()), as a back
+        // end that answers on its own thread does; off, the ports cannot arm.
+        bool quickAnswers = false;
+        QByteArray armedTrigger;
+        std::function<void()> armedAnswer;
+        bool answerRan = false;
+        int quickSends = 0;
+
+        // A piece of input from the device: an armed answer it triggers runs first.
+        void arrive(const QByteArray &bytes)
+        {
+            if (armedAnswer && !answerRan && bytes == armedTrigger) {
+                answerRan = true;
+                armedAnswer();
+            }
+            if (input)
+                input(bytes);
+        }
     };
 
     explicit FakePorts(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
@@ -188,6 +209,16 @@ private:
         }
         std::size_t maxMessageLength() const override { return state->maxLength; }
         QString name() const override { return portName; }
+        QuickSender quickSender() override
+        {
+            if (!state->quickAnswers)
+                return {};
+            return [s = state](const QByteArray &message) {
+                ++s->quickSends;
+                s->sent.append(message);
+                return true;
+            };
+        }
 
     private:
         std::shared_ptr<State> state;
@@ -198,7 +229,25 @@ private:
     {
     public:
         explicit Input(std::shared_ptr<State> sharedState) : state(std::move(sharedState)) {}
-        ~Input() override { state->input = nullptr; }
+        ~Input() override
+        {
+            state->input = nullptr;
+            disarmAnswer();
+        }
+        bool armAnswer(const QByteArray &trigger, std::function<void()> answer) override
+        {
+            if (!state->quickAnswers)
+                return false;
+            state->armedTrigger = trigger;
+            state->armedAnswer = std::move(answer);
+            state->answerRan = false;
+            return true;
+        }
+        bool disarmAnswer() override
+        {
+            state->armedAnswer = nullptr;
+            return std::exchange(state->answerRan, false);
+        }
 
     private:
         std::shared_ptr<State> state;

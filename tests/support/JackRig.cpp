@@ -226,6 +226,27 @@ std::uint32_t JackRig::cycleFrame()
     return 0;
 }
 
+int JackRig::connectionsOfSimulator(bool output)
+{
+#ifdef ZORVIK_HAVE_JACK
+    Clock *c = clock();
+    if (!c)
+        return 0;
+    // zorvik-sim's input and output are two clients of the same name (one numbered by JACK).
+    const char **names = jack_get_ports(c->client, "zorvik-sim.*:Zorvik Simulator", JACK_DEFAULT_MIDI_TYPE,
+                                        output ? JackPortIsOutput : JackPortIsInput);
+    int count = 0;
+    for (const char **each = names; each && *each; ++each)
+        if (jack_port_t *port = jack_port_by_name(c->client, *each))
+            count += jack_port_connected(port);
+    jack_free(names);
+    return count;
+#else
+    (void)output;
+    return 0;
+#endif
+}
+
 std::size_t JackRig::midiBufferSize()
 {
 #ifdef ZORVIK_HAVE_JACK

@@ -57,6 +57,9 @@ public:
     std::uint32_t cycleFrame();
     // The bytes a MIDI port carries in one cycle (0 without a server).
     std::size_t midiBufferSize();
+    // How many connections zorvik-sim's output (or input) port has: a program listening to it
+    // (or sending to it) holds one.
+    int connectionsOfSimulator(bool output);
 
     // Quits the simulator, then ends the server and gives the process its JACK server name
     // back. True when the server ended when asked, without being killed.

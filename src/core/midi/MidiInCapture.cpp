@@ -63,6 +63,16 @@ bool MidiInCapture::openPort(QString *error)
     return port != nullptr;
 }
 
+bool MidiInCapture::armAnswer(const QObject *owner, const QByteArray &trigger, std::function<void()> answer)
+{
+    return isOpenFor(owner) && port->armAnswer(trigger, std::move(answer));
+}
+
+bool MidiInCapture::disarmAnswer(const QObject *owner)
+{
+    return isOpenFor(owner) && port->disarmAnswer();
+}
+
 void MidiInCapture::suspend()
 {
     if (!port)

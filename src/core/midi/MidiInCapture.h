@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class MidiSystem;
@@ -56,6 +57,12 @@ public:
     // Open for an owner that needs the input (a transfer, a receive, the velocity monitor), not
     // for a listener opened with openWhenIdle().
     bool isBusy() const { return port != nullptr && !idleHolder; }
+
+    // The owner's answer to a message it waits for, run on the input's own thread as the message
+    // arrives (MidiInputPort::armAnswer); false when the capture is not the owner's or the back
+    // end cannot. disarmAnswer() tells whether it ran. A capture that closes drops its answer.
+    bool armAnswer(const QObject *owner, const QByteArray &trigger, std::function<void()> answer);
+    bool disarmAnswer(const QObject *owner);
 
     // The input device's route changes (MidiSystem takes a device's direct link for an exchange,
     // or gives it back): suspend() closes the port and reopen() opens the device in use again for

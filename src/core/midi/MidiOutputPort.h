@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <cstddef>
 #include <cstdint>
 
@@ -32,6 +34,12 @@ public:
         (void)limit;
         return Delivery::Delivered;
     }
+
+    // A send that never waits, callable from an input port's own thread (an answer armed with
+    // MidiInputPort::armAnswer); true when the message was queued whole. Empty where the back
+    // end's send may wait. It holds what it needs, so it may outlive the port.
+    using QuickSender = std::function<bool(const QByteArray &message)>;
+    virtual QuickSender quickSender() { return {}; }
 
     // The longest message the back end takes whole; a longer one must not be handed over.
     virtual std::size_t maxMessageLength() const = 0;

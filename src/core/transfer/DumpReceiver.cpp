@@ -26,10 +26,11 @@ bool DumpReceiver::listen()
     // system's route would cut at the frame's 0x89.
     QString why;
     exchange = midi.openExchange(MidiSystem::noDevice, midi.devices().input(), &why);
-    active = exchange.isOpen() && midi.capture().open(this, MidiInCapture::Mode::SysExDump);
+    QString portProblem;
+    active = exchange.isOpen() && midi.capture().open(this, MidiInCapture::Mode::SysExDump, &portProblem);
     if (!active) {
         exchange.end();
-        problem = why;
+        problem = why.isEmpty() ? portProblem : why;
         QString text = QStringLiteral("Error opening the default MIDI In Device!\r\n");
         if (!why.isEmpty())
             text += QStringLiteral("\n") + why;

@@ -29,7 +29,8 @@ public:
     void stop();
     bool listening() const { return active; }
 
-    // Why the last listen() failed, when the system said.
+    // Why the last listen() failed, when the system said (the link that could not be taken is
+    // also in the message; the port's own reason only here).
     QString lastProblem() const { return problem; }
 
     // The last accepted dump, at most one input buffer long.

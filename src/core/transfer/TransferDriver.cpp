@@ -199,7 +199,13 @@ void TransferDriver::onShortMessage(quint8 status, quint8 data1, quint8 data2)
     handling.start();
     // The replies as the protocol writes them: one word, status lowest.
     const std::uint32_t value = status | std::uint32_t(data1) << 8 | std::uint32_t(data2) << 16;
-    const auto result = transfer.onShortMessage(value, now());
+    // The block this request asks for may have left already, answered on the input's thread.
+    bool sentAhead = false;
+    if (answered && value == TransferSession::replyNext) {
+        sentAhead = midi.capture().disarmAnswer(this) && answered->load();
+        answered.reset();
+    }
+    const auto result = transfer.onShortMessage(value, now(), sentAhead);
     replyToBlockMicros = handling.nsecsElapsed() / 1000;
     if (result == TransferSession::Event::Finished || result == TransferSession::Event::Failed) {
         watchdog.stop();
@@ -211,7 +217,28 @@ void TransferDriver::onShortMessage(quint8 status, quint8 data1, quint8 data2)
             emit failed();
         return;
     }
+    armNextBlock();
     emit changed();
+}
+
+void TransferDriver::armNextBlock()
+{
+    // The next block waits at the input, to leave in the very cycle its request arrives: a trip
+    // to this thread and back makes it miss that cycle, and the transfer takes a cycle more per
+    // block. Where the back ends cannot, the block goes when the request reaches us.
+    if (answered)
+        return;
+    const QByteArray block = transfer.nextBlockMessage();
+    if (block.isEmpty())
+        return;
+    MidiOutputPort *port = midi.output(midi.devices().output());
+    MidiOutputPort::QuickSender sender = port ? port->quickSender() : MidiOutputPort::QuickSender();
+    if (!sender)
+        return;
+    auto sent = std::make_shared<std::atomic_bool>(false);
+    const QByteArray request = QByteArray::fromRawData(reinterpret_cast<const char *>(&TransferSession::replyNextBytes[0]), 3);
+    if (midi.capture().armAnswer(this, QByteArray(request), [sender, block, sent] { sent->store(sender(block)); }))
+        answered = sent;
 }
 
 bool TransferDriver::deviceListed()
@@ -252,6 +279,7 @@ void TransferDriver::stopListening()
 {
     // A block transfer ends here, whichever way: the device is free for others again, its
     // input closed before its link is given back.
+    answered.reset();   // the armed block goes with the capture
     if (listening) {
         listening = false;
         midi.capture().close(this);

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 class DeviceLock;
@@ -66,6 +67,7 @@ private:
     // Tells the user what a failed message means for this transfer; returns the result.
     SendResult tell(SendResult result, TransferSession::Message what);
     void checkWatchdog();
+    void armNextBlock();
     // The transfer's output is still listed by the name it had when the transfer began.
     bool deviceListed();
     void stopListening();
@@ -82,6 +84,7 @@ private:
     void (TransferDriver::*pendingStart)() = nullptr;   // set while waiting for the device
     std::int64_t deviceDeadline = 0;
     bool listening = false;
+    std::shared_ptr<std::atomic_bool> answered;   // the armed next block; whether it went out
     QString deviceName;   // the output's name when the transfer began; empty for the built-in one
     qint64 replyToBlockMicros = 0;
 };

@@ -198,12 +198,18 @@ bool TransferSession::arrived(Message what) const
     return !confirmer || confirmer(what) == SendResult::Sent;
 }
 
-bool TransferSession::sendBlock(int index, int length)
+QByteArray TransferSession::blockMessage(int index) const
 {
-    const char *payload = packed.constData() + qsizetype(index) * blockSize;
-    return sender(frame(TransferHeader::DataBlock, blockNumberByte(), index, payload, length),
-                  Message::BlockTransfer)
-           == SendResult::Sent;
+    const bool last = index == blocks - 1;
+    const int length = last && lastLength != 0 ? lastLength : blockSize;
+    return frame(TransferHeader::DataBlock, blockNumberByte(), index, packed.constData() + qsizetype(index) * blockSize, length);
+}
+
+QByteArray TransferSession::nextBlockMessage() const
+{
+    if (currentState != State::Sending || sentBlocks >= blocks)
+        return {};
+    return blockMessage(sentBlocks);
 }
 
 QString TransferSession::blockFailedStatus(int index)
@@ -220,7 +226,7 @@ void TransferSession::endBlockTransfer()
     sendOn = true;
 }
 
-TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std::int64_t nowMs)
+TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std::int64_t nowMs, bool sentAhead)
 {
     if (currentState == State::AwaitingReady) {
         if (value != replyReady)
@@ -240,11 +246,11 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
     Event event = Event::None;
     if (sentBlocks < blocks) {
         const bool last = sentBlocks == blocks - 1;
-        const int length = last && lastLength != 0 ? lastLength : blockSize;
         // A block that did not reach the device would leave a hole in the image: the transfer
         // stops there instead of going on (or claiming success) without it. The instrument does
         // not acknowledge the last block, so that one is confirmed with the device itself.
-        if (!sendBlock(sentBlocks, length) || (last && !arrived(Message::BlockTransfer))) {
+        const bool sent = sentAhead || sender(blockMessage(sentBlocks), Message::BlockTransfer) == SendResult::Sent;
+        if (!sent || (last && !arrived(Message::BlockTransfer))) {
             currentState = State::Ready;
             status = blockFailedStatus(sentBlocks);
             endBlockTransfer();

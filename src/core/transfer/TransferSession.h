@@ -36,6 +36,7 @@ public:
     static constexpr int maxBlocks = 0xFFFF;
     static constexpr std::uint32_t replyReady = 0x00113C90;
     static constexpr std::uint32_t replyNext = 0x00333C90;
+    static constexpr std::uint8_t replyNextBytes[3] = {0x90, 0x3C, 0x33};
     static constexpr std::int64_t replyTimeoutMs = 10000;
     // An instrument may erase its flash before it says it is ready for a firmware image.
     static constexpr std::int64_t firmwareReadyTimeoutMs = 60000;
@@ -60,7 +61,11 @@ public:
     bool needsRepeatDelay() const { return finishedOnce; }
     void prepareRepeat();
 
-    Event onShortMessage(std::uint32_t value, std::int64_t nowMs);
+    // sentAhead: the block this reply asks for already went out (the driver had it answered on
+    // the input's own thread); it is accounted for as if sent now.
+    Event onShortMessage(std::uint32_t value, std::int64_t nowMs, bool sentAhead = false);
+    // The block the next ReplyNext asks for, framed; empty when none will be sent.
+    QByteArray nextBlockMessage() const;
     // An instrument that stops answering ends the transfer after the reply timeout
     // (replyTimeoutMs unless set otherwise); before its first reply to a firmware announcement
     // it has the ready timeout (firmwareReadyTimeoutMs unless set otherwise).
@@ -110,7 +115,7 @@ public:
     static QString blockFailedStatus(int index);
 
 private:
-    bool sendBlock(int index, int length);
+    QByteArray blockMessage(int index) const;
     bool arrived(Message what) const;
     QByteArray frame(std::uint8_t command, std::uint8_t number, int index, const char *payload, int length) const;
     std::uint8_t blockNumberByte() const;

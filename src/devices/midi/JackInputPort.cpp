@@ -5,8 +5,11 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <atomic>
+#include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
 struct JackInputPort::State
 {
@@ -16,6 +19,41 @@ struct JackInputPort::State
     Receiver receiver;       // empty once the port is closed
     bool live = false;
     std::string error;
+
+    // The armed answer: whoever holds it in a state touches its data (the UI thread while
+    // Writing, the process callback while Firing), so neither waits for a lock in the cycle.
+    enum Arm : int { Idle, Writing, Armed, Firing, Fired };
+    std::atomic<int> arm{Idle};
+    std::uint8_t trigger[3] = {};
+    std::size_t triggerLength = 0;
+    std::function<void()> answer;
+
+    // Takes the answer away from the process callback (waiting out one that runs).
+    int claim(int next)
+    {
+        for (;;) {
+            int current = arm.load(std::memory_order_acquire);
+            if (current == Firing) {
+                std::this_thread::yield();
+                continue;
+            }
+            if (arm.compare_exchange_weak(current, next, std::memory_order_acq_rel))
+                return current;
+        }
+    }
+
+    void answerIfArmed(const jack_midi_event_t &event)
+    {
+        int armed = Armed;
+        if (!arm.compare_exchange_strong(armed, Firing, std::memory_order_acq_rel))
+            return;
+        if (event.size != triggerLength || std::memcmp(event.buffer, trigger, triggerLength) != 0) {
+            arm.store(Armed, std::memory_order_release);
+            return;
+        }
+        answer();
+        arm.store(Fired, std::memory_order_release);
+    }
 
     void close()
     {
@@ -36,8 +74,10 @@ struct JackInputPort::State
         const std::uint32_t count = jack_midi_get_event_count(buffer);
         for (std::uint32_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
-            if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
-                s->receiver(QByteArray(reinterpret_cast<const char *>(event.buffer), qsizetype(event.size)));
+            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
+                continue;
+            s->answerIfArmed(event);
+            s->receiver(QByteArray(reinterpret_cast<const char *>(event.buffer), qsizetype(event.size)));
         }
         return 0;
     }
@@ -95,4 +135,23 @@ JackInputPort::~JackInputPort()
         state->receiver = nullptr;
     }
     calls->post([state = state] { state->close(); });
+}
+
+bool JackInputPort::armAnswer(const QByteArray &trigger, std::function<void()> answer)
+{
+    if (trigger.isEmpty() || std::size_t(trigger.size()) > sizeof state->trigger)
+        return false;
+    state->claim(State::Writing);
+    std::memcpy(state->trigger, trigger.constData(), std::size_t(trigger.size()));
+    state->triggerLength = std::size_t(trigger.size());
+    state->answer = std::move(answer);
+    state->arm.store(State::Armed, std::memory_order_release);
+    return true;
+}
+
+bool JackInputPort::disarmAnswer()
+{
+    const bool ran = state->claim(State::Idle) == State::Fired;
+    state->answer = nullptr;
+    return ran;
 }

@@ -20,6 +20,10 @@ public:
     // The receiver is never called once this returns; the client closes on the call thread.
     ~JackInputPort() override;
 
+    // The answer runs inside the server's cycle, before the trigger is handed on.
+    bool armAnswer(const QByteArray &trigger, std::function<void()> answer) override;
+    bool disarmAnswer() override;
+
 private:
     struct State;
     JackInputPort(std::shared_ptr<State> state, std::shared_ptr<JackServerCalls> calls);

@@ -164,9 +164,16 @@ MidiOutputPort::Delivery JackOutputPort::send(const std::uint8_t *bytes, std::si
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    enqueue(*state, bytes, length);
+    return Delivery::Delivered;
+}
+
+void JackOutputPort::enqueue(State &s, const std::uint8_t *bytes, std::size_t length)
+{
     // Length and bytes become readable in one step, so the callback never sees half a message.
+    const std::uint32_t size = std::uint32_t(length);
     jack_ringbuffer_data_t parts[2];
-    jack_ringbuffer_get_write_vector(state->ring, parts);
+    jack_ringbuffer_get_write_vector(s.ring, parts);
     std::size_t written = 0;
     auto put = [&](const char *from, std::size_t count) {
         while (count > 0) {
@@ -181,9 +188,23 @@ MidiOutputPort::Delivery JackOutputPort::send(const std::uint8_t *bytes, std::si
     };
     put(reinterpret_cast<const char *>(&size), sizeof size);
     put(reinterpret_cast<const char *>(bytes), length);
-    jack_ringbuffer_write_advance(state->ring, written);
-    state->queued.fetch_add(1, std::memory_order_relaxed);
-    return Delivery::Delivered;
+    jack_ringbuffer_write_advance(s.ring, written);
+    s.queued.fetch_add(1, std::memory_order_relaxed);
+}
+
+MidiOutputPort::QuickSender JackOutputPort::quickSender()
+{
+    // Called on the input's thread in the server's cycle: it never waits, and a message that
+    // does not fit now is left to the ordinary send. Only one of the two writes at a time: the
+    // armed answer runs while the UI thread waits for the very reply that fires it.
+    return [s = state](const QByteArray &message) {
+        const std::size_t length = std::size_t(message.size());
+        if (length == 0 || length > maxLength || s->dead
+            || jack_ringbuffer_write_space(s->ring) < sizeof(std::uint32_t) + length)
+            return false;
+        enqueue(*s, reinterpret_cast<const std::uint8_t *>(message.constData()), length);
+        return true;
+    };
 }
 
 MidiOutputPort::Delivery JackOutputPort::flush(std::chrono::milliseconds limit)

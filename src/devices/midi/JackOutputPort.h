@@ -23,6 +23,7 @@ public:
     Delivery send(const std::uint8_t *bytes, std::size_t length,
                   std::chrono::milliseconds limit) override;
     Delivery flush(std::chrono::milliseconds limit) override;
+    QuickSender quickSender() override;
     std::size_t maxMessageLength() const override { return maxLength; }
     QString name() const override { return deviceName; }
 
@@ -33,6 +34,7 @@ public:
 private:
     struct State;
     JackOutputPort(std::shared_ptr<State> state, std::shared_ptr<JackServerCalls> calls, QString deviceName);
+    static void enqueue(State &state, const std::uint8_t *bytes, std::size_t length);
     // Waits until the process callback has taken everything queued; false when it did not.
     bool drained(std::chrono::milliseconds limit);
 

@@ -226,6 +226,38 @@ private slots:
         QTRY_VERIFY(fake->input);
         QVERIFY(listener.isListening());
     }
+
+    // Where the back end can answer on its own thread, each block leaves as its request arrives,
+    // before the request reaches the session; the session counts it and sends it once only.
+    // A request that does not match (garbled) answers nothing.
+    void blocksLeaveAsTheirRequestArrives()
+    {
+        fake->routed.clear();
+        fake->quickAnswers = true;
+        midi->devices().choose(1, 2);   // the device without a link
+        TransferDriver driver(*midi, prompts);
+        QSignalSpy finished(&driver, &TransferDriver::finished);
+        const QByteArray image(2000, '\x41');   // three blocks once packed
+        driver.open(FileKind::Firmware, image);
+        driver.send();
+        QCOMPARE(fake->sent.size(), 1);   // the announcement
+        fake->arrive(reply(0x11));
+        QTRY_VERIFY(!fake->armedTrigger.isEmpty() && fake->armedAnswer);
+        fake->arrive(reply(0x34));        // garbled: nothing leaves
+        QCOMPARE(fake->sent.size(), 1);
+        for (int block = 0; block < 3; ++block) {
+            QTRY_VERIFY(fake->armedAnswer && !fake->answerRan);
+            fake->arrive(reply(0x33));
+            QCOMPARE(fake->sent.size(), 2 + block);   // at once, on the input's side
+        }
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(fake->sent.size(), 4);
+        QCOMPARE(fake->quickSends, 3);
+        QCOMPARE(driver.session().blocksSent(), 3);
+        // What left is what the ordinary path sends, block for block.
+        for (int block = 0; block < 3; ++block)
+            QCOMPARE(quint8(fake->sent.at(1 + block).at(11)), quint8(block));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMidiExchange)

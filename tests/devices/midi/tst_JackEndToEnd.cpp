@@ -267,7 +267,8 @@ private slots:
         QProcess control;
         startControl(control, QStringList{QStringLiteral("receive"), dump, QStringLiteral("--timeout"), QStringLiteral("40")} + ports);
         QString said;
-        QVERIFY(waitForTemporaryFile(dump, 10000));   // listening
+        QVERIFY(waitForTemporaryFile(dump, 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connectionsOfSimulator(true) > 0, 10000);   // listening
         quitSim();
         QVERIFY2(waitForErrors(control, QStringLiteral("has gone; listening for it to come back"), 10000, said), qPrintable(said));
         QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
