@@ -9,6 +9,15 @@ function(zorvik_warnings target)
   set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR ${ZORVIK_WERROR})
 endfunction()
 
+# Test code is compiled for the build's speed, not its own: optimizing the large test functions
+# took half the time of a build from a clean clone, which the test command makes twice. Line
+# tables stay, for backtraces.
+function(zorvik_quick_to_build target)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    target_compile_options(${target} PRIVATE -O0 -g1)
+  endif()
+endfunction()
+
 # One QtTest executable per test file: zorvik_add_test(<folder>/tst_<Thing> LIBS ... [TIMEOUT s])
 # builds tests/<folder>/tst_<Thing>.cpp as tst_<Thing>, registers it with ctest and runs it headless.
 function(zorvik_add_test path)
@@ -18,6 +27,7 @@ function(zorvik_add_test path)
   target_link_libraries(${name} PRIVATE Qt6::Test zorvik_test_support ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE ZORVIK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  zorvik_quick_to_build(${name})
   zorvik_warnings(${name})
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)
