@@ -57,6 +57,8 @@ const QList<QCommandLineOption> &optionList()
              .arg(defaultTimeoutSeconds),
          QStringLiteral("SECONDS")},
         {{QStringLiteral("quiet")}, QStringLiteral("no summary line and no progress bar")},
+        {{QStringLiteral("merge")},
+         QStringLiteral("send: a song of several tracks (format 1) is merged into one first; the file is not changed")},
         {{QStringLiteral("audio-driver")},
          QStringLiteral("play: one of FluidSynth's audio drivers (pipewire, pulseaudio, jack, alsa); "
                         "ZORVIK_AUDIO_DRIVER too; else the first that starts"),
@@ -88,6 +90,7 @@ struct Options
     int timeoutSeconds = defaultTimeoutSeconds;
     bool jack = false;
     bool quiet = false;
+    bool merge = false;
     bool help = false;
     QString library;
     QString audioDriver;
@@ -140,6 +143,7 @@ Options parse(const QStringList &arguments)
     options.help = parser.isSet(option("help"));
     options.jack = parser.isSet(option("jack"));
     options.quiet = parser.isSet(option("quiet"));
+    options.merge = parser.isSet(option("merge"));
     // An empty name is what an unset shell variable gives: never taken for the default device.
     for (const char *name : {"out", "in"}) {
         if (!parser.isSet(option(name)))
@@ -441,8 +445,17 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
 {
     const FileKind kind = kindOf(options.file);
     const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
-    if (!prepared.ok) {
-        prompts.ask(prepared.problem);
+    QByteArray image = prepared.image;
+    if (prepared.otherFormat && options.merge && !prepared.formatZero.isEmpty()) {
+        image = prepared.formatZero;
+    } else if (!prepared.ok) {
+        PromptService::Prompt problem = prepared.problem;
+        if (prepared.otherFormat) {
+            problem.text += prepared.formatZero.isEmpty()
+                                ? QStringLiteral(" It cannot be converted to format 0: %1.").arg(prepared.whyNotMerged)
+                                : QStringLiteral(" Use --merge to convert it to format 0 and send it.");
+        }
+        prompts.ask(problem);
         return ControlCommands::FileRefused;
     }
 
@@ -450,7 +463,7 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
     // --timeout is the whole of how long the instrument may take, also to get ready.
     driver.session().setReplyTimeout(qint64(options.timeoutSeconds) * 1000);
     driver.session().setReadyTimeout(qint64(options.timeoutSeconds) * 1000);
-    driver.open(kind, prepared.image);
+    driver.open(kind, image);
     const int number = options.number.value_or(1);
     driver.session().setNumber(number);
     if (driver.session().number() != number) {
@@ -709,7 +722,7 @@ QString ControlCommands::usage()
 {
     QString text = QStringLiteral(
         "usage: zorvikctl ports [--jack]\n"
-        "       zorvikctl send FILE [--number N] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
+        "       zorvikctl send FILE [--number N] [--merge] [--out PORT] [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
         "       zorvikctl receive FILE.syx [--in PORT] [--jack] [--timeout SECONDS] [--quiet]\n"
         "       zorvikctl curve FILE.crv [--out PORT] [--jack] [--quiet]\n"
         "       zorvikctl play FILE [--audio-driver NAME]\n"
@@ -773,6 +786,10 @@ int ControlCommands::run(const QStringList &arguments)
     const FileKind kind = kindOf(options.file);
     if (options.command == QLatin1String("send") && kind == FileKind::None) {
         fail(QStringLiteral("cannot tell the kind of %1: use .mid, .syx, .csf or .bin").arg(shown(options.file)));
+        return UsageError;
+    }
+    if (options.merge && (options.command != QLatin1String("send") || kind != FileKind::Song)) {
+        fail(QStringLiteral("--merge applies only to sending a .mid song"));
         return UsageError;
     }
     if (options.number && (options.command != QLatin1String("send") || kind == FileKind::Firmware)) {

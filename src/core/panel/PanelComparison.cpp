@@ -9,6 +9,8 @@ QList<PanelComparison::Difference> PanelComparison::compare(const PanelSettings 
     for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
         for (int f = 0; f < PanelSettings::boxFieldCount; ++f) {
             const auto field = Field(f);
+            if (!PanelSettings::loadSetsBox(slot, field))
+                continue;   // loading leaves it as the panel shows it
             const QString mine = panel.fieldText(slot, field);
             const QString theirs = other.fieldText(slot, field);
             if (mine != theirs)

@@ -74,6 +74,14 @@ public:
     static QString defaultBoxText(int slot, Field field);
     static bool isKnob(int slot) { return slot >= Knob1 && slot < Knob1 + knobCount; }
     static bool isPad(int slot) { return slot >= Pad1 && slot < Pad1 + padCount; }
+    // Whether loading a template changes this box: the joystick's left and right boxes keep
+    // their texts, and so do the joystick's and the pedal's channel boxes.
+    static bool loadSetsBox(int slot, Field field)
+    {
+        if (slot == JoystickLeft || slot == JoystickRight)
+            return false;
+        return field != Field::Channel || !(slot >= JoystickUp && slot <= Pedal);
+    }
 
     static std::uint8_t digitsToByte(const char *digits);
     static void byteToDigits(std::uint8_t value, char *digits);

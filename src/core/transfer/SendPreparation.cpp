@@ -2,6 +2,7 @@
 
 #include "core/base/SafeFile.h"
 #include "core/song/CsfSongImage.h"
+#include "core/song/SmfMerge.h"
 #include "core/transfer/TransferSession.h"
 
 namespace {
@@ -32,6 +33,23 @@ PromptService::Prompt SendPreparation::confirmation()
 {
     return Prompt{QStringLiteral("This file will be sent to midi device. Are you sure?\r\n"),
                   QStringLiteral("Zorvik Halden"), Icon::Stop, Buttons::YesNo};
+}
+
+PromptService::Prompt SendPreparation::mergeQuestion()
+{
+    return Prompt{QStringLiteral("Convert it to format 0 and send?"), midiCheckCaption, Icon::Question, Buttons::YesNo};
+}
+
+PromptService::Prompt SendPreparation::cannotMerge(const QString &why)
+{
+    return Prompt{QStringLiteral("This song cannot be converted to format 0: %1.").arg(why), midiCheckCaption,
+                  Icon::Warning, Buttons::Ok};
+}
+
+QString SendPreparation::formatZeroName(const QString &songName)
+{
+    const qsizetype dot = songName.lastIndexOf(QLatin1Char('.'));
+    return (dot > 0 ? songName.left(dot) : songName) + QStringLiteral("-0.mid");
 }
 
 SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &entry)
@@ -84,9 +102,23 @@ SendPreparation::Result SendPreparation::prepareFile(FileKind kind, const QStrin
         if (result.image.size() < 14 || !result.image.startsWith("MThd"))
             return notMidi();
         if (result.image.at(9) != 0) {
-            return fail(QStringLiteral("   Sorry, this program only process MIDI file format 0!\n \nYou can use the "
-                                       "tool Trackmerge to change the midi file format!"),
-                        midiCheckCaption);
+            Result refused = fail(QStringLiteral("   Sorry, this program only process MIDI file format 0!\n \nYou can use the "
+                                                 "tool Trackmerge to change the midi file format!"),
+                                  midiCheckCaption);
+            refused.otherFormat = true;
+            const SmfMerge::Result merged = SmfMerge::toFormatZero(result.image);
+            const qint64 limit = TransferSession::maxImageSize(kind);
+            if (!merged.ok) {
+                refused.whyNotMerged = merged.problem;
+            } else if (merged.file.size() > limit) {
+                // One End of Track instead of many, but every status written out: it can grow.
+                refused.whyNotMerged = QStringLiteral("merged, it would be %1 bytes, more than the %2 the instrument takes")
+                                           .arg(merged.file.size())
+                                           .arg(limit);
+            } else {
+                refused.formatZero = merged.file;
+            }
+            return refused;
         }
     }
 

@@ -19,6 +19,13 @@ public:
         bool ok = false;
         QByteArray image;                 // what the transfer sends
         PromptService::Prompt problem;    // what to tell the user when !ok
+
+        // A song refused only because it is not of format 0: the refusal is in `problem`, and
+        // `formatZero` holds its tracks merged into one, checked like any song and ready to send
+        // when the user agrees. Empty when they cannot be merged; `whyNotMerged` says why.
+        bool otherFormat = false;
+        QByteArray formatZero;
+        QString whyNotMerged;
     };
 
     // entry: the file list's selected text, empty when nothing is selected.
@@ -28,4 +35,10 @@ public:
 
     // Asked before the transfer dialog opens.
     static PromptService::Prompt confirmation();
+    // Asked after the refusal of a song that can be merged into format 0.
+    static PromptService::Prompt mergeQuestion();
+    // Said after the refusal of a song that cannot be: `why` from the result.
+    static PromptService::Prompt cannotMerge(const QString &why);
+    // "name-0.mid", where a song's format-0 copy is saved beside it.
+    static QString formatZeroName(const QString &songName);
 };

@@ -54,6 +54,7 @@ Workspace::Workspace(MainWindow &mainWindow, MidiSystem &midiSystem, InstrumentS
     connect(&window, &MainWindow::simulatorRequested, this, &Workspace::openSimulator);
     connect(&window, &MainWindow::curveEditorRequested, this, &Workspace::openCurveEditor);
     connect(fileLibrary, &FileLibrary::loadTemplateRequested, panelCommands, &PanelCommands::loadTemplate);
+    connect(fileLibrary, &FileLibrary::compareTemplateRequested, panelCommands, &PanelCommands::compareTemplate);
     connect(fileLibrary, &FileLibrary::playRequested, this, &Workspace::openPlayer);
     window.setCloseGuard([this] { return panelCommands->mayQuit(); });
     window.setUndoActions(panelEditor->history().undoAction(), panelEditor->history().redoAction());

@@ -4,6 +4,8 @@
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
 #include "core/song/MarkerScan.h"
+#include "core/song/SmfMerge.h"
+#include "core/song/StandardMidiFile.h"
 #include "core/transfer/SendPreparation.h"
 #include "core/transfer/TransferSession.h"
 #include "gui/library/TransferDialog.h"
@@ -177,6 +179,7 @@ QMenu *FileLibrary::buildMenu(FileKind kind, QWidget *parent) const
     case FileKind::Song:
         add(QStringLiteral("&MidiPlay"), Command::MidiPlay);
         add(QStringLiteral("&Send"), Command::Send);
+        add(QStringLiteral("Save as &format 0"), Command::SaveFormatZero);
         menu->addSeparator();
         add(QStringLiteral("&Delete"), Command::Delete);
         break;
@@ -184,6 +187,8 @@ QMenu *FileLibrary::buildMenu(FileKind kind, QWidget *parent) const
     case FileKind::Firmware:
         // Firmware cannot be loaded onto the panel: its Load stays greyed.
         add(QStringLiteral("&Load"), Command::Load, kind == FileKind::Template);
+        if (kind == FileKind::Template)
+            add(QStringLiteral("Compare with &panel"), Command::Compare);
         add(QStringLiteral("&Send"), Command::Send);
         menu->addSeparator();
         add(QStringLiteral("&Delete"), Command::Delete);
@@ -231,6 +236,14 @@ void FileLibrary::run(Command command)
         if (currentKind == FileKind::Template && !selectedEntry().isEmpty())
             emit loadTemplateRequested(selectedEntry());
         break;
+    case Command::Compare:
+        if (currentKind == FileKind::Template && !selectedEntry().isEmpty())
+            emit compareTemplateRequested(selectedEntry());
+        break;
+    case Command::SaveFormatZero:
+        if (currentKind == FileKind::Song)
+            saveSelectedAsFormatZero();
+        break;
     case Command::Delete:
         deleteSelected();
         break;
@@ -244,11 +257,63 @@ void FileLibrary::sendSelected()
     const SendPreparation::Result prepared = SendPreparation::prepare(currentKind, selectedEntry());
     if (!prepared.ok) {
         prompts.ask(prepared.problem);
+        if (!prepared.otherFormat)
+            return;
+        // A song of several tracks: the way out is the merged song; the file stays as it is.
+        if (prepared.formatZero.isEmpty()) {
+            prompts.ask(SendPreparation::cannotMerge(prepared.whyNotMerged));
+            return;
+        }
+        if (prompts.ask(SendPreparation::mergeQuestion()) == PromptService::Answer::Yes)
+            transfer.run(currentKind, prepared.formatZero);
         return;
     }
     if (prompts.ask(SendPreparation::confirmation()) != PromptService::Answer::Yes)
         return;
     transfer.run(currentKind, prepared.image);
+}
+
+void FileLibrary::saveSelectedAsFormatZero()
+{
+    const QString entry = selectedEntry();
+    if (entry.isEmpty())
+        return;
+    const SafeFile::ReadResult file = SafeFile::read(DataPaths::file(DataPaths::Folder::Mid, entry), StandardMidiFile::maxFileSize);
+    if (!file.ok()) {
+        prompts.inform(QStringLiteral("\"%1\" cannot be read: %2")
+                           .arg(entry, file.status == SafeFile::ReadResult::Status::TooLarge ? QStringLiteral("it is too large")
+                                                                                             : file.error),
+                       {}, PromptService::Icon::Warning);
+        return;
+    }
+    if (SmfMerge::format(file.bytes) == 0) {
+        prompts.inform(QStringLiteral("\"%1\" is of format 0 already: the instrument takes it as it is.").arg(entry));
+        return;
+    }
+    const SmfMerge::Result merged = SmfMerge::toFormatZero(file.bytes);
+    if (!merged.ok) {
+        prompts.ask(SendPreparation::cannotMerge(merged.problem));
+        return;
+    }
+    const QString target = SendPreparation::formatZeroName(entry);
+    if (!DataPaths::isSafeFileName(target)) {
+        prompts.inform(QStringLiteral("\"%1\" cannot be saved under that name.").arg(target), {}, PromptService::Icon::Warning);
+        return;
+    }
+    const QString path = DataPaths::file(DataPaths::Folder::Mid, target);
+    if (QFileInfo::exists(path)
+        && !prompts.confirm(QStringLiteral("\"%1\" already exists. Replace it?").arg(target), {},
+                            PromptService::Icon::Question, PromptService::Answer::No))
+        return;
+    const QString problem = SafeFile::write(path, merged.file);
+    if (!problem.isEmpty()) {
+        prompts.inform(problem, {}, PromptService::Icon::Warning);
+        return;
+    }
+    refill();
+    const QList<QListWidgetItem *> saved = files->findItems(target, Qt::MatchExactly);
+    if (!saved.isEmpty())
+        files->setCurrentItem(saved.first());
 }
 
 QString FileLibrary::deleteQuestion(const QString &entry)

@@ -24,7 +24,7 @@ class FileLibrary : public QObject
     Q_OBJECT
 
 public:
-    enum class Command { MidiPlay, Send, Load, Delete, Cancel };
+    enum class Command { MidiPlay, Send, Load, Compare, SaveFormatZero, Delete, Cancel };
 
     // "This file will be deleted! Are you sure? ", under the entry's name.
     static QString deleteQuestion(const QString &entry);
@@ -48,9 +48,12 @@ public:
 
     void sendSelected();
     void deleteSelected();
+    // The selected song's tracks merged into one, saved as NAME-0.mid beside it.
+    void saveSelectedAsFormatZero();
 
 signals:
     void loadTemplateRequested(const QString &entry);
+    void compareTemplateRequested(const QString &entry);
     void playRequested(const PlayerInputs &inputs);
 
 private:

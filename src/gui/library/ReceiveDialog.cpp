@@ -28,6 +28,7 @@ ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWi
     , receiveAgain(new QPushButton(QStringLiteral("Receive"), this))
     , loadNow(new QPushButton(QStringLiteral("Load"), this))
     , save(new QPushButton(QStringLiteral("Save"), this))
+    , compareNow(new QPushButton(QStringLiteral("Compare"), this))
     , exit(new QPushButton(QStringLiteral("Exit"), this))
 {
     setWindowTitle(QStringLiteral("Receive data"));
@@ -40,6 +41,8 @@ ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWi
     receiveAgain->setObjectName(QStringLiteral("receive"));
     loadNow->setObjectName(QStringLiteral("load"));
     save->setObjectName(QStringLiteral("save"));
+    compareNow->setObjectName(QStringLiteral("compare"));
+    compareNow->setToolTip(QStringLiteral("What differs between the panel and the received data"));
     exit->setObjectName(QStringLiteral("exit"));
     status->setWordWrap(true);
     status->setMinimumSize(188, 48);
@@ -59,7 +62,7 @@ ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWi
     layout->addWidget(names, 0, 1);
     layout->addWidget(bar, 1, 0, 1, 2);
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {receiveAgain, loadNow, save, exit})
+    for (QPushButton *button : {receiveAgain, loadNow, save, compareNow, exit})
         buttons->addWidget(button);
     layout->addLayout(buttons, 2, 0, 1, 2);
     setMinimumSize(345, 115);
@@ -68,6 +71,7 @@ ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWi
     connect(receiveAgain, &QPushButton::clicked, this, &ReceiveDialog::onReceiveAgain);
     connect(save, &QPushButton::clicked, this, &ReceiveDialog::onSave);
     connect(loadNow, &QPushButton::clicked, this, &ReceiveDialog::onLoad);
+    connect(compareNow, &QPushButton::clicked, this, [this] { emit compareRequested(bytesToWrite()); });
     connect(exit, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -81,6 +85,7 @@ void ReceiveDialog::enableAfterDump(bool on)
 {
     loadNow->setEnabled(on);
     save->setEnabled(on);
+    compareNow->setEnabled(on);
     receiveAgain->setEnabled(on);
 }
 

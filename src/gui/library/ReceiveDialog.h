@@ -33,9 +33,14 @@ public:
     QPushButton *receiveButton() const { return receiveAgain; }
     QPushButton *loadButton() const { return loadNow; }
     QPushButton *saveButton() const { return save; }
+    QPushButton *compareButton() const { return compareNow; }
     DumpReceiver &receiver() { return dumpReceiver; }
 
     static QString initialStatus();
+
+signals:
+    // "Compare": the dump as Load would take it, to be compared with the panel.
+    void compareRequested(const QByteArray &dump);
 
 protected:
     void done(int result) override;
@@ -57,6 +62,7 @@ private:
     QPushButton *receiveAgain;
     QPushButton *loadNow;
     QPushButton *save;
+    QPushButton *compareNow;
     QPushButton *exit;
     bool load = false;
     QByteArray loadBytes;

@@ -8,9 +8,12 @@
 #include "gui/library/FileLibrary.h"
 #include "gui/library/ReceiveDialog.h"
 #include "gui/library/TransferDialog.h"
+#include "gui/panel/PanelComparisonWindow.h"
 #include "gui/panel/PanelEditor.h"
 #include "gui/panel/PanelHistory.h"
 #include "gui/widgets/FilenamePrompt.h"
+
+#include <QPushButton>
 
 PanelCommands::PanelCommands(QWidget *owner, PanelEditor &panelEditor, FileLibrary &fileLibrary, TransferDialog &transferDialog,
                              MidiSystem &midiSystem, PromptService &promptService)
@@ -105,20 +108,54 @@ void PanelCommands::loadTemplate(const QString &fileName)
 {
     if (!panel.commitEditing())
         return;
+    QByteArray bytes;
+    if (readTemplateFile(fileName, &bytes))
+        applyTemplate(bytes, fileName, PanelStep::Kind::Load);
+}
+
+void PanelCommands::compareTemplate(const QString &fileName)
+{
+    if (!panel.commitEditing())
+        return;
+    QByteArray bytes;
+    if (!readTemplateFile(fileName, &bytes) || !compare(bytes, QStringLiteral("\"%1\"").arg(fileName), QStringLiteral("in the file"), window))
+        return;
+    connect(comparison, &PanelComparisonWindow::loadRequested, this, [this, fileName] { loadTemplate(fileName); });
+}
+
+bool PanelCommands::compare(const QByteArray &bytes, const QString &name, const QString &where, QWidget *parent)
+{
+    const QString why = TemplateCheck::problem(bytes);
+    if (!why.isEmpty()) {
+        prompts.inform(QStringLiteral("%1%2 is not a template: %3 There is nothing to compare.").arg(name.left(1).toUpper(), name.mid(1), why), {},
+                       PromptService::Icon::Warning);
+        return false;
+    }
+    // One comparison at a time: two sets of marks on the panel could not be told apart.
+    if (comparison)
+        comparison->close();
+    comparison = new PanelComparisonWindow(panel, bytes, name, where, parent);
+    comparison->show();
+    return true;
+}
+
+bool PanelCommands::readTemplateFile(const QString &fileName, QByteArray *bytes)
+{
     const SafeFile::ReadResult file = DataPaths::isSafeFileName(fileName)
                                           ? SafeFile::read(DataPaths::file(DataPaths::Folder::Syx, fileName),
                                                            SendPreparation::maxTemplateFileSize)
                                           : SafeFile::ReadResult{};
     if (file.status == SafeFile::ReadResult::Status::CannotOpen) {
         prompts.inform(QStringLiteral("The file has mangled!"));
-        return;
+        return false;
     }
     if (file.status == SafeFile::ReadResult::Status::TooLarge) {
         prompts.inform(QStringLiteral("\"%1\" is not a template: it is far too large. The panel is unchanged.").arg(fileName),
                        {}, PromptService::Icon::Warning);
-        return;
+        return false;
     }
-    applyTemplate(file.bytes, fileName, PanelStep::Kind::Load);
+    *bytes = file.bytes;
+    return true;
 }
 
 void PanelCommands::receiveAndLoad()
@@ -127,6 +164,11 @@ void PanelCommands::receiveAndLoad()
         return;
     library.showKind(FileKind::Template);
     ReceiveDialog dialog(midi, prompts, window);
+    // The comparison belongs to the dialog: the panel behind it cannot be used meanwhile.
+    connect(&dialog, &ReceiveDialog::compareRequested, this, [this, &dialog](const QByteArray &received) {
+        if (compare(received, QStringLiteral("the received data"), QStringLiteral("in the dump"), &dialog))
+            connect(comparison, &PanelComparisonWindow::loadRequested, dialog.loadButton(), &QPushButton::click);
+    });
     const std::optional<QByteArray> dump = dialog.run();
     if (dump)
         applyTemplate(*dump, QStringLiteral("The received data"), PanelStep::Kind::Receive);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "core/panel/PanelStep.h"
+#include "gui/panel/PanelComparisonWindow.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class FileLibrary;
 class MidiSystem;
+
 class PanelEditor;
 class PromptService;
 class QWidget;
@@ -30,6 +33,9 @@ public:
     // fileName: a name in the template folder, extension included.
     void loadTemplate(const QString &fileName);
     void receiveAndLoad();
+    // "Compare with panel": marks what differs from a template in the library; nothing changes
+    // until the user loads.
+    void compareTemplate(const QString &fileName);
     // Before the program ends: the box being edited is checked, and a panel with changes that
     // were neither saved, sent nor loaded asks first. False keeps the program running.
     bool mayQuit();
@@ -38,11 +44,18 @@ public:
     bool saveTemplate(const QString &name);
     void sendTemplate();
 
+    // The open comparison, if any.
+    PanelComparisonWindow *comparisonWindow() const { return comparison; }
+
 private:
     bool askYesNo(const QString &text, const QString &caption);
     // False (with a message shown) when the bytes are no template; the panel is then unchanged.
     // A template taken becomes one step of the panel's undo.
     bool applyTemplate(const QByteArray &bytes, const QString &name, PanelStep::Kind step);
+    // A library template's bytes; false (with a message shown) when it cannot be read.
+    bool readTemplateFile(const QString &fileName, QByteArray *bytes);
+    // Opens the comparison window over `parent`; false (with a message shown) for no template.
+    bool compare(const QByteArray &bytes, const QString &name, const QString &where, QWidget *parent);
 
     QWidget *window;
     PanelEditor &panel;
@@ -50,4 +63,5 @@ private:
     TransferDialog &transfer;
     MidiSystem &midi;
     PromptService &prompts;
+    QPointer<PanelComparisonWindow> comparison;
 };

@@ -236,11 +236,10 @@ void PanelEditor::storeBoxes()
 void PanelEditor::showSlots()
 {
     for (int slot = 0; slot < PanelSettings::slotCount; ++slot) {
-        if (slot == PanelSettings::JoystickLeft || slot == PanelSettings::JoystickRight)
-            continue;   // their boxes keep their texts
-        const bool keepChannel = isJoystick(slot) || slot == PanelSettings::Pedal;
-        for (int f = keepChannel ? 1 : 0; f < PanelSettings::boxFieldCount; ++f)
-            box(slot, static_cast<Field>(f))->setText(panel.fieldText(slot, static_cast<Field>(f)));
+        for (int f = 0; f < PanelSettings::boxFieldCount; ++f) {
+            if (PanelSettings::loadSetsBox(slot, static_cast<Field>(f)))
+                box(slot, static_cast<Field>(f))->setText(panel.fieldText(slot, static_cast<Field>(f)));
+        }
     }
 }
 
