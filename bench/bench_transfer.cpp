@@ -151,12 +151,18 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
             frames += rig->cycleFrame() - first;
         blocks += driver.session().blocksSent();
         if (driver.session().state() != TransferSession::State::Finished) {
-            // Say where it stopped and what the transfer window would have said.
+            // Say where it stopped and why.
+            const TransferOutcome &outcome = driver.session().outcome();
+            QString cause = outcome.failureText();
+            if (outcome.what == TransferOutcome::What::TimedOut)
+                cause = QStringLiteral("the instrument stopped answering");
+            else if (cause.isEmpty())
+                cause = QStringLiteral("it was cut short");
             static std::string why;
             why = QStringLiteral("the transfer did not finish: %1 of %2 blocks sent; %3")
                       .arg(driver.session().blocksSent())
                       .arg(driver.session().blockCount())
-                      .arg(driver.session().statusText())
+                      .arg(cause)
                       .toStdString();
             state.SkipWithError(why.c_str());
             return;

@@ -487,9 +487,10 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
         loop.quit();
     });
     QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
-        // A template the device refused was told as it happened; the status line is unchanged.
-        if (driver.session().statusText() != TransferSession::openingStatus())
-            fail(driver.session().statusText());
+        // A template the device refused was told as it happened; a block that did not go, or a
+        // device that cannot be taken, is said here.
+        if (const QString why = driver.session().outcome().failureText(); !why.isEmpty())
+            fail(why);
         code = deviceError(midi);
         loop.quit();
     });
@@ -529,9 +530,7 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
         loop.exec();
     if (code != ControlCommands::Done)
         return code;
-    const bool done = kind == FileKind::Template ? driver.session().progressValue() == 1
-                                                 : driver.session().state() == TransferSession::State::Finished;
-    if (!done)
+    if (!driver.session().delivered())
         return ControlCommands::DeviceError;
     const int blocks = driver.session().blockCount();
     const QString how = kind == FileKind::Template ? QStringLiteral("one message")

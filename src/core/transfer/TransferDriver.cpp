@@ -152,7 +152,7 @@ void TransferDriver::sendTemplate()
     const auto result = transfer.send(now());
     releaseDevice();
     emit changed();
-    if (result == TransferSession::StartResult::CloseDialog)
+    if (result == TransferSession::StartResult::NoOutputDevice)
         emit closeRequested();
     else if (result == TransferSession::StartResult::Sent)
         emit finished();

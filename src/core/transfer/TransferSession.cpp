@@ -13,48 +13,14 @@ TransferSession::TransferSession(Sender send, Confirmer confirm)
     open(FileKind::None, {});
 }
 
-QString TransferSession::openingStatus()
-{
-    return QStringLiteral("Click the  \" Send \" button to send file!");
-}
-
-QString TransferSession::sendingStatus(FileKind kind)
-{
-    switch (kind) {
-    case FileKind::Song: return QStringLiteral("Sending Midi song, please waitting.......");
-    case FileKind::Csf: return QStringLiteral("Sending Csf file, please waitting.......");
-    case FileKind::Firmware: return QStringLiteral("Updatint the device ROM, please waitting.......");
-    default: return {};
-    }
-}
-
-QString TransferSession::timeoutStatus()
-{
-    return QStringLiteral("The instrument stopped answering. Check it and click Send to try again.");
-}
-
-QString TransferSession::waitingStatus()
-{
-    return QStringLiteral("Waiting for another transfer to finish.......");
-}
-
-QString TransferSession::readyWaitStatus()
-{
-    return QStringLiteral("Waiting for the instrument to get ready, this can take up to a minute.......");
-}
-
 void TransferSession::waitForDevice()
 {
-    status = waitingStatus();
-    sendOn = false;
-    closeOn = true;
+    happened(TransferOutcome::What::WaitingForDevice);
 }
 
 void TransferSession::deviceUnavailable(const QString &why)
 {
-    status = why;
-    sendOn = true;
-    closeOn = true;
+    lastOutcome = TransferOutcome{TransferOutcome::What::DeviceUnavailable, -1, why};
 }
 
 qint64 TransferSession::maxImageSize(FileKind kind)
@@ -98,12 +64,9 @@ void TransferSession::open(FileKind newKind, QByteArray image)
     lastLength = 0;
     finishedOnce = false;
     replyDeadline = 0;
-    status = openingStatus();
     progressMax = 1;
     progressPos = 0;
-    closeText = QStringLiteral("Cancel");
-    sendOn = true;
-    closeOn = true;
+    happened(TransferOutcome::What::Opened);
 }
 
 int TransferSession::numberMaximum() const
@@ -118,7 +81,7 @@ void TransferSession::setNumber(int number)
 
 void TransferSession::prepareRepeat()
 {
-    closeText = QStringLiteral("Cancel");
+    happened(TransferOutcome::What::RepeatPending);
 }
 
 QByteArray TransferSession::frame(std::uint8_t command, std::uint8_t number, int index, const char *payload,
@@ -141,11 +104,12 @@ std::uint8_t TransferSession::blockNumberByte() const
 TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
 {
     sentBlocks = 0;
-    if (!refusal(kind, transferImage).isEmpty())
+    if (!refusal(kind, transferImage).isEmpty()) {
+        happened(TransferOutcome::What::Refused);
         return StartResult::Refused;
+    }
 
     if (kind == FileKind::Template) {
-        sendOn = false;
         progressMax = 1;
         progressPos = 0;
         QByteArray message = transferImage;
@@ -156,21 +120,19 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
         switch (result) {
         case SendResult::Sent:
             progressPos = 1;
-            status = QStringLiteral("Succeed in sending, you can exit or send again!");
-            closeText = QStringLiteral("Ok");
-            closeOn = true;
-            sendOn = true;
+            happened(TransferOutcome::What::TemplateSent);
             return StartResult::Sent;
         case SendResult::DeviceNotOpened:
-            return StartResult::CloseDialog;
+            happened(TransferOutcome::What::NoOutputDevice);
+            return StartResult::NoOutputDevice;
         case SendResult::HeaderNotPrepared:
         case SendResult::MessageRefused:
             break;
         }
+        happened(TransferOutcome::What::TemplateFailed);
         return StartResult::SendFailed;
     }
 
-    sendOn = false;
     packed = SevenBitCodec::Pack(transferImage);
     blocks = static_cast<int>(packed.size() / blockSize);
     lastLength = static_cast<int>(packed.size() % blockSize);
@@ -183,12 +145,8 @@ TransferSession::StartResult TransferSession::send(std::int64_t nowMs)
     // A failed announcement is reported by the sender; the instrument simply will not answer,
     // and the reply timeout ends the wait.
     sender(frame(command, number, blocks, nullptr, 0), Message::BlockTransfer);
-    closeOn = false;
     currentState = State::AwaitingReady;
-    // A firmware update may first erase the instrument's memory: it gets longer to get ready,
-    // and the user is told what is being waited for.
-    if (kind == FileKind::Firmware)
-        status = readyWaitStatus();
+    happened(TransferOutcome::What::Announced);
     replyDeadline = nowMs + readyTimeout();
     return StartResult::Started;
 }
@@ -212,18 +170,10 @@ QByteArray TransferSession::nextBlockMessage() const
     return blockMessage(sentBlocks);
 }
 
-QString TransferSession::blockFailedStatus(int index)
-{
-    return QStringLiteral("Block %1 could not be sent, so the transfer has stopped. Check the device and click "
-                          "Send to try again.")
-        .arg(index + 1);
-}
-
-void TransferSession::endBlockTransfer()
+void TransferSession::endBlockTransfer(TransferOutcome::What what, int block)
 {
     packed.clear();
-    closeOn = true;
-    sendOn = true;
+    lastOutcome = TransferOutcome{what, block, {}};
 }
 
 TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std::int64_t nowMs, bool sentAhead)
@@ -232,7 +182,7 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
         if (value != replyReady)
             return Event::None;
         sentBlocks = 0;
-        status = sendingStatus(kind);
+        happened(TransferOutcome::What::Sending);
         progressMax = blocks;
         progressPos = 0;
         currentState = State::Sending;
@@ -252,17 +202,14 @@ TransferSession::Event TransferSession::onShortMessage(std::uint32_t value, std:
         const bool sent = sentAhead || sender(blockMessage(sentBlocks), Message::BlockTransfer) == SendResult::Sent;
         if (!sent || (last && !arrived(Message::BlockTransfer))) {
             currentState = State::Ready;
-            status = blockFailedStatus(sentBlocks);
-            endBlockTransfer();
+            endBlockTransfer(TransferOutcome::What::BlockFailed, sentBlocks);
             return Event::Failed;
         }
         progressPos = sentBlocks + 1;
         if (last) {
-            status = QStringLiteral("Succeed in sending, you can exit!");
-            closeText = lastLength != 0 ? QStringLiteral("Ok") : QStringLiteral("OK");
             finishedOnce = true;
             currentState = State::Finished;
-            endBlockTransfer();
+            endBlockTransfer(TransferOutcome::What::Finished);
             event = Event::Finished;
         }
     }
@@ -277,8 +224,7 @@ TransferSession::Event TransferSession::checkTimeout(std::int64_t nowMs)
     if (nowMs < replyDeadline)
         return Event::None;
     currentState = State::Ready;
-    status = timeoutStatus();
-    endBlockTransfer();
+    endBlockTransfer(TransferOutcome::What::TimedOut);
     return Event::TimedOut;
 }
 
@@ -287,8 +233,7 @@ TransferSession::Event TransferSession::deviceGone()
     if (currentState != State::AwaitingReady && currentState != State::Sending)
         return Event::None;
     currentState = State::Ready;
-    status = blockFailedStatus(sentBlocks);
-    endBlockTransfer();
+    endBlockTransfer(TransferOutcome::What::BlockFailed, sentBlocks);
     return Event::Failed;
 }
 
@@ -296,6 +241,6 @@ void TransferSession::abort()
 {
     if (currentState == State::AwaitingReady || currentState == State::Sending) {
         currentState = State::Ready;
-        endBlockTransfer();
+        endBlockTransfer(TransferOutcome::What::Stopped);
     }
 }

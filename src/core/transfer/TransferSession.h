@@ -2,6 +2,7 @@
 
 #include "core/base/FileKind.h"
 #include "core/midi/MidiOutSession.h"
+#include "core/transfer/TransferOutcome.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +15,8 @@
 // in byte 9. Songs, song files and firmware are packed, announced, and then sent in blocks of
 // 1024 packed bytes, one each time the instrument asks for the next (Note On 60 velocity 51),
 // after it said it is ready (Note On 60 velocity 17). No MIDI and no timers inside: messages go
-// out through the injected sender, replies and the time come in from the caller.
+// out through the injected sender, replies and the time come in from the caller. No words either:
+// what each step came to is an outcome(), which the dialog and zorvikctl put into their own.
 class TransferSession
 {
 public:
@@ -23,7 +25,7 @@ public:
     // What a reply or a timeout asks of the caller.
     enum class Event { None, Finished, TimedOut, Failed };
     // How a template send or the start of a block transfer went.
-    enum class StartResult { Started, Sent, SendFailed, CloseDialog, Refused };
+    enum class StartResult { Started, Sent, SendFailed, NoOutputDevice, Refused };
 
     // What a message belongs to, for the sender's words when it fails.
     enum class Message { Template, BlockTransfer };
@@ -56,7 +58,7 @@ public:
     // caller has opened the MIDI input first. nowMs is the caller's clock.
     StartResult send(std::int64_t nowMs);
 
-    // Before a repeated block transfer the close button reads "Cancel" again; the caller waits
+    // A repeated block transfer: the caller says it is coming (RepeatPending) and waits
     // repeatDelayMs before send().
     bool needsRepeatDelay() const { return finishedOnce; }
     void prepareRepeat();
@@ -79,7 +81,7 @@ public:
     // How long the instrument may take to say it is ready for this transfer.
     std::int64_t readyTimeout() const { return kind == FileKind::Firmware ? std::max(readyMs, timeoutMs) : timeoutMs; }
     // Another transfer holds the output device: the caller waits for it (up to the reply
-    // timeout) with Send disabled and the close button enabled, or gives up with `why`.
+    // timeout), or gives up with `why`.
     void waitForDevice();
     void deviceUnavailable(const QString &why);
     // The dialog closed mid-transfer: the next opening starts fresh.
@@ -89,7 +91,8 @@ public:
     int number() const { return num; }
     int numberMinimum() const { return 1; }
     int numberMaximum() const;
-    bool numberShown() const { return kind == FileKind::Song || kind == FileKind::Csf || kind == FileKind::Template; }
+    // Whether the chosen number goes into the messages (firmware has none).
+    bool carriesNumber() const { return kind == FileKind::Song || kind == FileKind::Csf || kind == FileKind::Template; }
 
     State state() const { return currentState; }
     FileKind fileKind() const { return kind; }
@@ -99,27 +102,26 @@ public:
     int lastBlockLength() const { return lastLength; }
     std::int64_t deadline() const { return replyDeadline; }
 
-    // What the dialog shows.
-    QString statusText() const { return status; }
+    // Progress in blocks (0 to 1 for a template, and before the instrument is ready).
     int progressMaximum() const { return progressMax; }
     int progressValue() const { return progressPos; }
-    QString closeCaption() const { return closeText; }
-    bool sendEnabled() const { return sendOn; }
-    bool closeEnabled() const { return closeOn; }
 
-    static QString openingStatus();
-    static QString sendingStatus(FileKind kind);
-    static QString timeoutStatus();
-    static QString waitingStatus();
-    static QString readyWaitStatus();
-    static QString blockFailedStatus(int index);
+    // What the last step came to.
+    const TransferOutcome &outcome() const { return lastOutcome; }
+    // The image reached the device whole: the template went, or the last block did.
+    bool delivered() const
+    {
+        return lastOutcome.what == TransferOutcome::What::TemplateSent
+               || lastOutcome.what == TransferOutcome::What::Finished;
+    }
 
 private:
     QByteArray blockMessage(int index) const;
     bool arrived(Message what) const;
     QByteArray frame(std::uint8_t command, std::uint8_t number, int index, const char *payload, int length) const;
     std::uint8_t blockNumberByte() const;
-    void endBlockTransfer();
+    void endBlockTransfer(TransferOutcome::What what, int block = -1);
+    void happened(TransferOutcome::What what) { lastOutcome = TransferOutcome{what, -1, {}}; }
 
     Sender sender;
     Confirmer confirmer;
@@ -136,10 +138,7 @@ private:
     std::int64_t timeoutMs = replyTimeoutMs;
     std::int64_t readyMs = firmwareReadyTimeoutMs;
 
-    QString status;
     int progressMax = 1;
     int progressPos = 0;
-    QString closeText;
-    bool sendOn = true;
-    bool closeOn = true;
+    TransferOutcome lastOutcome;
 };

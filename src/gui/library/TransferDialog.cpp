@@ -77,15 +77,15 @@ void TransferDialog::prepare(FileKind kind, QByteArray image)
     imageDelivered = false;
     transfer.open(kind, std::move(image));
     const TransferSession &session = transfer.session();
-    const bool shown = session.numberShown();
+    const bool hasNumber = session.carriesNumber();
     {
         const QSignalBlocker blocker(number);
         number->setRange(session.numberMinimum(), session.numberMaximum());
         number->setValue(session.number());
     }
-    number->setVisible(shown);
-    number->setEnabled(shown);
-    numberLabel->setVisible(shown);
+    number->setVisible(hasNumber);
+    number->setEnabled(hasNumber);
+    numberLabel->setVisible(hasNumber);
     refresh();
 }
 
@@ -98,11 +98,10 @@ int TransferDialog::run(FileKind kind, QByteArray image)
 void TransferDialog::refresh()
 {
     const TransferSession &session = transfer.session();
-    // A template is through once its bar is full; a block transfer when its last block went.
-    if (session.state() == TransferSession::State::Finished
-        || (session.fileKind() == FileKind::Template && session.progressValue() == session.progressMaximum()))
+    shown.update(session);
+    if (session.delivered())
         imageDelivered = true;
-    status->setText(session.statusText());
+    status->setText(shown.statusText());
     if (layout() && layout()->hasHeightForWidth()) {
         const int needed = layout()->totalHeightForWidth(width());
         if (needed > height())
@@ -110,9 +109,9 @@ void TransferDialog::refresh()
     }
     bar->setRange(0, session.progressMaximum());
     bar->setPos(session.progressValue());
-    closeBtn->setText(session.closeCaption());
-    closeBtn->setEnabled(session.closeEnabled());
-    sendBtn->setEnabled(session.sendEnabled());
+    closeBtn->setText(shown.closeCaption());
+    closeBtn->setEnabled(shown.closeEnabled());
+    sendBtn->setEnabled(shown.sendEnabled());
 }
 
 void TransferDialog::done(int result)

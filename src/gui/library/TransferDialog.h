@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/transfer/TransferDriver.h"
+#include "gui/library/TransferDialogModel.h"
 
 #include <QDialog>
 
@@ -10,8 +11,8 @@ class QPushButton;
 class QSpinBox;
 
 // "UpDataHex": sends the file image the library or the panel prepared, with a progress bar the
-// instrument paces. A thin view over TransferDriver; one dialog lives as long as the main window
-// and is set up afresh at every opening.
+// instrument paces. A thin view over TransferDriver, in the words of TransferDialogModel; one
+// dialog lives as long as the main window and is set up afresh at every opening.
 class TransferDialog : public QDialog
 {
     Q_OBJECT
@@ -50,6 +51,7 @@ private:
 
     PromptService &prompts;
     TransferDriver transfer;
+    TransferDialogModel shown;
     QLabel *status;
     PercentProgress *bar;
     QLabel *numberLabel;

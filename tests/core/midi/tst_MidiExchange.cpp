@@ -191,7 +191,8 @@ private slots:
         driver.open(FileKind::Template, settings.buildTemplateSysEx());
         driver.send();
         QCOMPARE(failed.size(), 1);
-        QCOMPARE(driver.session().statusText(), fake->takeError);
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::DeviceUnavailable);
+        QCOMPARE(driver.session().outcome().failureText(), fake->takeError);
         QVERIFY(fake->sent.isEmpty());
         QVERIFY(fake->linkSent.isEmpty());
     }

@@ -836,7 +836,7 @@ private slots:
         QCOMPARE(fake->sent.size(), 2);
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.at(0).text, QStringLiteral("There are no MIDI output devices!"));
-        QVERIFY(driver.session().statusText().startsWith(QStringLiteral("Block 2 could not be sent")));
+        QVERIFY(driver.session().outcome().failureText().startsWith(QStringLiteral("Block 2 could not be sent")));
 
         devices.update();   // the transfer is over: the simulator stands in
         QCOMPARE(devices.output(), -1);

@@ -117,9 +117,8 @@ private:
     {
         QCOMPARE(timedOut.count(), 1);
         QCOMPARE(finished.count(), 0);
-        QCOMPARE(driver.session().statusText(), TransferSession::timeoutStatus());
-        QVERIFY(driver.session().sendEnabled());
-        QVERIFY(driver.session().closeEnabled());
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::TimedOut);
+        QCOMPARE(driver.session().state(), TransferSession::State::Ready);
         QVERIFY(!midi->simulator().lastTransfer().complete);
     }
 
@@ -235,8 +234,9 @@ private slots:
         runTransfer(driver, finished, timedOut);
         // The block that did not get through stops the transfer at once: no hole in the image.
         QCOMPARE(finished.count() + timedOut.count(), 0);
-        QCOMPARE(driver.session().statusText(), TransferSession::blockFailedStatus(messagesBeforeGone - 1));
-        QVERIFY(driver.session().sendEnabled() && driver.session().closeEnabled());
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::BlockFailed);
+        QCOMPARE(driver.session().outcome().block, messagesBeforeGone - 1);
+        QCOMPARE(driver.session().state(), TransferSession::State::Ready);
         QVERIFY(!midi->simulator().lastTransfer().complete);
         QVERIFY(!prompts.asked.isEmpty());
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
@@ -265,8 +265,9 @@ private slots:
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         runTransfer(driver, finished, timedOut);
         QCOMPARE(finished.count(), 0);
-        QCOMPARE(driver.session().statusText(), TransferSession::blockFailedStatus(4));
-        QVERIFY(driver.session().sendEnabled() && driver.session().closeEnabled());
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::BlockFailed);
+        QCOMPARE(driver.session().outcome().block, 4);
+        QCOMPARE(driver.session().state(), TransferSession::State::Ready);
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
 
@@ -278,16 +279,17 @@ private slots:
         QVERIFY(golden.open(QIODevice::ReadOnly));
         driver.open(FileKind::Template, golden.readAll());
         driver.send();
-        QVERIFY(driver.session().statusText() != QStringLiteral("Succeed in sending, you can exit or send again!"));
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::TemplateFailed);
+        QVERIFY(!driver.session().delivered());
         QCOMPARE(driver.session().progressValue(), 0);
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Send the longMSG is err!"));
         QCOMPARE(prompts.asked.first().caption, QStringLiteral("Zorvik Updata"));
     }
 
-    // Another transfer holds the device: Send waits for it with the event loop running, Send
-    // disabled and the close button enabled; it gives up with a clear status when the device
-    // stays busy for the timeout, and goes through when it comes free in time.
+    // Another transfer holds the device: Send waits for it with the event loop running; it
+    // gives up saying why when the device stays busy for the timeout, and goes through when it
+    // comes free in time.
     void busyDeviceIsWaitedFor()
     {
         midi->devices().use(0, MidiSystem::simulatorInput);
@@ -301,11 +303,11 @@ private slots:
         driver.session().setReplyTimeout(timeoutMs);
         driver.send();
         QVERIFY(driver.busy());
-        QCOMPARE(driver.session().statusText(), TransferSession::waitingStatus());
-        QVERIFY(!driver.session().sendEnabled() && driver.session().closeEnabled());
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::WaitingForDevice);
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 10000);
-        QCOMPARE(driver.session().statusText(), QStringLiteral("the device is busy with another transfer"));
-        QVERIFY(driver.session().sendEnabled() && !driver.busy());
+        QCOMPARE(driver.session().outcome().what, TransferOutcome::What::DeviceUnavailable);
+        QCOMPARE(driver.session().outcome().failureText(), QStringLiteral("the device is busy with another transfer"));
+        QVERIFY(!driver.busy());
         QCOMPARE(output->delivered, 0);
         QVERIFY(!midi->capture().isOpen());
 

@@ -48,25 +48,23 @@ private slots:
         FakePort port;
         TransferSession session(port.sender());
         session.open(FileKind::Firmware, hex("01 02 03 04 05 06 87"));
-        QVERIFY(!session.numberShown());
+        QVERIFY(!session.carriesNumber());
         QCOMPARE(session.send(0), TransferSession::StartResult::Started);
         QCOMPARE(session.blockCount(), 1);
         QCOMPARE(session.lastBlockLength(), 8);
         QCOMPARE(port.sent.at(0), hex("F0 00 20 63 00 01 00 04 00 18 00 01 89 F7"));
-        QVERIFY(!session.closeEnabled());
-        QVERIFY(!session.sendEnabled());
+        QCOMPARE(session.outcome().what, TransferOutcome::What::Announced);
 
         session.onShortMessage(TransferSession::replyReady, 10);
-        QCOMPARE(session.statusText(), QStringLiteral("Updatint the device ROM, please waitting......."));
+        QCOMPARE(session.outcome().what, TransferOutcome::What::Sending);
         QCOMPARE(session.progressMaximum(), 1);
         QCOMPARE(session.onShortMessage(TransferSession::replyNext, 20), TransferSession::Event::Finished);
         QCOMPARE(port.sent.size(), 2);
         QCOMPARE(port.sent.at(1).size(), 22);
         QCOMPARE(port.sent.at(1).left(13), hex("F0 00 20 63 00 01 00 7F 00 18 00 00 89"));
         QCOMPARE(port.sent.at(1).mid(13, 8), hex("01 01 02 03 04 05 06 07"));
-        QCOMPARE(session.closeCaption(), QStringLiteral("Ok"));
-        QCOMPARE(session.statusText(), QStringLiteral("Succeed in sending, you can exit!"));
-        QVERIFY(session.closeEnabled() && session.sendEnabled());
+        QCOMPARE(session.outcome().what, TransferOutcome::What::Finished);
+        QVERIFY(session.delivered());
         QCOMPARE(session.state(), TransferSession::State::Finished);
     }
 
@@ -75,17 +73,15 @@ private slots:
         QTest::addColumn<int>("packedLength");
         QTest::addColumn<int>("blocks");
         QTest::addColumn<int>("lastLength");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("2048") << 2048 << 2 << 0 << QStringLiteral("OK");
-        QTest::newRow("1026") << 1026 << 2 << 2 << QStringLiteral("Ok");
-        QTest::newRow("1024") << 1024 << 1 << 0 << QStringLiteral("OK");
+        QTest::newRow("2048") << 2048 << 2 << 0;
+        QTest::newRow("1026") << 1026 << 2 << 2;
+        QTest::newRow("1024") << 1024 << 1 << 0;
     }
     void blockSplitting()
     {
         QFETCH(int, packedLength);
         QFETCH(int, blocks);
         QFETCH(int, lastLength);
-        QFETCH(QString, caption);
         FakePort port;
         TransferSession session(port.sender());
         const QByteArray image = imagePackingTo(packedLength);
@@ -110,7 +106,7 @@ private slots:
             reassembled += block.mid(13, block.size() - 14);
         }
         QCOMPARE(reassembled, packed);
-        QCOMPARE(session.closeCaption(), caption);
+        QVERIFY(session.delivered());
         // More requests than blocks send nothing.
         const auto count = port.sent.size();
         session.onShortMessage(TransferSession::replyNext, 0);
@@ -156,14 +152,16 @@ private slots:
         expected[9] = 8;
         QCOMPARE(port.sent.at(0), expected);
         QCOMPARE(port.kinds.at(0), TransferSession::Message::Template);
-        QCOMPARE(session.statusText(), QStringLiteral("Succeed in sending, you can exit or send again!"));
-        QCOMPARE(session.closeCaption(), QStringLiteral("Ok"));
+        QCOMPARE(session.outcome().what, TransferOutcome::What::TemplateSent);
+        QVERIFY(session.delivered());
 
         port.answer = SendResult::MessageRefused;
         QCOMPARE(session.send(0), TransferSession::StartResult::SendFailed);
-        QVERIFY(!session.sendEnabled());
+        QCOMPARE(session.outcome().what, TransferOutcome::What::TemplateFailed);
+        QVERIFY(!session.delivered());
         port.answer = SendResult::DeviceNotOpened;
-        QCOMPARE(session.send(0), TransferSession::StartResult::CloseDialog);
+        QCOMPARE(session.send(0), TransferSession::StartResult::NoOutputDevice);
+        QCOMPARE(session.outcome().what, TransferOutcome::What::NoOutputDevice);
     }
 
     void imagesTheCountCannotCarryAreRefused()
@@ -179,6 +177,7 @@ private slots:
 
         session.open(FileKind::Firmware, {});
         QCOMPARE(session.send(0), TransferSession::StartResult::Refused);
+        QCOMPARE(session.outcome().what, TransferOutcome::What::Refused);
         QVERIFY(port.sent.isEmpty());
     }
 
@@ -203,10 +202,11 @@ private slots:
         port.answer = SendResult::MessageRefused;
         QCOMPARE(session.onShortMessage(TransferSession::replyNext, 0), TransferSession::Event::Failed);
         QCOMPARE(session.state(), TransferSession::State::Ready);
-        QCOMPARE(session.statusText(), TransferSession::blockFailedStatus(failingBlock));
+        QCOMPARE(session.outcome().what, TransferOutcome::What::BlockFailed);
+        QCOMPARE(session.outcome().block, failingBlock);
+        QCOMPARE(session.outcome().failureText(), TransferOutcome::blockFailedText(failingBlock));
+        QVERIFY(!session.delivered());
         QCOMPARE(session.progressValue(), failingBlock);
-        QVERIFY(session.sendEnabled() && session.closeEnabled());
-        QCOMPARE(session.closeCaption(), QStringLiteral("Cancel"));
         const auto count = port.sent.size();
         session.onShortMessage(TransferSession::replyNext, 0);
         QCOMPARE(port.sent.size(), count);
@@ -224,8 +224,7 @@ private slots:
         QCOMPARE(session.checkTimeout(18000), TransferSession::Event::None);
         QCOMPARE(session.checkTimeout(19000), TransferSession::Event::TimedOut);
         QCOMPARE(session.state(), TransferSession::State::Ready);
-        QVERIFY(session.sendEnabled() && session.closeEnabled());
-        QCOMPARE(session.statusText(), TransferSession::timeoutStatus());
+        QCOMPARE(session.outcome().what, TransferOutcome::What::TimedOut);
 
         // The next Send starts afresh from the announcement.
         port.sent.clear();
@@ -235,29 +234,28 @@ private slots:
     }
 
     // A firmware announcement gives the instrument a minute to get ready (it may erase its
-    // memory first), with a status that says so; between blocks the wait stays ten seconds.
+    // memory first); between blocks the wait stays ten seconds.
     void firmwareGetsAMinuteToGetReady()
     {
         FakePort port;
         TransferSession session(port.sender());
         session.open(FileKind::Firmware, imagePackingTo(4096));
         session.send(0);
-        QCOMPARE(session.statusText(), TransferSession::readyWaitStatus());
+        QCOMPARE(session.outcome().what, TransferOutcome::What::Announced);
         QCOMPARE(session.checkTimeout(59999), TransferSession::Event::None);
         session.onShortMessage(TransferSession::replyReady, 59000);
-        QCOMPARE(session.statusText(), TransferSession::sendingStatus(FileKind::Firmware));
+        QCOMPARE(session.outcome().what, TransferOutcome::What::Sending);
         session.onShortMessage(TransferSession::replyNext, 60000);
         QCOMPARE(session.checkTimeout(69999), TransferSession::Event::None);
         QCOMPARE(session.checkTimeout(70000), TransferSession::Event::TimedOut);
 
         session.send(100000);
         QCOMPARE(session.checkTimeout(160000), TransferSession::Event::TimedOut);
-        QCOMPARE(session.statusText(), TransferSession::timeoutStatus());
+        QCOMPARE(session.outcome().what, TransferOutcome::What::TimedOut);
 
         // Songs are not flashed before their first block: the usual ten seconds.
         session.open(FileKind::Song, imagePackingTo(4096));
         session.send(0);
-        QCOMPARE(session.statusText(), TransferSession::openingStatus());
         QCOMPARE(session.checkTimeout(10000), TransferSession::Event::TimedOut);
     }
 
@@ -271,7 +269,7 @@ private slots:
         session.onShortMessage(TransferSession::replyNext, 0);
         QVERIFY(session.needsRepeatDelay());
         session.prepareRepeat();
-        QCOMPARE(session.closeCaption(), QStringLiteral("Cancel"));
+        QCOMPARE(session.outcome().what, TransferOutcome::What::RepeatPending);
         session.send(0);
         session.onShortMessage(TransferSession::replyReady, 0);
         session.onShortMessage(TransferSession::replyNext, 0);

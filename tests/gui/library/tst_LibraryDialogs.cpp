@@ -6,6 +6,7 @@
 #include "gui/library/FileLibrary.h"
 #include "gui/library/ReceiveDialog.h"
 #include "gui/library/TransferDialog.h"
+#include "gui/library/TransferDialogModel.h"
 #include "gui/widgets/MessageBoxPrompts.h"
 #include "gui/widgets/PercentProgress.h"
 #include "support/FakePorts.h"
@@ -120,7 +121,7 @@ private slots:
         midi->simulator().faults.stopAfterBlock = 1;
         dialog.driver().session().setReplyTimeout(200);
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(status->text(), TransferSession::timeoutStatus(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), TransferDialogModel::timeoutStatus(), 5000);
         QTRY_VERIFY(fits());
         if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
             dialog.grab().save(shots + QStringLiteral("/transfer-silent.png"));
@@ -163,7 +164,7 @@ private slots:
         dialog.driver().session().setReplyTimeout(500);
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QCOMPARE(dialog.statusLine()->text(), TransferSession::waitingStatus());
+        QCOMPARE(dialog.statusLine()->text(), TransferDialogModel::waitingStatus());
         QVERIFY(!dialog.sendButton()->isEnabled() && dialog.closeButton()->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), QStringLiteral("the device is busy with another transfer"), 10000);
         QVERIFY(dialog.sendButton()->isEnabled());
@@ -186,7 +187,7 @@ private slots:
         dialog.driver().session().setReplyTimeout(300);
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferSession::timeoutStatus(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferDialogModel::timeoutStatus(), 5000);
         QVERIFY(dialog.sendButton()->isEnabled() && dialog.closeButton()->isEnabled());
         QVERIFY(!midi->capture().isOpen());
 
@@ -196,7 +197,7 @@ private slots:
         const QByteArray image = randomImage(5000);
         dialog.prepare(FileKind::Song, image);
         dialog.show();
-        QCOMPARE(dialog.statusLine()->text(), TransferSession::openingStatus());
+        QCOMPARE(dialog.statusLine()->text(), TransferDialogModel::openingStatus());
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 5000);
         QCOMPARE(midi->simulator().lastTransfer().image, image);
@@ -217,7 +218,7 @@ private slots:
         dialog.driver().session().setReadyTimeout(1500);
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QCOMPARE(dialog.statusLine()->text(), TransferSession::readyWaitStatus());
+        QCOMPARE(dialog.statusLine()->text(), TransferDialogModel::readyWaitStatus());
         if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
             dialog.grab().save(shots + QStringLiteral("/transfer-ready-wait.png"));
         QTRY_VERIFY2_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, qPrintable(dialog.statusLine()->text()), 5000);
@@ -234,7 +235,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferSession::timeoutStatus(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferDialogModel::timeoutStatus(), 5000);
         QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
 
         // And an instrument that never gets ready is waited for the whole ready wait.
@@ -247,7 +248,7 @@ private slots:
         dialog.show();
         clock.restart();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferSession::timeoutStatus(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(dialog.statusLine()->text(), TransferDialogModel::timeoutStatus(), 5000);
         QVERIFY2(clock.elapsed() >= 1400, qPrintable(QString::number(clock.elapsed())));
     }
 
