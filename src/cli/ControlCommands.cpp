@@ -7,6 +7,7 @@
 #include "core/base/LibraryLocation.h"
 #include "core/base/PendingSave.h"
 #include "core/base/SafeFile.h"
+#include "core/base/WholeNumber.h"
 #include "core/curve/CurveFile.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/DeviceSelection.h"
@@ -96,16 +97,6 @@ struct Options
     QString audioDriver;
     QString error;
 };
-
-// A whole number within [minimum, maximum], or nothing.
-std::optional<int> wholeNumber(const QString &text, int minimum, int maximum)
-{
-    bool ok = false;
-    const qlonglong n = text.toLongLong(&ok);
-    if (!ok || n < minimum || n > maximum)
-        return std::nullopt;
-    return int(n);
-}
 
 Options parse(const QStringList &arguments)
 {

@@ -1,5 +1,5 @@
 // zorvik-sim as scripts run it: bad option values are refused with its usage; it stays up when its
-// standard input ends; quit, SIGINT and SIGTERM end it cleanly, its ports gone; and it ends with a
+// standard input ends; quit, SIGINT, SIGTERM and SIGHUP end it cleanly, its ports gone; and it ends with a
 // message when its JACK server goes away.
 #include "devices/midi/RtMidiBackend.h"
 #include "support/JackRig.h"
@@ -56,6 +56,7 @@ class TestSimulatorProgram : public QObject
 
 private:
     std::unique_ptr<JackRig> rig;
+    bool serverStarted = false;
 
     void startSimulator(QProcess &sim, bool quiet = true)
     {
@@ -68,7 +69,26 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(simulatorPorts(), 1, 5000);
     }
 
+    // The private server, started again when a test stopped it; false without one.
+    bool serverUp()
+    {
+        if (!rig->running() && serverStarted)
+            rig->start();
+        return rig->running();
+    }
+
 private slots:
+    // All but the option checks need a JACK server of their own, without the rig's simulator.
+    // Without one they are skipped, each saying why.
+    void initTestCase()
+    {
+        rig = std::make_unique<JackRig>();
+        serverStarted = rig->start();
+        if (!serverStarted)
+            qWarning("no private JACK server: %s", qPrintable(rig->problem()));
+    }
+    void cleanupTestCase() { rig.reset(); }
+
     void badOptionValues_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -91,26 +111,19 @@ private slots:
         QVERIFY2(error.contains(QStringLiteral("Usage:")), qPrintable(error));
     }
 
-    // The rest needs a JACK server of its own, without the rig's simulator.
-    void startServer()
-    {
-        rig = std::make_unique<JackRig>();
-        if (!rig->start())
-            QSKIP(qPrintable(QStringLiteral("no private JACK server: ") + rig->problem()));
-    }
-
     void runsUntilToldToStop_data()
     {
         QTest::addColumn<QString>("stop");
         QTest::newRow("SIGTERM") << "SIGTERM";
         QTest::newRow("SIGINT") << "SIGINT";
+        QTest::newRow("SIGHUP") << "SIGHUP";
         QTest::newRow("quit") << "quit";
     }
     void runsUntilToldToStop()
     {
         QFETCH(QString, stop);
-        if (!rig || !rig->running())
-            QSKIP("no private JACK server");
+        if (!serverUp())
+            QSKIP(qPrintable(QStringLiteral("no private JACK server: ") + rig->problem()));
         QProcess sim;
         startSimulator(sim);
         if (stop == QLatin1String("quit")) {
@@ -121,7 +134,8 @@ private slots:
             QTest::qWait(1000);
             QCOMPARE(sim.state(), QProcess::Running);
             QCOMPARE(simulatorPorts(), 1);
-            ::kill(pid_t(sim.processId()), stop == QLatin1String("SIGINT") ? SIGINT : SIGTERM);
+            const int signal = stop == QLatin1String("SIGINT") ? SIGINT : stop == QLatin1String("SIGHUP") ? SIGHUP : SIGTERM;
+            ::kill(pid_t(sim.processId()), signal);
         }
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
@@ -133,8 +147,8 @@ private slots:
     // is refused with the command's usage, and nothing is sent for it.
     void controllerAndBendCommands()
     {
-        if (!rig || !rig->running())
-            QSKIP("no private JACK server");
+        if (!serverUp())
+            QSKIP(qPrintable(QStringLiteral("no private JACK server: ") + rig->problem()));
         QProcess sim;
         startSimulator(sim, false);
         sim.write("cc 1 72 100\nbend 3 -8192\nbend 16 8191\nnote 60 100\n"
@@ -168,8 +182,8 @@ private slots:
     // usage, and quit with a word after it does not quit.
     void strayWordsAreRefused()
     {
-        if (!rig || !rig->running())
-            QSKIP("no private JACK server");
+        if (!serverUp())
+            QSKIP(qPrintable(QStringLiteral("no private JACK server: ") + rig->problem()));
         QProcess sim;
         startSimulator(sim, false);
         sim.write("fault delay -1\nfault delay abc\nfault bogus 1\nfault stop-after\nfault vanish-before-last 7\n"
@@ -210,8 +224,8 @@ private slots:
     // once, and the next command is answered.
     void endlessLineIsDropped()
     {
-        if (!rig || !rig->running())
-            QSKIP("no private JACK server");
+        if (!serverUp())
+            QSKIP(qPrintable(QStringLiteral("no private JACK server: ") + rig->problem()));
         QProcess sim;
         startSimulator(sim);
         QElapsedTimer clock;
@@ -245,11 +259,11 @@ private slots:
         QVERIFY2(maxResident - atStart < 8 * 1024, qPrintable(QStringLiteral("%1 -> %2").arg(atStart).arg(maxResident)));
     }
 
-    // Last: the server goes away under a running simulator.
+    // The server goes away under a running simulator (the next test starts it again).
     void serverGoneEndsIt()
     {
-        if (!rig || !rig->running())
-            QSKIP("no private JACK server");
+        if (!serverUp())
+            QSKIP(qPrintable(QStringLiteral("no private JACK server: ") + rig->problem()));
         QProcess sim;
         startSimulator(sim);
         QVERIFY(rig->stop());
@@ -259,8 +273,6 @@ private slots:
         const QString error = QString::fromLocal8Bit(sim.readAllStandardError());
         QVERIFY2(error.contains(QStringLiteral("zorvik-sim: the MIDI server has gone away")), qPrintable(error));
     }
-
-    void cleanupTestCase() { rig.reset(); }
 };
 
 QTEST_GUILESS_MAIN(TestSimulatorProgram)
