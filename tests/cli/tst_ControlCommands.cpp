@@ -3,6 +3,7 @@
 #include "cli/SongPlayCommand.h"
 #include "core/curve/CurveFile.h"
 #include "core/midi/MidiSystem.h"
+#include "core/song/SmfMerge.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "devices/audio/SongRenderer.h"
 #include "support/FakePorts.h"
@@ -390,6 +391,40 @@ private slots:
         });
         QCOMPARE(program.code, int(ControlCommands::SaveFailed));
         QCOMPARE(readFile(path("kept.syx")), QByteArray("old"));
+    }
+
+    // A song of several tracks is sent merged with --merge, the file left as it is; without it
+    // the refusal says how; what cannot be merged says why.
+    void formatOneSongsWithMerge()
+    {
+        const QString song = QStringLiteral(ZORVIK_TEST_DATA "/format1/tempo-in-a-later-track.mid");
+        const QString apart = QStringLiteral(ZORVIK_TEST_DATA "/format1/format-2.mid");
+        const QByteArray original = readFile(song);
+        Run sent = run({"send", song, "--merge", "--number", "3"});
+        QCOMPARE(sent.code, int(ControlCommands::Done));
+        QVERIFY(sent.transfer.complete);
+        QCOMPARE(sent.transfer.number, 3);
+        QCOMPARE(sent.transfer.image, SmfMerge::toFormatZero(original).file);
+        QCOMPARE(readFile(song), original);
+        QCOMPARE(run({"send", song}).code, int(ControlCommands::FileRefused));
+        QCOMPARE(run({"send", apart, "--merge"}).code, int(ControlCommands::FileRefused));
+        writeFile(path("t.syx"), goldenTemplate());
+        QCOMPARE(run({"send", path("t.syx"), "--merge"}).code, int(ControlCommands::UsageError));
+
+        // What the user reads: one line each.
+        const auto errorLine = [](const QStringList &arguments) {
+            QProcess process;
+            process.start(QStringLiteral(ZORVIK_CTL_PATH), QStringList{"--out", "-1", "--in", "0"} + arguments);
+            process.waitForFinished(30000);
+            return QString::fromUtf8(process.readAllStandardError());
+        };
+        QString said = errorLine({"send", song});
+        QVERIFY2(said.endsWith(QStringLiteral("Use --merge to convert it to format 0 and send it.\n")), qPrintable(said));
+        QCOMPARE(said.count(QLatin1Char('\n')), 1);
+        said = errorLine({"send", apart, "--merge"});
+        QVERIFY2(said.endsWith(QStringLiteral("It cannot be converted to format 0: it is of format 2: its tracks are "
+                                              "separate songs, which cannot be played as one.\n")),
+                 qPrintable(said));
     }
 
     // A command stuck without progress (a call into the MIDI library that never returns) is
