@@ -1,5 +1,7 @@
 #include "core/base/DataPaths.h"
 
+#include "core/base/LibraryLocation.h"
+
 namespace {
 
 LibraryLocation &current()
@@ -35,12 +37,12 @@ QString DataPaths::piece(Folder folder)
 
 QString DataPaths::folder(Folder folder)
 {
-    return current().root() + piece(folder);
+    return current().folder(folder);
 }
 
 QString DataPaths::file(Folder folder, const QString &name)
 {
-    return DataPaths::folder(folder) + name;
+    return current().file(folder, name);
 }
 
 bool DataPaths::isSafeFileName(const QString &name)

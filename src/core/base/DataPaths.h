@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/base/LibraryLocation.h"
-
 #include <QString>
 
-// The data folder layout: every path the program uses is built here, as the library folder +
-// sub-folder + name. The library folder is "zorvik/" under the current directory until the
-// program's start decides otherwise (LibraryLocation).
+class LibraryLocation;
+
+// The data folder layout: every path the program uses is built in the library set at start, as
+// the library folder + sub-folder + name (LibraryLocation builds them). The library folder is
+// "zorvik/" under the current directory until the program's start decides otherwise.
 class DataPaths
 {
 public:

@@ -1,6 +1,7 @@
 #include "gui/app/MainWindow.h"
 
 #include "core/base/DataPaths.h"
+#include "core/base/LibraryLocation.h"
 #include "core/base/PromptService.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/widgets/HyperLinkLabel.h"

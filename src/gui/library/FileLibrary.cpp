@@ -1,6 +1,7 @@
 #include "gui/library/FileLibrary.h"
 
 #include "core/base/FolderListing.h"
+#include "core/base/LibraryLocation.h"
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
 #include "core/song/MarkerScan.h"

@@ -1,4 +1,5 @@
 #include "core/base/DataPaths.h"
+#include "core/base/LibraryLocation.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
