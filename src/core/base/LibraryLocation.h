@@ -5,7 +5,9 @@
 #include <QString>
 
 // Where the library lives: the folder that holds mid/, syx/, csf/, bin/, Curve/ and the help page.
-// Decided once at start and then only read; every library path is built from it here.
+// A program decides it once at start and hands it to every part that reads or writes the library
+// (the editor's window hands it on to the library list, the panel's commands, the curve editor
+// and the player; zorvikctl to its file look-up); every library path is built from it here.
 class LibraryLocation
 {
 public:

@@ -34,7 +34,7 @@ PromptService::Prompt SendPreparation::confirmation()
                   QStringLiteral("Zorvik Halden"), Icon::Stop, Buttons::YesNo};
 }
 
-SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &entry)
+SendPreparation::Result SendPreparation::prepare(const LibraryLocation &library, FileKind kind, const QString &entry)
 {
     if (entry.isEmpty()) {
         return fail(QStringLiteral("Please check the updata file!"),
@@ -46,7 +46,7 @@ SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &e
                                           : QStringLiteral("The file can't be opened,please Select Right Download File, try again!"),
                     {}, Icon::None, kind == FileKind::Csf ? Buttons::Ok : Buttons::YesNo);
     }
-    return prepareFile(kind, DataPaths::file(FileKinds::folder(kind), entry), entry);
+    return prepareFile(kind, library.file(FileKinds::folder(kind), entry), entry);
 }
 
 SendPreparation::Result SendPreparation::prepareFile(FileKind kind, const QString &path, const QString &displayName)

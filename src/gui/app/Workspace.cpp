@@ -27,8 +27,9 @@ Workspace::Workspace(MainWindow &mainWindow, MidiSystem &midiSystem, InstrumentS
     , prompts(promptService)
     , transferDialog(new TransferDialog(midiSystem, promptService, &mainWindow))
     , panelEditor(new PanelEditor(&mainWindow, promptService))
-    , fileLibrary(new FileLibrary(&mainWindow, promptService, *transferDialog))
-    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiSystem, promptService))
+    , fileLibrary(new FileLibrary(&mainWindow, mainWindow.library(), promptService, *transferDialog))
+    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiSystem,
+                                      mainWindow.library(), promptService))
     , livePanel(new LivePanel(*panelEditor, midiSystem, this))
 {
     window.setPanelPlaceholders(false);
@@ -93,7 +94,7 @@ void Workspace::openSimulator()
 
 void Workspace::openCurveEditor()
 {
-    VCurveDialog editor(midi, prompts, velocityMap, &window);
+    VCurveDialog editor(midi, window.library(), prompts, velocityMap, &window);
     editor.exec();
 }
 
@@ -101,6 +102,6 @@ void Workspace::openPlayer(const PlayerInputs &inputs)
 {
     SongEngine::Options options;
     options.audioDriver = audioDriver;
-    PlayerDialog player(prompts, inputs, options, &window);
+    PlayerDialog player(window.library(), prompts, inputs, options, &window);
     player.exec();
 }

@@ -1,6 +1,5 @@
 #include "gui/panel/PanelCommands.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
 #include "core/panel/TemplateCheck.h"
@@ -13,13 +12,14 @@
 #include "gui/widgets/FilenamePrompt.h"
 
 PanelCommands::PanelCommands(QWidget *owner, PanelEditor &panelEditor, FileLibrary &fileLibrary, TransferDialog &transferDialog,
-                             MidiSystem &midiSystem, PromptService &promptService)
+                             MidiSystem &midiSystem, const LibraryLocation &libraryLocation, PromptService &promptService)
     : QObject(owner)
     , window(owner)
     , panel(panelEditor)
     , library(fileLibrary)
     , transfer(transferDialog)
     , midi(midiSystem)
+    , location(libraryLocation)
     , prompts(promptService)
 {
 }
@@ -38,7 +38,8 @@ void PanelCommands::saveAndSend()
     panel.storeBoxes();
     library.showKind(FileKind::Template);
     if (askYesNo(QStringLiteral("Save the current setting?"), QStringLiteral("Save Setting"))) {
-        if (const auto name = FilenamePrompt::ask(prompts, window, DataPaths::Folder::Syx, QStringLiteral(".syx"))) {
+        const auto name = FilenamePrompt::ask(prompts, window, location, DataPaths::Folder::Syx, QStringLiteral(".syx"));
+        if (name) {
             if (saveTemplate(*name))
                 panel.markUnchanged();
             library.showKind(FileKind::Template);
@@ -50,7 +51,7 @@ void PanelCommands::saveAndSend()
 
 bool PanelCommands::saveTemplate(const QString &name)
 {
-    const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
+    const QString path = location.file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
     const QString error = SafeFile::write(path, panel.settings().buildTemplateSysEx());
     if (!error.isEmpty()) {
         prompts.inform(error, QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
@@ -106,7 +107,7 @@ void PanelCommands::loadTemplate(const QString &fileName)
     if (!panel.commitEditing())
         return;
     const SafeFile::ReadResult file = DataPaths::isSafeFileName(fileName)
-                                          ? SafeFile::read(DataPaths::file(DataPaths::Folder::Syx, fileName),
+                                          ? SafeFile::read(location.file(DataPaths::Folder::Syx, fileName),
                                                            SendPreparation::maxTemplateFileSize)
                                           : SafeFile::ReadResult{};
     if (file.status == SafeFile::ReadResult::Status::CannotOpen) {
@@ -126,7 +127,7 @@ void PanelCommands::receiveAndLoad()
     if (!panel.commitEditing())
         return;
     library.showKind(FileKind::Template);
-    ReceiveDialog dialog(midi, prompts, window);
+    ReceiveDialog dialog(midi, location, prompts, window);
     const std::optional<QByteArray> dump = dialog.run();
     if (dump)
         applyTemplate(*dump, QStringLiteral("The received data"), PanelStep::Kind::Receive);

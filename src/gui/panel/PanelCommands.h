@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/LibraryLocation.h"
 #include "core/panel/PanelStep.h"
 
 #include <QObject>
@@ -22,8 +23,9 @@ class PanelCommands : public QObject
 public:
     static inline const QString quitQuestion = QStringLiteral("Quit without saving the panel?");
 
+    // location: the library the templates are saved to and loaded from; library: its list.
     PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
-                  MidiSystem &midi, PromptService &prompts);
+                  MidiSystem &midi, const LibraryLocation &location, PromptService &prompts);
 
     void saveAndSend();
     void resetToDefaults();
@@ -49,5 +51,6 @@ private:
     FileLibrary &library;
     TransferDialog &transfer;
     MidiSystem &midi;
+    const LibraryLocation location;
     PromptService &prompts;
 };
