@@ -10,7 +10,6 @@
 #include "support/SimulatedMidi.h"
 
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -22,7 +21,7 @@
 class EditorRig
 {
 protected:
-    QTemporaryDir root;
+    FreshLibrary data;   // the editor's library, emptied by every openEditor()
     std::unique_ptr<SimulatedMidi> midi;
     std::unique_ptr<ScriptedPrompts> prompts;
     // Real message boxes, for what only the focus a message box takes shows; see openEditor.
@@ -35,12 +34,12 @@ protected:
     // prompts then stays empty.
     [[nodiscard]] bool openEditor(bool show = true, bool realMessageBoxes = false)
     {
-        if (!makeFreshLibrary(root.path()))
+        if (!data.renew())
             return false;
         midi = std::make_unique<SimulatedMidi>();
         prompts = std::make_unique<ScriptedPrompts>();
         PromptService &answers = realMessageBoxes ? static_cast<PromptService &>(messageBoxes) : *prompts;
-        window = std::make_unique<MainWindow>(answers);
+        window = std::make_unique<MainWindow>(data.location(), answers);
         workspace = new Workspace(*window, *midi, midi->simulator(), answers);
         if (!show)
             return true;

@@ -400,11 +400,11 @@ private slots:
     // RECEIVE loads the instrument's dump.
     void editorSendsATemplateAndReceivesADump()
     {
-        QTemporaryDir root;
-        QVERIFY(makeFreshLibrary(root.path()));
+        FreshLibrary data;
+        QVERIFY(data.isReady());
         SimulatedMidi midi(std::make_unique<RtMidiBackend>(RtMidi::LINUX_ALSA));
         ScriptedPrompts prompts;
-        MainWindow window(prompts);
+        MainWindow window(data.location(), prompts);
         auto *workspace = new Workspace(window, midi, midi.simulator(), prompts);
         midi.devices().startWatching();
         window.show();

@@ -1,25 +1,5 @@
 #include "core/base/DataPaths.h"
 
-namespace {
-
-LibraryLocation &current()
-{
-    static LibraryLocation location;
-    return location;
-}
-
-} // namespace
-
-void DataPaths::setLibrary(const LibraryLocation &location)
-{
-    current() = location;
-}
-
-const LibraryLocation &DataPaths::library()
-{
-    return current();
-}
-
 QString DataPaths::piece(Folder folder)
 {
     switch (folder) {
@@ -31,16 +11,6 @@ QString DataPaths::piece(Folder folder)
     case Folder::Curve: return QStringLiteral("Curve/");
     }
     return {};
-}
-
-QString DataPaths::folder(Folder folder)
-{
-    return current().root() + piece(folder);
-}
-
-QString DataPaths::file(Folder folder, const QString &name)
-{
-    return DataPaths::folder(folder) + name;
 }
 
 bool DataPaths::isSafeFileName(const QString &name)

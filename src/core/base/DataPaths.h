@@ -1,36 +1,26 @@
 #pragma once
 
-#include "core/base/LibraryLocation.h"
-
 #include <QString>
 
-// The data folder layout: every path the program uses is built here, as the library folder +
-// sub-folder + name. The library folder is "zorvik/" under the current directory until the
-// program's start decides otherwise (LibraryLocation).
-class DataPaths
-{
-public:
-    enum class Folder { Root, Mid, Syx, Csf, Bin, Curve };
+// The library folder's layout and the rules for the names in it. Paths themselves are built by
+// the LibraryLocation a program decides at start and hands to whoever reads or writes the
+// library; nothing here knows which library that is.
+namespace DataPaths {
 
-    // The library every path is built in. Set once, at start, before any window opens.
-    static void setLibrary(const LibraryLocation &location);
-    static const LibraryLocation &library();
+enum class Folder { Root, Mid, Syx, Csf, Bin, Curve };
 
-    // The library folder followed by the sub-folder piece, with its trailing separator.
-    static QString folder(Folder folder);
-    // folder(folder) + name; name must be a plain file name.
-    static QString file(Folder folder, const QString &name);
-    // The sub-folder piece alone ("mid/", "Curve/"; empty for Root).
-    static QString piece(Folder folder);
+// The sub-folder piece alone ("mid/", "Curve/"; empty for Root).
+QString piece(Folder folder);
 
-    // True when name can be used as a file name inside a data folder without leaving it:
-    // not empty, no separators ('/' and '\\'), no control characters and no leading dot (so
-    // never "." or ".."). ':' is a plain character here, as it is to Linux file systems. The
-    // listings leave out the names this refuses, so every file listed can be used.
-    static bool isSafeFileName(const QString &name);
+// True when name can be used as a file name inside a data folder without leaving it:
+// not empty, no separators ('/' and '\\'), no control characters and no leading dot (so
+// never "." or ".."). ':' is a plain character here, as it is to Linux file systems. The
+// listings leave out the names this refuses, so every file listed can be used.
+bool isSafeFileName(const QString &name);
 
-    // A file name as messages show it: a name longer than shownNameLength keeps its start and
-    // its end (the extension) around a "…", so a message box can wrap what surrounds it.
-    static constexpr int shownNameLength = 48;
-    static QString shownName(const QString &name);
-};
+// A file name as messages show it: a name longer than shownNameLength keeps its start and
+// its end (the extension) around a "…", so a message box can wrap what surrounds it.
+inline constexpr int shownNameLength = 48;
+QString shownName(const QString &name);
+
+} // namespace DataPaths

@@ -1,7 +1,5 @@
 #include "core/base/LibraryLocation.h"
 
-#include "core/base/DataPaths.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -16,7 +14,7 @@ QString withSeparator(const QString &folder)
 } // namespace
 
 LibraryLocation::LibraryLocation(const QString &folderPath, Source source)
-    : folder(withSeparator(QDir::fromNativeSeparators(folderPath)))
+    : rootFolder(withSeparator(QDir::fromNativeSeparators(folderPath)))
     , from(source)
 {
 }
@@ -43,13 +41,13 @@ QString LibraryLocation::userLibraryFolder()
 
 QString LibraryLocation::displayPath() const
 {
-    QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QString path = QDir::cleanPath(QFileInfo(rootFolder).absoluteFilePath());
     return QDir::toNativeSeparators(path);
 }
 
 bool LibraryLocation::exists() const
 {
-    return QFileInfo(folder).isDir();
+    return QFileInfo(rootFolder).isDir();
 }
 
 QString LibraryLocation::lookUp(const QString &fileArgument) const
@@ -67,7 +65,7 @@ QString LibraryLocation::lookUp(const QString &fileArgument) const
     for (const auto &kind : kinds) {
         if (suffix.compare(QLatin1String(kind.extension), Qt::CaseInsensitive) != 0)
             continue;
-        const QString inLibrary = folder + DataPaths::piece(kind.folder) + fileArgument;
+        const QString inLibrary = file(kind.folder, fileArgument);
         return QFileInfo::exists(inLibrary) ? inLibrary : fileArgument;
     }
     return fileArgument;

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/base/DataPaths.h"
+
 #include <QString>
 
 // Where the library lives: the folder that holds mid/, syx/, csf/, bin/, Curve/ and the help page.
-// Decided once at start and then only read; DataPaths builds every path from it.
+// A program decides it once at start and hands it to every part that reads or writes the library
+// (the editor's window hands it on to the library list, the panel's commands, the curve editor
+// and the player; zorvikctl to its file look-up); every library path is built from it here.
 class LibraryLocation
 {
 public:
@@ -13,7 +17,7 @@ public:
         UserLibrary,        // the user's own library in the per-user data folder
     };
 
-    // The rule that holds until a program decides otherwise: "zorvik/" under the current directory.
+    // The current-directory rule: "zorvik/" under the current directory.
     LibraryLocation() = default;
     LibraryLocation(const QString &folder, Source source);
 
@@ -29,8 +33,12 @@ public:
 
     // The folder with its trailing separator; relative to the current directory for the
     // current-directory rule, absolute otherwise.
-    QString root() const { return folder; }
+    QString root() const { return rootFolder; }
     Source source() const { return from; }
+    // The library folder followed by the sub-folder piece, with its trailing separator.
+    QString folder(DataPaths::Folder which) const { return rootFolder + DataPaths::piece(which); }
+    // folder(which) + name; name must be a plain file name (DataPaths::isSafeFileName).
+    QString file(DataPaths::Folder which, const QString &name) const { return folder(which) + name; }
     // The folder as a person reads it: absolute, the platform's separators, no trailing one.
     QString displayPath() const;
     bool exists() const;
@@ -41,6 +49,6 @@ public:
     QString lookUp(const QString &fileArgument) const;
 
 private:
-    QString folder = QStringLiteral("zorvik/");
+    QString rootFolder = QStringLiteral("zorvik/");
     Source from = Source::CurrentDirectory;
 };

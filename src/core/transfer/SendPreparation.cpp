@@ -52,7 +52,7 @@ QString SendPreparation::formatZeroName(const QString &songName)
     return (dot > 0 ? songName.left(dot) : songName) + QStringLiteral("-0.mid");
 }
 
-SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &entry)
+SendPreparation::Result SendPreparation::prepare(const LibraryLocation &library, FileKind kind, const QString &entry)
 {
     if (entry.isEmpty()) {
         return fail(QStringLiteral("Please check the updata file!"),
@@ -64,7 +64,7 @@ SendPreparation::Result SendPreparation::prepare(FileKind kind, const QString &e
                                           : QStringLiteral("The file can't be opened,please Select Right Download File, try again!"),
                     {}, Icon::None, kind == FileKind::Csf ? Buttons::Ok : Buttons::YesNo);
     }
-    return prepareFile(kind, DataPaths::file(FileKinds::folder(kind), entry), entry);
+    return prepareFile(kind, library.file(FileKinds::folder(kind), entry), entry);
 }
 
 SendPreparation::Result SendPreparation::prepareFile(FileKind kind, const QString &path, const QString &displayName)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/base/FileKind.h"
+#include "core/base/LibraryLocation.h"
 #include "core/base/PromptService.h"
 
 #include <QByteArray>
@@ -28,8 +29,9 @@ public:
         QString whyNotMerged;
     };
 
-    // entry: the file list's selected text, empty when nothing is selected.
-    static Result prepare(FileKind kind, const QString &entry);
+    // entry: the file list's selected text, empty when nothing is selected; it names a file in
+    // the kind's folder of library.
+    static Result prepare(const LibraryLocation &library, FileKind kind, const QString &entry);
     // The same checks for a file anywhere (the command line); displayName names it in messages.
     static Result prepareFile(FileKind kind, const QString &path, const QString &displayName);
 

@@ -1,6 +1,5 @@
 #include "gui/app/MainWindow.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/widgets/HyperLinkLabel.h"
@@ -30,9 +29,10 @@ namespace {
 const QRect deviceLabelArea(258, 14, 476, 16);
 } // namespace
 
-MainWindow::MainWindow(PromptService &promptService, QWidget *parent)
+MainWindow::MainWindow(const LibraryLocation &library, PromptService &promptService, QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint)
+    , location(library)
     , prompts(promptService)
     , urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
@@ -202,10 +202,10 @@ void MainWindow::receiveAndLoad() { emit receiveRequested(); }
 void MainWindow::openCurveEditor() { emit curveEditorRequested(); }
 void MainWindow::openSimulator() { emit simulatorRequested(); }
 
-QString MainWindow::helpFile()
+QString MainWindow::helpFile() const
 {
     for (const char *name : {"help.chm", "help.html"}) {
-        const QString path = DataPaths::file(DataPaths::Folder::Root, QLatin1String(name));
+        const QString path = location.file(DataPaths::Folder::Root, QLatin1String(name));
         if (QFileInfo(path).isFile())
             return path;
     }
@@ -237,15 +237,14 @@ void MainWindow::openWebPage()
 
 void MainWindow::openLibraryFolder()
 {
-    const LibraryLocation &library = DataPaths::library();
-    if (!library.exists()) {
-        prompts.inform(QStringLiteral("The library folder does not exist:\n%1").arg(library.displayPath()), {},
+    if (!location.exists()) {
+        prompts.inform(QStringLiteral("The library folder does not exist:\n%1").arg(location.displayPath()), {},
                        PromptService::Icon::Warning);
         return;
     }
-    if (urlOpener && !urlOpener(QUrl::fromLocalFile(QFileInfo(library.root()).absoluteFilePath()))) {
+    if (urlOpener && !urlOpener(QUrl::fromLocalFile(QFileInfo(location.root()).absoluteFilePath()))) {
         prompts.inform(QStringLiteral("No file manager could be started. Open this folder by hand:\n%1")
-                           .arg(library.displayPath()),
+                           .arg(location.displayPath()),
                        {}, PromptService::Icon::Warning);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/LibraryLocation.h"
 #include "gui/widgets/SkinLayout.h"
 
 #include <QDialog>
@@ -29,7 +30,9 @@ class MainWindow : public QDialog
 public:
     using UrlOpener = std::function<bool(const QUrl &)>;
 
-    explicit MainWindow(PromptService &prompts, QWidget *parent = nullptr);
+    // library: the library of this start; the window opens its help and its folder, and the
+    // workspace built on the window hands it on to the parts that list and save files.
+    MainWindow(const LibraryLocation &library, PromptService &prompts, QWidget *parent = nullptr);
 
     static const QString windowText;
     static const QString webAddress;
@@ -54,9 +57,10 @@ public:
 
     // True where a press on the window starts moving it: the background of the top band.
     bool isInDragBand(const QPoint &pos) const;
+    const LibraryLocation &library() const { return location; }
     // The help file the help command opens now: the library's "help.chm", else its
     // "help.html"; empty when neither exists.
-    static QString helpFile();
+    QString helpFile() const;
     // Until the panel editor is in place, the window paints the plain pictures of the
     // controls where the panel's own will sit.
     void setPanelPlaceholders(bool on);
@@ -113,6 +117,7 @@ private:
     // with the focus on the first of the others.
     void placeBarLastInTabOrder();
 
+    const LibraryLocation location;
     PromptService &prompts;
     QMap<SkinLayout::Button, SkinButton *> buttons;
     QMap<SkinLayout::Button, QAction *> commands;

@@ -27,8 +27,9 @@ Workspace::Workspace(MainWindow &mainWindow, MidiSystem &midiSystem, InstrumentS
     , prompts(promptService)
     , transferDialog(new TransferDialog(midiSystem, promptService, &mainWindow))
     , panelEditor(new PanelEditor(&mainWindow, promptService))
-    , fileLibrary(new FileLibrary(&mainWindow, promptService, *transferDialog))
-    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiSystem, promptService))
+    , fileLibrary(new FileLibrary(&mainWindow, mainWindow.library(), promptService, *transferDialog))
+    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiSystem,
+                                      mainWindow.library(), promptService))
     , livePanel(new LivePanel(*panelEditor, midiSystem, this))
 {
     window.setPanelPlaceholders(false);
@@ -94,7 +95,7 @@ void Workspace::openSimulator()
 
 void Workspace::openCurveEditor()
 {
-    VCurveDialog editor(midi, prompts, velocityMap, &window);
+    VCurveDialog editor(midi, window.library(), prompts, velocityMap, &window);
     editor.exec();
 }
 
@@ -102,6 +103,6 @@ void Workspace::openPlayer(const PlayerInputs &inputs)
 {
     SongEngine::Options options;
     options.audioDriver = audioDriver;
-    PlayerDialog player(prompts, inputs, options, &window);
+    PlayerDialog player(window.library(), prompts, inputs, options, &window);
     player.exec();
 }

@@ -20,7 +20,8 @@ class TransferDialog;
 
 // Puts the program together: the main window's panel and library parts, the one transfer
 // dialog, and the commands behind the window's buttons and the library's menus. The window
-// itself stays a view; this is where its requests are answered.
+// itself stays a view; this is where its requests are answered. The library is the window's:
+// it is handed on from there to every part that lists, opens or saves its files.
 class Workspace : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,5 @@
 #include "gui/app/ZorvikApp.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/LibrarySetup.h"
 #include "core/base/StopSignals.h"
 #include "core/midi/DeviceSelection.h"
@@ -21,9 +20,9 @@ ZorvikApp::ZorvikApp(int &argc, char **argv)
 
 int ZorvikApp::run(const QString &libraryFolder, const QString &audioDriver)
 {
-    // The library is decided before any window lists it, and stays for the run.
+    // The library is decided before any window lists it, and stays for the run: the window
+    // hands it on to every part that uses it.
     const LibraryLocation library = LibraryLocation::decide(libraryFolder, LibraryLocation::userLibraryFolder());
-    DataPaths::setLibrary(library);
     const LibrarySetup::Result setup = LibrarySetup::prepare(library);
 
     auto builtIn = std::make_unique<SimulatorBackend>();
@@ -32,7 +31,7 @@ int ZorvikApp::run(const QString &libraryFolder, const QString &audioDriver)
     // A USB instrument left without its driver by a program that ended while it held the
     // instrument's link is given back before the instrument is looked for.
     const QStringList recovered = midi.systemPorts().recoverDevices();
-    MainWindow window(prompts);
+    MainWindow window(library, prompts);
     Workspace workspace(window, midi, simulator, prompts);
     workspace.setAudioDriver(audioDriver);
     // The instrument is looked for now and whenever ports come or go.

@@ -1,6 +1,5 @@
 #include "gui/curve/VCurveDialog.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/FolderListing.h"
 #include "core/base/PromptService.h"
 #include "core/curve/CurveSysEx.h"
@@ -47,9 +46,11 @@ QLabel *label(QWidget *parent, const QString &text, QRect geometry)
 
 } // namespace
 
-VCurveDialog::VCurveDialog(MidiSystem &midiSystem, PromptService &promptService, VelocityMap &sharedMap, QWidget *parent)
+VCurveDialog::VCurveDialog(MidiSystem &midiSystem, const LibraryLocation &library, PromptService &promptService,
+                           VelocityMap &sharedMap, QWidget *parent)
     : QDialog(parent)
     , midi(midiSystem)
+    , location(library)
     , prompts(promptService)
     , session(midiSystem)
     , model(sharedMap)
@@ -216,7 +217,7 @@ void VCurveDialog::fillList()
     // Nothing is selected afterwards: the curve on screen is the program's own until the user
     // chooses a file.
     list->clear();
-    const FolderListing::Result found = FolderListing::list(DataPaths::folder(DataPaths::Folder::Curve),
+    const FolderListing::Result found = FolderListing::list(location.folder(DataPaths::Folder::Curve),
                                                             curveExtension.mid(1));
     if (found.tooMany)
         prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
@@ -364,21 +365,21 @@ QString VCurveDialog::selectedPath() const
     const QListWidgetItem *item = list->currentItem();
     if (!item || !item->isSelected())
         return {};
-    return DataPaths::file(DataPaths::Folder::Curve, item->text());
+    return location.file(DataPaths::Folder::Curve, item->text());
 }
 
 void VCurveDialog::save()
 {
     // The prompt refuses unsafe names; whether to replace a curve file is asked here, once.
-    const std::optional<QString> name = FilenamePrompt::ask(prompts, this, DataPaths::Folder::Curve, curveExtension,
-                                                            FilenamePrompt::Existing::CallerAsks);
+    const std::optional<QString> name = FilenamePrompt::ask(prompts, this, location, DataPaths::Folder::Curve,
+                                                            curveExtension, FilenamePrompt::Existing::CallerAsks);
     if (!name)
         return;
     if (name->isEmpty()) {
         prompts.inform(QStringLiteral("Please enter the file name."), {}, PromptService::Icon::Stop);
         return;
     }
-    const QString path = DataPaths::file(DataPaths::Folder::Curve, *name + curveExtension);
+    const QString path = location.file(DataPaths::Folder::Curve, *name + curveExtension);
     const bool replacing = QFileInfo::exists(path);
     if (replacing && !prompts.confirm(replaceQuestion, QStringLiteral("Save file"), PromptService::Icon::Question))
         return;   // No saves nothing

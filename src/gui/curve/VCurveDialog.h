@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/LibraryLocation.h"
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
 #include "core/midi/MidiOutSession.h"
@@ -52,7 +53,8 @@ public:
     static QString deleteQuestion(const QString &fileName);
     static QString sendQuestion(const QString &fileName);
 
-    VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap &sharedMap,
+    // library: the curve files listed, loaded and saved are those of its Curve folder.
+    VCurveDialog(MidiSystem &midi, const LibraryLocation &library, PromptService &prompts, VelocityMap &sharedMap,
                  QWidget *parent = nullptr);
     ~VCurveDialog() override;
 
@@ -109,6 +111,7 @@ private:
     void setControlsEnabled(bool on);
 
     MidiSystem &midi;
+    const LibraryLocation location;
     PromptService &prompts;
     MidiOutSession session;
     CurveEditorModel model;

@@ -26,8 +26,10 @@ constexpr FileKind comboKinds[] = {FileKind::Song, FileKind::Template, FileKind:
 
 } // namespace
 
-FileLibrary::FileLibrary(QWidget *host, PromptService &promptService, TransferDialog &transferDialog)
+FileLibrary::FileLibrary(QWidget *host, const LibraryLocation &library, PromptService &promptService,
+                         TransferDialog &transferDialog)
     : QObject(host)
+    , location(library)
     , prompts(promptService)
     , transfer(transferDialog)
     , types(new QComboBox(host))
@@ -54,9 +56,8 @@ FileLibrary::FileLibrary(QWidget *host, PromptService &promptService, TransferDi
     connect(files, &QListWidget::itemDoubleClicked, this, &FileLibrary::showPopup);
 
     // The panel names the folder it shows, so a user can find the files on disk.
-    const LibraryLocation &library = DataPaths::library();
-    QString where = QStringLiteral("Library: %1").arg(library.displayPath());
-    if (!library.exists())
+    QString where = QStringLiteral("Library: %1").arg(location.displayPath());
+    if (!location.exists())
         where += QStringLiteral("\n(the folder does not exist)");
     for (QWidget *part : {static_cast<QWidget *>(types), static_cast<QWidget *>(files)})
         part->setToolTip(where);
@@ -95,7 +96,7 @@ void FileLibrary::fill(bool announceTooMany)
     const QString kept = selectedEntry();
     watchFolder();
     const FolderListing::Result listing =
-        FolderListing::list(DataPaths::folder(FileKinds::folder(currentKind)), FileKinds::extension(currentKind));
+        FolderListing::list(location.folder(FileKinds::folder(currentKind)), FileKinds::extension(currentKind));
     {
         // The list is rebuilt quietly; the selection is put back below.
         const QSignalBlocker blocker(files);
@@ -123,8 +124,8 @@ void FileLibrary::watchFolder()
 {
     // The kind's folder for its files, and the library folder for a kind folder that appears
     // or goes.
-    const QStringList wanted{DataPaths::folder(DataPaths::Folder::Root),
-                             DataPaths::folder(FileKinds::folder(currentKind))};
+    const QStringList wanted{location.folder(DataPaths::Folder::Root),
+                             location.folder(FileKinds::folder(currentKind))};
     const QStringList watched = watcher->directories();
     if (!watched.isEmpty())
         watcher->removePaths(watched);
@@ -137,7 +138,7 @@ void FileLibrary::watchFolder()
 bool FileLibrary::selectionStillThere()
 {
     const QString entry = selectedEntry();
-    if (entry.isEmpty() || QFileInfo::exists(DataPaths::file(FileKinds::folder(currentKind), entry)))
+    if (entry.isEmpty() || QFileInfo::exists(location.file(FileKinds::folder(currentKind), entry)))
         return true;
     prompts.inform(FolderListing::goneMessage(entry), {}, PromptService::Icon::Warning);
     fill(false);
@@ -159,7 +160,7 @@ void FileLibrary::onSelectionChanged()
     }
     // Songs the instrument cannot take are not scanned either: a name may lead to a device or a
     // file without end.
-    const SafeFile::ReadResult file = SafeFile::read(DataPaths::file(DataPaths::Folder::Mid, selectedEntry()),
+    const SafeFile::ReadResult file = SafeFile::read(location.file(DataPaths::Folder::Mid, selectedEntry()),
                                                      TransferSession::maxImageSize(FileKind::Song));
     if (!file.ok())
         return;
@@ -254,7 +255,7 @@ void FileLibrary::run(Command command)
 
 void FileLibrary::sendSelected()
 {
-    const SendPreparation::Result prepared = SendPreparation::prepare(currentKind, selectedEntry());
+    const SendPreparation::Result prepared = SendPreparation::prepare(location, currentKind, selectedEntry());
     if (!prepared.ok) {
         prompts.ask(prepared.problem);
         if (!prepared.otherFormat)
@@ -278,7 +279,7 @@ void FileLibrary::saveSelectedAsFormatZero()
     const QString entry = selectedEntry();
     if (entry.isEmpty())
         return;
-    const SafeFile::ReadResult file = SafeFile::read(DataPaths::file(DataPaths::Folder::Mid, entry), StandardMidiFile::maxFileSize);
+    const SafeFile::ReadResult file = SafeFile::read(location.file(DataPaths::Folder::Mid, entry), StandardMidiFile::maxFileSize);
     if (!file.ok()) {
         prompts.inform(QStringLiteral("\"%1\" cannot be read: %2")
                            .arg(entry, file.status == SafeFile::ReadResult::Status::TooLarge ? QStringLiteral("it is too large")
@@ -300,7 +301,7 @@ void FileLibrary::saveSelectedAsFormatZero()
         prompts.inform(QStringLiteral("\"%1\" cannot be saved under that name.").arg(target), {}, PromptService::Icon::Warning);
         return;
     }
-    const QString path = DataPaths::file(DataPaths::Folder::Mid, target);
+    const QString path = location.file(DataPaths::Folder::Mid, target);
     if (QFileInfo::exists(path)
         && !prompts.confirm(QStringLiteral("\"%1\" already exists. Replace it?").arg(target), {},
                             PromptService::Icon::Question, PromptService::Answer::No))
@@ -330,7 +331,7 @@ void FileLibrary::deleteSelected()
     // Named, as the selection may have moved since the menu was opened; No unless said.
     if (!prompts.confirm(deleteQuestion(entry), {}, PromptService::Icon::None, PromptService::Answer::No))
         return;
-    QFile file(DataPaths::file(FileKinds::folder(currentKind), entry));
+    QFile file(location.file(FileKinds::folder(currentKind), entry));
     if (!file.remove()) {
         prompts.inform(QStringLiteral("\"%1\" could not be deleted: %2").arg(entry, file.errorString()), {},
                        PromptService::Icon::Warning);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/base/FileKind.h"
+#include "core/base/LibraryLocation.h"
 #include "core/song/PlayerInputs.h"
 
 #include <QObject>
@@ -29,7 +30,8 @@ public:
     // "This file will be deleted! Are you sure? ", under the entry's name.
     static QString deleteQuestion(const QString &entry);
 
-    FileLibrary(QWidget *host, PromptService &prompts, TransferDialog &transfer);
+    // library: the folder listed, and whose files the commands use.
+    FileLibrary(QWidget *host, const LibraryLocation &library, PromptService &prompts, TransferDialog &transfer);
 
     QComboBox *typeBox() const { return types; }
     QListWidget *fileList() const { return files; }
@@ -65,6 +67,7 @@ private:
     // False, after saying so and listing the folder again, when the selected file is gone.
     bool selectionStillThere();
 
+    const LibraryLocation location;
     PromptService &prompts;
     TransferDialog &transfer;
     QComboBox *types;

@@ -1,6 +1,5 @@
 #include "gui/library/ReceiveDialog.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
 #include "core/panel/TemplateCheck.h"
@@ -17,8 +16,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWidget *parent)
+ReceiveDialog::ReceiveDialog(MidiSystem &midi, const LibraryLocation &library, PromptService &promptService, QWidget *parent)
     : QDialog(parent)
+    , location(library)
     , prompts(promptService)
     , dumpReceiver(midi, promptService)
     , status(new QLabel(initialStatus(), this))
@@ -158,7 +158,7 @@ void ReceiveDialog::onSave()
         status->setText(QStringLiteral("Save err,  please entern file name!"));
         return;
     }
-    const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
+    const QString path = location.file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
     // A name that cannot be saved to is refused before the replace question.
     const QString problem = SafeFile::check(path);
     if (!problem.isEmpty()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/LibraryLocation.h"
 #include "core/transfer/DumpReceiver.h"
 
 #include <QDialog>
@@ -17,7 +18,8 @@ class ReceiveDialog : public QDialog
     Q_OBJECT
 
 public:
-    ReceiveDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent = nullptr);
+    // library: where Save puts the .syx file.
+    ReceiveDialog(MidiSystem &midi, const LibraryLocation &library, PromptService &prompts, QWidget *parent = nullptr);
 
     // Opens the input; false when it cannot be opened (the dialog then closes at once).
     bool setUp();
@@ -53,6 +55,7 @@ private:
     QByteArray bytesToWrite() const;
     void enableAfterDump(bool on);
 
+    const LibraryLocation location;
     PromptService &prompts;
     DumpReceiver dumpReceiver;
     QLabel *status;

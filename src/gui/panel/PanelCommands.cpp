@@ -1,6 +1,5 @@
 #include "gui/panel/PanelCommands.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/PromptService.h"
 #include "core/base/SafeFile.h"
 #include "core/panel/TemplateCheck.h"
@@ -16,13 +15,14 @@
 #include <QPushButton>
 
 PanelCommands::PanelCommands(QWidget *owner, PanelEditor &panelEditor, FileLibrary &fileLibrary, TransferDialog &transferDialog,
-                             MidiSystem &midiSystem, PromptService &promptService)
+                             MidiSystem &midiSystem, const LibraryLocation &libraryLocation, PromptService &promptService)
     : QObject(owner)
     , window(owner)
     , panel(panelEditor)
     , library(fileLibrary)
     , transfer(transferDialog)
     , midi(midiSystem)
+    , location(libraryLocation)
     , prompts(promptService)
 {
 }
@@ -41,7 +41,8 @@ void PanelCommands::saveAndSend()
     panel.storeBoxes();
     library.showKind(FileKind::Template);
     if (askYesNo(QStringLiteral("Save the current setting?"), QStringLiteral("Save Setting"))) {
-        if (const auto name = FilenamePrompt::ask(prompts, window, DataPaths::Folder::Syx, QStringLiteral(".syx"))) {
+        const auto name = FilenamePrompt::ask(prompts, window, location, DataPaths::Folder::Syx, QStringLiteral(".syx"));
+        if (name) {
             if (saveTemplate(*name))
                 panel.markUnchanged();
             library.showKind(FileKind::Template);
@@ -53,7 +54,7 @@ void PanelCommands::saveAndSend()
 
 bool PanelCommands::saveTemplate(const QString &name)
 {
-    const QString path = DataPaths::file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
+    const QString path = location.file(DataPaths::Folder::Syx, name + QStringLiteral(".syx"));
     const QString error = SafeFile::write(path, panel.settings().buildTemplateSysEx());
     if (!error.isEmpty()) {
         prompts.inform(error, QStringLiteral("Zorvik Halden"), PromptService::Icon::Stop);
@@ -142,7 +143,7 @@ bool PanelCommands::compare(const QByteArray &bytes, const QString &name, const 
 bool PanelCommands::readTemplateFile(const QString &fileName, QByteArray *bytes)
 {
     const SafeFile::ReadResult file = DataPaths::isSafeFileName(fileName)
-                                          ? SafeFile::read(DataPaths::file(DataPaths::Folder::Syx, fileName),
+                                          ? SafeFile::read(location.file(DataPaths::Folder::Syx, fileName),
                                                            SendPreparation::maxTemplateFileSize)
                                           : SafeFile::ReadResult{};
     if (file.status == SafeFile::ReadResult::Status::CannotOpen) {
@@ -163,7 +164,7 @@ void PanelCommands::receiveAndLoad()
     if (!panel.commitEditing())
         return;
     library.showKind(FileKind::Template);
-    ReceiveDialog dialog(midi, prompts, window);
+    ReceiveDialog dialog(midi, location, prompts, window);
     // The comparison belongs to the dialog: the panel behind it cannot be used meanwhile.
     connect(&dialog, &ReceiveDialog::compareRequested, this, [this, &dialog](const QByteArray &received) {
         if (compare(received, QStringLiteral("the received data"), QStringLiteral("in the dump"), &dialog))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/LibraryLocation.h"
 #include "core/panel/PanelStep.h"
 #include "gui/panel/PanelComparisonWindow.h"
 
@@ -25,8 +26,9 @@ class PanelCommands : public QObject
 public:
     static inline const QString quitQuestion = QStringLiteral("Quit without saving the panel?");
 
+    // location: the library the templates are saved to and loaded from; library: its list.
     PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
-                  MidiSystem &midi, PromptService &prompts);
+                  MidiSystem &midi, const LibraryLocation &location, PromptService &prompts);
 
     void saveAndSend();
     void resetToDefaults();
@@ -62,6 +64,7 @@ private:
     FileLibrary &library;
     TransferDialog &transfer;
     MidiSystem &midi;
+    const LibraryLocation location;
     PromptService &prompts;
     QPointer<PanelComparisonWindow> comparison;
 };

@@ -1,6 +1,5 @@
 #include "gui/player/PlayerDialog.h"
 
-#include "core/base/DataPaths.h"
 #include "core/base/FolderListing.h"
 #include "core/base/PromptService.h"
 #include "core/song/CsfSongImage.h"
@@ -37,14 +36,19 @@ QString statusText(int elapsed, int total)
 
 } // namespace
 
-PlayerDialog::PlayerDialog(PromptService &promptService, const PlayerInputs &playerInputs, QWidget *parent)
-    : PlayerDialog(promptService, playerInputs, SongEngine::Options{}, parent)
+PlayerDialog::PlayerDialog(const LibraryLocation &library, PromptService &promptService, const PlayerInputs &playerInputs,
+                           QWidget *parent)
+    : PlayerDialog(library, promptService, playerInputs, SongEngine::Options{}, parent)
 {
 }
 
-PlayerDialog::PlayerDialog(PromptService &promptService, const PlayerInputs &playerInputs, SongEngine::Options engineOptions,
-                           QWidget *parent)
-    : QDialog(parent), prompts(promptService), inputs(playerInputs), songEngine(std::move(engineOptions))
+PlayerDialog::PlayerDialog(const LibraryLocation &library, PromptService &promptService, const PlayerInputs &playerInputs,
+                           SongEngine::Options engineOptions, QWidget *parent)
+    : QDialog(parent)
+    , location(library)
+    , prompts(promptService)
+    , inputs(playerInputs)
+    , songEngine(std::move(engineOptions))
 {
     setWindowTitle(QStringLiteral("Midiplay"));
     // Modal to the main window only, as every dialog of the program.
@@ -155,8 +159,7 @@ void PlayerDialog::fillList(bool atOpening)
     list->clear();
     const bool csf = inputs.playerMode == PlayerMode::CsfSongs;
     const FolderListing::Result listing =
-        FolderListing::list(DataPaths::folder(csf ? DataPaths::Folder::Csf : DataPaths::Folder::Mid),
-                            csf ? QStringLiteral("csf") : QStringLiteral("mid"));
+        FolderListing::list(location.folder(songFolder()), csf ? QStringLiteral("csf") : QStringLiteral("mid"));
     const bool tell = listing.tooMany && (atOpening || !tooMany);
     tooMany = listing.tooMany;
     if (tell)
@@ -172,21 +175,23 @@ void PlayerDialog::fillList(bool atOpening)
 void PlayerDialog::watchFolder()
 {
     // The songs' folder, and the library folder for a songs' folder that appears or goes.
-    const DataPaths::Folder songs =
-        inputs.playerMode == PlayerMode::CsfSongs ? DataPaths::Folder::Csf : DataPaths::Folder::Mid;
     const QStringList watched = watcher->directories();
     if (!watched.isEmpty())
         watcher->removePaths(watched);
-    for (const QString &folder : {DataPaths::folder(DataPaths::Folder::Root), DataPaths::folder(songs)}) {
+    for (const QString &folder : {location.folder(DataPaths::Folder::Root), location.folder(songFolder())}) {
         if (QFileInfo(folder).isDir())
             watcher->addPath(folder);
     }
 }
 
+DataPaths::Folder PlayerDialog::songFolder() const
+{
+    return inputs.playerMode == PlayerMode::CsfSongs ? DataPaths::Folder::Csf : DataPaths::Folder::Mid;
+}
+
 QString PlayerDialog::songPath(const QString &name) const
 {
-    return DataPaths::file(inputs.playerMode == PlayerMode::CsfSongs ? DataPaths::Folder::Csf : DataPaths::Folder::Mid,
-                           name);
+    return location.file(songFolder(), name);
 }
 
 bool PlayerDialog::openSelected(const QString &name, bool &engineAsked)

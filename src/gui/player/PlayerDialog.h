@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/base/LibraryLocation.h"
 #include "core/song/PlayerInputs.h"
 #include "devices/audio/SongEngine.h"
 
@@ -19,7 +20,7 @@ class QSlider;
 // left the folder before the list caught up is named as gone when played.
 //
 // The library opens it with:
-//   PlayerDialog player(prompts, PlayerInputs{PlayerMode::MidiSongs, selectedIndex}, this);
+//   PlayerDialog player(library, prompts, PlayerInputs{PlayerMode::MidiSongs, selectedIndex}, this);
 //   player.exec();
 class PlayerDialog : public QDialog
 {
@@ -31,10 +32,12 @@ public:
     // How far << and >> move in the song.
     static constexpr qint64 skipMs = 8000;
 
-    PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, QWidget *parent = nullptr);
-    // engineOptions choose the audio output (tests render offline).
-    PlayerDialog(PromptService &prompts, const PlayerInputs &inputs, SongEngine::Options engineOptions,
+    // library: the songs listed are those of its mid or csf folder.
+    PlayerDialog(const LibraryLocation &library, PromptService &prompts, const PlayerInputs &inputs,
                  QWidget *parent = nullptr);
+    // engineOptions choose the audio output (tests render offline).
+    PlayerDialog(const LibraryLocation &library, PromptService &prompts, const PlayerInputs &inputs,
+                 SongEngine::Options engineOptions, QWidget *parent = nullptr);
     ~PlayerDialog() override;
 
     void done(int result) override;
@@ -68,9 +71,11 @@ private:
     // folder too full to list is given at opening, and again only when a full folder is new.
     void fillList(bool atOpening);
     void watchFolder();
+    DataPaths::Folder songFolder() const;
     QString songPath(const QString &name) const;
     bool openSelected(const QString &name, bool &engineAsked);
 
+    const LibraryLocation location;
     PromptService &prompts;
     PlayerInputs inputs;
     SongEngine songEngine;

@@ -52,8 +52,8 @@ QString FilenamePrompt::withoutExtension(const QString &name, const QString &ext
     return name;
 }
 
-std::optional<QString> FilenamePrompt::ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
-                                           const QString &extension, Existing existing)
+std::optional<QString> FilenamePrompt::ask(PromptService &prompts, QWidget *parent, const LibraryLocation &library,
+                                           DataPaths::Folder folder, const QString &extension, Existing existing)
 {
     std::optional<QString> typed;
     for (;;) {
@@ -72,7 +72,7 @@ std::optional<QString> FilenamePrompt::ask(PromptService &prompts, QWidget *pare
             continue;
         }
         // The comparison is exact, as the names on disk are.
-        if (existing == Existing::PromptAsks && QFileInfo::exists(DataPaths::file(folder, name + extension))) {
+        if (existing == Existing::PromptAsks && QFileInfo::exists(library.file(folder, name + extension))) {
             if (!prompts.confirm(QStringLiteral("The file have existed, Replace it\uFF1F"), QStringLiteral("Zorvik Halden"),
                                  PromptService::Icon::Stop))
                 continue;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/base/DataPaths.h"
+#include "core/base/LibraryLocation.h"
 
 #include <QDialog>
 
@@ -34,9 +34,11 @@ public:
     enum class Existing { PromptAsks, CallerAsks };
 
     // Runs prompts until the user gives an acceptable name (returned without folder and
-    // extension) or cancels (nothing). extension includes the dot (".syx", ".crv").
-    static std::optional<QString> ask(PromptService &prompts, QWidget *parent, DataPaths::Folder folder,
-                                      const QString &extension, Existing existing = Existing::PromptAsks);
+    // extension) or cancels (nothing). The file is to go into folder of library; extension
+    // includes the dot (".syx", ".crv").
+    static std::optional<QString> ask(PromptService &prompts, QWidget *parent, const LibraryLocation &library,
+                                      DataPaths::Folder folder, const QString &extension,
+                                      Existing existing = Existing::PromptAsks);
 
 private:
     QLineEdit *edit;

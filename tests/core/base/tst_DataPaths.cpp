@@ -1,4 +1,5 @@
 #include "core/base/DataPaths.h"
+#include "core/base/LibraryLocation.h"
 
 #include <QTest>
 
@@ -7,13 +8,20 @@ class TestDataPaths : public QObject
     Q_OBJECT
 
 private slots:
-    void pathsAreRelativeToTheCurrentDirectory()
+    // Relative to the current directory for the current-directory rule; in the folder given else.
+    void pathsAreBuiltInTheLibraryGiven()
     {
-        QCOMPARE(DataPaths::folder(DataPaths::Folder::Root), QStringLiteral("zorvik/"));
-        QCOMPARE(DataPaths::file(DataPaths::Folder::Mid, QStringLiteral("a.mid")), QStringLiteral("zorvik/mid/a.mid"));
-        QCOMPARE(DataPaths::folder(DataPaths::Folder::Csf), QStringLiteral("zorvik/csf/"));
-        QCOMPARE(DataPaths::folder(DataPaths::Folder::Curve), QStringLiteral("zorvik/Curve/"));
-        QCOMPARE(DataPaths::file(DataPaths::Folder::Root, QStringLiteral("help.html")), QStringLiteral("zorvik/help.html"));
+        const LibraryLocation here;
+        QCOMPARE(here.folder(DataPaths::Folder::Root), QStringLiteral("zorvik/"));
+        QCOMPARE(here.file(DataPaths::Folder::Mid, QStringLiteral("a.mid")), QStringLiteral("zorvik/mid/a.mid"));
+        QCOMPARE(here.folder(DataPaths::Folder::Csf), QStringLiteral("zorvik/csf/"));
+        QCOMPARE(here.folder(DataPaths::Folder::Curve), QStringLiteral("zorvik/Curve/"));
+        QCOMPARE(here.file(DataPaths::Folder::Root, QStringLiteral("help.html")), QStringLiteral("zorvik/help.html"));
+
+        const LibraryLocation named(QStringLiteral("/home/u/songs"), LibraryLocation::Source::CommandLine);
+        QCOMPARE(named.folder(DataPaths::Folder::Syx), QStringLiteral("/home/u/songs/syx/"));
+        QCOMPARE(named.file(DataPaths::Folder::Bin, QStringLiteral("fw.bin")), QStringLiteral("/home/u/songs/bin/fw.bin"));
+        QCOMPARE(named.folder(DataPaths::Folder::Root), named.root());
     }
 
     void unsafeNamesAreRecognised_data()

@@ -1,11 +1,11 @@
 #include "cli/ControlCommands.h"
-#include "core/base/DataPaths.h"
 #include "core/base/FolderListing.h"
 #include "core/base/LibraryLocation.h"
 #include "core/base/LibrarySetup.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "support/FakePorts.h"
+#include "support/FreshLibrary.h"
 #include "support/TestFiles.h"
 
 #include <QCryptographicHash>
@@ -13,6 +13,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,39 +44,15 @@ QStringList snapshot(const QString &root)
     return entries;
 }
 
-// A start in a fresh home: HOME, the data folder and the current directory are temporary, and
-// put back afterwards.
-class FreshHome
+// Makes folder the current directory until the guard goes: only for the tests of the rules that
+// read the current directory ("zorvik/" there, a file named on zorvikctl's command line).
+[[nodiscard]] auto currentDirectory(const QString &folder)
 {
-public:
-    FreshHome()
-        : previousDir(QDir::currentPath())
-        , previousHome(qgetenv("HOME"))
-        , previousData(qgetenv("XDG_DATA_HOME"))
-    {
-        QDir(home.path()).mkpath(QStringLiteral("work"));
-        qputenv("HOME", QFile::encodeName(home.path()));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-        QDir::setCurrent(home.filePath(QStringLiteral("work")));
-    }
-    ~FreshHome()
-    {
-        QDir::setCurrent(previousDir);
-        qputenv("HOME", previousHome);
-        if (previousData.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", previousData);
-        DataPaths::setLibrary({});
-    }
-    QString path(const QString &name) const { return home.filePath(name); }
-
-private:
-    QTemporaryDir home;
-    QString previousDir;
-    QByteArray previousHome;
-    QByteArray previousData;
-};
+    QDir().mkpath(folder);
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder);
+    return qScopeGuard([previous] { QDir::setCurrent(previous); });
+}
 
 } // namespace
 
@@ -86,9 +63,10 @@ class TestLibraryLocation : public QObject
 private slots:
     void commandLineThenCurrentDirectoryThenUserLibrary()
     {
-        FreshHome home;
+        FreshLibrary home(FreshLibrary::Kind::UserLibrary);
+        const auto back = currentDirectory(home.outside(QStringLiteral("work")));
         const QString user = LibraryLocation::userLibraryFolder();
-        QCOMPARE(user, home.path(QStringLiteral("data/zorvik-halden/zorvik/")));
+        QCOMPARE(user, home.outside(QStringLiteral("data/zorvik-halden/zorvik/")));
 
         // No zorvik/ here: the user's library.
         LibraryLocation decided = LibraryLocation::decide({}, user);
@@ -110,26 +88,25 @@ private slots:
         // --library wins over both, made absolute, even when it does not exist (yet).
         decided = LibraryLocation::decide(QStringLiteral("../mine"), user);
         QCOMPARE(decided.source(), LibraryLocation::Source::CommandLine);
-        QCOMPARE(decided.root(), home.path(QStringLiteral("mine/")));
+        QCOMPARE(decided.root(), home.outside(QStringLiteral("mine/")));
         QVERIFY(!decided.exists());
 
-        // DataPaths builds every path in the library it is given.
-        DataPaths::setLibrary(decided);
-        QCOMPARE(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("a.crv")), home.path(QStringLiteral("mine/Curve/a.crv")));
-        DataPaths::setLibrary({});
-        QCOMPARE(DataPaths::folder(DataPaths::Folder::Syx), QStringLiteral("zorvik/syx/"));
+        // Every path is built in the library decided.
+        QCOMPARE(decided.file(DataPaths::Folder::Curve, QStringLiteral("a.crv")),
+                 home.outside(QStringLiteral("mine/Curve/a.crv")));
+        QCOMPARE(LibraryLocation().folder(DataPaths::Folder::Syx), QStringLiteral("zorvik/syx/"));
 
         // Without XDG_DATA_HOME the library is under the home folder.
         qunsetenv("XDG_DATA_HOME");
-        QCOMPARE(LibraryLocation::userLibraryFolder(), home.path(QStringLiteral(".local/share/zorvik-halden/zorvik/")));
+        QCOMPARE(LibraryLocation::userLibraryFolder(), home.outside(QStringLiteral(".local/share/zorvik-halden/zorvik/")));
         qputenv("XDG_DATA_HOME", "");   // set but empty is unset
-        QCOMPARE(LibraryLocation::userLibraryFolder(), home.path(QStringLiteral(".local/share/zorvik-halden/zorvik/")));
+        QCOMPARE(LibraryLocation::userLibraryFolder(), home.outside(QStringLiteral(".local/share/zorvik-halden/zorvik/")));
     }
 
     void firstStartSeedsTheUserLibraryAndTheSecondChangesNothing()
     {
-        FreshHome home;
-        const LibraryLocation library = LibraryLocation::decide({}, LibraryLocation::userLibraryFolder());
+        FreshLibrary home(FreshLibrary::Kind::UserLibrary);
+        const LibraryLocation &library = home.location();
         LibrarySetup::Result first = LibrarySetup::prepare(library);
         QVERIFY2(first.problem.isEmpty(), qPrintable(first.problem));
         QVERIFY(first.created);
@@ -153,8 +130,7 @@ private slots:
         QVERIFY(LibrarySetup::demoFiles().contains(QStringLiteral("syx/Factory default.syx")));
 
         // The lists read it.
-        DataPaths::setLibrary(library);
-        QVERIFY(!FolderListing::list(DataPaths::folder(DataPaths::Folder::Mid), QStringLiteral("mid")).names.isEmpty());
+        QVERIFY(!FolderListing::list(library.folder(DataPaths::Folder::Mid), QStringLiteral("mid")).names.isEmpty());
 
         // The second start changes nothing, and a demo file the user deleted stays deleted.
         QVERIFY(QFile::remove(library.root() + QStringLiteral("mid/pad-groove.mid")));
@@ -199,22 +175,21 @@ private slots:
     {
         QFETCH(QString, blocker);
         QFETCH(QString, named);
-        FreshHome home;
-        writeFile(home.path(blocker), "in the way");
-        const LibraryLocation library = LibraryLocation::decide({}, LibraryLocation::userLibraryFolder());
+        FreshLibrary home(FreshLibrary::Kind::UserLibrary);
+        writeFile(home.outside(blocker), "in the way");
+        const LibraryLocation &library = home.location();
         const LibrarySetup::Result result = LibrarySetup::prepare(library);
         QVERIFY(result.problem.contains(library.displayPath()));
         QVERIFY2(result.problem.contains(named), qPrintable(result.problem));
         QVERIFY(result.problem.contains(QStringLiteral("The lists stay empty")));
-        QCOMPARE(readFile(home.path(blocker)), QByteArray("in the way"));
-        DataPaths::setLibrary(library);
-        QVERIFY(FolderListing::list(DataPaths::folder(DataPaths::Folder::Syx), QStringLiteral("syx")).names.isEmpty());
+        QCOMPARE(readFile(home.outside(blocker)), QByteArray("in the way"));
+        QVERIFY(FolderListing::list(library.folder(DataPaths::Folder::Syx), QStringLiteral("syx")).names.isEmpty());
     }
 
     void aFullDiskDuringTheFirstStartLeavesNoCutFile()
     {
-        FreshHome home;
-        const LibraryLocation library = LibraryLocation::decide({}, LibraryLocation::userLibraryFolder());
+        FreshLibrary home(FreshLibrary::Kind::UserLibrary);
+        const LibraryLocation &library = home.location();
         // A file size limit stops a write half way as a full disk does, without needing root.
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -241,30 +216,31 @@ private slots:
 
     void commandLineAndCurrentDirectoryLibrariesAreUsedAsTheyAre()
     {
-        FreshHome home;
+        FreshLibrary home(FreshLibrary::Kind::UserLibrary);
         // A --library folder that is not there is said once; nothing is made.
-        const LibraryLocation missing = LibraryLocation::decide(home.path(QStringLiteral("gone")), {});
+        const LibraryLocation missing = LibraryLocation::decide(home.outside(QStringLiteral("gone")), {});
         const LibrarySetup::Result result = LibrarySetup::prepare(missing);
         QVERIFY(result.problem.contains(QStringLiteral("does not exist")));
         QVERIFY(result.problem.contains(missing.displayPath()));
-        QVERIFY(!QFileInfo::exists(home.path(QStringLiteral("gone"))));
+        QVERIFY(!QFileInfo::exists(home.outside(QStringLiteral("gone"))));
 
         // One that is there, and zorvik/ here, are left exactly as they are.
-        QVERIFY(QDir().mkpath(home.path(QStringLiteral("mine"))));
+        const auto back = currentDirectory(home.outside(QStringLiteral("work")));
+        QVERIFY(QDir().mkpath(home.outside(QStringLiteral("mine"))));
         QVERIFY(QDir().mkpath(QStringLiteral("zorvik")));
         for (const LibraryLocation &location :
-             {LibraryLocation::decide(home.path(QStringLiteral("mine")), {}), LibraryLocation::decide({}, {})}) {
+             {LibraryLocation::decide(home.outside(QStringLiteral("mine")), {}), LibraryLocation::decide({}, {})}) {
             const QStringList before = snapshot(location.root());
             QVERIFY(LibrarySetup::prepare(location).problem.isEmpty());
             QCOMPARE(snapshot(location.root()), before);
         }
-        QVERIFY(!QFileInfo::exists(home.path(QStringLiteral("data"))));
+        QVERIFY(!QFileInfo::exists(home.outside(QStringLiteral("data"))));
     }
 
     void zorvikctlFindsPlainNamesInItsLibrary()
     {
-        FreshHome home;
-        const QString library = home.path(QStringLiteral("mine"));
+        FreshLibrary home(FreshLibrary::Kind::UserLibrary);
+        const QString library = home.outside(QStringLiteral("mine"));
         const QByteArray factory = readFile(QStringLiteral(ZORVIK_DEMO_DIR "/syx/Factory default.syx"));
         writeFile(library + QStringLiteral("/syx/Factory default.syx"), factory);
 
@@ -295,12 +271,13 @@ private slots:
 
         // Not in the library, a folder that is not there, or no folder at all: refused.
         QCOMPARE(run(QStringList{"send", "other.syx", "--library", library} + simulator), int(ControlCommands::FileRefused));
-        QCOMPARE(run({"send", "Factory default.syx", "--library", home.path(QStringLiteral("gone"))}),
+        QCOMPARE(run({"send", "Factory default.syx", "--library", home.outside(QStringLiteral("gone"))}),
                  int(ControlCommands::UsageError));
         QCOMPARE(run({"send", "Factory default.syx", "--library"}), int(ControlCommands::UsageError));
         QCOMPARE(run({"send", "Factory default.syx", "--library="}), int(ControlCommands::UsageError));
 
         // A file of that name in the current directory wins; a name with a folder is taken as it is.
+        const auto back = currentDirectory(home.outside(QStringLiteral("work")));
         LibraryLocation location(library, LibraryLocation::Source::CommandLine);
         QCOMPARE(location.lookUp(QStringLiteral("Factory default.syx")), library + QStringLiteral("/syx/Factory default.syx"));
         writeFile(QStringLiteral("Factory default.syx"), "here");

@@ -10,12 +10,12 @@
 #include "core/song/StandardMidiFile.h"
 #include "core/transfer/SendPreparation.h"
 #include "core/transfer/TransferSession.h"
+#include "support/FreshLibrary.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -56,13 +56,13 @@ DataPaths::Folder folderOf(int kind)
 
 // What the user is told when the file is offered to the instrument (or, for a curve, opened in
 // the curve editor); empty when it is accepted.
-QString outcome(int kind, const QString &name)
+QString outcome(const LibraryLocation &library, int kind, const QString &name)
 {
     if (kind == curveKind) {
-        const CurveFile::Result result = CurveFile::load(DataPaths::file(DataPaths::Folder::Curve, name));
+        const CurveFile::Result result = CurveFile::load(library.file(DataPaths::Folder::Curve, name));
         return result.ok ? QString() : result.message;
     }
-    const SendPreparation::Result result = SendPreparation::prepare(FileKind(kind), name);
+    const SendPreparation::Result result = SendPreparation::prepare(library, FileKind(kind), name);
     return result.ok ? QString() : result.problem.text;
 }
 
@@ -107,33 +107,22 @@ class TestBadInputFiles : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-    QString previous;
+    FreshLibrary data;
 
-    void makeFolders()
-    {
-        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin", "zorvik/Curve"})
-            QVERIFY(QDir().mkpath(QString::fromLatin1(sub)));
-    }
+    QString outcome(int kind, const QString &name) const { return ::outcome(data.location(), kind, name); }
 
 private slots:
-    void init()
-    {
-        previous = QDir::currentPath();
-        QVERIFY(root.isValid());
-        QDir(root.path()).removeRecursively();
-        QDir().mkpath(root.path());
-        QDir::setCurrent(root.path());
-    }
-    void cleanup() { QDir::setCurrent(previous); }
+    // Every test starts with an empty library.
+    void init() { QVERIFY(data.renew()); }
 
     // Started where there is no data folder: empty lists, every file "cannot be opened", every
     // save refused with the folder named, and no folder made behind the user's back.
     void missingDataFolder()
     {
+        QVERIFY(QDir(data.location().root()).removeRecursively());
         const QList<FileKind> kinds{FileKind::Song, FileKind::Template, FileKind::Csf, FileKind::Firmware};
         for (const FileKind kind : kinds) {
-            const FolderListing::Result listing = FolderListing::list(DataPaths::folder(FileKinds::folder(kind)),
+            const FolderListing::Result listing = FolderListing::list(data.folder(FileKinds::folder(kind)),
                                                                       FileKinds::extension(kind));
             QVERIFY(listing.names.isEmpty());
             QVERIFY(!listing.tooMany);
@@ -144,11 +133,11 @@ private slots:
         QCOMPARE(outcome(int(FileKind::Csf), QStringLiteral("a.csf")), csfError);
         QVERIFY(outcome(curveKind, QStringLiteral("a.crv")).startsWith(QStringLiteral("Cannot open the curve file \"a.crv\"")));
 
-        const QString error = SafeFile::write(DataPaths::file(DataPaths::Folder::Syx, QStringLiteral("a.syx")), "x");
+        const QString error = SafeFile::write(data.file(DataPaths::Folder::Syx, QStringLiteral("a.syx")), "x");
         QVERIFY(error.contains(QStringLiteral("does not exist")));
         CurveFile::Contents contents;
-        QVERIFY(!CurveFile::save(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("a.crv")), contents).ok);
-        QVERIFY(!QDir(QStringLiteral("zorvik")).exists());
+        QVERIFY(!CurveFile::save(data.file(DataPaths::Folder::Curve, QStringLiteral("a.crv")), contents).ok);
+        QVERIFY(!QDir(data.location().root()).exists());
     }
 
     // A folder where a file should be cannot be read, even by root; a file without read
@@ -163,9 +152,8 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(QString, extension);
-        makeFolders();
         const QString name = QStringLiteral("folder.") + extension;
-        QVERIFY(QDir().mkpath(DataPaths::file(folderOf(kind), name)));
+        QVERIFY(QDir().mkpath(data.file(folderOf(kind), name)));
         const QString message = outcome(kind, name);
         QVERIFY(!message.isEmpty());
         if (kind == int(FileKind::Csf))
@@ -175,8 +163,8 @@ private slots:
 
         if (getuid() != 0) {
             const QString locked = QStringLiteral("locked.") + extension;
-            writeFile(DataPaths::file(folderOf(kind), locked), QByteArray(600, '\x01'));
-            QFile::setPermissions(DataPaths::file(folderOf(kind), locked), QFileDevice::Permissions());
+            writeFile(data.file(folderOf(kind), locked), QByteArray(600, '\x01'));
+            QFile::setPermissions(data.file(folderOf(kind), locked), QFileDevice::Permissions());
             QVERIFY(!outcome(kind, locked).isEmpty());
         }
     }
@@ -199,9 +187,8 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, extension);
         QFETCH(QString, message);
-        makeFolders();
         const QString name = QStringLiteral("empty.") + extension;
-        writeFile(DataPaths::file(folderOf(kind), name), {});
+        writeFile(data.file(folderOf(kind), name), {});
         QCOMPARE(outcome(kind, name), message);
     }
 
@@ -230,9 +217,8 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, extension);
         QFETCH(QString, message);
-        makeFolders();
         const QString name = QStringLiteral("huge.") + extension;
-        const QString path = DataPaths::file(folderOf(kind), name);
+        const QString path = data.file(folderOf(kind), name);
         {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -272,9 +258,8 @@ private slots:
         QFETCH(QString, extension);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        makeFolders();
         const QString name = QStringLiteral("cut.") + extension;
-        writeFile(DataPaths::file(folderOf(kind), name), bytes);
+        writeFile(data.file(folderOf(kind), name), bytes);
         QCOMPARE(outcome(kind, name), message);
     }
 
@@ -308,9 +293,8 @@ private slots:
         QFETCH(QString, extension);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        makeFolders();
         const QString name = QStringLiteral("wrong.") + extension;
-        writeFile(DataPaths::file(folderOf(kind), name), bytes);
+        writeFile(data.file(folderOf(kind), name), bytes);
         QCOMPARE(outcome(kind, name), message);
     }
 
@@ -345,9 +329,8 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, extension);
         QFETCH(QString, node);
-        makeFolders();
         const QString name = QStringLiteral("node.") + extension;
-        const QString path = DataPaths::file(folderOf(kind), name);
+        const QString path = data.file(folderOf(kind), name);
         QVERIFY(makeNode(node, path));
         const QString message = outcome(kind, name);
         if (kind == curveKind)
@@ -363,12 +346,12 @@ private slots:
 
     void linksToFilesAreFollowed()
     {
-        makeFolders();
-        QVERIFY(QDir().mkpath(QStringLiteral("elsewhere")));
-        writeFile(QStringLiteral("elsewhere/song.mid"), smallSong());
-        QVERIFY(QFile::link(QDir::current().absoluteFilePath(QStringLiteral("elsewhere/song.mid")),
-                            QStringLiteral("zorvik/mid/linked.mid")));
-        const SendPreparation::Result result = SendPreparation::prepare(FileKind::Song, QStringLiteral("linked.mid"));
+        QVERIFY(QDir().mkpath(data.outside(QStringLiteral("elsewhere"))));
+        writeFile(data.outside(QStringLiteral("elsewhere/song.mid")), smallSong());
+        QVERIFY(QFile::link(data.outside(QStringLiteral("elsewhere/song.mid")),
+                            data.path(QStringLiteral("mid/linked.mid"))));
+        const SendPreparation::Result result =
+            SendPreparation::prepare(data.location(), FileKind::Song, QStringLiteral("linked.mid"));
         QVERIFY(result.ok);
         QCOMPARE(result.image, smallSong());
     }
@@ -377,21 +360,20 @@ private slots:
     // nothing stays as it is. A link to a regular file is saved through to that file.
     void savesKeepWhatIsNoRegularFile()
     {
-        makeFolders();
         const QByteArray syx = goldenTemplate();
         for (const char *node : {"pipe", "empty device", "link to nothing"}) {
-            const QString path = DataPaths::file(DataPaths::Folder::Syx, QString::fromLatin1(node) + QStringLiteral(".syx"));
+            const QString path = data.file(DataPaths::Folder::Syx, QString::fromLatin1(node) + QStringLiteral(".syx"));
             QVERIFY(makeNode(QString::fromLatin1(node), path));
             QCOMPARE(SafeFile::write(path, syx),
                      QStringLiteral("Cannot save \"%1.syx\": it exists and is not a regular file, so it is left as it is.")
                          .arg(QString::fromLatin1(node)));
             QVERIFY(node == QByteArrayView("pipe") ? isPipe(path) : QFileInfo(path).isSymLink());
         }
-        QVERIFY(QDir().mkpath(QStringLiteral("zorvik/syx/folder.syx")));
-        QVERIFY(!SafeFile::write(QStringLiteral("zorvik/syx/folder.syx"), syx).isEmpty());
-        QVERIFY(QFileInfo(QStringLiteral("zorvik/syx/folder.syx")).isDir());
+        QVERIFY(QDir().mkpath(data.path(QStringLiteral("syx/folder.syx"))));
+        QVERIFY(!SafeFile::write(data.path(QStringLiteral("syx/folder.syx")), syx).isEmpty());
+        QVERIFY(QFileInfo(data.path(QStringLiteral("syx/folder.syx"))).isDir());
 
-        const QString pipeCurve = DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("pipe.crv"));
+        const QString pipeCurve = data.file(DataPaths::Folder::Curve, QStringLiteral("pipe.crv"));
         QVERIFY(makeNode(QStringLiteral("pipe"), pipeCurve));
         const CurveFile::Result curve = CurveFile::save(pipeCurve, CurveFile::Contents{});
         QVERIFY(!curve.ok);
@@ -399,21 +381,20 @@ private slots:
                                                "file, so it is left as it is."));
         QVERIFY(isPipe(pipeCurve));
 
-        QVERIFY(QDir().mkpath(QStringLiteral("elsewhere")));
-        writeFile(QStringLiteral("elsewhere/real.syx"), "old");
-        const QString link = DataPaths::file(DataPaths::Folder::Syx, QStringLiteral("link.syx"));
-        QVERIFY(QFile::link(QDir::current().absoluteFilePath(QStringLiteral("elsewhere/real.syx")), link));
+        QVERIFY(QDir().mkpath(data.outside(QStringLiteral("elsewhere"))));
+        writeFile(data.outside(QStringLiteral("elsewhere/real.syx")), "old");
+        const QString link = data.file(DataPaths::Folder::Syx, QStringLiteral("link.syx"));
+        QVERIFY(QFile::link(data.outside(QStringLiteral("elsewhere/real.syx")), link));
         QCOMPARE(SafeFile::write(link, syx), QString());
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(readFile(QStringLiteral("elsewhere/real.syx")), syx);
+        QCOMPARE(readFile(data.outside(QStringLiteral("elsewhere/real.syx"))), syx);
     }
 
     // Two dots inside a name leave no folder: such a file is sent like any other.
     void twoDotsInsideANameAreFine()
     {
-        makeFolders();
-        writeFile(QStringLiteral("zorvik/mid/a..b.mid"), smallSong());
-        QVERIFY(SendPreparation::prepare(FileKind::Song, QStringLiteral("a..b.mid")).ok);
+        writeFile(data.path(QStringLiteral("mid/a..b.mid")), smallSong());
+        QVERIFY(SendPreparation::prepare(data.location(), FileKind::Song, QStringLiteral("a..b.mid")).ok);
     }
 
     // A name from outside the list that tries to leave its folder is not followed.
@@ -429,11 +410,10 @@ private slots:
     void namesWithPathSeparators()
     {
         QFETCH(QString, name);
-        makeFolders();
-        writeFile(QStringLiteral("zorvik/outside.bin"), QByteArray(100, '\x01'));
-        writeFile(QStringLiteral("outside.bin"), QByteArray(100, '\x01'));
-        writeFile(QStringLiteral("zorvik/syx/other.bin"), QByteArray(100, '\x01'));
-        const SendPreparation::Result result = SendPreparation::prepare(FileKind::Firmware, name);
+        writeFile(data.path(QStringLiteral("outside.bin")), QByteArray(100, '\x01'));
+        writeFile(data.outside(QStringLiteral("outside.bin")), QByteArray(100, '\x01'));
+        writeFile(data.path(QStringLiteral("syx/other.bin")), QByteArray(100, '\x01'));
+        const SendPreparation::Result result = SendPreparation::prepare(data.location(), FileKind::Firmware, name);
         QVERIFY(!result.ok);
         QCOMPARE(result.problem.text, cannotOpen);
         QVERIFY(result.image.isEmpty());
@@ -443,9 +423,8 @@ private slots:
     // so without a full disk), the old file is still whole and no partial file is left behind.
     void diskFullDuringSaveKeepsTheOldFile()
     {
-        makeFolders();
-        const QString syxPath = DataPaths::file(DataPaths::Folder::Syx, QStringLiteral("keep.syx"));
-        const QString crvPath = DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("keep.crv"));
+        const QString syxPath = data.file(DataPaths::Folder::Syx, QStringLiteral("keep.syx"));
+        const QString crvPath = data.file(DataPaths::Folder::Curve, QStringLiteral("keep.crv"));
         const QByteArray oldTemplate = goldenTemplate();
         QVERIFY(SafeFile::write(syxPath, oldTemplate).isEmpty());
         CurveFile::Contents oldCurve;
@@ -472,25 +451,24 @@ private slots:
         QVERIFY(curveResult.message.startsWith(QStringLiteral("Cannot save the curve file \"keep.crv\"")));
         QCOMPARE(readFile(syxPath), oldTemplate);
         QCOMPARE(readFile(crvPath), oldCurveBytes);
-        QCOMPARE(QDir(QStringLiteral("zorvik/syx")).entryList(QDir::Files), QStringList{QStringLiteral("keep.syx")});
-        QCOMPARE(QDir(QStringLiteral("zorvik/Curve")).entryList(QDir::Files), QStringList{QStringLiteral("keep.crv")});
+        QCOMPARE(QDir(data.path(QStringLiteral("syx"))).entryList(QDir::Files), QStringList{QStringLiteral("keep.syx")});
+        QCOMPARE(QDir(data.path(QStringLiteral("Curve"))).entryList(QDir::Files), QStringList{QStringLiteral("keep.crv")});
     }
 
     // A save into a folder that is really a file (what a read-only folder is to a user who is
     // not root) is refused and touches nothing.
     void saveIntoAFileThatIsNoFolder()
     {
-        makeFolders();
-        writeFile(QStringLiteral("zorvik/blocked"), "a file, not a folder");
-        QCOMPARE(SafeFile::write(QStringLiteral("zorvik/blocked/a.syx"), goldenTemplate()),
-                 QStringLiteral("Cannot save \"a.syx\": zorvik/blocked is a file, not a folder."));
-        QCOMPARE(SafeFile::check(QStringLiteral("zorvik/blocked/deeper/a.syx")),
-                 QStringLiteral("Cannot save \"a.syx\": zorvik/blocked is a file, not a folder."));
-        QCOMPARE(SafeFile::check(QStringLiteral("zorvik/none/a.syx")),
-                 QStringLiteral("Cannot save \"a.syx\": the folder zorvik/none does not exist."));
+        writeFile(data.path(QStringLiteral("blocked")), "a file, not a folder");
+        const QString blocked = QStringLiteral("Cannot save \"a.syx\": %1 is a file, not a folder.")
+                                    .arg(data.path(QStringLiteral("blocked")));
+        QCOMPARE(SafeFile::write(data.path(QStringLiteral("blocked/a.syx")), goldenTemplate()), blocked);
+        QCOMPARE(SafeFile::check(data.path(QStringLiteral("blocked/deeper/a.syx"))), blocked);
+        QCOMPARE(SafeFile::check(data.path(QStringLiteral("none/a.syx"))),
+                 QStringLiteral("Cannot save \"a.syx\": the folder %1 does not exist.").arg(data.path(QStringLiteral("none"))));
         CurveFile::Contents contents;
-        QVERIFY(!CurveFile::save(QStringLiteral("zorvik/blocked/a.crv"), contents).ok);
-        QCOMPARE(readFile(QStringLiteral("zorvik/blocked")), QByteArray("a file, not a folder"));
+        QVERIFY(!CurveFile::save(data.path(QStringLiteral("blocked/a.crv")), contents).ok);
+        QCOMPARE(readFile(data.path(QStringLiteral("blocked"))), QByteArray("a file, not a folder"));
     }
 };
 

@@ -2,11 +2,11 @@
 #include "core/base/SafeFile.h"
 #include "core/song/MarkerScan.h"
 #include "core/transfer/SendPreparation.h"
+#include "support/FreshLibrary.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <thread>
@@ -32,49 +32,38 @@ class TestLibraryFiles : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-    QString previous;
+    FreshLibrary data;
 
 private slots:
-    // Every test runs in a fresh library: the program's paths are relative to the current folder.
-    void init()
-    {
-        previous = QDir::currentPath();
-        QVERIFY(root.isValid());
-        QDir(root.path()).removeRecursively();
-        QDir().mkpath(root.path());
-        QDir::setCurrent(root.path());
-        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin", "zorvik/Curve"})
-            QDir().mkpath(QString::fromLatin1(sub));
-    }
-    void cleanup() { QDir::setCurrent(previous); }
+    // Every test runs in a fresh library.
+    void init() { QVERIFY(data.renew()); }
 
     void listingIsNewestFirstAndIgnoresCase()
     {
-        writeFile(QStringLiteral("zorvik/syx/first.syx"), "1");
+        writeFile(data.path(QStringLiteral("syx/first.syx")), "1");
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        writeFile(QStringLiteral("zorvik/syx/SECOND.SYX"), "2");
+        writeFile(data.path(QStringLiteral("syx/SECOND.SYX")), "2");
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        writeFile(QStringLiteral("zorvik/syx/third.syx"), "3");
-        writeFile(QStringLiteral("zorvik/syx/notes.txt"), "x");
-        QDir().mkpath(QStringLiteral("zorvik/syx/folder.syx"));
+        writeFile(data.path(QStringLiteral("syx/third.syx")), "3");
+        writeFile(data.path(QStringLiteral("syx/notes.txt")), "x");
+        QDir().mkpath(data.path(QStringLiteral("syx/folder.syx")));
         // Changing an old file does not make it new.
-        writeFile(QStringLiteral("zorvik/syx/first.syx"), "changed");
+        writeFile(data.path(QStringLiteral("syx/first.syx")), "changed");
 
-        const FolderListing::Result result = FolderListing::list(QStringLiteral("zorvik/syx/"), QStringLiteral("syx"));
+        const FolderListing::Result result = FolderListing::list(data.path(QStringLiteral("syx/")), QStringLiteral("syx"));
         QCOMPARE(result.names, QStringList({"third.syx", "SECOND.SYX", "first.syx"}));
         QVERIFY(!result.tooMany);
-        QVERIFY(FolderListing::list(QStringLiteral("zorvik/missing/"), QStringLiteral("syx")).names.isEmpty());
+        QVERIFY(FolderListing::list(data.path(QStringLiteral("missing/")), QStringLiteral("syx")).names.isEmpty());
     }
 
     void listingLimit()
     {
         for (int i = 0; i < 299; ++i)
-            writeFile(QStringLiteral("zorvik/mid/%1.mid").arg(i), "x");
-        FolderListing::Result result = FolderListing::list(QStringLiteral("zorvik/mid/"), QStringLiteral("mid"));
+            writeFile(data.path(QStringLiteral("mid/%1.mid").arg(i)), "x");
+        FolderListing::Result result = FolderListing::list(data.path(QStringLiteral("mid/")), QStringLiteral("mid"));
         QCOMPARE(result.names.size(), 299);
-        writeFile(QStringLiteral("zorvik/mid/one-more.MID"), "x");
-        result = FolderListing::list(QStringLiteral("zorvik/mid/"), QStringLiteral("mid"));
+        writeFile(data.path(QStringLiteral("mid/one-more.MID")), "x");
+        result = FolderListing::list(data.path(QStringLiteral("mid/")), QStringLiteral("mid"));
         QVERIFY(result.tooMany);
         QVERIFY(result.names.isEmpty());
     }
@@ -100,17 +89,19 @@ private slots:
 
     void sendChecks()
     {
-        writeFile(QStringLiteral("zorvik/mid/zero.mid"), smfHeader(0));
-        writeFile(QStringLiteral("zorvik/mid/one.mid"), smfHeader(1));
-        writeFile(QStringLiteral("zorvik/mid/odd.mid"), smfHeader(0x0100));
-        writeFile(QStringLiteral("zorvik/mid/short.mid"), QByteArray("MThd\0\0\0\6\0", 9));
-        writeFile(QStringLiteral("zorvik/mid/text.mid"), QByteArray("hello, this is not a song"));
-        writeFile(QStringLiteral("zorvik/syx/SONG.SYX"), QByteArray(162, '\0'));
-        writeFile(QStringLiteral("zorvik/bin/empty.bin"), QByteArray());
-        writeFile(QStringLiteral("zorvik/bin/fw.bin"), QByteArray(3000, '\x7A'));
-        writeFile(QStringLiteral("zorvik/csf/broken.csf"), QByteArray("no song here"));
+        writeFile(data.path(QStringLiteral("mid/zero.mid")), smfHeader(0));
+        writeFile(data.path(QStringLiteral("mid/one.mid")), smfHeader(1));
+        writeFile(data.path(QStringLiteral("mid/odd.mid")), smfHeader(0x0100));
+        writeFile(data.path(QStringLiteral("mid/short.mid")), QByteArray("MThd\0\0\0\6\0", 9));
+        writeFile(data.path(QStringLiteral("mid/text.mid")), QByteArray("hello, this is not a song"));
+        writeFile(data.path(QStringLiteral("syx/SONG.SYX")), QByteArray(162, '\0'));
+        writeFile(data.path(QStringLiteral("bin/empty.bin")), QByteArray());
+        writeFile(data.path(QStringLiteral("bin/fw.bin")), QByteArray(3000, '\x7A'));
+        writeFile(data.path(QStringLiteral("csf/broken.csf")), QByteArray("no song here"));
 
-        auto prepare = SendPreparation::prepare;
+        const auto prepare = [this](FileKind kind, const QString &entry) {
+            return SendPreparation::prepare(data.location(), kind, entry);
+        };
         QVERIFY(prepare(FileKind::Song, QStringLiteral("zero.mid")).ok);
         QVERIFY(prepare(FileKind::Song, QStringLiteral("odd.mid")).ok);   // only the low byte counts
         const auto formatOne = prepare(FileKind::Song, QStringLiteral("one.mid"));
@@ -148,12 +139,12 @@ private slots:
 
     void safeWriteKeepsTheOldFile()
     {
-        const QString path = QStringLiteral("zorvik/syx/keep.syx");
+        const QString path = data.path(QStringLiteral("syx/keep.syx"));
         QVERIFY(SafeFile::write(path, QByteArray("old")).isEmpty());
-        QVERIFY(!SafeFile::write(QStringLiteral("zorvik/nowhere/x.syx"), QByteArray("new")).isEmpty());
-        QFile::setPermissions(QStringLiteral("zorvik/syx"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QVERIFY(!SafeFile::write(data.path(QStringLiteral("nowhere/x.syx")), QByteArray("new")).isEmpty());
+        QFile::setPermissions(data.path(QStringLiteral("syx")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         const QString error = SafeFile::write(path, QByteArray("new"));
-        QFile::setPermissions(QStringLiteral("zorvik/syx"),
+        QFile::setPermissions(data.path(QStringLiteral("syx")),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         if (getuid() != 0)   // root writes anywhere
             QVERIFY(!error.isEmpty());

@@ -8,15 +8,14 @@
 #include "gui/app/Workspace.h"
 #include "gui/library/FileLibrary.h"
 #include "gui/panel/LivePanel.h"
+#include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -38,8 +37,6 @@ class TestBadInputDialogs : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
-
     struct Counts
     {
         int widgets;
@@ -54,18 +51,17 @@ private:
 private slots:
     void everyDialogHundredTimes()
     {
-        QDir::setCurrent(root.path());
-        for (const char *sub : {"zorvik/mid", "zorvik/syx", "zorvik/csf", "zorvik/bin", "zorvik/Curve"})
-            QVERIFY(QDir().mkpath(QString::fromLatin1(sub)));
+        FreshLibrary data;
+        QVERIFY(data.isReady());
         {
-            QFile firmware(QStringLiteral("zorvik/bin/fw.bin"));
+            QFile firmware(data.file(DataPaths::Folder::Bin, QStringLiteral("fw.bin")));
             QVERIFY(firmware.open(QIODevice::WriteOnly));
             firmware.write(QByteArray(3000, '\x31'));
         }
 
         SimulatedMidi midi;   // no system ports: the built-in simulator is all the dialogs need
         ScriptedPrompts prompts;
-        MainWindow window(prompts);
+        MainWindow window(data.location(), prompts);
         auto *workspace = new Workspace(window, midi, midi.simulator(), prompts);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

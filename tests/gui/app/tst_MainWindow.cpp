@@ -1,4 +1,3 @@
-#include "core/base/DataPaths.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
@@ -31,7 +30,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -44,28 +42,6 @@ void send(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt:
     QMouseEvent e(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
-
-// Runs in the data folder of a fresh temporary directory for the life of the object.
-class DataFolder
-{
-public:
-    DataFolder()
-        : previous(QDir::currentPath())
-    {
-        QDir(dir.path()).mkpath(QStringLiteral("zorvik"));
-        QDir::setCurrent(dir.path());
-    }
-    ~DataFolder() { QDir::setCurrent(previous); }
-    void touch(const QString &name)
-    {
-        QFile f(dir.filePath(QStringLiteral("zorvik/") + name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-    }
-
-private:
-    QTemporaryDir dir;
-    QString previous;
-};
 
 } // namespace
 
@@ -94,12 +70,17 @@ private slots:
     void simulatorAnswersWhileDialogsWait();
     void deviceLabelFollowsTheInstrument();
     void screenshotShowsButtonsOverSkin();
+
+private:
+    FreshLibrary data;   // the library of every window that does not need one of its own
 };
 
 void TestMainWindow::startsCaptionlessWithDefaults()
 {
+    // A library folder that is not there does not keep the window from opening.
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    const LibraryLocation missing(data.outside(QStringLiteral("gone")), LibraryLocation::Source::CommandLine);
+    MainWindow window(missing, prompts);
     QCOMPARE(window.windowTitle(), QStringLiteral("Zorvik Halden"));
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(window.size(), QSize(899, 575));
@@ -112,7 +93,7 @@ void TestMainWindow::startsCaptionlessWithDefaults()
 void TestMainWindow::buttonBarSitsOnTheSkin()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QList<std::pair<B, QString>> names{
@@ -149,7 +130,7 @@ void TestMainWindow::buttonBarSitsOnTheSkin()
 void TestMainWindow::leavingTheWindowDarkensTheBar()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.activateWindow();
@@ -186,7 +167,7 @@ void TestMainWindow::buttonsRunTheirCommands()
     QFETCH(int, which);
     QFETCH(QByteArray, signal);
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QSignalSpy spy(&window, signal.constData());
@@ -203,7 +184,7 @@ void TestMainWindow::buttonsRunTheirCommands()
 void TestMainWindow::keyboardReachesTheBar()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     auto *field = new QLineEdit(&window);   // stands in for the panel
     field->setGeometry(SkinLayout::slotBox(0, 2));
     window.show();
@@ -266,7 +247,7 @@ void TestMainWindow::shortcutsRunTheBarsCommands()
     QFETCH(QKeySequence, keys);
     QFETCH(QByteArray, signal);
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     auto *field = new QLineEdit(QStringLiteral("12"), &window);
     field->setGeometry(SkinLayout::slotBox(0, 2));
     window.show();
@@ -285,7 +266,7 @@ void TestMainWindow::shortcutsRunTheBarsCommands()
 void TestMainWindow::menuKeyOpensTheBandMenu()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     auto *field = new QLineEdit(&window);
     field->setGeometry(SkinLayout::slotBox(0, 2));
     window.show();
@@ -331,7 +312,7 @@ void TestMainWindow::menuKeyOpensTheBandMenu()
 void TestMainWindow::skinnedControlsSayWhatTheyAre()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QList<std::pair<B, QString>> names{
@@ -355,7 +336,7 @@ void TestMainWindow::skinnedControlsSayWhatTheyAre()
 void TestMainWindow::topBandHitTest()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(window.isInDragBand({10, 0}));
@@ -374,7 +355,7 @@ void TestMainWindow::topBandHitTest()
 void TestMainWindow::draggingTheBandMovesTheWindow()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.move(100, 100);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -397,7 +378,7 @@ void TestMainWindow::escAndEnterEndTheWindow()
 {
     ScriptedPrompts prompts;
     {
-        MainWindow window(prompts);
+        MainWindow window(data.location(), prompts);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy finished(&window, &QDialog::finished);
@@ -413,7 +394,7 @@ void TestMainWindow::escAndEnterEndTheWindow()
     }
     {
         // Enter in a field that does not take it ends the window too, saving nothing.
-        MainWindow window(prompts);
+        MainWindow window(data.location(), prompts);
         QSignalSpy saves(&window, &MainWindow::saveAndSendRequested);
         auto *field = new QLineEdit(&window);
         field->setGeometry(SkinLayout::slotBox(0, 2));
@@ -426,7 +407,7 @@ void TestMainWindow::escAndEnterEndTheWindow()
     }
     {
         // The close button ends it without a question.
-        MainWindow window(prompts);
+        MainWindow window(data.location(), prompts);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy finished(&window, &QDialog::finished);
@@ -439,9 +420,13 @@ void TestMainWindow::escAndEnterEndTheWindow()
 
 void TestMainWindow::helpOpensChmThenHtmlElseNothing()
 {
-    DataFolder folder;
+    FreshLibrary folder;
+    const auto touch = [&folder](const QString &name) {
+        QFile file(folder.path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    };
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(folder.location(), prompts);
     QList<QUrl> opened;
     bool viewer = true;
     window.setUrlOpener([&](const QUrl &url) {
@@ -457,13 +442,13 @@ void TestMainWindow::helpOpensChmThenHtmlElseNothing()
     QVERIFY(opened.isEmpty());
     QVERIFY(prompts.asked.isEmpty());
 
-    folder.touch(QStringLiteral("help.html"));
+    touch(QStringLiteral("help.html"));
     QTest::keyClick(&window, Qt::Key_F1);
     QCOMPARE(opened.size(), 1);
     QVERIFY(opened.last().isLocalFile());
     QVERIFY(opened.last().toLocalFile().endsWith(QStringLiteral("/zorvik/help.html")));
 
-    folder.touch(QStringLiteral("help.chm"));
+    touch(QStringLiteral("help.chm"));
     QTest::mouseClick(window.button(B::Help), Qt::LeftButton);
     QCOMPARE(opened.size(), 2);
     QVERIFY(opened.last().toLocalFile().endsWith(QStringLiteral("/zorvik/help.chm")));
@@ -480,7 +465,7 @@ void TestMainWindow::helpOpensChmThenHtmlElseNothing()
 void TestMainWindow::webButtonOpensTheLink()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     QList<QUrl> opened;
     bool browser = true;
     window.setUrlOpener([&](const QUrl &url) {
@@ -504,7 +489,7 @@ void TestMainWindow::webButtonOpensTheLink()
 void TestMainWindow::bandMenuOpensAbout()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     std::unique_ptr<QMenu> menu(window.createBandMenu(&window));
@@ -544,8 +529,9 @@ void TestMainWindow::bandMenuOpensAbout()
 
 void TestMainWindow::bandMenuOpensTheLibraryFolder()
 {
+    const LibraryLocation library(data.outside(QStringLiteral("lib")), LibraryLocation::Source::CommandLine);
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(library, prompts);
     QList<QUrl> opened;
     bool fileManager = true;
     window.setUrlOpener([&](const QUrl &url) {
@@ -560,9 +546,6 @@ void TestMainWindow::bandMenuOpensTheLibraryFolder()
     }
     QVERIFY(open);
 
-    QTemporaryDir dir;
-    const LibraryLocation library(dir.filePath(QStringLiteral("lib")), LibraryLocation::Source::CommandLine);
-    DataPaths::setLibrary(library);
     // Not there: said so, nothing is opened.
     open->trigger();
     QVERIFY(opened.isEmpty());
@@ -579,7 +562,6 @@ void TestMainWindow::bandMenuOpensTheLibraryFolder()
     QCOMPARE(prompts.asked.size(), 2);
     QCOMPARE(prompts.asked.last().text,
              QStringLiteral("No file manager could be started. Open this folder by hand:\n") + library.displayPath());
-    DataPaths::setLibrary({});
 
     if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
         window.show();
@@ -595,12 +577,10 @@ void TestMainWindow::bandMenuOpensTheLibraryFolder()
 // dialog of the program waits for the instrument; the dialogs stay modal to the main window.
 void TestMainWindow::simulatorAnswersWhileDialogsWait()
 {
-    QTemporaryDir root;
-    const QString previous = QDir::currentPath();
-    QVERIFY(makeFreshLibrary(root.path()));
+    QVERIFY(data.renew());
     SimulatedMidi midi;
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     auto *workspace = new Workspace(window, midi, midi.simulator(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -664,17 +644,15 @@ void TestMainWindow::simulatorAnswersWhileDialogsWait()
     // Closing the main window ends the program even with the simulator window open.
     QVERIFY(!simulator->testAttribute(Qt::WA_QuitOnClose));
     QVERIFY(ModalDriver::idle());
-    QDir::setCurrent(previous);
 }
 
 void TestMainWindow::deviceLabelFollowsTheInstrument()
 {
-    DataFolder data;
     auto fake = std::make_shared<FakePorts::State>();
     fake->outputs = {QStringLiteral("Synth")};
     SimulatedMidi midi(std::make_unique<FakePorts>(fake));
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     new Workspace(window, midi, midi.simulator(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -725,7 +703,7 @@ void TestMainWindow::deviceLabelFollowsTheInstrument()
 void TestMainWindow::screenshotShowsButtonsOverSkin()
 {
     ScriptedPrompts prompts;
-    MainWindow window(prompts);
+    MainWindow window(data.location(), prompts);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const qreal ratio = window.devicePixelRatioF();

@@ -1,4 +1,3 @@
-#include "core/base/DataPaths.h"
 #include "core/curve/CurveFile.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/curve/VelocityCalibration.h"
@@ -16,13 +15,13 @@
 #include "gui/widgets/FilenamePrompt.h"
 #include "gui/widgets/MessageBoxPrompts.h"
 #include "gui/widgets/PercentProgress.h"
+#include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +30,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -44,11 +42,6 @@ void mouse(QWidget *widget, QEvent::Type type, QPoint pos, Qt::MouseButton butto
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
     QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &event);
-}
-
-void writeCurve(const QString &name, const CurveFile::Contents &contents)
-{
-    QVERIFY(CurveFile::save(DataPaths::file(DataPaths::Folder::Curve, name), contents).ok);
 }
 
 // A slot's item ("Curve1".."Curve3") in one of the menu's submenus, found by the texts a person reads.
@@ -90,7 +83,7 @@ class TestVCurveDialog : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir root;
+    FreshLibrary data;
     std::unique_ptr<SimulatedMidi> midi;   // no system ports: only the built-in simulator
     ScriptedPrompts prompts;
     VelocityMap map{};
@@ -99,6 +92,11 @@ class TestVCurveDialog : public QObject
     int curvesBefore = 0;
 
     InstrumentSimulator &sim() { return midi->simulator(); }
+    QString curvePath(const QString &name) const { return data.file(DataPaths::Folder::Curve, name); }
+    void writeCurve(const QString &name, const CurveFile::Contents &contents)
+    {
+        QVERIFY(CurveFile::save(curvePath(name), contents).ok);
+    }
     // Curve messages the simulator took during this test.
     int curvesSent() { return sim().curvesReceived() - curvesBefore; }
     template<typename T> T *child(const char *name) { return editor->findChild<T *>(QString::fromLatin1(name)); }
@@ -137,16 +135,9 @@ class TestVCurveDialog : public QObject
     QString calibrationText() { return child<QLabel>("calibrationStatus")->text(); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(root.isValid());
-        QDir::setCurrent(root.path());
-    }
-
     void init()
     {
-        QDir(DataPaths::folder(DataPaths::Folder::Root)).removeRecursively();
-        QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Curve)));
+        QVERIFY(data.renew());
         midi = std::make_unique<SimulatedMidi>();
         prompts.asked.clear();
         prompts.script.clear();
@@ -170,7 +161,7 @@ private slots:
         QThread::msleep(20);
         writeCurve(QStringLiteral("newer.crv"), contents);
 
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         QCOMPARE(editor->windowTitle(), QStringLiteral("V.Curve"));
         QCOMPARE(area()->size(), QSize(510, 381));
         QCOMPARE(child<QLineEdit>("new0")->text(), QStringLiteral("0"));
@@ -193,7 +184,7 @@ private slots:
 
     void dragThroughTheArea()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         // Point 1 (source 20, x 80) picked near the bottom and dragged above the area.
         drag({81, 375}, {100, -40});
@@ -213,7 +204,7 @@ private slots:
 
     void realtimeSendsOncePerDrag()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         click("realtimeBox");
         QVERIFY(editor->editor().realtimeOn);
@@ -243,7 +234,7 @@ private slots:
         stored.curve.keyNew = stored.curve.keySource;   // the diagonal ...
         stored.map.fill(64);                            // ... but a flat stored map
         writeCurve(QStringLiteral("flat.crv"), stored);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         selectFile(QStringLiteral("flat.crv"));
 
@@ -276,7 +267,7 @@ private slots:
         CurveFile::Contents stored;
         stored.curve.computeMap(stored.map);
         writeCurve(QStringLiteral("soft.crv"), stored);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         selectFile(QStringLiteral("soft.crv"));
         drag({160, 300}, {170, 120});
@@ -313,7 +304,7 @@ private slots:
         newer.curve.keyNew = {0, 10, 20, 40, 70, 100, 127};
         newer.curve.computeMap(newer.map);
         writeCurve(QStringLiteral("newer.crv"), newer);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         auto *list = child<QListWidget>("fileList");
         auto *name = child<QLineEdit>("fileName");
@@ -383,7 +374,7 @@ private slots:
     // Key points dragged onto each other can be pulled apart again from either end of the stack.
     void stackedPointsComeApart()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         const VelocityCurve::Points start = VelocityCurve::defaultSources;
         for (int k = 1; k <= 5; ++k)
@@ -420,10 +411,10 @@ private slots:
         writeCurve(QStringLiteral("a.crv"), contents);
         QThread::msleep(20);
         writeCurve(QStringLiteral("b.crv"), contents);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
-        const auto exists = [](const char *name) {
-            return QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QLatin1String(name)));
+        const auto exists = [this](const char *name) {
+            return QFile::exists(curvePath(QLatin1String(name)));
         };
         auto *list = child<QListWidget>("fileList");
         selectFile(QStringLiteral("b.crv"));
@@ -465,11 +456,11 @@ private slots:
     void badCurveFileSendsNothing()
     {
         QFETCH(QByteArray, bytes);
-        QFile file(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("bad.crv")));
+        QFile file(curvePath(QStringLiteral("bad.crv")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         file.close();
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         selectFile(QStringLiteral("bad.crv"));
         const VelocityCurve before = editor->editor().curve;
         const VelocityMap mapBefore = map;
@@ -487,7 +478,7 @@ private slots:
     void sendWithoutADeviceStillRunsTheDialog()
     {
         midi->devices().use(7, MidiSystem::simulatorInput);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         child<QListWidget>("fileList")->setCurrentRow(-1);
         sendAndWait();
         QCOMPARE(prompts.asked.size(), 1);
@@ -502,7 +493,7 @@ private slots:
 
     void keptCurvesThroughTheMenu()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
         QVERIFY(!itemOf(menu.get(), "Keep Curve", 0)->isChecked());
         QVERIFY(!itemOf(menu.get(), "Show Curve", 0)->isEnabled());
@@ -532,7 +523,7 @@ private slots:
 
     void keptCurveGoesOutFromItsSendItem()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         drag({240, 200}, {260, 40});
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
@@ -570,13 +561,13 @@ private slots:
 
     void typedCurveNames()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         // Typed with its extension, the name gets it once.
         ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
         click("saveButton");
-        QVERIFY(QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv"))));
-        QVERIFY(!QFile::exists(DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("Linear.crv.crv"))));
+        QVERIFY(QFile::exists(curvePath(QStringLiteral("Linear.crv"))));
+        QVERIFY(!QFile::exists(curvePath(QStringLiteral("Linear.crv.crv"))));
         QCOMPARE(child<QListWidget>("fileList")->item(0)->text(), QStringLiteral("Linear.crv"));
 
         // Typed again with its extension, it is the same file: "Save file" asks before replacing it.
@@ -591,7 +582,7 @@ private slots:
 
     void saveLoadDelete()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         drag({240, 200}, {260, 120});
         const VelocityCurve shaped = editor->editor().curve;
@@ -601,7 +592,7 @@ private slots:
             d->accept();
         });
         click("saveButton");
-        const QString path = DataPaths::file(DataPaths::Folder::Curve, QStringLiteral("soft.crv"));
+        const QString path = curvePath(QStringLiteral("soft.crv"));
         const CurveFile::Result saved = CurveFile::load(path);
         QVERIFY(saved.ok);
         QCOMPARE(saved.contents.curve, shaped);
@@ -652,7 +643,7 @@ private slots:
     void longNameSaveErrorFitsItsBox()
     {
         MessageBoxPrompts boxes;
-        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), boxes, map);
         editor->show();
         const QString name = QStringLiteral("start") + QString(290, QLatin1Char('x')) + QStringLiteral("end");
         ModalDriver::next([name](QDialog *d) {
@@ -686,7 +677,7 @@ private slots:
 
     void monitorShowsChannelOneNoteOns()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         click("monitorButton");
         QVERIFY(!editor->isCollapsed());
@@ -727,7 +718,7 @@ private slots:
 
     void closingTheEditorClosesTheInput()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         click("monitorButton");
         QVERIFY(midi->capture().isOpen());
@@ -739,7 +730,7 @@ private slots:
     void monitorWithoutAnInputStaysCollapsed()
     {
         midi->devices().use(MidiSystem::simulatorOutput, 9);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         click("monitorButton");
         QVERIFY(editor->isCollapsed());
         QCOMPARE(prompts.asked.size(), 1);
@@ -753,7 +744,7 @@ private slots:
         CurveFile::Contents contents;
         contents.curve.computeMap(contents.map);
         writeCurve(QStringLiteral("mine.crv"), contents);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         // The user's own curve, a kept curve shown, a picked key point, a file selected, Realtime on.
         selectFile(QStringLiteral("mine.crv"));
@@ -844,7 +835,7 @@ private slots:
 
     void calibrationAcceptTakesTheProposal()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 1);
         click("realtimeBox");
@@ -901,7 +892,7 @@ private slots:
     void calibrationWithoutAnInput()
     {
         midi->devices().use(MidiSystem::simulatorOutput, 9);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         click("calibrateButton");
         QVERIFY(!editor->isCalibrating());
         QVERIFY(child<CalibrationPanel>("calibrationPanel")->isHidden());
@@ -982,7 +973,7 @@ private slots:
         contents.curve.computeMap(contents.map);
         writeCurve(QStringLiteral("soft.crv"), contents);
         writeCurve(QStringLiteral("hard.crv"), contents);
-        editor = std::make_unique<VCurveDialog>(*midi, prompts, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
         editor->show();
         drag({160, 200}, {180, 120});
         editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 0);
@@ -1019,7 +1010,7 @@ private slots:
 
         // The questions of Send and Delete as their message boxes show them.
         MessageBoxPrompts boxes;
-        editor = std::make_unique<VCurveDialog>(*midi, boxes, map);
+        editor = std::make_unique<VCurveDialog>(*midi, data.location(), boxes, map);
         editor->show();
         selectFile(QStringLiteral("soft.crv"));
         drag({160, 200}, {180, 120});

@@ -60,13 +60,13 @@ class TestLibraryDialogs : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
+    FreshLibrary data;
     std::unique_ptr<SimulatedMidi> midi;
 
 private slots:
     void init()
     {
-        QVERIFY(makeFreshLibrary(root.path()));
+        QVERIFY(data.renew());
         midi = std::make_unique<SimulatedMidi>();
     }
     void cleanup() { midi.reset(); }
@@ -390,7 +390,7 @@ private slots:
     void receiveSaveAndLoad()
     {
         ScriptedPrompts prompts;
-        ReceiveDialog dialog(*midi, prompts);
+        ReceiveDialog dialog(*midi, data.location(), prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
         QVERIFY(!dialog.saveButton()->isEnabled());
@@ -418,7 +418,7 @@ private slots:
         dialog.countEdit()->setText(QStringLiteral("9999"));
         dialog.saveButton()->click();
         QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save success !!!"));
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/abc.syx"))), dump);
 
         // A count that would cut the template is refused: only a whole one is saved.
         dialog.countEdit()->selectAll();
@@ -427,20 +427,20 @@ private slots:
         QCOMPARE(prompts.asked.last().text, QStringLiteral("These 20 bytes are not a whole template: it was cut off after "
                                                            "20 bytes. Nothing was saved."));
         QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/abc.syx"))), dump);
 
         // Saving again asks; No writes nothing.
         dialog.countEdit()->setText(QStringLiteral("162"));
         prompts.queue(PromptService::Answer::No);
         dialog.saveButton()->click();
         QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), dump);
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/abc.syx"))), dump);
 
         dialog.countEdit()->setText(QStringLiteral("162"));
         dialog.loadButton()->click();
         QVERIFY(dialog.loadRequested());
         QCOMPARE(dialog.dumpToLoad(), dump);
-        QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
+        QVERIFY(!QFile::exists(data.path(QStringLiteral("syx/kovat.dat"))));
         QVERIFY(!midi->capture().isOpen());
     }
 
@@ -449,7 +449,7 @@ private slots:
     void cutOrShortDumpsAreNotOffered()
     {
         ScriptedPrompts prompts;
-        ReceiveDialog dialog(*midi, prompts);
+        ReceiveDialog dialog(*midi, data.location(), prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
         emit midi->simulator().reply(startsLikeADump(10000));
@@ -476,14 +476,14 @@ private slots:
         QVERIFY(prompts.asked.isEmpty());
 
         // Saved under the name of a pipe: refused before the replace question, the pipe kept.
-        QCOMPARE(::mkfifo("zorvik/syx/pipe.syx", 0600), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(data.path(QStringLiteral("syx/pipe.syx"))).constData(), 0600), 0);
         QTest::keyClicks(dialog.fileNameEdit(), QStringLiteral("pipe"));
         QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Cannot save \"pipe.syx\": it exists and is not a regular "
                                                             "file, so it is left as it is."));
         QCOMPARE(dialog.statusText()->text(), QStringLiteral("Save err,  please entern file name!"));
-        QVERIFY(!QFileInfo(QStringLiteral("zorvik/syx/pipe.syx")).isFile());
+        QVERIFY(!QFileInfo(data.path(QStringLiteral("syx/pipe.syx"))).isFile());
     }
 
     void libraryMenusAndDelete()
@@ -491,9 +491,9 @@ private slots:
         ScriptedPrompts prompts;
         QWidget host;
         TransferDialog transfer(*midi, prompts);
-        writeFile(QStringLiteral("zorvik/bin/a.bin"), "1234567");
-        writeFile(QStringLiteral("zorvik/bin/B.BIN"), "1234567");
-        FileLibrary library(&host, prompts, transfer);
+        writeFile(data.path(QStringLiteral("bin/a.bin")), "1234567");
+        writeFile(data.path(QStringLiteral("bin/B.BIN")), "1234567");
+        FileLibrary library(&host, data.location(), prompts, transfer);
         QCOMPARE(library.kind(), FileKind::Song);
         library.typeBox()->setCurrentIndex(3);
         QCOMPARE(library.kind(), FileKind::Firmware);
@@ -514,10 +514,10 @@ private slots:
         // Delete asks first; No keeps the file.
         prompts.queue(PromptService::Answer::No);
         library.deleteSelected();
-        QVERIFY(QFile::exists(QStringLiteral("zorvik/bin/B.BIN")));
+        QVERIFY(QFile::exists(data.path(QStringLiteral("bin/B.BIN"))));
         prompts.queue(PromptService::Answer::Yes);
         library.deleteSelected();
-        QVERIFY(!QFile::exists(QStringLiteral("zorvik/bin/B.BIN")));
+        QVERIFY(!QFile::exists(data.path(QStringLiteral("bin/B.BIN"))));
         QCOMPARE(library.fileList()->count(), 1);
     }
 
@@ -528,8 +528,8 @@ private slots:
         QWidget host;
         host.resize(300, 300);
         TransferDialog transfer(*midi, prompts);
-        writeFile(QStringLiteral("zorvik/mid/keep.mid"), "MThd");
-        FileLibrary library(&host, prompts, transfer);
+        writeFile(data.path(QStringLiteral("mid/keep.mid")), "MThd");
+        FileLibrary library(&host, data.location(), prompts, transfer);
         library.fileList()->setGeometry(0, 0, 200, 200);
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
@@ -567,11 +567,11 @@ private slots:
         };
         deleteWith(Qt::Key_Return);
         QCOMPARE(asked, QStringLiteral("\"keep.mid\"\nThis file will be deleted! Are you sure? "));
-        QVERIFY(QFile::exists(QStringLiteral("zorvik/mid/keep.mid")));
+        QVERIFY(QFile::exists(data.path(QStringLiteral("mid/keep.mid"))));
         deleteWith(Qt::Key_Escape);
-        QVERIFY(QFile::exists(QStringLiteral("zorvik/mid/keep.mid")));
+        QVERIFY(QFile::exists(data.path(QStringLiteral("mid/keep.mid"))));
         deleteWith(Qt::Key_Y);   // Yes by its key
-        QVERIFY(!QFile::exists(QStringLiteral("zorvik/mid/keep.mid")));
+        QVERIFY(!QFile::exists(data.path(QStringLiteral("mid/keep.mid"))));
         QCOMPARE(list->count(), 0);
     }
 
@@ -581,8 +581,8 @@ private slots:
         QWidget host;
         TransferDialog transfer(*midi, prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x14\0\xFF\x06\x05Intro\0\xFF\x06\x03" "End\0\xFF\x2F\0", 42);
-        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
-        FileLibrary library(&host, prompts, transfer);
+        writeFile(data.path(QStringLiteral("mid/song.mid")), song);
+        FileLibrary library(&host, data.location(), prompts, transfer);
         library.fileList()->setCurrentRow(0);
         QStringList lines;
         for (int i = 0; i < library.markerList()->count(); ++i)
@@ -597,7 +597,7 @@ private slots:
         QCOMPARE(played.playerStartIndex, 0);
 
         // A song that is a device is not read: the list stays as it was and nothing waits.
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), QStringLiteral("zorvik/mid/zero.mid")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), data.path(QStringLiteral("mid/zero.mid"))));
         library.refill();
         library.fileList()->setCurrentItem(library.fileList()->findItems("zero.mid", Qt::MatchExactly).value(0));
         QCOMPARE(library.selectedEntry(), QStringLiteral("zero.mid"));
@@ -616,11 +616,11 @@ private slots:
         ScriptedPrompts prompts;
         QWidget host;
         TransferDialog transfer(*midi, prompts);
-        writeFile(QStringLiteral("zorvik/syx/a.syx"), "a");
-        writeFile(QStringLiteral("zorvik/syx/b.syx"), "b");
-        FileLibrary library(&host, prompts, transfer);
+        writeFile(data.path(QStringLiteral("syx/a.syx")), "a");
+        writeFile(data.path(QStringLiteral("syx/b.syx")), "b");
+        FileLibrary library(&host, data.location(), prompts, transfer);
         QCOMPARE(library.fileList()->toolTip(),
-                 QStringLiteral("Library: ") + QDir::toNativeSeparators(QDir::current().filePath("zorvik")));
+                 QStringLiteral("Library: ") + QDir::toNativeSeparators(data.outside(QStringLiteral("zorvik"))));
         QCOMPARE(library.typeBox()->toolTip(), library.fileList()->toolTip());
         if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty()) {
             host.resize(400, 300);
@@ -649,19 +649,19 @@ private slots:
         list->setCurrentRow(list->row(list->findItems("a.syx", Qt::MatchExactly).first()));
 
         // Added, renamed and removed by another program: the list follows, the selection stays.
-        writeFile(QStringLiteral("zorvik/syx/c.syx"), "c");
+        writeFile(data.path(QStringLiteral("syx/c.syx")), "c");
         QTRY_COMPARE(names(), QStringList({"a.syx", "b.syx", "c.syx"}));
         QCOMPARE(library.selectedEntry(), QStringLiteral("a.syx"));
-        QVERIFY(QFile::rename(QStringLiteral("zorvik/syx/b.syx"), QStringLiteral("zorvik/syx/d.syx")));
+        QVERIFY(QFile::rename(data.path(QStringLiteral("syx/b.syx")), data.path(QStringLiteral("syx/d.syx"))));
         QTRY_COMPARE(names(), QStringList({"a.syx", "c.syx", "d.syx"}));
         QCOMPARE(library.selectedEntry(), QStringLiteral("a.syx"));
-        QVERIFY(QFile::remove(QStringLiteral("zorvik/syx/a.syx")));
+        QVERIFY(QFile::remove(data.path(QStringLiteral("syx/a.syx"))));
         QTRY_COMPARE(names(), QStringList({"c.syx", "d.syx"}));
 
         // Removed after the list last looked: Load says what happened, never "mangled", and the
         // list catches up at once.
         list->setCurrentRow(list->row(list->findItems("c.syx", Qt::MatchExactly).first()));
-        QVERIFY(QFile::remove(QStringLiteral("zorvik/syx/c.syx")));
+        QVERIFY(QFile::remove(data.path(QStringLiteral("syx/c.syx"))));
         library.run(FileLibrary::Command::Load);
         QVERIFY(loaded.isEmpty());
         QCOMPARE(prompts.asked.size(), 1);
@@ -673,20 +673,20 @@ private slots:
         QCOMPARE(loaded, QStringList({"d.syx"}));
 
         // A kind folder made after the start is watched from then on.
-        QVERIFY(QDir(QStringLiteral("zorvik/bin")).removeRecursively());
+        QVERIFY(QDir(data.path(QStringLiteral("bin"))).removeRecursively());
         library.showKind(FileKind::Firmware);
         QCOMPARE(library.fileList()->count(), 0);
-        QVERIFY(QDir().mkpath(QStringLiteral("zorvik/bin")));
-        writeFile(QStringLiteral("zorvik/bin/fw.bin"), "1234567");
+        QVERIFY(QDir().mkpath(data.path(QStringLiteral("bin"))));
+        writeFile(data.path(QStringLiteral("bin/fw.bin")), "1234567");
         QTRY_COMPARE(library.fileList()->count(), 1);
 
         // A folder too full to list says so once, not at every change that follows.
         for (int i = 0; i < 300; ++i)
-            writeFile(QStringLiteral("zorvik/bin/%1.bin").arg(i), "1");
+            writeFile(data.path(QStringLiteral("bin/%1.bin").arg(i)), "1");
         QTRY_COMPARE(library.fileList()->count(), 0);
         QTRY_COMPARE(prompts.asked.size(), 2);
         QCOMPARE(prompts.asked.last().text, QStringLiteral("The file name is excess!"));
-        writeFile(QStringLiteral("zorvik/bin/one-more.bin"), "1");
+        writeFile(data.path(QStringLiteral("bin/one-more.bin")), "1");
         QTest::qWait(500);
         QCOMPARE(prompts.asked.size(), 2);
         // Choosing the kind again is a request to list it: the reason is given again.
@@ -701,9 +701,9 @@ private slots:
         QWidget host;
         TransferDialog transfer(*midi, prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
-        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
-        writeFile(QStringLiteral("zorvik/syx/t.syx"), "t");
-        FileLibrary library(&host, prompts, transfer);
+        writeFile(data.path(QStringLiteral("mid/song.mid")), song);
+        writeFile(data.path(QStringLiteral("syx/t.syx")), "t");
+        FileLibrary library(&host, data.location(), prompts, transfer);
         library.fileList()->setCurrentRow(0);
         QCOMPARE(library.markerList()->count(), 3);
 
@@ -731,11 +731,11 @@ private slots:
         QWidget host;
         TransferDialog transfer(*midi, prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
-        writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
-        FileLibrary library(&host, prompts, transfer);
+        writeFile(data.path(QStringLiteral("mid/song.mid")), song);
+        FileLibrary library(&host, data.location(), prompts, transfer);
         library.fileList()->setCurrentRow(0);
         QVERIFY(library.markerList()->count() > 0);
-        QVERIFY(QFile::remove(QStringLiteral("zorvik/mid/song.mid")));
+        QVERIFY(QFile::remove(data.path(QStringLiteral("mid/song.mid"))));
         QTRY_COMPARE(library.fileList()->count(), 0);
         QCOMPARE(library.markerList()->count(), 0);
         QVERIFY(prompts.asked.isEmpty());

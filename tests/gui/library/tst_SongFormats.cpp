@@ -65,9 +65,9 @@ private slots:
     void init()
     {
         QVERIFY(openEditor());
-        writeFile(QStringLiteral("zorvik/mid/later.mid"), format1("tempo-in-a-later-track.mid"));
-        writeFile(QStringLiteral("zorvik/mid/apart.mid"), format1("format-2.mid"));
-        writeFile(QStringLiteral("zorvik/mid/open.mid"), format1("track-without-end.mid"));
+        writeFile(data.path(QStringLiteral("mid/later.mid")), format1("tempo-in-a-later-track.mid"));
+        writeFile(data.path(QStringLiteral("mid/apart.mid")), format1("format-2.mid"));
+        writeFile(data.path(QStringLiteral("mid/open.mid")), format1("track-without-end.mid"));
         workspace->library().refill();
     }
     void cleanup() { closeEditor(); }
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(prompts->asked.at(1).buttons, PromptService::Buttons::YesNo);
         QCOMPARE(midi->simulator().lastTransfer().command, 0x02);
         QCOMPARE(midi->simulator().lastTransfer().image, merged);
-        QCOMPARE(readFile(QStringLiteral("zorvik/mid/later.mid")), original);
+        QCOMPARE(readFile(data.path(QStringLiteral("mid/later.mid"))), original);
 
         const qsizetype before = midi->simulator().received().size();
         prompts->asked.clear();
@@ -132,18 +132,18 @@ private slots:
         const QByteArray merged = SmfMerge::toFormatZero(format1("tempo-in-a-later-track.mid")).file;
         choose(QStringLiteral("later.mid"), QStringLiteral("Save as &format 0"));
         QVERIFY(prompts->asked.isEmpty());
-        QCOMPARE(readFile(QStringLiteral("zorvik/mid/later-0.mid")), merged);
+        QCOMPARE(readFile(data.path(QStringLiteral("mid/later-0.mid"))), merged);
         QCOMPARE(workspace->library().selectedEntry(), QStringLiteral("later-0.mid"));
 
-        writeFile(QStringLiteral("zorvik/mid/later-0.mid"), "mine");
+        writeFile(data.path(QStringLiteral("mid/later-0.mid")), "mine");
         prompts->queue(PromptService::Answer::No);
         choose(QStringLiteral("later.mid"), QStringLiteral("Save as &format 0"));
         QCOMPARE(prompts->asked.last().text, QStringLiteral("\"later-0.mid\" already exists. Replace it?"));
         QVERIFY(prompts->asked.last().defaultAnswer == PromptService::Answer::No);
-        QCOMPARE(readFile(QStringLiteral("zorvik/mid/later-0.mid")), QByteArray("mine"));
+        QCOMPARE(readFile(data.path(QStringLiteral("mid/later-0.mid"))), QByteArray("mine"));
         prompts->queue(PromptService::Answer::Yes);
         choose(QStringLiteral("later.mid"), QStringLiteral("Save as &format 0"));
-        QCOMPARE(readFile(QStringLiteral("zorvik/mid/later-0.mid")), merged);
+        QCOMPARE(readFile(data.path(QStringLiteral("mid/later-0.mid"))), merged);
 
         // The merged song is of format 0: it is sent as it is, and not merged again.
         prompts->asked.clear();
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(prompts->asked.size(), 1);
         QCOMPARE(prompts->asked.first().text,
                  QStringLiteral("\"later-0.mid\" is of format 0 already: the instrument takes it as it is."));
-        QVERIFY(!QFile::exists(QStringLiteral("zorvik/mid/later-0-0.mid")));
+        QVERIFY(!QFile::exists(data.path(QStringLiteral("mid/later-0-0.mid"))));
         prompts->asked.clear();
         sendAndClose();
         choose(QStringLiteral("later-0.mid"), QStringLiteral("&Send"));
@@ -162,7 +162,7 @@ private slots:
         // A song that cannot be merged leaves nothing behind.
         choose(QStringLiteral("apart.mid"), QStringLiteral("Save as &format 0"));
         QVERIFY(prompts->asked.last().text.startsWith(QStringLiteral("This song cannot be converted to format 0: it is of format 2")));
-        QVERIFY(!QFile::exists(QStringLiteral("zorvik/mid/apart-0.mid")));
+        QVERIFY(!QFile::exists(data.path(QStringLiteral("mid/apart-0.mid"))));
     }
 };
 

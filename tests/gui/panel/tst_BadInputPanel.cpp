@@ -118,7 +118,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        const QString path = QStringLiteral("zorvik/syx/") + name;
+        const QString path = data.path(QStringLiteral("syx/")) + name;
         if (name == QStringLiteral("folder.syx")) {
             QVERIFY(QDir().mkpath(path));
         } else if (name == QStringLiteral("huge.syx")) {
@@ -126,7 +126,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             QVERIFY(file.resize(100 * 1024 * 1024));   // sparse
         } else if (name == QStringLiteral("../bin/t.syx")) {
-            QFile file(QStringLiteral("zorvik/bin/t.syx"));
+            QFile file(data.path(QStringLiteral("bin/t.syx")));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(goldenTemplate());
         } else if (name == QStringLiteral("pipe.syx")) {
@@ -152,11 +152,11 @@ private slots:
     {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QFile file(QStringLiteral("zorvik/syx/live:set 1.syx"));
+        QFile file(data.path(QStringLiteral("syx/live:set 1.syx")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(goldenTemplate());
         file.close();
-        QFile odd(QStringLiteral("zorvik/syx/back\\slash.syx"));
+        QFile odd(data.path(QStringLiteral("syx/back\\slash.syx")));
         QVERIFY(odd.open(QIODevice::WriteOnly));
         odd.write(goldenTemplate());
         odd.close();
@@ -186,7 +186,7 @@ private slots:
         QTest::mouseClick(window->button(SkinLayout::Button::Save), Qt::LeftButton);
         QVERIFY(ModalDriver::idle());
         QCOMPARE(prompts->asked.size(), 3);
-        QVERIFY(QFile::exists(QStringLiteral("zorvik/syx/take:2.syx")));
+        QVERIFY(QFile::exists(data.path(QStringLiteral("syx/take:2.syx"))));
         QVERIFY(!files->findItems(QStringLiteral("take:2.syx"), Qt::MatchExactly).isEmpty());
     }
 };

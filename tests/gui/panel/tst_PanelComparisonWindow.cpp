@@ -28,7 +28,7 @@ class TestPanelComparisonWindow : public QObject, public EditorRig
 
     void writeTemplate(const QString &name, PanelSettings settings)
     {
-        writeFile(QStringLiteral("zorvik/syx/") + name, settings.buildTemplateSysEx());
+        writeFile(data.path(QStringLiteral("syx/")) + name, settings.buildTemplateSysEx());
     }
 
     // Double click the template in the library list and choose "Compare with panel".
@@ -184,7 +184,7 @@ private slots:
     // What is not a whole template has nothing to compare: said, and no window.
     void brokenTemplateIsRefused()
     {
-        writeFile(QStringLiteral("zorvik/syx/cut.syx"), PanelSettings().buildTemplateSysEx().left(100));
+        writeFile(data.path(QStringLiteral("syx/cut.syx")), PanelSettings().buildTemplateSysEx().left(100));
         QVERIFY(!compareWith(QStringLiteral("cut.syx")));
         QCOMPARE(prompts->asked.size(), 1);
         QVERIFY(prompts->asked.first().text.startsWith(QStringLiteral("\"cut.syx\" is not a template: ")));

@@ -394,7 +394,7 @@ private slots:
 
     void saveDefaultsWritesExactlyTheTemplate()
     {
-        const QStringList before = folderEntries(QStringLiteral("zorvik/syx"));
+        const QStringList before = folderEntries(data.path(QStringLiteral("syx")));
         prompts->queue(PromptService::Answer::Yes);   // Save Setting
         prompts->queue(PromptService::Answer::No);    // Update
         ModalDriver::next([](QDialog *dialog) {
@@ -404,8 +404,8 @@ private slots:
         workspace->commands().saveAndSend();
         QCOMPARE(prompts->asked.at(0).caption, QStringLiteral("Save Setting"));
         QCOMPARE(prompts->asked.at(1).caption, QStringLiteral("Update"));
-        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), before + QStringList{"abc.syx"});
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")));
+        QCOMPARE(folderEntries(data.path(QStringLiteral("syx"))), before + QStringList{"abc.syx"});
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/abc.syx"))), readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")));
         // The library now shows the templates.
         QCOMPARE(workspace->library().kind(), FileKind::Template);
     }
@@ -419,7 +419,7 @@ private slots:
             dialog->accept();
         });
         workspace->commands().saveAndSend();
-        QVERIFY(folderEntries(QStringLiteral("zorvik/syx")).isEmpty());
+        QVERIFY(folderEntries(data.path(QStringLiteral("syx"))).isEmpty());
         QCOMPARE(midi->simulator().templateMemory(1), readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx")).replace(9, 1, "\x01"));
     }
 
@@ -430,7 +430,7 @@ private slots:
         other.storeField(PanelSettings::Pad1 + 4, Field::Label, QStringLiteral("064"));
         other.setAssignment(PanelSettings::Pad1 + 4, QStringLiteral("064"));
         other.storeField(PanelSettings::Knob1 + 7, Field::RangeLow, QStringLiteral("012"));
-        QFile file(QStringLiteral("zorvik/syx/mine.syx"));
+        QFile file(data.path(QStringLiteral("syx/mine.syx")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(other.buildTemplateSysEx());
         file.close();
@@ -439,13 +439,13 @@ private slots:
         QCOMPARE(text(PanelSettings::Knob1 + 7, Field::RangeLow), QStringLiteral("012"));
         panel().storeBoxes();
         QVERIFY(workspace->commands().saveTemplate(QStringLiteral("again")));
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/again.syx")), readFile(QStringLiteral("zorvik/syx/mine.syx")));
-        QVERIFY(QFile::exists(QStringLiteral("zorvik/syx/mine.syx")));
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/again.syx"))), readFile(data.path(QStringLiteral("syx/mine.syx"))));
+        QVERIFY(QFile::exists(data.path(QStringLiteral("syx/mine.syx"))));
     }
 
     void badTemplatesLeaveThePanel()
     {
-        QFile file(QStringLiteral("zorvik/syx/short.syx"));
+        QFile file(data.path(QStringLiteral("syx/short.syx")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(13, '\x01'));
         file.close();
@@ -487,7 +487,7 @@ private slots:
         });
         workspace->commands().receiveAndLoad();
         QCOMPARE(text(PanelSettings::Pedal, Field::Msb), QStringLiteral("100"));
-        QVERIFY(!QFile::exists(QStringLiteral("zorvik/syx/kovat.dat")));
+        QVERIFY(!QFile::exists(data.path(QStringLiteral("syx/kovat.dat"))));
     }
 
     // A name of blanks alone is refused as the empty name is, in SAVE's prompt and in the
@@ -495,7 +495,7 @@ private slots:
     void blankNamesAreRefused()
     {
         using B = SkinLayout::Button;
-        const QStringList before = folderEntries(QStringLiteral("zorvik/syx"));
+        const QStringList before = folderEntries(data.path(QStringLiteral("syx")));
         prompts->queue(PromptService::Answer::Yes);   // Save Setting
         QString shownAgain;
         ModalDriver::next([](QDialog *d) { typeFileName(d, QStringLiteral("   ")); });
@@ -527,7 +527,7 @@ private slots:
         QCOMPARE(prompts->asked.size(), 1);
         QCOMPARE(prompts->asked.first().text, QStringLiteral("Please enter the file name."));
         QCOMPARE(status, QStringLiteral("Have't the file name, please entern file name!"));
-        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), before);
+        QCOMPARE(folderEntries(data.path(QStringLiteral("syx"))), before);
     }
 
     // A click on the bar or a command's shortcut leaves the focus in the box being typed into:
@@ -546,14 +546,14 @@ private slots:
         PanelSettings expected;
         expected.storeField(PanelSettings::Knob1, Field::Msb, QStringLiteral("012"));
         const QByteArray bytes = expected.buildTemplateSysEx();
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/abc.syx")), bytes);
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/abc.syx"))), bytes);
         QCOMPARE(midi->simulator().templateMemory(1), QByteArray(bytes).replace(9, 1, "\x01"));
         QCOMPARE(prompts->asked.size(), 2);   // the two questions, no range message
 
         // A value out of range is corrected, its message shown, and the command stops there,
         // given by a click or by its shortcut with the focus still in the box.
         const int received = int(midi->simulator().received().size());
-        const QStringList files = folderEntries(QStringLiteral("zorvik/syx"));
+        const QStringList files = folderEntries(data.path(QStringLiteral("syx")));
         const QList<std::function<void()>> commands{
             [this] { clickBar(B::Save); },
             [this] { clickBar(B::Default); },
@@ -582,7 +582,7 @@ private slots:
             QCOMPARE(prompts->asked.first().text, rangeMessage());
             QCOMPARE(msb->text(), QStringLiteral("001"));
         }
-        QCOMPARE(folderEntries(QStringLiteral("zorvik/syx")), files);
+        QCOMPARE(folderEntries(data.path(QStringLiteral("syx"))), files);
         QCOMPARE(int(midi->simulator().received().size()), received);
 
         // A single digit is taken too, not dropped: 7 goes out as 007.

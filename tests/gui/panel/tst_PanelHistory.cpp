@@ -42,10 +42,10 @@ using B = SkinLayout::Button;
 namespace {
 
 // Every file of the library with its bytes and time: what undo and redo must never touch.
-QStringList libraryFiles()
+QStringList libraryFiles(const LibraryLocation &library)
 {
     QStringList files;
-    QDirIterator it(QStringLiteral("zorvik"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(library.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         files << path + QLatin1Char(' ') + QString::number(QFileInfo(path).lastModified().toMSecsSinceEpoch())
@@ -102,7 +102,7 @@ private:
             dialog->accept();
         });
         QTest::mouseClick(window->button(B::Save), Qt::LeftButton);
-        QVERIFY(QFile::exists(QStringLiteral("zorvik/syx/") + name + QStringLiteral(".syx")));
+        QVERIFY(QFile::exists(data.path(QStringLiteral("syx/")) + name + QStringLiteral(".syx")));
     }
 
     // Esc closes at once when the panel holds nothing unsaved (the unused answer then goes);
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(panel().picture(pad3)->picture(), SkinResources::padPicture(2, true));
 
         const int sentBefore = sent();
-        const QStringList files = libraryFiles();
+        const QStringList files = libraryFiles(data.location());
         undoKey();
         QCOMPARE(text(pad3, Field::Channel), QStringLiteral("001"));
         QCOMPARE(text(pad3, Field::Label), QStringLiteral("F#2"));
@@ -168,10 +168,10 @@ private slots:
         QCOMPARE(panel().settings().fieldText(pad3, Field::Number), QStringLiteral("064"));
         undoKey();
         QCOMPARE(sent(), sentBefore);
-        QCOMPARE(libraryFiles(), files);
+        QCOMPARE(libraryFiles(data.location()), files);
 
         save(QStringLiteral("after"));
-        QCOMPARE(readFile(QStringLiteral("zorvik/syx/after.syx")), readFile(QStringLiteral("zorvik/syx/before.syx")));
+        QCOMPARE(readFile(data.path(QStringLiteral("syx/after.syx"))), readFile(data.path(QStringLiteral("syx/before.syx"))));
     }
 
     // A value is a step when it is accepted, as the box's checks leave it; typing inside a box
@@ -308,7 +308,7 @@ private slots:
         const int pedal = PanelSettings::Pedal;
         PanelSettings other;
         other.storeField(pedal, Field::Msb, QStringLiteral("100"));
-        QFile file(QStringLiteral("zorvik/syx/live.syx"));
+        QFile file(data.path(QStringLiteral("syx/live.syx")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(other.buildTemplateSysEx());
         file.close();
@@ -344,7 +344,7 @@ private slots:
 
         // All the way back and forth: nothing sent, nothing written, no question asked.
         const int sentBefore = sent();
-        const QStringList files = libraryFiles();
+        const QStringList files = libraryFiles(data.location());
         const int asked = int(prompts->asked.size());
         undoKey();
         QCOMPARE(text(pedal, Field::Msb), QStringLiteral("101"));
@@ -358,7 +358,7 @@ private slots:
         QCOMPARE(text(pedal, Field::Msb), QStringLiteral("000"));
         QCOMPARE(undoText(), QStringLiteral("Undo Default"));
         QCOMPARE(sent(), sentBefore);
-        QCOMPARE(libraryFiles(), files);
+        QCOMPARE(libraryFiles(data.location()), files);
         QCOMPARE(int(prompts->asked.size()), asked);
     }
 

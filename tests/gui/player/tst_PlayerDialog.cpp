@@ -1,12 +1,11 @@
-#include "core/base/DataPaths.h"
 #include "devices/audio/AudioOutput.h"
 #include "devices/audio/OfflineAudioOutput.h"
 #include "devices/audio/SongRenderer.h"
 #include "gui/player/PlayerDialog.h"
+#include "support/FreshLibrary.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestSongs.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
@@ -16,7 +15,6 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -55,9 +53,9 @@ private slots:
 private:
     PlayerDialog *makePlayer(PlayerMode mode, int startIndex);
     QString selected(PlayerDialog &player) const;
+    QString midPath(const QString &name) const { return data.file(DataPaths::Folder::Mid, name); }
 
-    QTemporaryDir dir;
-    QString oldCurrent;
+    FreshLibrary data;
     ScriptedPrompts *prompts = nullptr;
     OfflineAudioOutput *audio = nullptr;
 };
@@ -68,11 +66,6 @@ namespace {
 int lengthSeconds(const SongEngine &engine)
 {
     return int(engine.lengthMs() / 1000);
-}
-
-QString midPath(const QString &name)
-{
-    return DataPaths::file(DataPaths::Folder::Mid, name);
 }
 
 void mouse(QWidget *widget, QEvent::Type type, QPoint pos)
@@ -120,26 +113,21 @@ void PlayerDialogTest::initTestCase()
 {
     if (SongRenderer::findSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
-    QVERIFY(dir.isValid());
-    oldCurrent = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Mid)));
-    QVERIFY(QDir().mkpath(DataPaths::folder(DataPaths::Folder::Csf)));
+    QVERIFY(data.isReady());
     // Written oldest first, so the list shows them newest first: c, b, a
     for (const auto &[name, seconds] : {std::pair{"a-100s.mid", 100.0}, {"b-200s.mid", 200.0}, {"c-400s.mid", 400.0}}) {
         QVERIFY(TestSongs::write(midPath(name), TestSongs::quiet(seconds)));
         QThread::msleep(20);
     }
-    QVERIFY(TestSongs::write(DataPaths::file(DataPaths::Folder::Csf, "song.csf"),
+    QVERIFY(TestSongs::write(data.file(DataPaths::Folder::Csf, "song.csf"),
                              QByteArray("ZCSF-HEAD") + TestSongs::quiet(42) + "STYLE"));
-    QVERIFY(TestSongs::write(DataPaths::file(DataPaths::Folder::Csf, "broken.csf"), "ZCSF-HEAD only"));
+    QVERIFY(TestSongs::write(data.file(DataPaths::Folder::Csf, "broken.csf"), "ZCSF-HEAD only"));
     prompts = new ScriptedPrompts;
 }
 
 void PlayerDialogTest::cleanupTestCase()
 {
     delete prompts;
-    QDir::setCurrent(oldCurrent);
 }
 
 PlayerDialog *PlayerDialogTest::makePlayer(PlayerMode mode, int startIndex)
@@ -150,7 +138,7 @@ PlayerDialog *PlayerDialogTest::makePlayer(PlayerMode mode, int startIndex)
         audio = output.get();
         return output;
     };
-    return new PlayerDialog(*prompts, PlayerInputs{mode, startIndex}, options);
+    return new PlayerDialog(data.location(), *prompts, PlayerInputs{mode, startIndex}, options);
 }
 
 QString PlayerDialogTest::selected(PlayerDialog &player) const
@@ -350,7 +338,7 @@ void PlayerDialogTest::csfSongsPlayTheirSongImage()
 
 void PlayerDialogTest::tooManyFilesAreNotListed()
 {
-    const QString folder = DataPaths::folder(DataPaths::Folder::Mid);
+    const QString folder = data.folder(DataPaths::Folder::Mid);
     for (int i = 0; i < 297; ++i)
         QVERIFY(TestSongs::write(folder + QString("many%1.mid").arg(i), "x"));
     {
@@ -377,7 +365,7 @@ void PlayerDialogTest::withoutSoundPlaySaysWhyOnce()
     };
     SongEngine::Options options;
     options.output = [] { return std::make_unique<NoSound>(); };
-    PlayerDialog player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
+    PlayerDialog player(data.location(), *prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
     prompts->asked.clear();
     QTest::mouseClick(player.playButton(), Qt::LeftButton);
     QCOMPARE(prompts->asked.size(), 1);
@@ -394,7 +382,7 @@ void PlayerDialogTest::withoutSoundPlaySaysWhyOnce()
     QCOMPARE(player.statusLine()->text(), QString("Play Status:   00:00 / 01:40"));
     QTest::mouseClick(player.stopButton(), Qt::LeftButton);
     QVERIFY(!player.statusLine()->isEnabled());
-    PlayerDialog csf(*prompts, PlayerInputs{PlayerMode::CsfSongs, 0}, options);
+    PlayerDialog csf(data.location(), *prompts, PlayerInputs{PlayerMode::CsfSongs, 0}, options);
     csf.songList()->setCurrentItem(csf.songList()->findItems("broken.csf", Qt::MatchExactly).value(0));
     csf.play();
     QCOMPARE(prompts->asked.size(), 2);
@@ -409,7 +397,7 @@ void PlayerDialogTest::songGoneFromTheFolderIsNamed()
         void stop() override {}
         QString errorText() const override { return QStringLiteral("No sound output could be started. Tried: JACK"); }
     };
-    const QString away = dir.filePath("b-200s.mid");
+    const QString away = data.outside("b-200s.mid");
     for (const bool withSound : {true, false}) {
         SongEngine::Options options;
         if (withSound) {
@@ -421,7 +409,7 @@ void PlayerDialogTest::songGoneFromTheFolderIsNamed()
         } else {
             options.output = [] { return std::make_unique<NoSound>(); };
         }
-        PlayerDialog player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
+        PlayerDialog player(data.location(), *prompts, PlayerInputs{PlayerMode::MidiSongs, 1}, options);
         prompts->asked.clear();
         QTest::mouseClick(player.playButton(), Qt::LeftButton);
         if (withSound) {
@@ -460,7 +448,7 @@ void PlayerDialogTest::listFollowsTheFolder()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 2));
     QCOMPARE(selected(*player), QString("a-100s.mid"));
-    const QString away = dir.filePath("c-400s.mid");
+    const QString away = data.outside("c-400s.mid");
     QVERIFY(QFile::rename(midPath("c-400s.mid"), away));
     QTRY_COMPARE(player->songList()->count(), 2);
     QCOMPARE(player->songList()->item(0)->text(), QString("b-200s.mid"));
@@ -474,7 +462,7 @@ void PlayerDialogTest::listFollowsTheFolder()
 void PlayerDialogTest::withTheRealAudioDriverNothingHangs()
 {
     // On a machine without sound the song cannot be heard: Play says so, once, and quickly.
-    PlayerDialog player(*prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
+    PlayerDialog player(data.location(), *prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
     prompts->asked.clear();
     QElapsedTimer clock;
     clock.start();

@@ -1,9 +1,9 @@
 #include "gui/widgets/FilenamePrompt.h"
 #include "gui/widgets/MessageBoxPrompts.h"
+#include "support/FreshLibrary.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 
-#include <QDir>
 #include <QGlyphRun>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,7 +11,6 @@
 #include <QTextLayout>
 #include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -48,15 +47,13 @@ class TestFilenamePrompt : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir root;
+    FreshLibrary data;
 
 private slots:
     void initTestCase()
     {
-        QDir::setCurrent(root.path());
-        QDir().mkpath(QStringLiteral("zorvik/syx"));
-        QDir().mkpath(QStringLiteral("zorvik/Curve"));
-        QFile file(QStringLiteral("zorvik/syx/live.syx"));
+        QVERIFY(data.isReady());
+        QFile file(data.path(QStringLiteral("syx/live.syx")));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
 
@@ -64,7 +61,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         answerWith(QStringLiteral("abc"));
-        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")),
+        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, data.location(), DataPaths::Folder::Syx, QStringLiteral(".syx")),
                  std::optional<QString>(QStringLiteral("abc")));
         QVERIFY(prompts.asked.isEmpty());
     }
@@ -73,7 +70,8 @@ private slots:
     {
         ScriptedPrompts prompts;
         ModalDriver::next([](QDialog *dialog) { dialog->reject(); });
-        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")), std::nullopt);
+        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, data.location(), DataPaths::Folder::Syx, QStringLiteral(".syx")),
+                 std::nullopt);
     }
 
     // Names that would leave the folder take the empty-name path: a message, then a fresh prompt.
@@ -97,7 +95,8 @@ private slots:
             edit->setText(QStringLiteral("good"));
             dialog->accept();
         });
-        const auto result = FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx"));
+        const auto result = FilenamePrompt::ask(prompts, nullptr, data.location(),
+                                                DataPaths::Folder::Syx, QStringLiteral(".syx"));
         QCOMPARE(result, std::optional<QString>(QStringLiteral("good")));
         // The prompt comes back with what was typed, not with the default name.
         QCOMPARE(shownAgain, name);
@@ -126,13 +125,14 @@ private slots:
         ScriptedPrompts prompts;
         answerWith(typed);
         const auto folder = extension == QStringLiteral(".crv") ? DataPaths::Folder::Curve : DataPaths::Folder::Syx;
-        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, folder, extension), std::optional<QString>(name));
+        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, data.location(), folder, extension),
+                 std::optional<QString>(name));
         QVERIFY(prompts.asked.isEmpty());
 
         // "live.syx" exists: typing it with the extension asks before replacing it.
         prompts.queue(PromptService::Answer::Yes);
         answerWith(QStringLiteral("live.syx"));
-        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")),
+        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, data.location(), DataPaths::Folder::Syx, QStringLiteral(".syx")),
                  std::optional<QString>(QStringLiteral("live")));
         QCOMPARE(prompts.asked.size(), 1);
     }
@@ -157,7 +157,8 @@ private slots:
             static_cast<QMessageBox *>(dialog)->button(QMessageBox::No)->click();
         });
         ModalDriver::next([](QDialog *dialog) { dialog->reject(); });   // the prompt again
-        QCOMPARE(FilenamePrompt::ask(boxes, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")), std::nullopt);
+        QCOMPARE(FilenamePrompt::ask(boxes, nullptr, data.location(), DataPaths::Folder::Syx, QStringLiteral(".syx")),
+                 std::nullopt);
         QVERIFY2(missing.isEmpty(), qPrintable(shown));
         QVERIFY2(shown == QStringLiteral("The file have existed, Replace it\uFF1F")
                      || shown == QStringLiteral("The file have existed, Replace it?"),
@@ -175,19 +176,21 @@ private slots:
             shownAgain = dialog->findChild<QLineEdit *>(QStringLiteral("name"))->text();
             dialog->reject();
         });
-        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")), std::nullopt);
+        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, data.location(), DataPaths::Folder::Syx, QStringLiteral(".syx")),
+                 std::nullopt);
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(shownAgain, QStringLiteral("live"));
         QCOMPARE(prompts.asked.first().text, QStringLiteral("The file have existed, Replace it\uFF1F"));
 
         prompts.queue(PromptService::Answer::Yes);
         answerWith(QStringLiteral("live"));
-        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, DataPaths::Folder::Syx, QStringLiteral(".syx")),
+        QCOMPARE(FilenamePrompt::ask(prompts, nullptr, data.location(), DataPaths::Folder::Syx, QStringLiteral(".syx")),
                  std::optional<QString>(QStringLiteral("live")));
         // Curves look in their own folder: no .syx question for a curve name.
         ScriptedPrompts curvePrompts;
         answerWith(QStringLiteral("live"));
-        QCOMPARE(FilenamePrompt::ask(curvePrompts, nullptr, DataPaths::Folder::Curve, QStringLiteral(".crv")),
+        QCOMPARE(FilenamePrompt::ask(curvePrompts, nullptr, data.location(),
+                                     DataPaths::Folder::Curve, QStringLiteral(".crv")),
                  std::optional<QString>(QStringLiteral("live")));
         QVERIFY(curvePrompts.asked.isEmpty());
     }
