@@ -2,7 +2,6 @@
 
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
-#include "core/midi/MidiOutSession.h"
 
 #include <QDialog>
 
@@ -10,7 +9,8 @@
 
 class CalibrationPanel;
 class CurveArea;
-class MidiSystem;
+class MidiInCapture;
+class SysExSender;
 class MonitorPanel;
 class PromptService;
 class QCheckBox;
@@ -52,7 +52,8 @@ public:
     static QString deleteQuestion(const QString &fileName);
     static QString sendQuestion(const QString &fileName);
 
-    VCurveDialog(MidiSystem &midi, PromptService &prompts, VelocityMap &sharedMap,
+    // sender: the curve to the output in use; capture: the monitor's and the calibration's notes.
+    VCurveDialog(SysExSender &sender, MidiInCapture &capture, PromptService &prompts, VelocityMap &sharedMap,
                  QWidget *parent = nullptr);
     ~VCurveDialog() override;
 
@@ -108,9 +109,9 @@ private:
     void finishCalibration(bool accept);
     void setControlsEnabled(bool on);
 
-    MidiSystem &midi;
+    SysExSender &sender;
+    MidiInCapture &capture;
     PromptService &prompts;
-    MidiOutSession session;
     CurveEditorModel model;
     VelocityHistory history;
 

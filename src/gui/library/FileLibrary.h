@@ -5,7 +5,6 @@
 
 #include <QObject>
 
-class MidiSystem;
 class PromptService;
 class QComboBox;
 class QFileSystemWatcher;

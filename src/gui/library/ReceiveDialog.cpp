@@ -17,10 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-ReceiveDialog::ReceiveDialog(MidiSystem &midi, PromptService &promptService, QWidget *parent)
+ReceiveDialog::ReceiveDialog(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture,
+                             PromptService &promptService, QWidget *parent)
     : QDialog(parent)
     , prompts(promptService)
-    , dumpReceiver(midi, promptService)
+    , dumpReceiver(ports, devices, capture, promptService)
     , status(new QLabel(initialStatus(), this))
     , fileName(new QLineEdit(this))
     , count(new QLineEdit(QStringLiteral("0"), this))

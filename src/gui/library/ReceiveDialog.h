@@ -17,7 +17,9 @@ class ReceiveDialog : public QDialog
     Q_OBJECT
 
 public:
-    ReceiveDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent = nullptr);
+    // What listening uses: the ports, the input in use and the input capture (DumpReceiver).
+    ReceiveDialog(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, PromptService &prompts,
+                  QWidget *parent = nullptr);
 
     // Opens the input; false when it cannot be opened (the dialog then closes at once).
     bool setUp();

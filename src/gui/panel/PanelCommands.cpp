@@ -13,13 +13,16 @@
 #include "gui/widgets/FilenamePrompt.h"
 
 PanelCommands::PanelCommands(QWidget *owner, PanelEditor &panelEditor, FileLibrary &fileLibrary, TransferDialog &transferDialog,
-                             MidiSystem &midiSystem, PromptService &promptService)
+                             MidiSystem &midiPorts, DeviceSelection &selection, MidiInCapture &inputCapture,
+                             PromptService &promptService)
     : QObject(owner)
     , window(owner)
     , panel(panelEditor)
     , library(fileLibrary)
     , transfer(transferDialog)
-    , midi(midiSystem)
+    , ports(midiPorts)
+    , devices(selection)
+    , capture(inputCapture)
     , prompts(promptService)
 {
 }
@@ -126,7 +129,7 @@ void PanelCommands::receiveAndLoad()
     if (!panel.commitEditing())
         return;
     library.showKind(FileKind::Template);
-    ReceiveDialog dialog(midi, prompts, window);
+    ReceiveDialog dialog(ports, devices, capture, prompts, window);
     const std::optional<QByteArray> dump = dialog.run();
     if (dump)
         applyTemplate(*dump, QStringLiteral("The received data"), PanelStep::Kind::Receive);

@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QString>
 
+class DeviceSelection;
 class FileLibrary;
+class MidiInCapture;
 class MidiSystem;
 class PanelEditor;
 class PromptService;
@@ -23,7 +25,7 @@ public:
     static inline const QString quitQuestion = QStringLiteral("Quit without saving the panel?");
 
     PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
-                  MidiSystem &midi, PromptService &prompts);
+                  MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, PromptService &prompts);
 
     void saveAndSend();
     void resetToDefaults();
@@ -48,6 +50,9 @@ private:
     PanelEditor &panel;
     FileLibrary &library;
     TransferDialog &transfer;
-    MidiSystem &midi;
+    // What receiving uses (ReceiveDialog).
+    MidiSystem &ports;
+    DeviceSelection &devices;
+    MidiInCapture &capture;
     PromptService &prompts;
 };
