@@ -11,6 +11,7 @@
 #include "support/FakePorts.h"
 #include "support/FreshLibrary.h"
 #include "support/InstrumentMessage.h"
+#include "support/MidiDeviceText.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
@@ -73,7 +74,7 @@ private slots:
     void firmwareLandsByteIdentical()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         const QByteArray image = randomImage(300 * 1024);
         dialog.prepare(FileKind::Firmware, image);
         QVERIFY(!dialog.numberBox()->isVisibleTo(&dialog));
@@ -94,7 +95,7 @@ private slots:
     void statusLineFitsItsWindow()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         QLabel *status = dialog.statusLine();
         // Every line shows whole: the label holds its text, and the window holds the label.
         const auto fits = [&] {
@@ -129,7 +130,7 @@ private slots:
     void templateGoesToTheChosenMemory()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         const QByteArray image = readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
         dialog.prepare(FileKind::Template, image);
         QCOMPARE(dialog.numberBox()->maximum(), 8);
@@ -154,11 +155,11 @@ private slots:
         const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
         // One output, listed but never opened: the wait for it is all this needs.
         SimulatedMidi system(std::make_unique<FakePorts>(QStringList{QStringLiteral("Synth")}, QStringList()));
-        DeviceLock other(system.systemPorts().place() + QStringLiteral("\nSynth"));
+        DeviceLock other(system.ports().systemPorts().place() + QStringLiteral("\nSynth"));
         QVERIFY(other.tryAcquire());
-        system.devices().use(0, MidiSystem::simulatorInput);
+        system.devices().use(MidiDevice::system(0), MidiDevice::builtIn());
         ScriptedPrompts prompts;
-        TransferDialog dialog(system, prompts);
+        TransferDialog dialog(system.ports(), system.devices(), system.capture(), prompts);
         dialog.prepare(FileKind::Firmware, randomImage(5000));
         dialog.driver().session().setReplyTimeout(500);
         dialog.show();
@@ -180,7 +181,7 @@ private slots:
     void silentInstrumentEndsTheWait()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.stopAfterBlock = 2;
         dialog.prepare(FileKind::Song, randomImage(8000));
         dialog.driver().session().setReplyTimeout(300);
@@ -208,7 +209,7 @@ private slots:
     void firmwareWaitsLongerForReadyThanBetweenBlocks()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         const auto clear = qScopeGuard([this] { midi->simulator().faults = {}; });
         midi->simulator().faults.readyDelayMs = 800;   // longer than a block may take
         const QByteArray image = randomImage(5000);
@@ -254,7 +255,7 @@ private slots:
     void closingMidTransferStopsListening()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 50;
         dialog.prepare(FileKind::Csf, randomImage(20000));
         dialog.show();
@@ -272,7 +273,7 @@ private slots:
     void stoppingATransferAsksFirst()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 20;
         const QByteArray image = randomImage(20000);   // 23 blocks once packed
         dialog.prepare(FileKind::Firmware, image);
@@ -320,7 +321,7 @@ private slots:
     void stopQuestionDefaultsToNo()
     {
         MessageBoxPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 20;
         const QByteArray image = randomImage(20000);
         dialog.prepare(FileKind::Firmware, image);
@@ -355,7 +356,7 @@ private slots:
         if (folder.isEmpty())
             QSKIP("ZORVIK_SCREENSHOTS not set");
         MessageBoxPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 40;
         dialog.prepare(FileKind::Firmware, randomImage(20000));
         dialog.show();
@@ -375,8 +376,8 @@ private slots:
     void missingInputDeviceClosesTheDialog()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
-        midi->devices().use(MidiSystem::simulatorOutput, 42);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(41));
         dialog.prepare(FileKind::Song, randomImage(100));
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
@@ -389,7 +390,7 @@ private slots:
     void receiveSaveAndLoad()
     {
         ScriptedPrompts prompts;
-        ReceiveDialog dialog(*midi, prompts);
+        ReceiveDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
         QVERIFY(!dialog.saveButton()->isEnabled());
@@ -448,7 +449,7 @@ private slots:
     void cutOrShortDumpsAreNotOffered()
     {
         ScriptedPrompts prompts;
-        ReceiveDialog dialog(*midi, prompts);
+        ReceiveDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
         emit midi->simulator().reply(startsLikeADump(10000));
@@ -489,7 +490,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         writeFile(QStringLiteral("zorvik/bin/a.bin"), "1234567");
         writeFile(QStringLiteral("zorvik/bin/B.BIN"), "1234567");
         FileLibrary library(&host, prompts, transfer);
@@ -526,7 +527,7 @@ private slots:
         MessageBoxPrompts prompts;
         QWidget host;
         host.resize(300, 300);
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         writeFile(QStringLiteral("zorvik/mid/keep.mid"), "MThd");
         FileLibrary library(&host, prompts, transfer);
         library.fileList()->setGeometry(0, 0, 200, 200);
@@ -578,7 +579,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x14\0\xFF\x06\x05Intro\0\xFF\x06\x03" "End\0\xFF\x2F\0", 42);
         writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
         FileLibrary library(&host, prompts, transfer);
@@ -614,7 +615,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         writeFile(QStringLiteral("zorvik/syx/a.syx"), "a");
         writeFile(QStringLiteral("zorvik/syx/b.syx"), "b");
         FileLibrary library(&host, prompts, transfer);
@@ -698,7 +699,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
         writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
         writeFile(QStringLiteral("zorvik/syx/t.syx"), "t");
@@ -728,7 +729,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
         writeFile(QStringLiteral("zorvik/mid/song.mid"), song);
         FileLibrary library(&host, prompts, transfer);
