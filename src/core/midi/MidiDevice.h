@@ -4,10 +4,10 @@
 // the MIDI system), a port of the system's by its place in the system's list (from 0), or none.
 // It names a place, not a port: the port listed there may change as ports come and go.
 //
-// Users see numbers instead (zorvikctl's --out and --in, its port list): on the output side -1
-// is the built-in device and the system's outputs follow as 0, 1, ...; on the input side 0 is
-// the built-in device and the system's inputs follow as 1, 2, .... Any other number is no
-// device; none reads back as -2 (output) and -1 (input).
+// Users see numbers instead (zorvikctl's --out and --in, its port list, a device missing in a
+// message): on the output side -1 is the built-in device and the system's outputs follow as 0,
+// 1, ...; on the input side 0 is the built-in device and the system's inputs follow as 1, 2,
+// .... None reads as -2 (output) and -1 (input).
 class MidiDevice
 {
 public:
@@ -20,14 +20,7 @@ public:
         return index < 0 ? MidiDevice() : MidiDevice(Kind::System, index);
     }
 
-    static constexpr MidiDevice fromOutputNumber(int number)
-    {
-        return number == -1 ? builtIn() : system(number);
-    }
-    static constexpr MidiDevice fromInputNumber(int number)
-    {
-        return number == 0 ? builtIn() : system(number < 0 ? -1 : number - 1);
-    }
+    // The numbers users see (above).
     constexpr int outputNumber() const
     {
         return kind == Kind::BuiltIn ? -1 : kind == Kind::System ? place : -2;

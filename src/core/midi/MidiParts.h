@@ -15,7 +15,8 @@ class MidiPortBackend;
 // others, here: the selection a view of what keeps the devices from changing (a busy capture,
 // an open exchange), the capture a way to open the input in use, the registry two hooks that
 // move the capture when a direct link is taken or given back. Whoever builds this hands its
-// users the pieces they use, never this.
+// users the pieces they use, never this (the editor's Workspace, which assembles the window's
+// parts, takes it whole and does the same).
 class MidiParts
 {
 public:
