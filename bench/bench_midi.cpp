@@ -1,12 +1,10 @@
 // Sending speed: 1 MiB as 1038-byte SysEx blocks to zorvik-sim over a private JACK server,
-// through MidiOutSession::send and through a bare RtMidi send loop, in one run; and one send
+// through SysExSender::send and through a bare RtMidi send loop, in one run; and one send
 // to the built-in simulator. Both JACK loops must deliver every block: the counter `lost` says
 // how many never reached the simulator, and only delivered bytes count as processed. The counter
 // `jack_periods` is the server's cycles one MiB took. The ratio send / bare loop is printed at
 // the end.
-#include "core/midi/DeviceSelection.h"
-#include "core/midi/MidiOutSession.h"
-#include "core/midi/MidiSystem.h"
+#include "core/midi/MidiParts.h"
 #include "core/protocol/TransferHeader.h"
 #include "core/sim/SimulatorBackend.h"
 #include "devices/midi/RtMidiBackend.h"
@@ -88,17 +86,17 @@ void BM_SendJack(benchmark::State &state)
         state.SkipWithError("no JACK server");
         return;
     }
-    MidiSystem midi(std::make_unique<SimulatorBackend>(), std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
-    MidiOutSession session(midi);
-    int device = -2;
-    for (const auto &d : midi.outputs())
-        if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-            device = d.number;
-    if (device < 0) {
+    MidiParts midi(std::make_unique<SimulatorBackend>(), std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+    SysExSender sender(midi.ports(), midi.devices());
+    MidiDevice device;
+    for (const auto &d : midi.ports().outputs())
+        if (d.id.isSystem() && d.name.contains(QStringLiteral("Zorvik Simulator")))
+            device = d.id;
+    if (device.isNone()) {
         state.SkipWithError("the simulator's port is not listed");
         return;
     }
-    midi.devices().choose(device, MidiSystem::simulatorInput);
+    midi.devices().choose(device, MidiDevice::builtIn());
     const auto blocks = megabyteOfBlocks();
     const qint64 before = received();
     double seconds = 0;
@@ -108,7 +106,7 @@ void BM_SendJack(benchmark::State &state)
         clock.start();
         const std::uint32_t first = rig->cycleFrame();
         for (const auto &b : blocks)
-            if (session.send(b.data(), kBlockSize) != SendResult::Sent)
+            if (sender.send(b.data(), kBlockSize) != SendResult::Sent)
                 state.SkipWithError("send failed");
         seconds += clock.nsecsElapsed() / 1e9;
         frames += rig->cycleFrame() - first;
@@ -177,12 +175,12 @@ void BM_BareRtMidiJack(benchmark::State &state)
 
 void BM_SendBuiltInSimulator(benchmark::State &state)
 {
-    MidiSystem midi(std::make_unique<SimulatorBackend>());
-    MidiOutSession session(midi);
-    midi.devices().choose(MidiSystem::simulatorOutput, MidiSystem::simulatorInput);
+    MidiParts midi(std::make_unique<SimulatorBackend>());
+    SysExSender sender(midi.ports(), midi.devices());
+    midi.devices().choose(MidiDevice::builtIn(), MidiDevice::builtIn());
     const auto blocks = megabyteOfBlocks();
     for (auto _ : state)
-        benchmark::DoNotOptimize(session.send(blocks[0].data(), kBlockSize));
+        benchmark::DoNotOptimize(sender.send(blocks[0].data(), kBlockSize));
 }
 
 } // namespace

@@ -5,9 +5,8 @@
 // its block handed to the port, and for the paced transfers over JACK the server's cycles per
 // block (`jack_periods_per_block`) and the share of blocks sent one cycle after the one before
 // (`one_period_apart`; the others went two or more cycles after it).
-#include "core/midi/DeviceSelection.h"
+#include "core/midi/MidiParts.h"
 #include "core/midi/MidiPortBackend.h"
-#include "core/midi/MidiSystem.h"
 #include "core/protocol/SevenBitCodec.h"
 #include "core/protocol/TransferHeader.h"
 #include "core/sim/SimulatorBackend.h"
@@ -62,9 +61,9 @@ std::vector<QByteArray> firmwareBlocks()
 
 void BM_BareBlocksToSimulator(benchmark::State &state)
 {
-    MidiSystem midi(std::make_unique<SimulatorBackend>());
+    MidiParts midi(std::make_unique<SimulatorBackend>());
     const std::vector<QByteArray> blocks = firmwareBlocks();
-    MidiOutputPort *port = midi.output(MidiSystem::simulatorOutput);
+    MidiOutputPort *port = midi.ports().output(MidiDevice::builtIn());
     double seconds = 0;
     for (auto _ : state) {
         QElapsedTimer clock;
@@ -113,7 +112,7 @@ void recordPeriods(benchmark::State &state, const std::string &name, std::uint32
 
 // One transfer per iteration on the devices in use; records time and reply handling,
 // and the server's cycles per block when it goes over JACK.
-void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &name, bool overJack)
+void transferLoop(benchmark::State &state, MidiParts &midi, const std::string &name, bool overJack)
 {
     ScriptedPrompts prompts;
     const QByteArray image = firmwareImage();
@@ -123,7 +122,7 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
     int blocks = 0;
     BlockSpacing spacing;
     for (auto _ : state) {
-        TransferDriver driver(midi, prompts);
+        TransferDriver driver(midi.ports(), midi.devices(), midi.capture(), prompts);
         driver.open(FileKind::Firmware, image);
         QEventLoop loop;
         QObject::connect(&driver, &TransferDriver::finished, &loop, &QEventLoop::quit);
@@ -180,7 +179,7 @@ void transferLoop(benchmark::State &state, MidiSystem &midi, const std::string &
 
 void BM_FirmwareTransferToSimulator(benchmark::State &state)
 {
-    MidiSystem midi(std::make_unique<SimulatorBackend>());
+    MidiParts midi(std::make_unique<SimulatorBackend>());
     transferLoop(state, midi, "transfer", false);
 }
 
@@ -190,16 +189,16 @@ void BM_FirmwareTransferOverJack(benchmark::State &state)
         state.SkipWithError("no JACK server");
         return;
     }
-    MidiSystem midi(std::make_unique<SimulatorBackend>(), std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
-    int out = -2;
-    int in = -1;
-    for (const auto &d : midi.outputs())
-        if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-            out = d.number;
-    for (const auto &d : midi.inputs())
-        if (d.number >= 1 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-            in = d.number;
-    if (out < 0 || in < 1) {
+    MidiParts midi(std::make_unique<SimulatorBackend>(), std::make_unique<RtMidiBackend>(RtMidi::UNIX_JACK));
+    MidiDevice out;
+    MidiDevice in;
+    for (const auto &d : midi.ports().outputs())
+        if (d.id.isSystem() && d.name.contains(QStringLiteral("Zorvik Simulator")))
+            out = d.id;
+    for (const auto &d : midi.ports().inputs())
+        if (d.id.isSystem() && d.name.contains(QStringLiteral("Zorvik Simulator")))
+            in = d.id;
+    if (out.isNone() || in.isNone()) {
         state.SkipWithError("the simulator's ports are not listed");
         return;
     }

@@ -4,10 +4,8 @@
 // buffer of it, byte for byte as it arrived; the first accepted dump ends the capture.
 #include "FuzzSupport.h"
 
-#include "core/midi/DeviceSelection.h"
-#include "core/midi/MidiInCapture.h"
+#include "core/midi/MidiParts.h"
 #include "core/midi/MidiPortBackend.h"
-#include "core/midi/MidiSystem.h"
 #include "core/sim/SimulatorBackend.h"
 #include "core/transfer/DumpReceiver.h"
 #include "support/ScriptedPrompts.h"
@@ -49,7 +47,7 @@ private:
 
 QCoreApplication *app = nullptr;
 FuzzPorts *ports = nullptr;
-MidiSystem *midi = nullptr;
+MidiParts *midi = nullptr;
 
 } // namespace
 
@@ -58,8 +56,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     app = new QCoreApplication(*argc, *argv);
     auto owned = std::make_unique<FuzzPorts>();
     ports = owned.get();
-    midi = new MidiSystem(std::make_unique<SimulatorBackend>(), std::move(owned));
-    midi->devices().choose(MidiSystem::simulatorOutput, 1);   // the first system input: ours
+    midi = new MidiParts(std::make_unique<SimulatorBackend>(), std::move(owned));
+    midi->devices().choose(MidiDevice::builtIn(), MidiDevice::system(0));   // the first system input: ours
     return 0;
 }
 
@@ -67,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     FuzzInput in(data, size);
     ScriptedPrompts prompts;
-    DumpReceiver receiver(*midi, prompts);
+    DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
     int accepted = 0;
     QByteArray all;   // every byte the device delivered, in order, realtime bytes left out
     QObject::connect(&receiver, &DumpReceiver::received, [&](const QByteArray &dump) {

@@ -12,7 +12,7 @@
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/InstrumentFinder.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/MidiParts.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 #include "core/sim/InstrumentSimulator.h"
@@ -241,52 +241,62 @@ int deviceError(MidiSystem &midi)
     return ControlCommands::DeviceError;
 }
 
+// Which way a device list goes: zorvikctl numbers the two ways differently.
+enum class Way { Out, In };
+
+// The number zorvikctl shows and takes for a device: -1 the built-in output, 0 the built-in
+// input, the system's outputs from 0 and its inputs from 1.
+int numberOf(MidiDevice device, Way way)
+{
+    return way == Way::Out ? device.outputNumber() : device.inputNumber();
+}
+
 // A device given by number, by exact name, or by a part of its name that only one device has.
 // An exact name wins over names that merely contain it: "Zorvik Simulator" is the built-in
 // simulator even while zorvik-sim's "zorvik-sim:Zorvik Simulator" is listed. Among names that
 // only contain the text, a system port wins over the built-in simulator, so "--jack --out
 // zorvik-sim" reaches zorvik-sim.
-std::optional<int> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, int builtIn)
+std::optional<MidiDevice> findDevice(const QList<MidiSystem::Device> &devices, const QString &wanted, Way way)
 {
     bool isNumber = false;
     const int number = wanted.toInt(&isNumber);
     if (isNumber) {
         for (const auto &device : devices)
-            if (device.number == number)
-                return device.number;
+            if (numberOf(device.id, way) == number)
+                return device.id;
         return std::nullopt;
     }
-    QList<int> exact;
+    QList<MidiDevice> exact;
     for (const auto &device : devices)
         if (device.name == wanted)
-            exact.append(device.number);
+            exact.append(device.id);
     if (exact.size() == 1)
         return exact.first();
     if (exact.size() > 1)
         return std::nullopt;   // ambiguous: the number tells them apart
-    QList<int> system;
+    QList<MidiDevice> system;
     bool builtInMatches = false;
     for (const auto &device : devices) {
         if (!device.name.contains(wanted, Qt::CaseInsensitive))
             continue;
-        if (device.number == builtIn)
+        if (device.id.isBuiltIn())
             builtInMatches = true;
         else
-            system.append(device.number);
+            system.append(device.id);
     }
     if (system.size() == 1)
         return system.first();
     if (system.isEmpty() && builtInMatches)
-        return builtIn;
+        return MidiDevice::builtIn();
     return std::nullopt;
 }
 
-QString nameOf(const QList<MidiSystem::Device> &devices, int number)
+QString nameOf(const QList<MidiSystem::Device> &devices, MidiDevice wanted, Way way)
 {
     for (const auto &device : devices)
-        if (device.number == number)
+        if (device.id == wanted)
             return device.name;
-    return QString::number(number);
+    return QString::number(numberOf(wanted, way));
 }
 
 FileKind kindOf(const QString &path)
@@ -329,12 +339,12 @@ void showProgress(const Options &options, int value, int maximum)
     std::fflush(stderr);
 }
 
-QString deviceList(const QList<MidiSystem::Device> &devices, int builtIn)
+QString deviceList(const QList<MidiSystem::Device> &devices, Way way)
 {
     QStringList entries;
     for (const auto &device : devices)
-        entries.append(QStringLiteral("%1 %2%3").arg(device.number).arg(device.name,
-                           device.number == builtIn ? QStringLiteral(" (built-in)") : QString()));
+        entries.append(QStringLiteral("%1 %2%3").arg(numberOf(device.id, way)).arg(device.name,
+                           device.id.isBuiltIn() ? QStringLiteral(" (built-in)") : QString()));
     return entries.join(QStringLiteral(", "));
 }
 
@@ -345,7 +355,7 @@ QString noInstrument(const QList<MidiSystem::Device> &outputs, const QList<MidiS
                           "choose with --out PORT and --in PORT, a number or a name from these lists; the built-in "
                           "simulator is --out -1 --in 0, or --out \"Zorvik Simulator\" --in \"Zorvik Simulator\"")
         .arg(output ? QStringLiteral("Out") : QStringLiteral("In"),
-             deviceList(outputs, MidiSystem::simulatorOutput), deviceList(inputs, MidiSystem::simulatorInput));
+             deviceList(outputs, Way::Out), deviceList(inputs, Way::In));
 }
 
 // Which devices a command uses: a template or a curve only goes out, a dump only comes in.
@@ -370,14 +380,14 @@ Uses usesOf(const Options &options)
 // both directions (or only the other one) takes the device of the same name the other way: an
 // instrument's output and input go together, and listening to the simulator while sending to
 // the instrument would only wait in vain.
-int chooseDevices(MidiSystem &midi, const Options &options)
+int chooseDevices(MidiSystem &midi, DeviceSelection &devices, const Options &options)
 {
     const QList<MidiSystem::Device> outputs = midi.outputs();
     const QList<MidiSystem::Device> inputs = midi.inputs();
     // Neither named: the instrument, found by name; the built-in simulator only when named.
     const InstrumentFinder::Choice instrument = InstrumentFinder::find(outputs, inputs);
-    std::optional<int> out = instrument.output;
-    std::optional<int> in = instrument.input;
+    std::optional<MidiDevice> out = instrument.output;
+    std::optional<MidiDevice> in = instrument.input;
     const Uses uses = usesOf(options);
     // A server that does not answer lists no devices: neither a name nor the instrument may fall
     // to the built-in simulator then; only its own numbers still reach it.
@@ -387,28 +397,28 @@ int chooseDevices(MidiSystem &midi, const Options &options)
         if (!builtInNumbers)
             return deviceError(midi);
     }
-    if (options.out && !(out = findDevice(outputs, *options.out, MidiSystem::simulatorOutput))) {
+    if (options.out && !(out = findDevice(outputs, *options.out, Way::Out))) {
         fail(QStringLiteral("no single device matches %1").arg(*options.out));
         return deviceError(midi);
     }
-    if (options.in && !(in = findDevice(inputs, *options.in, MidiSystem::simulatorInput))) {
+    if (options.in && !(in = findDevice(inputs, *options.in, Way::In))) {
         fail(QStringLiteral("no single device matches %1").arg(*options.in));
         return deviceError(midi);
     }
-    const auto sameName = [](const QString &given, const QList<MidiSystem::Device> &devices, int number) {
+    const auto sameName = [](const QString &given, const QList<MidiSystem::Device> &listed, MidiDevice device, Way way) {
         bool isNumber = false;
         given.toInt(&isNumber);
-        return isNumber ? nameOf(devices, number) : given;
+        return isNumber ? nameOf(listed, device, way) : given;
     };
     if (uses.in && !options.in && options.out) {
-        in = findDevice(inputs, sameName(*options.out, outputs, *out), MidiSystem::simulatorInput);
+        in = findDevice(inputs, sameName(*options.out, outputs, *out, Way::Out), Way::In);
         if (!in) {
             fail(QStringLiteral("no input device goes with --out %1: name one with --in").arg(*options.out));
             return ControlCommands::UsageError;
         }
     }
     if (uses.out && !options.out && options.in) {
-        out = findDevice(outputs, sameName(*options.in, inputs, *in), MidiSystem::simulatorOutput);
+        out = findDevice(outputs, sameName(*options.in, inputs, *in, Way::In), Way::Out);
         if (!out) {
             fail(QStringLiteral("no output device goes with --in %1: name one with --out").arg(*options.in));
             return ControlCommands::UsageError;
@@ -427,12 +437,12 @@ int chooseDevices(MidiSystem &midi, const Options &options)
         if (!note.isEmpty())
             fail(note);
     }
-    midi.devices().choose(*out, *in);
+    devices.choose(*out, *in);
     return ControlCommands::Done;
 }
 
-int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, CommandWatchdog &watchdog,
-             StopSignals &interrupts)
+int sendFile(MidiSystem &midi, DeviceSelection &devices, MidiInCapture &capture, ConsolePrompts &prompts,
+             const Options &options, CommandWatchdog &watchdog, StopSignals &interrupts)
 {
     const FileKind kind = kindOf(options.file);
     const auto prepared = SendPreparation::prepareFile(kind, options.file, QFileInfo(options.file).fileName());
@@ -450,7 +460,7 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
         return ControlCommands::FileRefused;
     }
 
-    TransferDriver driver(midi, prompts);
+    TransferDriver driver(midi, devices, capture, prompts);
     // --timeout is the whole of how long the instrument may take, also to get ready.
     driver.session().setReplyTimeout(qint64(options.timeoutSeconds) * 1000);
     driver.session().setReadyTimeout(qint64(options.timeoutSeconds) * 1000);
@@ -531,11 +541,11 @@ int sendFile(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, 
     return summarize(options, QStringLiteral("sent %1 %2%3: %4 bytes in %5 to %6 in %7")
                                   .arg(kindName(kind), shown(options.file), where)
                                   .arg(prepared.image.size())
-                                  .arg(how, nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
+                                  .arg(how, nameOf(midi.outputs(), devices.output(), Way::Out), seconds(clock)));
 }
 
-int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts &prompts, const Options &options,
-                StopSignals &interrupts)
+int receiveDump(MidiSystem &midi, DeviceSelection &devices, MidiInCapture &capture, InstrumentSimulator &simulator,
+                ConsolePrompts &prompts, const Options &options, StopSignals &interrupts)
 {
     if (QFileInfo(options.file).suffix() != QLatin1String("syx")) {
         fail(QStringLiteral("the dump is saved as a .syx file"));
@@ -551,9 +561,9 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     // The name the input is followed by, as listed now (empty for the built-in simulator).
     QString inputName;
     for (const auto &device : midi.inputs())
-        if (device.number == midi.devices().input() && device.number != MidiSystem::simulatorInput)
+        if (device.id == devices.input() && !device.id.isBuiltIn())
             inputName = device.name;
-    DumpReceiver receiver(midi, prompts);
+    DumpReceiver receiver(midi, devices, capture, prompts);
     QEventLoop loop;
     bool got = false;
     QObject::connect(&receiver, &DumpReceiver::received, &loop, [&] {
@@ -581,16 +591,16 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     follow.setInterval(200);
     bool gone = false;
     int missed = 0;                // looks in a row that did not find it
-    std::optional<int> failedAt;   // where it was listed when it could not be opened
+    std::optional<MidiDevice> failedAt;   // where it was listed when it could not be opened
     QObject::connect(&follow, &QTimer::timeout, &loop, [&] {
         if (!midi.systemPorts().problem().isEmpty())
             return;   // a stalled server lists nothing; the timeout tells
         const QList<MidiSystem::Device> inputs = midi.inputs();
-        std::optional<int> now;
+        std::optional<MidiDevice> now;
         for (const auto &device : inputs)
-            if (device.number != MidiSystem::simulatorInput && device.name == inputName)
-                now = device.number;
-        if (now && *now == midi.devices().input() && (!gone || failedAt == *now)) {
+            if (!device.id.isBuiltIn() && device.name == inputName)
+                now = device.id;
+        if (now && *now == devices.input() && (!gone || failedAt == *now)) {
             missed = 0;
             return;   // still there; or back where it could not be opened, until it moves again
         }
@@ -601,7 +611,7 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
         missed = 0;
         receiver.stop();
         if (now) {
-            midi.devices().choose(midi.devices().output(), *now);
+            devices.choose(devices.output(), *now);
             if (receiver.listen()) {
                 if (gone)
                     fail(QStringLiteral("%1 is back; listening again").arg(inputName));
@@ -618,7 +628,7 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     if (!inputName.isEmpty())
         follow.start();
     // The built-in simulator has no button to press: it sends its dump by itself.
-    if (midi.devices().input() == MidiSystem::simulatorInput)
+    if (devices.input().isBuiltIn())
         QTimer::singleShot(0, &simulator, [&simulator] { simulator.sendDump(); });
     loop.exec();
     follow.stop();
@@ -648,10 +658,11 @@ int receiveDump(MidiSystem &midi, InstrumentSimulator &simulator, ConsolePrompts
     return summarize(options, QStringLiteral("saved the dump in %1: %2 bytes from %3 in %4")
                                   .arg(shown(options.file))
                                   .arg(receiver.dump().size())
-                                  .arg(nameOf(midi.inputs(), midi.devices().input()), seconds(clock)));
+                                  .arg(nameOf(midi.inputs(), devices.input(), Way::In), seconds(clock)));
 }
 
-int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options, StopSignals &interrupts)
+int sendCurve(MidiSystem &midi, DeviceSelection &devices, SysExSender &sender, ConsolePrompts &prompts,
+              const Options &options, StopSignals &interrupts)
 {
     const CurveFile::Result curve = CurveFile::load(options.file);
     if (!curve.ok) {
@@ -668,13 +679,12 @@ int sendCurve(MidiSystem &midi, ConsolePrompts &prompts, const Options &options,
         return StopSignals::exitCode(signal);
     }
     // The file's stored map is what the instrument gets, as with Send from the curve editor.
-    MidiOutSession session(midi);
-    if (!CurveSysEx::send(session, prompts, curve.contents.map))
+    if (!CurveSysEx::send(sender, prompts, curve.contents.map))
         return deviceError(midi);
     return summarize(options, QStringLiteral("sent curve %1: %2 bytes in one message to %3 in %4")
                                   .arg(shown(options.file))
                                   .arg(CurveSysEx::size)
-                                  .arg(nameOf(midi.outputs(), midi.devices().output()), seconds(clock)));
+                                  .arg(nameOf(midi.outputs(), devices.output(), Way::Out), seconds(clock)));
 }
 
 int listPorts(MidiSystem &midi)
@@ -687,17 +697,17 @@ int listPorts(MidiSystem &midi)
         return ControlCommands::DeviceError;
     }
     // A device whose SysEx goes around its port (a USB instrument) says so.
-    const auto print = [&midi](const MidiSystem::Device &device) {
-        const QString route = device.number >= 0 || device.name != midi.builtInName() ? midi.directRoute(device.name) : QString();
-        std::printf("%4d  %s%s\n", device.number, qPrintable(device.name),
+    const auto print = [&midi](const MidiSystem::Device &device, Way way) {
+        const QString route = device.id.isBuiltIn() ? QString() : midi.directRoute(device.name);
+        std::printf("%4d  %s%s\n", numberOf(device.id, way), qPrintable(device.name),
                     route.isEmpty() ? "" : qPrintable(QStringLiteral("  (SysEx through the %1)").arg(route)));
     };
     std::printf("Out:\n");
     for (const auto &device : outputs)
-        print(device);
+        print(device, Way::Out);
     std::printf("In:\n");
     for (const auto &device : inputs)
-        print(device);
+        print(device, Way::In);
     return finishOutput();
 }
 
@@ -808,7 +818,8 @@ int ControlCommands::run(const QStringList &arguments)
         backend = std::make_unique<RtMidiBackend>();
     auto builtIn = std::make_unique<SimulatorBackend>();
     InstrumentSimulator &simulator = builtIn->simulator();
-    MidiSystem midi(std::move(builtIn), std::move(backend));
+    MidiParts parts(std::move(builtIn), std::move(backend));
+    MidiSystem &midi = parts.ports();
     ConsolePrompts prompts(programName);
     StopSignals interrupts;
     // A USB instrument that a program left without its driver (it ended while it held the
@@ -821,11 +832,11 @@ int ControlCommands::run(const QStringList &arguments)
     if (options.command == QLatin1String("ports"))
         return decided(listPorts(midi));
 
-    if (const int code = chooseDevices(midi, options); code != Done)
+    if (const int code = chooseDevices(midi, parts.devices(), options); code != Done)
         return decided(code);
     if (options.command == QLatin1String("send"))
-        return decided(sendFile(midi, prompts, options, watchdog, interrupts));
+        return decided(sendFile(midi, parts.devices(), parts.capture(), prompts, options, watchdog, interrupts));
     if (options.command == QLatin1String("receive"))
-        return decided(receiveDump(midi, simulator, prompts, options, interrupts));
-    return decided(sendCurve(midi, prompts, options, interrupts));
+        return decided(receiveDump(midi, parts.devices(), parts.capture(), simulator, prompts, options, interrupts));
+    return decided(sendCurve(midi, parts.devices(), parts.sender(), prompts, options, interrupts));
 }

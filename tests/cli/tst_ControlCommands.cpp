@@ -109,21 +109,31 @@ bool isPipe(const QString &path)
     struct stat status{};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
 }
-// What a piece of code writes on stderr.
-QString stderrOf(const std::function<void()> &code)
+// What a piece of code writes on one of the standard streams.
+QString writtenOn(FILE *stream, int descriptor, const std::function<void()> &code)
 {
-    std::fflush(stderr);
+    std::fflush(stream);
     QTemporaryFile capture;
     if (!capture.open())
         return {};
-    const int saved = ::dup(STDERR_FILENO);
-    ::dup2(capture.handle(), STDERR_FILENO);
+    const int saved = ::dup(descriptor);
+    ::dup2(capture.handle(), descriptor);
     code();
-    std::fflush(stderr);
-    ::dup2(saved, STDERR_FILENO);
+    std::fflush(stream);
+    ::dup2(saved, descriptor);
     ::close(saved);
     capture.seek(0);
     return QString::fromUtf8(capture.readAll());
+}
+
+QString stderrOf(const std::function<void()> &code)
+{
+    return writtenOn(stderr, STDERR_FILENO, code);
+}
+
+QString stdoutOf(const std::function<void()> &code)
+{
+    return writtenOn(stdout, STDOUT_FILENO, code);
 }
 
 // Pulls the song's audio on a thread of its own, as a sound card would: in real time, or as
@@ -511,6 +521,38 @@ private slots:
         fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
         QCOMPARE(commands.run({"send", path("f.bin")}), int(ControlCommands::DeviceError));
         QCOMPARE(fake->sent.size(), 1);
+    }
+
+    // The numbers a script uses: -1 the built-in output, 0 the built-in input, the system's
+    // outputs from 0 and its inputs from 1, alike in the list and in --out and --in.
+    void deviceNumbers()
+    {
+        auto fake = std::make_shared<FakePorts::State>();
+        fake->outputs = {QStringLiteral("Synth"), QStringLiteral("Port B")};
+        fake->inputs = {QStringLiteral("Keys")};
+        ControlCommands commands([fake](bool) { return std::make_unique<FakePorts>(fake); });
+        int code = -1;
+        const QString listed = stdoutOf([&] { code = commands.run({"ports"}); });
+        QCOMPARE(code, int(ControlCommands::Done));
+        QCOMPARE(listed, QStringLiteral("Out:\n  -1  Zorvik Simulator\n   0  Synth\n   1  Port B\n"
+                                        "In:\n   0  Zorvik Simulator\n   1  Keys\n"));
+
+        writeFile(path("n.crv"), CurveFile::serialize(CurveFile::Contents{}));
+        QString said = stdoutOf([&] { code = commands.run({"curve", path("n.crv"), "--out", "1", "--in", "1"}); });
+        QCOMPARE(code, int(ControlCommands::Done));
+        QVERIFY2(said.contains(QStringLiteral(" to Port B in ")), qPrintable(said));
+        QCOMPARE(fake->sent.size(), 1);
+        said = stdoutOf([&] { code = commands.run({"curve", path("n.crv"), "--out", "0", "--in", "0"}); });
+        QCOMPARE(code, int(ControlCommands::Done));
+        QVERIFY2(said.contains(QStringLiteral(" to Synth in ")), qPrintable(said));
+        QCOMPARE(fake->sent.size(), 2);
+        said = stderrOf([&] { code = commands.run({"curve", path("n.crv"), "--out", "2"}); });
+        QCOMPARE(code, int(ControlCommands::DeviceError));
+        QVERIFY2(said.contains(QStringLiteral("no single device matches 2")), qPrintable(said));
+        said = stderrOf([&] { code = commands.run({"curve", path("n.crv"), "--out", "-1", "--in", "2"}); });
+        QCOMPARE(code, int(ControlCommands::DeviceError));
+        QVERIFY2(said.contains(QStringLiteral("no single device matches 2")), qPrintable(said));
+        QCOMPARE(fake->sent.size(), 2);
     }
 
     void playChecksItsArguments()

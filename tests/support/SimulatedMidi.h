@@ -1,14 +1,14 @@
 #pragma once
 
+#include "core/midi/MidiParts.h"
 #include "core/midi/MidiPortBackend.h"
-#include "core/midi/MidiSystem.h"
 #include "core/sim/SimulatorBackend.h"
 
 #include <memory>
 
-// A MidiSystem as the programs build it: the built-in simulator as its built-in device, beside
-// the given system ports (none without), with the simulator at hand for the test.
-class SimulatedMidi : public MidiSystem
+// The MIDI objects as the programs build them: the built-in simulator as the built-in device,
+// beside the given system ports (none without), with the simulator at hand for the test.
+class SimulatedMidi : public MidiParts
 {
 public:
     explicit SimulatedMidi(std::unique_ptr<MidiPortBackend> systemPorts = {})
@@ -20,9 +20,9 @@ public:
 
 private:
     SimulatedMidi(SimulatorBackend *ports, std::unique_ptr<MidiPortBackend> systemPorts)
-        : MidiSystem(std::unique_ptr<MidiPortBackend>(ports), std::move(systemPorts)), builtIn(*ports)
+        : MidiParts(std::unique_ptr<MidiPortBackend>(ports), std::move(systemPorts)), builtIn(*ports)
     {
     }
 
-    SimulatorBackend &builtIn;   // owned by MidiSystem
+    SimulatorBackend &builtIn;   // owned by the MIDI system
 };

@@ -1,7 +1,7 @@
 #include "core/curve/CurveSysEx.h"
 
 #include "core/base/PromptService.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/SysExSender.h"
 #include "core/protocol/TransferHeader.h"
 
 std::vector<std::uint8_t> CurveSysEx::build(const VelocityMap &map)
@@ -14,13 +14,13 @@ std::vector<std::uint8_t> CurveSysEx::build(const VelocityMap &map)
     return message;
 }
 
-bool CurveSysEx::send(MidiOutSession &session, PromptService &prompts, const VelocityMap &map)
+bool CurveSysEx::send(SysExSender &sender, PromptService &prompts, const VelocityMap &map)
 {
     const std::vector<std::uint8_t> message = build(map);
-    const SendResult result = session.send(message.data(), static_cast<std::uint32_t>(message.size()));
+    const SendResult result = sender.send(message.data(), static_cast<std::uint32_t>(message.size()));
     if (result == SendResult::DeviceNotOpened) {
         // The system's reason (a USB instrument without permission, say) goes below the words.
-        const QString why = session.problem();
+        const QString why = sender.problem();
         prompts.inform(QStringLiteral("Open the device is err, please set device!")
                        + (why.isEmpty() ? QString() : QStringLiteral("\n\n") + why));
     }

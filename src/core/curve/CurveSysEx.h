@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-class MidiOutSession;
+class SysExSender;
 class PromptService;
 
 // The velocity curve message: the 13-byte frame with command 05 and number 18, entries 0..126
@@ -24,5 +24,5 @@ public:
     // Builds the message from map and sends it to the output in use; tells the user when the
     // device cannot be opened or refuses the message. True only when the device took the
     // message: a message too long for the device is not a success either (nothing is shown).
-    static bool send(MidiOutSession &session, PromptService &prompts, const VelocityMap &map);
+    static bool send(SysExSender &sender, PromptService &prompts, const VelocityMap &map);
 };

@@ -1,8 +1,5 @@
 #include "core/midi/DeviceSelection.h"
 
-#include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiSystem.h"
-
 #include <algorithm>
 
 const QString DeviceSelection::noInstrumentText = QStringLiteral("Zorvik Simulator — no instrument found");
@@ -10,8 +7,8 @@ const QString DeviceSelection::notConnectedSuffix = QStringLiteral(" — not con
 const QString DeviceSelection::noOutputText = QStringLiteral("No MIDI Out device");
 const QString DeviceSelection::noInputText = QStringLiteral("No MIDI In device");
 
-DeviceSelection::DeviceSelection(MidiSystem &midiSystem)
-    : midi(midiSystem), shownLabel(noInstrumentText)
+DeviceSelection::DeviceSelection(MidiSystem &midiPorts, std::function<bool()> busyNow)
+    : ports(midiPorts), busy(std::move(busyNow)), shownLabel(noInstrumentText)
 {
     timer.setInterval(pollMs);
     connect(&timer, &QTimer::timeout, this, &DeviceSelection::update);
@@ -29,14 +26,14 @@ void DeviceSelection::stopWatching()
     timer.stop();
 }
 
-void DeviceSelection::choose(int output, int input)
+void DeviceSelection::choose(MidiDevice output, MidiDevice input)
 {
     following = false;
     use(output, input);
     update();
 }
 
-void DeviceSelection::use(int output, int input)
+void DeviceSelection::use(MidiDevice output, MidiDevice input)
 {
     outputDevice = output;
     inputDevice = input;
@@ -50,24 +47,24 @@ void DeviceSelection::followInstrument()
 
 void DeviceSelection::update()
 {
-    const QList<MidiSystem::Device> outputs = midi.outputs();
-    const QList<MidiSystem::Device> inputs = midi.inputs();
+    const QList<MidiSystem::Device> outputs = ports.outputs();
+    const QList<MidiSystem::Device> inputs = ports.inputs();
     lastFound = InstrumentFinder::find(outputs, inputs);
-    const int oldOut = outputDevice;
-    const int oldIn = inputDevice;
-    if (following && !midi.capture().isBusy() && !midi.exchangeOpen()) {
+    const MidiDevice oldOut = outputDevice;
+    const MidiDevice oldIn = inputDevice;
+    if (following && !busy()) {
         outputDevice = lastFound.output;
         inputDevice = lastFound.input;
     }
-    const QString outText = describe(out, outputDevice, MidiSystem::simulatorOutput, outputs, noOutputText);
-    const QString inText = describe(in, inputDevice, MidiSystem::simulatorInput, inputs, noInputText);
+    const QString outText = describe(out, outputDevice, outputs, noOutputText);
+    const QString inText = describe(in, inputDevice, inputs, noInputText);
     // A device reached around its port says so: its SysEx goes through the USB link.
     const auto routed = [this](const QString &text, const QString &name, const QString &form) {
-        const QString route = name.isEmpty() ? QString() : midi.directRoute(name);
+        const QString route = name.isEmpty() ? QString() : ports.directRoute(name);
         return route.isEmpty() ? text : form.arg(text, route);
     };
-    const QString outName = nameOf(outputDevice, MidiSystem::simulatorOutput, outputs);
-    const QString inName = nameOf(inputDevice, MidiSystem::simulatorInput, inputs);
+    const QString outName = nameOf(outputDevice, outputs);
+    const QString inName = nameOf(inputDevice, inputs);
     QString details = QStringLiteral("MIDI Out: %1\nMIDI In: %2")
                           .arg(routed(outText, outName, QStringLiteral("%1, SysEx through the %2")),
                                routed(inText, inName, QStringLiteral("%1, SysEx through the %2")));
@@ -78,16 +75,16 @@ void DeviceSelection::update()
             details += QLatin1Char('\n') + note;
     }
     const QString labelText = routed(outText, outName, QStringLiteral("%1 (%2)"));
-    const auto listed = [&outputs](int number) {
-        return number != MidiSystem::simulatorOutput
+    const auto listed = [&outputs](MidiDevice device) {
+        return !device.isBuiltIn()
                && std::any_of(outputs.begin(), outputs.end(),
-                              [number](const MidiSystem::Device &device) { return device.number == number; });
+                              [device](const MidiSystem::Device &entry) { return entry.id == device; });
     };
     const bool system = listed(outputDevice);
     // A port that went away may come back under the same name (a replugged instrument, a
     // restarted zorvik-sim): the connection kept to the old one would lose every message.
-    if ((oldOut != MidiSystem::simulatorOutput && !listed(oldOut)) || (outputDevice != MidiSystem::simulatorOutput && !system))
-        midi.releaseOutput();
+    if ((!oldOut.isBuiltIn() && !listed(oldOut)) || (!outputDevice.isBuiltIn() && !system))
+        ports.releaseOutput();
     if (labelText == shownLabel && details == shownDetails && system == systemOutput && oldOut == outputDevice
         && oldIn == inputDevice)
         return;
@@ -97,30 +94,37 @@ void DeviceSelection::update()
     emit changed();
 }
 
-QString DeviceSelection::describe(InUse &inUse, int number, int builtIn, const QList<MidiSystem::Device> &devices,
+QString DeviceSelection::describe(InUse &inUse, MidiDevice device, const QList<MidiSystem::Device> &devices,
                                   const QString &missing) const
 {
-    if (number != inUse.number) {
-        inUse.number = number;
+    if (device != inUse.device) {
+        inUse.device = device;
         inUse.lastName.clear();
     }
-    if (number == builtIn)
-        return following ? noInstrumentText : midi.builtInName();
-    for (const auto &device : devices) {
-        if (device.number == number) {
-            inUse.lastName = device.name;
-            return device.name;
+    if (device.isBuiltIn())
+        return following ? noInstrumentText : ports.builtInName();
+    for (const auto &listed : devices) {
+        if (listed.id == device) {
+            inUse.lastName = listed.name;
+            return listed.name;
         }
     }
     return inUse.lastName.isEmpty() ? missing : inUse.lastName + notConnectedSuffix;
 }
 
-QString DeviceSelection::nameOf(int number, int builtIn, const QList<MidiSystem::Device> &devices)
+QString DeviceSelection::nameOf(MidiDevice device, const QList<MidiSystem::Device> &devices)
 {
-    if (number == builtIn)
+    if (device.isBuiltIn())
         return {};
-    for (const auto &device : devices)
-        if (device.number == number)
-            return device.name;
+    for (const auto &listed : devices)
+        if (listed.id == device)
+            return listed.name;
     return {};
+}
+
+QString DeviceSelection::inputName() const
+{
+    if (inputDevice.isBuiltIn())
+        return ports.builtInName();
+    return nameOf(inputDevice, ports.inputs());
 }

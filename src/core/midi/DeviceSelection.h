@@ -1,21 +1,24 @@
 #pragma once
 
 #include "core/midi/InstrumentFinder.h"
+#include "core/midi/MidiDevice.h"
+#include "core/midi/MidiSystem.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class MidiSystem;
+#include <functional>
 
 // Which devices the program uses, and what to call them. The devices in use, output() and
-// input(), are what every send and capture opens; they are never saved. They start as output -1
-// and input 0, the built-in simulator's numbers, which mean "the instrument": until the user
-// picks devices in Set Device, the selection follows the instrument, found at start and again
-// whenever ports come or go (looked at once a second while watching). A device is never changed
-// under a transfer or a capture: while input is busy the new choice waits, so an instrument
-// unplugged during a transfer ends it with the transfer's own messages (a listener that only
-// fills idle time, the live panel, does not hold the choice back). Owned by MidiSystem.
+// input(), are what every send and capture opens; they are never saved. They start as the
+// built-in device both ways, which means "the instrument": until the user picks devices in Set
+// Device, the selection follows the instrument, found at start and again whenever ports come or
+// go (looked at once a second while watching). A device is never changed while `busy` says so
+// (a transfer, a capture, an open exchange): the new choice waits, so an instrument unplugged
+// during a transfer ends it with the transfer's own messages (a listener that only fills idle
+// time, the live panel, does not hold the choice back). It reads the ports' listings from the
+// MIDI system, and closes the kept output there when that output's port goes.
 class DeviceSelection : public QObject
 {
     Q_OBJECT
@@ -27,12 +30,16 @@ public:
     static const QString noOutputText;
     static const QString noInputText;
 
-    explicit DeviceSelection(MidiSystem &midi);
+    // busy: whether the devices in use may not change now.
+    DeviceSelection(MidiSystem &ports, std::function<bool()> busy);
 
-    // The device numbers in use (MidiSystem's numbering); a number no device has is possible
-    // and fails the next send or capture.
-    int output() const { return outputDevice; }
-    int input() const { return inputDevice; }
+    // The devices in use; a place no port has, or none, is possible and fails the next send or
+    // capture.
+    MidiDevice output() const { return outputDevice; }
+    MidiDevice input() const { return inputDevice; }
+    // The name listed now for the input in use (the built-in device's name for it); empty when
+    // nothing is listed there.
+    QString inputName() const;
 
     // Looks at the ports now and then every pollMs until stopWatching().
     void startWatching();
@@ -44,12 +51,12 @@ public:
 
     bool followsInstrument() const { return following; }
     // The user's choice: kept for the rest of the run, whatever comes or goes.
-    void choose(int output, int input);
+    void choose(MidiDevice output, MidiDevice input);
     // Back to the instrument found (Refresh, then OK, in Set Device).
     void followInstrument();
     // Sets the devices in use and leaves the way they are chosen as it is (OK in Set Device
     // with nothing picked); the next look at the ports may change them while following.
-    void use(int output, int input);
+    void use(MidiDevice output, MidiDevice input);
 
     // The instrument found when the ports were last looked at.
     const InstrumentFinder::Choice &found() const { return lastFound; }
@@ -70,22 +77,23 @@ signals:
 private:
     struct InUse
     {
-        int number;
-        QString lastName;   // the name last listed for that number, to say what is missing
+        MidiDevice device;
+        QString lastName;   // the name last listed for that device, to say what is missing
     };
     // The listed name of a system device in use; empty for the built-in one or one not listed.
-    static QString nameOf(int number, int builtIn, const QList<MidiSystem::Device> &devices);
-    QString describe(InUse &inUse, int number, int builtIn, const QList<MidiSystem::Device> &devices,
+    static QString nameOf(MidiDevice device, const QList<MidiSystem::Device> &devices);
+    QString describe(InUse &inUse, MidiDevice device, const QList<MidiSystem::Device> &devices,
                      const QString &missing) const;
 
-    MidiSystem &midi;
+    MidiSystem &ports;
+    std::function<bool()> busy;
     QTimer timer;
     bool following = true;
-    int outputDevice = MidiSystem::simulatorOutput;
-    int inputDevice = MidiSystem::simulatorInput;
+    MidiDevice outputDevice = MidiDevice::builtIn();
+    MidiDevice inputDevice = MidiDevice::builtIn();
     InstrumentFinder::Choice lastFound;
-    InUse out{MidiSystem::simulatorOutput, {}};
-    InUse in{MidiSystem::simulatorInput, {}};
+    InUse out{MidiDevice::builtIn(), {}};
+    InUse in{MidiDevice::builtIn(), {}};
     QString shownLabel;
     QString shownDetails;
     bool systemOutput = false;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/midi/MidiDevice.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class MidiSystem;
+class DeviceSelection;
+class MidiInCapture;
 
 // Listens to the input device in use whenever nobody else needs it: it opens the capture only
 // while the capture is free (MidiInCapture::openWhenIdle), gives way at once to any other open
@@ -17,7 +20,7 @@ class IdleInputListener : public QObject
     Q_OBJECT
 
 public:
-    explicit IdleInputListener(MidiSystem &midi, QObject *parent = nullptr);
+    IdleInputListener(MidiInCapture &capture, DeviceSelection &devices, QObject *parent = nullptr);
     ~IdleInputListener() override;
 
     // On: take the input as soon as it is free. Off: give it back and stay away.
@@ -36,12 +39,12 @@ private:
     void claim();
     void deviceChanged();
     void ownerChanged();
-    QString inputName(int device) const;
 
-    MidiSystem &midi;
+    MidiInCapture &capture;
+    DeviceSelection &devices;
     bool enabled = false;
     bool wasListening = false;
-    int openedDevice = 0;
+    MidiDevice openedDevice;
     QString openedName;
     QTimer claimTimer;   // one pending claim, from the event loop
 };

@@ -23,10 +23,10 @@ InstrumentFinder::Choice InstrumentFinder::find(const QList<MidiSystem::Device> 
     QList<MidiSystem::Device> outs;
     QList<MidiSystem::Device> ins;
     for (const auto &device : outputs)
-        if (device.number != MidiSystem::simulatorOutput && isInstrument(device.name))
+        if (!device.id.isBuiltIn() && isInstrument(device.name))
             outs.append(device);
     for (const auto &device : inputs)
-        if (device.number != MidiSystem::simulatorInput && isInstrument(device.name))
+        if (!device.id.isBuiltIn() && isInstrument(device.name))
             ins.append(device);
 
     Choice choice;
@@ -39,9 +39,9 @@ InstrumentFinder::Choice InstrumentFinder::find(const QList<MidiSystem::Device> 
                 continue;
             taken[i] = true;
             if (++choice.instruments == 1) {
-                choice.output = out.number;
+                choice.output = out.id;
                 choice.outputName = out.name;
-                choice.input = ins.at(i).number;
+                choice.input = ins.at(i).id;
                 choice.inputName = ins.at(i).name;
             }
             break;
@@ -51,11 +51,11 @@ InstrumentFinder::Choice InstrumentFinder::find(const QList<MidiSystem::Device> 
         return choice;
     // No device with both: what there is, each side on its own.
     if (!outs.isEmpty()) {
-        choice.output = outs.first().number;
+        choice.output = outs.first().id;
         choice.outputName = outs.first().name;
     }
     if (!ins.isEmpty()) {
-        choice.input = ins.first().number;
+        choice.input = ins.first().id;
         choice.inputName = ins.first().name;
     }
     return choice;

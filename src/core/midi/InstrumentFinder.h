@@ -19,14 +19,14 @@ class InstrumentFinder
 public:
     struct Choice
     {
-        int output = MidiSystem::simulatorOutput;
-        int input = MidiSystem::simulatorInput;
+        MidiDevice output = MidiDevice::builtIn();
+        MidiDevice input = MidiDevice::builtIn();
         QString outputName;   // empty when the built-in simulator stands in
         QString inputName;
         int instruments = 0;  // how many output-and-input pairs were found
 
-        bool outputFound() const { return output != MidiSystem::simulatorOutput; }
-        bool inputFound() const { return input != MidiSystem::simulatorInput; }
+        bool outputFound() const { return !output.isBuiltIn(); }
+        bool inputFound() const { return !input.isBuiltIn(); }
         bool operator==(const Choice &) const = default;
     };
 

@@ -1,10 +1,7 @@
 #include "core/midi/MidiInCapture.h"
 
-#include "core/midi/DeviceSelection.h"
-#include "core/midi/MidiSystem.h"
-
-MidiInCapture::MidiInCapture(MidiSystem &midiSystem)
-    : midi(midiSystem), parser([this](const QByteArray &message) { deliver(message); })
+MidiInCapture::MidiInCapture(Opener openInput)
+    : opener(std::move(openInput)), parser([this](const QByteArray &message) { deliver(message); })
 {
 }
 
@@ -56,7 +53,7 @@ bool MidiInCapture::openFor(const QObject *owner, Mode mode, bool idle, QString 
 bool MidiInCapture::openPort(QString *error)
 {
     const std::uint64_t tag = session;
-    port = midi.openInput(midi.devices().input(), [this, tag](const QByteArray &bytes) {
+    port = opener([this, tag](const QByteArray &bytes) {
         // Called on the device's thread: the bytes go to the UI thread, in order.
         QMetaObject::invokeMethod(this, [this, tag, bytes] { feed(tag, bytes); }, Qt::QueuedConnection);
     }, error);

@@ -11,13 +11,11 @@
 #include <functional>
 #include <memory>
 
-class MidiSystem;
-
-// Listens to the input device in use (MidiSystem's DeviceSelection) for one owner at a time.
-// Input from the device's thread is queued to this object and emitted on the UI thread, whole
-// message by whole message, in arrival order: shortMessage() for a channel or system message,
-// sysEx() for a SysEx (only in SysExDump mode). Nothing is emitted inside a send, since sends
-// never run the event loop. One instance, owned by MidiSystem.
+// Listens to the input device in use for one owner at a time. Input from the device's thread is
+// queued to this object and emitted on the UI thread, whole message by whole message, in arrival
+// order: shortMessage() for a channel or system message, sysEx() for a SysEx (only in SysExDump
+// mode). Nothing is emitted inside a send, since sends never run the event loop. One instance
+// for the program; what it opens is the opener's to say (the device in use, by its route).
 //
 // Consumers connect to the signals and act only while they own the capture (isOpenFor(this)):
 // open() makes the caller the owner, and a later open() by anyone ends the earlier capture, so
@@ -37,7 +35,11 @@ public:
         SysExDump,       // short messages and every SysEx, whole
     };
 
-    explicit MidiInCapture(MidiSystem &midi);
+    // Opens the input device in use, delivering to `receiver` on the device's thread; null, with
+    // `error` saying why, when it cannot be opened.
+    using Opener = std::function<std::unique_ptr<MidiInputPort>(MidiInputPort::Receiver receiver, QString *error)>;
+
+    explicit MidiInCapture(Opener openInput);
     ~MidiInCapture() override;
 
     // Opens the input device in use for `owner`, ending any capture open before. False when the
@@ -64,10 +66,10 @@ public:
     bool armAnswer(const QObject *owner, const QByteArray &trigger, std::function<void()> answer);
     bool disarmAnswer(const QObject *owner);
 
-    // The input device's route changes (MidiSystem takes a device's direct link for an exchange,
-    // or gives it back): suspend() closes the port and reopen() opens the device in use again for
-    // the same owner and mode, unseen by the owner. When it cannot be opened again the capture
-    // ends, as it would with the device unplugged.
+    // The input device's route changes (a device's direct link is taken for an exchange, or
+    // given back: MidiSystem::onRouteChange): suspend() closes the port and reopen() opens the
+    // device in use again for the same owner and mode, unseen by the owner. When it cannot be
+    // opened again the capture ends, as it would with the device unplugged.
     void suspend();
     void reopen();
 
@@ -90,7 +92,7 @@ private:
     void feed(std::uint64_t tag, const QByteArray &bytes);
     void deliver(const QByteArray &message);
 
-    MidiSystem &midi;
+    Opener opener;
     std::unique_ptr<MidiInputPort> port;
     const QObject *holder = nullptr;
     QMetaObject::Connection holderGone;

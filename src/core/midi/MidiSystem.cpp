@@ -1,7 +1,5 @@
 #include "core/midi/MidiSystem.h"
 
-#include "core/midi/DeviceSelection.h"
-#include "core/midi/MidiInCapture.h"
 #include "core/midi/MidiPortBackend.h"
 
 namespace {
@@ -33,18 +31,20 @@ MidiSystem::MidiSystem(std::unique_ptr<MidiPortBackend> builtInPorts, std::uniqu
       builtInDevice(builtIn->outputNames().value(0)),
       system(systemPorts ? std::move(systemPorts) : std::make_unique<NoSystemPorts>())
 {
-    inCapture = std::make_unique<MidiInCapture>(*this);
-    selection = std::make_unique<DeviceSelection>(*this);
 }
 
 MidiSystem::~MidiSystem()
 {
-    // The capture's port and the kept output go before the back ends they came from, and a link
-    // still held is given back to the system.
-    selection.reset();
-    inCapture.reset();
+    // The kept output goes before the back end it came from, and a link still held is given
+    // back to the system.
     kept.reset();
     link.reset();
+}
+
+void MidiSystem::onRouteChange(std::function<void()> before, std::function<void()> after)
+{
+    routeChanging = std::move(before);
+    routeChanged = std::move(after);
 }
 
 QStringList MidiSystem::systemOutputNames()
@@ -67,27 +67,27 @@ QStringList MidiSystem::systemInputNames()
 
 QList<MidiSystem::Device> MidiSystem::outputs()
 {
-    QList<Device> list{{simulatorOutput, builtInDevice}};
+    QList<Device> list{{MidiDevice::builtIn(), builtInDevice}};
     const QStringList names = systemOutputNames();
     for (int i = 0; i < names.size(); ++i)
         if (!names.at(i).isEmpty())
-            list.append({i, names.at(i)});
+            list.append({MidiDevice::system(i), names.at(i)});
     return list;
 }
 
 QList<MidiSystem::Device> MidiSystem::inputs()
 {
-    QList<Device> list{{simulatorInput, builtInDevice}};
+    QList<Device> list{{MidiDevice::builtIn(), builtInDevice}};
     const QStringList names = systemInputNames();
     for (int i = 0; i < names.size(); ++i)
         if (!names.at(i).isEmpty())
-            list.append({i + 1, names.at(i)});
+            list.append({MidiDevice::system(i), names.at(i)});
     return list;
 }
 
-MidiOutputPort *MidiSystem::output(int device, QString *error)
+MidiOutputPort *MidiSystem::output(MidiDevice device, QString *error)
 {
-    if (device == simulatorOutput) {
+    if (device.isBuiltIn()) {
         if (!kept || keptDevice != device) {
             releaseOutput();
             kept = builtIn->openOutput(0, error);
@@ -96,10 +96,10 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
         }
         return kept.get();
     }
-    if (device < 0) {
+    if (!device.isSystem()) {
         releaseOutput();
         if (error)
-            *error = QStringLiteral("no output device %1").arg(device);
+            *error = QStringLiteral("no output device %1").arg(device.outputNumber());
         return nullptr;
     }
     // The device must still be there under the same name: an unplugged device must fail, not
@@ -121,15 +121,16 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
         releaseOutput();   // unplugged: fail, and let the next send open afresh
         return nullptr;
     }
-    if (device >= names.size() || names.at(device).isEmpty()) {
+    const int index = device.index();
+    if (index >= names.size() || names.at(index).isEmpty()) {
         releaseOutput();
         if (error)
-            *error = QStringLiteral("no output device %1").arg(device);
+            *error = QStringLiteral("no output device %1").arg(device.outputNumber());
         return nullptr;
     }
 
     releaseOutput();
-    const QString name = names.at(device);
+    const QString name = names.at(index);
     if (link && name == linkOutput) {
         kept = link->openOutput(error);
         keptOnLink = true;
@@ -141,7 +142,7 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
         return nullptr;
     } else {
         // While the link holds a device, the back end's own numbering lacks it.
-        kept = system->openOutput(link ? int(system->outputNames().indexOf(name)) : device, error);
+        kept = system->openOutput(link ? int(system->outputNames().indexOf(name)) : index, error);
     }
     if (!kept)
         return nullptr;
@@ -150,16 +151,16 @@ MidiOutputPort *MidiSystem::output(int device, QString *error)
     return kept.get();
 }
 
-QString MidiSystem::outputName(int device)
+QString MidiSystem::outputName(MidiDevice device)
 {
-    if (device == simulatorOutput)
+    if (device.isBuiltIn())
         return builtInDevice;
-    if (device < 0)
+    if (!device.isSystem())
         return {};
     const QStringList names = systemOutputNames();
     if (kept && keptDevice == device && names.contains(keptName))
         return keptName;
-    return device < names.size() ? names.at(device) : QString();
+    return names.value(device.index());
 }
 
 void MidiSystem::recheckOutput()
@@ -175,31 +176,30 @@ void MidiSystem::releaseOutput()
     keptName.clear();
 }
 
-std::unique_ptr<MidiInputPort> MidiSystem::openInput(int device, MidiInputPort::Receiver receiver,
+std::unique_ptr<MidiInputPort> MidiSystem::openInput(MidiDevice device, MidiInputPort::Receiver receiver,
                                                      QString *error)
 {
-    if (device == simulatorInput)
+    if (device.isBuiltIn())
         return builtIn->openInput(0, std::move(receiver), error);
-    if (device < 1) {
+    if (!device.isSystem()) {
         if (error)
-            *error = QStringLiteral("no input device %1").arg(device);
+            *error = QStringLiteral("no input device %1").arg(device.inputNumber());
         return nullptr;
     }
-    const QStringList names = systemInputNames();
-    const QString name = device - 1 < names.size() ? names.at(device - 1) : QString();
+    const QString name = systemInputNames().value(device.index());
     if (link && !name.isEmpty() && name == linkInput)
         return link->openInput(std::move(receiver), error);
     QString why;
-    const int index = link && !name.isEmpty() ? int(system->inputNames().indexOf(name)) : device - 1;
+    const int index = link && !name.isEmpty() ? int(system->inputNames().indexOf(name)) : device.index();
     auto port = system->openInput(index, std::move(receiver), &why);
     if (!port && error)
-        *error = why.isEmpty() ? QStringLiteral("no input device %1").arg(device) : why;
+        *error = why.isEmpty() ? QStringLiteral("no input device %1").arg(device.inputNumber()) : why;
     return port;
 }
 
-bool MidiSystem::needsDirectLink(int output)
+bool MidiSystem::needsDirectLink(MidiDevice output)
 {
-    if (output < 0)
+    if (!output.isSystem())
         return false;
     // A kept port opened lately is known: outside an exchange only a system port is kept.
     if (kept && keptDevice == output && !keptOnLink && keptCheck.isValid() && keptCheck.elapsed() < recheckMs)
@@ -215,12 +215,12 @@ QString MidiSystem::directRoute(const QString &name)
     return system->directRoute(name);
 }
 
-MidiExchange MidiSystem::openExchange(int output, int input, QString *error)
+MidiExchange MidiSystem::openExchange(MidiDevice output, MidiDevice input, QString *error)
 {
     const QStringList outs = systemOutputNames();
     const QStringList ins = systemInputNames();
-    const QString outName = output >= 0 && output < outs.size() ? outs.at(output) : QString();
-    const QString inName = input >= 1 && input - 1 < ins.size() ? ins.at(input - 1) : QString();
+    const QString outName = outs.value(output.index());
+    const QString inName = ins.value(input.index());
 
     if (exchangeDepth > 0) {
         // Inside an exchange (a message of a transfer): it shares that one, unless it needs a
@@ -242,14 +242,16 @@ MidiExchange MidiSystem::openExchange(int output, int input, QString *error)
         candidate = system->directLink(outName, inName);
     if (candidate) {
         const QString route = system->directRoute(outName.isEmpty() ? inName : outName);
-        // The capture's port and the kept output may be on the device's system ports, which go
-        // when the link is taken: both close first, and the capture opens again afterwards
-        // (through the link when it listens to that device).
-        inCapture->suspend();
+        // An open input and the kept output may be on the device's system ports, which go when
+        // the link is taken: both close first, and the input opens again afterwards (through
+        // the link when it listens to that device).
+        if (routeChanging)
+            routeChanging();
         releaseOutput();
         if (!candidate->take(error)) {
             candidate.reset();
-            inCapture->reopen();
+            if (routeChanged)
+                routeChanged();
             return {};
         }
         link = std::move(candidate);
@@ -258,7 +260,8 @@ MidiExchange MidiSystem::openExchange(int output, int input, QString *error)
         linkInput = link->carriesInput() ? inName : QString();
         linkOutputIndex = int(outs.indexOf(outName));
         linkInputIndex = int(ins.indexOf(inName));
-        inCapture->reopen();
+        if (routeChanged)
+            routeChanged();
     }
     exchangeDepth = 1;
     return MidiExchange(this);
@@ -272,10 +275,12 @@ void MidiSystem::endExchange()
         return;
     if (keptOnLink)
         releaseOutput();
-    inCapture->suspend();
+    if (routeChanging)
+        routeChanging();
     link.reset();   // given back; waits until the system lists the device's ports again
     linkRoute.clear();
     linkOutput.clear();
     linkInput.clear();
-    inCapture->reopen();
+    if (routeChanged)
+        routeChanged();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/midi/MidiDevice.h"
 #include "core/midi/MidiDirectLink.h"
 #include "core/midi/MidiExchange.h"
 #include "core/midi/MidiInputPort.h"
@@ -9,31 +10,25 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
-class DeviceSelection;
-class MidiInCapture;
 class MidiPortBackend;
 
-// The one owner of the program's MIDI devices. Device numbers as the rest of the program sees
-// them: output -1 and input 0 are the built-in device (the simulator, given by whoever builds
-// the system); the system's outputs follow as 0, 1, ... and its inputs as 1, 2, .... It also
-// keeps the connection to the output device last used, since opening a system port is costly
-// here (a new sequencer or JACK client per open), and owns the one input capture and the device
-// selection (which devices are in use, and which is the instrument).
+// The registry of the program's MIDI ports: its two back ends (the built-in device, the
+// system's ports), their listings, the connection to the output device last used (kept, since
+// opening a system port is costly here: a new sequencer or JACK client per open), inputs opened
+// on demand, and the exchanges that take a device's direct link. Which devices are in use is
+// the DeviceSelection's, listening is the MidiInCapture's; neither is known here.
 class MidiSystem
 {
 public:
-    static constexpr int simulatorOutput = -1;
-    static constexpr int simulatorInput = 0;
-    // No device in that direction (an exchange that only listens).
-    static constexpr int noDevice = -1000;
     // How long a kept output is trusted without looking it up again.
     static constexpr int recheckMs = 100;
 
     struct Device
     {
-        int number;
+        MidiDevice id;
         QString name;
     };
 
@@ -49,37 +44,38 @@ public:
     QList<Device> outputs();
     QList<Device> inputs();
 
-    // The output for `device`, kept open between calls as long as the same number is asked for
-    // and the device it opened is still listed (under any number). Null when it does not exist
-    // or cannot be opened.
-    MidiOutputPort *output(int device, QString *error = nullptr);
-    // The name of the device that output(device) sends to, without opening anything: the kept
-    // one while it is still listed, else the one listed under the number. Empty when none.
-    QString outputName(int device);
+    // The output for `device`, kept open between calls as long as the same device is asked for
+    // and the port it opened is still listed (at any place). Null when it does not exist or
+    // cannot be opened.
+    MidiOutputPort *output(MidiDevice device, QString *error = nullptr);
+    // The name of the port that output(device) sends to, without opening anything: the kept
+    // one while it is still listed, else the one listed at the device's place. Empty when none.
+    QString outputName(MidiDevice device);
     // Closes the kept output; the next call to output() opens afresh.
     void releaseOutput();
     // The next call to output() looks the kept device up in the listing, however recent the
     // last look was.
     void recheckOutput();
 
-    std::unique_ptr<MidiInputPort> openInput(int device, MidiInputPort::Receiver receiver,
+    std::unique_ptr<MidiInputPort> openInput(MidiDevice device, MidiInputPort::Receiver receiver,
                                              QString *error = nullptr);
 
-    // Starts an exchange of SysEx with `output` and `input` (either may be noDevice). When the
+    // Starts an exchange of SysEx with `output` and `input` (either may be none). When the
     // device has a direct link (a USB instrument), the link is taken from the system for as long
-    // as the exchange is open: output() and openInput() for that device go through it, the
-    // device stays listed under its number although its system ports are gone meanwhile, and
-    // the input capture moves onto the link and back. Exchanges nest: one opened inside another
-    // shares it. A closed exchange, with `error`, when the link cannot be taken: nothing may be
-    // sent to that device then.
-    MidiExchange openExchange(int output, int input, QString *error = nullptr);
+    // as the exchange is open: output() and openInput() for that device go through it, and the
+    // device stays listed at its place although its system ports are gone meanwhile. Exchanges
+    // nest: one opened inside another shares it. A closed exchange, with `error`, when the link
+    // cannot be taken: nothing may be sent to that device then.
+    MidiExchange openExchange(MidiDevice output, MidiDevice input, QString *error = nullptr);
     bool exchangeOpen() const { return exchangeDepth > 0; }
+    // Told around every change of a device's route, as its link is taken and as it is given
+    // back: `before` closes what has an input open (its system port is about to go), `after`
+    // opens it again over the route now in place. The input capture, wired by whoever builds both.
+    void onRouteChange(std::function<void()> before, std::function<void()> after);
     // Whether SysEx to `output` must go through a direct link (and so inside an exchange).
-    bool needsDirectLink(int output);
+    bool needsDirectLink(MidiDevice output);
     // What carries SysEx to the device listed as `name` when not its port ("USB link"), or empty.
     QString directRoute(const QString &name);
-    MidiInCapture &capture() { return *inCapture; }
-    DeviceSelection &devices() { return *selection; }
     MidiPortBackend &systemPorts() { return *system; }
     // The name the built-in device is listed under ("Zorvik Simulator").
     QString builtInName() const { return builtInDevice; }
@@ -94,10 +90,10 @@ private:
     std::unique_ptr<MidiPortBackend> builtIn;
     QString builtInDevice;
     std::unique_ptr<MidiPortBackend> system;
-    std::unique_ptr<MidiInCapture> inCapture;
-    std::unique_ptr<DeviceSelection> selection;
+    std::function<void()> routeChanging;
+    std::function<void()> routeChanged;
 
-    int keptDevice = 0;
+    MidiDevice keptDevice;
     QString keptName;
     std::unique_ptr<MidiOutputPort> kept;
     QElapsedTimer keptCheck;   // since the kept device was last found in the listing

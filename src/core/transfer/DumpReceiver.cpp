@@ -6,12 +6,15 @@
 #include "core/midi/MidiSystem.h"
 #include "core/panel/TemplateCheck.h"
 
-DumpReceiver::DumpReceiver(MidiSystem &midiSystem, PromptService &promptService, QObject *parent)
+DumpReceiver::DumpReceiver(MidiSystem &midiPorts, DeviceSelection &selection, MidiInCapture &inputCapture,
+                           PromptService &promptService, QObject *parent)
     : QObject(parent)
-    , midi(midiSystem)
+    , ports(midiPorts)
+    , devices(selection)
+    , capture(inputCapture)
     , prompts(promptService)
 {
-    connect(&midi.capture(), &MidiInCapture::sysEx, this, &DumpReceiver::onSysEx);
+    connect(&capture, &MidiInCapture::sysEx, this, &DumpReceiver::onSysEx);
 }
 
 DumpReceiver::~DumpReceiver()
@@ -25,9 +28,9 @@ bool DumpReceiver::listen()
     // Listening is an exchange: a USB instrument's dump comes over its link, which the
     // system's route would cut at the frame's 0x89.
     QString why;
-    exchange = midi.openExchange(MidiSystem::noDevice, midi.devices().input(), &why);
+    exchange = ports.openExchange(MidiDevice::none(), devices.input(), &why);
     QString portProblem;
-    active = exchange.isOpen() && midi.capture().open(this, MidiInCapture::Mode::SysExDump, &portProblem);
+    active = exchange.isOpen() && capture.open(this, MidiInCapture::Mode::SysExDump, &portProblem);
     if (!active) {
         exchange.end();
         problem = why.isEmpty() ? portProblem : why;
@@ -44,7 +47,7 @@ void DumpReceiver::stop()
     if (!active)
         return;
     active = false;
-    midi.capture().close(this);
+    capture.close(this);
     exchange.end();
 }
 
@@ -63,7 +66,7 @@ QByteArray DumpReceiver::bytesToWrite(const QByteArray &dump, int count)
 
 void DumpReceiver::onSysEx(const QByteArray &message)
 {
-    if (!active || !midi.capture().isOpenFor(this))
+    if (!active || !capture.isOpenFor(this))
         return;
     // The one input buffer takes the first inputBufferSize bytes; anything that is not a
     // template dump is passed over and listening goes on.

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+class DeviceSelection;
+class MidiInCapture;
 class MidiSystem;
 class PromptService;
 
@@ -21,7 +23,9 @@ class DumpReceiver : public QObject
 public:
     static constexpr std::size_t inputBufferSize = 256;
 
-    DumpReceiver(MidiSystem &midi, PromptService &prompts, QObject *parent = nullptr);
+    // ports: the exchange that listening is; devices: the input in use; capture: the dump.
+    DumpReceiver(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, PromptService &prompts,
+                 QObject *parent = nullptr);
     ~DumpReceiver() override;
 
     // Takes the input; false when it cannot be opened (the user has been told).
@@ -52,7 +56,9 @@ signals:
 private:
     void onSysEx(const QByteArray &message);
 
-    MidiSystem &midi;
+    MidiSystem &ports;
+    DeviceSelection &devices;
+    MidiInCapture &capture;
     PromptService &prompts;
     QByteArray lastDump;
     bool active = false;

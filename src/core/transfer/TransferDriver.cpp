@@ -4,28 +4,31 @@
 #include "core/midi/DeviceLock.h"
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiOutSession.h"
 #include "core/midi/MidiPortBackend.h"
 #include "core/midi/MidiSystem.h"
 
 #include <algorithm>
 
-TransferDriver::TransferDriver(MidiSystem &midiSystem, PromptService &promptService, QObject *parent)
+TransferDriver::TransferDriver(MidiSystem &midiPorts, DeviceSelection &selection, MidiInCapture &inputCapture,
+                               PromptService &promptService, QObject *parent)
     : QObject(parent)
-    , midi(midiSystem)
+    , ports(midiPorts)
+    , devices(selection)
+    , capture(inputCapture)
     , prompts(promptService)
+    , sysEx(midiPorts, selection)
     , transfer([this](const QByteArray &message, TransferSession::Message what) {
-        return tell(MidiOutSession(this->midi).send(reinterpret_cast<const std::uint8_t *>(message.constData()),
-                                                    static_cast<std::uint32_t>(message.size())),
+        return tell(sysEx.send(reinterpret_cast<const std::uint8_t *>(message.constData()),
+                                static_cast<std::uint32_t>(message.size())),
                     what);
-    }, [this](TransferSession::Message what) { return tell(MidiOutSession(this->midi).confirm(), what); })
+    }, [this](TransferSession::Message what) { return tell(sysEx.confirm(), what); })
 {
     clock.start();
     watchdog.setInterval(200);
     connect(&watchdog, &QTimer::timeout, this, &TransferDriver::checkWatchdog);
     devicePoll.setInterval(100);
     connect(&devicePoll, &QTimer::timeout, this, &TransferDriver::pollDevice);
-    connect(&midi.capture(), &MidiInCapture::shortMessage, this, &TransferDriver::onShortMessage);
+    connect(&capture, &MidiInCapture::shortMessage, this, &TransferDriver::onShortMessage);
 }
 
 TransferDriver::~TransferDriver()
@@ -73,14 +76,14 @@ void TransferDriver::reserveDevice(void (TransferDriver::*start)())
     // a new connection to the device is felt by the transfer under way. The built-in simulator
     // belongs to this process alone, and a device that is not listed fails on the first send
     // as it always did: neither needs a lock.
-    const int output = midi.devices().output();
-    const QString device = output == MidiSystem::simulatorOutput ? QString() : midi.outputName(output);
+    const MidiDevice output = devices.output();
+    const QString device = output.isBuiltIn() ? QString() : ports.outputName(output);
     deviceName = device;
     if (device.isEmpty()) {
         startExchange(start);
         return;
     }
-    deviceLock = std::make_unique<DeviceLock>(midi.systemPorts().place() + QLatin1Char('\n') + device);
+    deviceLock = std::make_unique<DeviceLock>(ports.systemPorts().place() + QLatin1Char('\n') + device);
     QString error;
     if (deviceLock->tryAcquire(&error)) {
         startExchange(start);
@@ -105,7 +108,7 @@ void TransferDriver::startExchange(void (TransferDriver::*start)())
     // The whole transfer is one exchange: a USB instrument's link is held from the first
     // message to the end, and its replies come back over it.
     QString error;
-    exchange = midi.openExchange(midi.devices().output(), midi.devices().input(), &error);
+    exchange = ports.openExchange(devices.output(), devices.input(), &error);
     if (!exchange.isOpen()) {
         deviceLock.reset();
         transfer.deviceUnavailable(error);
@@ -164,7 +167,7 @@ void TransferDriver::startBlockTransfer()
 {
     if (busy())
         return;
-    if (!midi.capture().open(this, MidiInCapture::Mode::ShortMessages)) {
+    if (!capture.open(this, MidiInCapture::Mode::ShortMessages)) {
         prompts.inform(QStringLiteral("There are no MIDI input devices!"), QStringLiteral("Zorvik Updata"));
         releaseDevice();
         emit closeRequested();
@@ -193,7 +196,7 @@ SendResult TransferDriver::tell(SendResult result, TransferSession::Message what
 
 void TransferDriver::onShortMessage(quint8 status, quint8 data1, quint8 data2)
 {
-    if (!listening || !midi.capture().isOpenFor(this))
+    if (!listening || !capture.isOpenFor(this))
         return;
     QElapsedTimer handling;
     handling.start();
@@ -202,7 +205,7 @@ void TransferDriver::onShortMessage(quint8 status, quint8 data1, quint8 data2)
     // The block this request asks for may have left already, answered on the input's thread.
     bool sentAhead = false;
     if (answered && value == TransferSession::replyNext) {
-        sentAhead = midi.capture().disarmAnswer(this) && answered->load();
+        sentAhead = capture.disarmAnswer(this) && answered->load();
         answered.reset();
     }
     const auto result = transfer.onShortMessage(value, now(), sentAhead);
@@ -231,13 +234,13 @@ void TransferDriver::armNextBlock()
     const QByteArray block = transfer.nextBlockMessage();
     if (block.isEmpty())
         return;
-    MidiOutputPort *port = midi.output(midi.devices().output());
+    MidiOutputPort *port = ports.output(devices.output());
     MidiOutputPort::QuickSender sender = port ? port->quickSender() : MidiOutputPort::QuickSender();
     if (!sender)
         return;
     auto sent = std::make_shared<std::atomic_bool>(false);
     const QByteArray request = QByteArray::fromRawData(reinterpret_cast<const char *>(&TransferSession::replyNextBytes[0]), 3);
-    if (midi.capture().armAnswer(this, QByteArray(request), [sender, block, sent] { sent->store(sender(block)); }))
+    if (capture.armAnswer(this, QByteArray(request), [sender, block, sent] { sent->store(sender(block)); }))
         answered = sent;
 }
 
@@ -245,7 +248,7 @@ bool TransferDriver::deviceListed()
 {
     if (deviceName.isEmpty())
         return true;
-    const QList<MidiSystem::Device> outputs = midi.outputs();
+    const QList<MidiSystem::Device> outputs = ports.outputs();
     return std::any_of(outputs.begin(), outputs.end(), [this](const MidiSystem::Device &d) { return d.name == deviceName; });
 }
 
@@ -282,7 +285,7 @@ void TransferDriver::stopListening()
     answered.reset();   // the armed block goes with the capture
     if (listening) {
         listening = false;
-        midi.capture().close(this);
+        capture.close(this);
     }
     releaseDevice();
 }

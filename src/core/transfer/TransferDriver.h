@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/midi/MidiExchange.h"
+#include "core/midi/SysExSender.h"
 #include "core/transfer/TransferSession.h"
 
 #include <QElapsedTimer>
@@ -11,10 +12,12 @@
 #include <memory>
 
 class DeviceLock;
+class DeviceSelection;
+class MidiInCapture;
 class MidiSystem;
 class PromptService;
 
-// Runs a TransferSession against the MIDI devices: messages go out through MidiOutSession (the
+// Runs a TransferSession against the devices in use: messages go out through a SysExSender (the
 // driver tells the user about one that failed), the instrument's replies come in through the
 // input capture, held from the announcement to the end, and a watchdog ends a transfer whose
 // instrument went silent. A transfer to a system device holds it (DeviceLock) from its first
@@ -25,7 +28,10 @@ class TransferDriver : public QObject
     Q_OBJECT
 
 public:
-    TransferDriver(MidiSystem &midi, PromptService &prompts, QObject *parent = nullptr);
+    // ports: the exchange, the lock's device and the watch for it to go; devices: the devices
+    // in use; capture: the instrument's replies.
+    TransferDriver(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, PromptService &prompts,
+                   QObject *parent = nullptr);
     ~TransferDriver() override;
 
     TransferSession &session() { return transfer; }
@@ -73,8 +79,11 @@ private:
     void stopListening();
     std::int64_t now() const { return clock.elapsed(); }
 
-    MidiSystem &midi;
+    MidiSystem &ports;
+    DeviceSelection &devices;
+    MidiInCapture &capture;
     PromptService &prompts;
+    SysExSender sysEx;
     TransferSession transfer;
     QElapsedTimer clock;
     QTimer watchdog;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/base/FileKind.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/SysExSender.h"
 #include "core/transfer/TransferOutcome.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #include "gui/app/Workspace.h"
 
-#include "core/midi/DeviceSelection.h"
-#include "core/midi/MidiSystem.h"
+#include "core/midi/IdleInputListener.h"
+#include "core/midi/MidiParts.h"
 #include "core/sim/InstrumentSimulator.h"
 #include "gui/app/MainWindow.h"
 #include "gui/curve/VCurveDialog.h"
@@ -19,18 +19,20 @@
 #include <QComboBox>
 #include <QListWidget>
 
-Workspace::Workspace(MainWindow &mainWindow, MidiSystem &midiSystem, InstrumentSimulator &simulator, PromptService &promptService)
+Workspace::Workspace(MainWindow &mainWindow, MidiParts &midiParts, InstrumentSimulator &simulator, PromptService &promptService)
     : QObject(&mainWindow)
     , window(mainWindow)
-    , midi(midiSystem)
+    , midi(midiParts)
     , builtInSimulator(simulator)
     , prompts(promptService)
-    , transferDialog(new TransferDialog(midiSystem, promptService, &mainWindow))
+    , transferDialog(new TransferDialog(midiParts.ports(), midiParts.devices(), midiParts.capture(), promptService,
+                                        &mainWindow))
     , panelEditor(new PanelEditor(&mainWindow, promptService))
     , fileLibrary(new FileLibrary(&mainWindow, mainWindow.library(), promptService, *transferDialog))
-    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiSystem,
-                                      mainWindow.library(), promptService))
-    , livePanel(new LivePanel(*panelEditor, midiSystem, this))
+    , panelCommands(new PanelCommands(&mainWindow, *panelEditor, *fileLibrary, *transferDialog, midiParts.ports(),
+                                      midiParts.devices(), midiParts.capture(), mainWindow.library(), promptService))
+    , idleListener(new IdleInputListener(midiParts.capture(), midiParts.devices(), this))
+    , livePanel(new LivePanel(*panelEditor, *idleListener, this))
 {
     window.setPanelPlaceholders(false);
     // The lists sit in dark wells of the skin; only these widgets take the dark look, so the
@@ -73,7 +75,7 @@ Workspace::~Workspace() = default;
 
 void Workspace::openSetDevice()
 {
-    SetDeviceDialog dialog(midi, &window);
+    SetDeviceDialog dialog(midi.ports(), midi.devices(), &window);
     // Modal to the main window only, as every dialog: the simulator window stays usable.
     dialog.setWindowModality(Qt::WindowModal);
     dialog.exec();
@@ -95,7 +97,7 @@ void Workspace::openSimulator()
 
 void Workspace::openCurveEditor()
 {
-    VCurveDialog editor(midi, window.library(), prompts, velocityMap, &window);
+    VCurveDialog editor(midi.sender(), midi.capture(), window.library(), prompts, velocityMap, &window);
     editor.exec();
 }
 

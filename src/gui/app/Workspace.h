@@ -9,9 +9,10 @@
 
 class FileLibrary;
 class InstrumentSimulator;
+class IdleInputListener;
 class LivePanel;
 class MainWindow;
-class MidiSystem;
+class MidiParts;
 class PanelCommands;
 class PanelEditor;
 class PromptService;
@@ -27,8 +28,9 @@ class Workspace : public QObject
     Q_OBJECT
 
 public:
-    // simulator: the built-in simulator behind midi's built-in device, for its window.
-    Workspace(MainWindow &window, MidiSystem &midi, InstrumentSimulator &simulator, PromptService &prompts);
+    // midi: the program's MIDI objects, whose pieces go to the parts that use them; simulator:
+    // the built-in simulator behind midi's built-in device, for its window.
+    Workspace(MainWindow &window, MidiParts &midi, InstrumentSimulator &simulator, PromptService &prompts);
     ~Workspace() override;
 
     PanelEditor &panel() { return *panelEditor; }
@@ -48,13 +50,14 @@ private:
     void openPlayer(const PlayerInputs &inputs);
 
     MainWindow &window;
-    MidiSystem &midi;
+    MidiParts &midi;
     InstrumentSimulator &builtInSimulator;
     PromptService &prompts;
     TransferDialog *transferDialog;
     PanelEditor *panelEditor;
     FileLibrary *fileLibrary;
     PanelCommands *panelCommands;
+    IdleInputListener *idleListener;
     LivePanel *livePanel;
     // The velocity map outlives each opening of the curve editor; all zeros until it first opens.
     VelocityMap velocityMap{};

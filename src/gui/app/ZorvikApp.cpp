@@ -2,9 +2,8 @@
 
 #include "core/base/LibrarySetup.h"
 #include "core/base/StopSignals.h"
-#include "core/midi/DeviceSelection.h"
+#include "core/midi/MidiParts.h"
 #include "core/midi/MidiPortBackend.h"
-#include "core/midi/MidiSystem.h"
 #include "core/sim/SimulatorBackend.h"
 #include "devices/midi/RtMidiBackend.h"
 #include "gui/app/MainWindow.h"
@@ -27,10 +26,10 @@ int ZorvikApp::run(const QString &libraryFolder, const QString &audioDriver)
 
     auto builtIn = std::make_unique<SimulatorBackend>();
     InstrumentSimulator &simulator = builtIn->simulator();
-    MidiSystem midi(std::move(builtIn), std::make_unique<RtMidiBackend>());
+    MidiParts midi(std::move(builtIn), std::make_unique<RtMidiBackend>());
     // A USB instrument left without its driver by a program that ended while it held the
     // instrument's link is given back before the instrument is looked for.
-    const QStringList recovered = midi.systemPorts().recoverDevices();
+    const QStringList recovered = midi.ports().systemPorts().recoverDevices();
     MainWindow window(library, prompts);
     Workspace workspace(window, midi, simulator, prompts);
     workspace.setAudioDriver(audioDriver);

@@ -1,16 +1,15 @@
 #include "gui/curve/CalibrationPanel.h"
 
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiSystem.h"
 #include "gui/curve/MonitorPanel.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
-CalibrationPanel::CalibrationPanel(MidiSystem &midiSystem, QWidget *parent)
+CalibrationPanel::CalibrationPanel(MidiInCapture &inputCapture, QWidget *parent)
     : QWidget(parent)
-    , midi(midiSystem)
+    , capture(inputCapture)
 {
     setObjectName(QStringLiteral("calibrationPanel"));
     setFixedSize(panelWidth, panelHeight);
@@ -43,7 +42,7 @@ CalibrationPanel::CalibrationPanel(MidiSystem &midiSystem, QWidget *parent)
     bars->setGeometry(10, barsTop + 2, panelWidth - 20, MonitorPanel::designHeight);
     bars->setActive(true);
 
-    connect(&midi.capture(), &MidiInCapture::shortMessage, this, &CalibrationPanel::onShortMessage);
+    connect(&capture, &MidiInCapture::shortMessage, this, &CalibrationPanel::onShortMessage);
     refresh();
 }
 
@@ -52,17 +51,17 @@ bool CalibrationPanel::start(QString *error)
     calibration.clear();
     refresh();
     bars->update();
-    return midi.capture().open(this, MidiInCapture::Mode::ShortMessages, error);
+    return capture.open(this, MidiInCapture::Mode::ShortMessages, error);
 }
 
 void CalibrationPanel::stop()
 {
-    midi.capture().close(this);
+    capture.close(this);
 }
 
 void CalibrationPanel::onShortMessage(quint8 statusByte, quint8 data1, quint8 data2)
 {
-    if (!midi.capture().isOpenFor(this))
+    if (!capture.isOpenFor(this))
         return;
     if (!calibration.record(statusByte, data1, data2))
         return;

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-class MidiSystem;
+class MidiInCapture;
 class MonitorPanel;
 class QLabel;
 class QPushButton;
@@ -22,7 +22,7 @@ public:
     static constexpr int panelHeight = 218;
     static constexpr int barsTop = 48;   // the bars sit where the monitor's do
 
-    explicit CalibrationPanel(MidiSystem &midi, QWidget *parent = nullptr);
+    explicit CalibrationPanel(MidiInCapture &capture, QWidget *parent = nullptr);
 
     // Starts afresh and takes the input; false, with the reason in error, when it cannot be opened.
     bool start(QString *error = nullptr);
@@ -43,7 +43,7 @@ private:
     void startAgain();
     void refresh();
 
-    MidiSystem &midi;
+    MidiInCapture &capture;
     VelocityCalibration calibration;
     VelocityCalibration::Proposal current;
     QLabel *status = nullptr;

@@ -8,10 +8,10 @@
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
-SendVCurveDialog::SendVCurveDialog(MidiSystem &midi, PromptService &promptService, const VelocityMap &velocityMap,
+SendVCurveDialog::SendVCurveDialog(SysExSender &sysExSender, PromptService &promptService, const VelocityMap &velocityMap,
                                    QWidget *parent)
     : QDialog(parent)
-    , session(midi)
+    , sender(sysExSender)
     , prompts(promptService)
     , map(velocityMap)
     , progress(new PercentProgress(this))
@@ -46,7 +46,7 @@ void SendVCurveDialog::sendNow()
     if (!sendPending)
         return;
     sendPending = false;
-    lastSucceeded = CurveSysEx::send(session, prompts, sendingOther ? otherMap : map);
+    lastSucceeded = CurveSysEx::send(sender, prompts, sendingOther ? otherMap : map);
     if (lastSucceeded) {
         progress->setPos(1);
     } else {

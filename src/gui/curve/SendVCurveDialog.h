@@ -1,12 +1,11 @@
 #pragma once
 
 #include "core/curve/VelocityCurve.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/SysExSender.h"
 
 #include <QBasicTimer>
 #include <QDialog>
 
-class MidiSystem;
 class PromptService;
 class QLabel;
 class PercentProgress;
@@ -22,7 +21,7 @@ public:
     static inline const QString doneText = QStringLiteral("Succeed in sending!");
     static inline const QString failedText = QStringLiteral("Sending failed!");
 
-    SendVCurveDialog(MidiSystem &midi, PromptService &prompts, const VelocityMap &map,
+    SendVCurveDialog(SysExSender &sender, PromptService &prompts, const VelocityMap &map,
                      QWidget *parent = nullptr);
 
     // Runs the dialog for another map than the program-wide one (a kept curve's); the
@@ -40,7 +39,7 @@ protected:
 private:
     void sendNow();
 
-    MidiOutSession session;
+    SysExSender &sender;
     PromptService &prompts;
     const VelocityMap &map;
     VelocityMap otherMap{};

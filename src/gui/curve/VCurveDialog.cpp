@@ -4,7 +4,6 @@
 #include "core/base/PromptService.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiSystem.h"
 #include "gui/curve/CalibrationPanel.h"
 #include "gui/curve/CurveArea.h"
 #include "gui/curve/MonitorPanel.h"
@@ -46,13 +45,13 @@ QLabel *label(QWidget *parent, const QString &text, QRect geometry)
 
 } // namespace
 
-VCurveDialog::VCurveDialog(MidiSystem &midiSystem, const LibraryLocation &library, PromptService &promptService,
-                           VelocityMap &sharedMap, QWidget *parent)
+VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture, const LibraryLocation &library,
+                           PromptService &promptService, VelocityMap &sharedMap, QWidget *parent)
     : QDialog(parent)
-    , midi(midiSystem)
+    , sender(sysExSender)
+    , capture(inputCapture)
     , location(library)
     , prompts(promptService)
-    , session(midiSystem)
     , model(sharedMap)
 {
     setObjectName(QStringLiteral("VCurveDialog"));
@@ -60,8 +59,8 @@ VCurveDialog::VCurveDialog(MidiSystem &midiSystem, const LibraryLocation &librar
     // Modal to the main window only: the simulator window can play notes for the monitor.
     setWindowModality(Qt::WindowModal);
     buildControls();
-    sendDialog = new SendVCurveDialog(midi, prompts, sharedMap, this);
-    connect(&midi.capture(), &MidiInCapture::shortMessage, this, &VCurveDialog::onShortMessage);
+    sendDialog = new SendVCurveDialog(sender, prompts, sharedMap, this);
+    connect(&capture, &MidiInCapture::shortMessage, this, &VCurveDialog::onShortMessage);
 
     // A fresh opening: defaults everywhere, the saved curves listed, the monitor closed.
     model.open();
@@ -83,7 +82,7 @@ VCurveDialog::VCurveDialog(MidiSystem &midiSystem, const LibraryLocation &librar
 VCurveDialog::~VCurveDialog()
 {
     if (!collapsed)
-        midi.capture().close(this);
+        capture.close(this);
 }
 
 void VCurveDialog::buildControls()
@@ -185,7 +184,7 @@ void VCurveDialog::buildControls()
     monitor->setGeometry(10, 524, windowWidth - 20, MonitorPanel::designHeight);
 
     // The calibration takes the monitor's place, its bars where the monitor's are.
-    calibration = new CalibrationPanel(midi, this);
+    calibration = new CalibrationPanel(capture, this);
     calibration->move(0, 524 - 2 - CalibrationPanel::barsTop);
     calibration->hide();
     connect(calibration, &CalibrationPanel::proposalChanged, this, [this] {
@@ -260,7 +259,7 @@ void VCurveDialog::sendRealtime()
     hint->hide();
     progress->show();
     progress->setPos(0);
-    if (CurveSysEx::send(session, prompts, model.map()))
+    if (CurveSysEx::send(sender, prompts, model.map()))
         progress->setPos(1);
 }
 
@@ -491,7 +490,7 @@ void VCurveDialog::collapse()
 {
     setFixedSize(windowWidth, monitorHeight + collapsedExtra);
     collapsed = true;
-    midi.capture().close(this);
+    capture.close(this);
     monitor->setActive(false);
 }
 
@@ -500,7 +499,7 @@ void VCurveDialog::expand()
     setFixedSize(windowWidth, monitorHeight + expandedExtra);
     collapsed = false;
     monitor->setActive(true);
-    if (!midi.capture().open(this, MidiInCapture::Mode::ShortMessages)) {
+    if (!capture.open(this, MidiInCapture::Mode::ShortMessages)) {
         prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
         collapse();
     }
@@ -576,7 +575,7 @@ void VCurveDialog::closeEvent(QCloseEvent *event)
 
 void VCurveDialog::onShortMessage(quint8 status, quint8 data1, quint8 data2)
 {
-    if (!midi.capture().isOpenFor(this))
+    if (!capture.isOpenFor(this))
         return;
     if (history.record(status | std::uint32_t(data1) << 8 | std::uint32_t(data2) << 16))
         monitor->update();

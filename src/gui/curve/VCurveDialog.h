@@ -3,7 +3,6 @@
 #include "core/base/LibraryLocation.h"
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
-#include "core/midi/MidiOutSession.h"
 
 #include <QDialog>
 
@@ -11,7 +10,8 @@
 
 class CalibrationPanel;
 class CurveArea;
-class MidiSystem;
+class MidiInCapture;
+class SysExSender;
 class MonitorPanel;
 class PromptService;
 class QCheckBox;
@@ -53,8 +53,10 @@ public:
     static QString deleteQuestion(const QString &fileName);
     static QString sendQuestion(const QString &fileName);
 
+    // sender: the curve to the output in use; capture: the monitor's and the calibration's notes;
     // library: the curve files listed, loaded and saved are those of its Curve folder.
-    VCurveDialog(MidiSystem &midi, const LibraryLocation &library, PromptService &prompts, VelocityMap &sharedMap,
+    VCurveDialog(SysExSender &sender, MidiInCapture &capture, const LibraryLocation &library, PromptService &prompts,
+                 VelocityMap &sharedMap,
                  QWidget *parent = nullptr);
     ~VCurveDialog() override;
 
@@ -110,10 +112,10 @@ private:
     void finishCalibration(bool accept);
     void setControlsEnabled(bool on);
 
-    MidiSystem &midi;
+    SysExSender &sender;
+    MidiInCapture &capture;
     const LibraryLocation location;
     PromptService &prompts;
-    MidiOutSession session;
     CurveEditorModel model;
     VelocityHistory history;
 

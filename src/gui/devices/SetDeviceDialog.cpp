@@ -13,8 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SetDeviceDialog::SetDeviceDialog(MidiSystem &midiSystem, QWidget *parent)
-    : QDialog(parent), midi(midiSystem), outCombo(new ElidingComboBox), inCombo(new ElidingComboBox)
+SetDeviceDialog::SetDeviceDialog(MidiSystem &midiPorts, DeviceSelection &selection, QWidget *parent)
+    : QDialog(parent), ports(midiPorts), devices(selection), outCombo(new ElidingComboBox), inCombo(new ElidingComboBox)
 {
     setWindowTitle(QStringLiteral("Set Device"));
     setModal(true);
@@ -53,19 +53,19 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem &midiSystem, QWidget *parent)
     layout->addWidget(group);
     layout->addWidget(buttons);
 
-    pendingIn = midi.devices().input();
-    pendingOut = midi.devices().output();
+    pendingIn = devices.input();
+    pendingOut = devices.output();
     fillLists();
 
     connect(outCombo, &QComboBox::activated, this, [this](int entry) {
         if (entry >= 0 && entry < outDevices.size()) {
-            pendingOut = outDevices.at(entry).number;
+            pendingOut = outDevices.at(entry).id;
             picked = true;
         }
     });
     connect(inCombo, &QComboBox::activated, this, [this](int entry) {
         if (entry >= 0 && entry < inDevices.size()) {
-            pendingIn = inDevices.at(entry).number;
+            pendingIn = inDevices.at(entry).id;
             picked = true;
         }
     });
@@ -74,24 +74,24 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem &midiSystem, QWidget *parent)
 void SetDeviceDialog::fillLists()
 {
     // A device whose SysEx goes around its port (a USB instrument) says so in its tool tip.
-    const auto fill = [this](QComboBox *box, const QList<MidiSystem::Device> &devices, int builtIn) {
+    const auto fill = [this](QComboBox *box, const QList<MidiSystem::Device> &listed) {
         box->clear();
-        for (const auto &device : devices) {
+        for (const auto &device : listed) {
             box->addItem(device.name);
-            const QString route = device.number == builtIn ? QString() : midi.directRoute(device.name);
+            const QString route = device.id.isBuiltIn() ? QString() : ports.directRoute(device.name);
             if (!route.isEmpty())
                 box->setItemData(box->count() - 1, QStringLiteral("%1\nSysEx goes through the %2").arg(device.name, route),
                                  Qt::ToolTipRole);
         }
     };
-    outDevices = midi.outputs();
-    fill(outCombo, outDevices, MidiSystem::simulatorOutput);
-    inDevices = midi.inputs();
-    fill(inCombo, inDevices, MidiSystem::simulatorInput);
+    outDevices = ports.outputs();
+    fill(outCombo, outDevices);
+    inDevices = ports.inputs();
+    fill(inCombo, inDevices);
 
-    auto entryFor = [](const QList<MidiSystem::Device> &devices, int number) {
-        for (int i = 0; i < devices.size(); ++i)
-            if (devices.at(i).number == number)
+    auto entryFor = [](const QList<MidiSystem::Device> &listed, MidiDevice device) {
+        for (int i = 0; i < listed.size(); ++i)
+            if (listed.at(i).id == device)
                 return i;
         return -1;
     };
@@ -104,14 +104,14 @@ void SetDeviceDialog::readSelections()
 {
     const int out = outCombo->currentIndex();
     const int in = inCombo->currentIndex();
-    pendingOut = out >= 0 ? outDevices.at(out).number : noOutput;
-    pendingIn = in >= 0 ? inDevices.at(in).number : noInput;
+    pendingOut = out >= 0 ? outDevices.at(out).id : MidiDevice::none();
+    pendingIn = in >= 0 ? inDevices.at(in).id : MidiDevice::none();
 }
 
 void SetDeviceDialog::refresh()
 {
     // The default devices are the instrument, found afresh.
-    const InstrumentFinder::Choice found = InstrumentFinder::find(midi.outputs(), midi.inputs());
+    const InstrumentFinder::Choice found = InstrumentFinder::find(ports.outputs(), ports.inputs());
     pendingOut = found.output;
     pendingIn = found.input;
     picked = false;
@@ -121,7 +121,6 @@ void SetDeviceDialog::refresh()
 
 void SetDeviceDialog::accept()
 {
-    DeviceSelection &devices = midi.devices();
     if (picked) {
         devices.choose(pendingOut, pendingIn);
     } else if (refreshed) {

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "core/midi/MidiDevice.h"
 #include "core/midi/MidiSystem.h"
 
 #include <QDialog>
 
+class DeviceSelection;
 class QComboBox;
 
-// "Set Device": picks the MIDI Out and MIDI In devices. Changes the devices in use (MidiSystem's
-// DeviceSelection) on OK only; a list with no selection stands for -2 (output) or -1 (input),
-// which the next send or capture reports as a device that cannot be opened. It opens on the
+// "Set Device": picks the MIDI Out and MIDI In devices from the ports listed. Changes the devices
+// in use (DeviceSelection) on OK only; a list with no selection stands for no device, which the
+// next send or capture reports as a device that cannot be opened. It opens on the
 // devices in use; picking an entry makes OK a choice of the user's, kept for the rest of the
 // run, while Refresh goes back to the instrument found.
 class SetDeviceDialog : public QDialog
@@ -16,13 +18,10 @@ class SetDeviceDialog : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr int noOutput = -2;
-    static constexpr int noInput = -1;
+    SetDeviceDialog(MidiSystem &ports, DeviceSelection &devices, QWidget *parent = nullptr);
 
-    explicit SetDeviceDialog(MidiSystem &midi, QWidget *parent = nullptr);
-
-    int pendingOut = 0;
-    int pendingIn = 0;
+    MidiDevice pendingOut;
+    MidiDevice pendingIn;
 
     QComboBox *outList() const { return outCombo; }
     QComboBox *inList() const { return inCombo; }
@@ -35,7 +34,8 @@ private:
     void fillLists();
     void readSelections();
 
-    MidiSystem &midi;
+    MidiSystem &ports;
+    DeviceSelection &devices;
     QComboBox *outCombo;
     QComboBox *inCombo;
     QList<MidiSystem::Device> outDevices;

@@ -6,7 +6,6 @@
 
 #include <QObject>
 
-class MidiSystem;
 class PromptService;
 class QComboBox;
 class QFileSystemWatcher;

@@ -16,11 +16,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-ReceiveDialog::ReceiveDialog(MidiSystem &midi, const LibraryLocation &library, PromptService &promptService, QWidget *parent)
+ReceiveDialog::ReceiveDialog(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture,
+                             const LibraryLocation &library, PromptService &promptService, QWidget *parent)
     : QDialog(parent)
     , location(library)
     , prompts(promptService)
-    , dumpReceiver(midi, promptService)
+    , dumpReceiver(ports, devices, capture, promptService)
     , status(new QLabel(initialStatus(), this))
     , fileName(new QLineEdit(this))
     , count(new QLineEdit(QStringLiteral("0"), this))

@@ -18,8 +18,10 @@ class ReceiveDialog : public QDialog
     Q_OBJECT
 
 public:
+    // What listening uses: the ports, the input in use and the input capture (DumpReceiver);
     // library: where Save puts the .syx file.
-    ReceiveDialog(MidiSystem &midi, const LibraryLocation &library, PromptService &prompts, QWidget *parent = nullptr);
+    ReceiveDialog(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, const LibraryLocation &library,
+                  PromptService &prompts, QWidget *parent = nullptr);
 
     // Opens the input; false when it cannot be opened (the dialog then closes at once).
     bool setUp();

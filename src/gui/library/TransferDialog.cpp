@@ -11,10 +11,11 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-TransferDialog::TransferDialog(MidiSystem &midi, PromptService &promptService, QWidget *parent)
+TransferDialog::TransferDialog(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture,
+                               PromptService &promptService, QWidget *parent)
     : QDialog(parent)
     , prompts(promptService)
-    , transfer(midi, promptService)
+    , transfer(ports, devices, capture, promptService)
     , status(new QLabel(this))
     , bar(new PercentProgress(this))
     , numberLabel(new QLabel(QStringLiteral("Num:"), this))

@@ -21,7 +21,9 @@ public:
     static inline const QString stopQuestion = QStringLiteral(
         "Stop sending? The instrument keeps only part of the file; a firmware update must then be sent again.");
 
-    TransferDialog(MidiSystem &midi, PromptService &prompts, QWidget *parent = nullptr);
+    // What the transfer uses: the ports, the devices in use and the input capture (TransferDriver).
+    TransferDialog(MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, PromptService &prompts,
+                   QWidget *parent = nullptr);
 
     // Sets the dialog up for an image and runs it modally.
     int run(FileKind kind, QByteArray image);

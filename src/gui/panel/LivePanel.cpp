@@ -17,10 +17,10 @@ bool isJoystick(int slot)
 
 } // namespace
 
-LivePanel::LivePanel(PanelEditor &panelEditor, MidiSystem &midi, QObject *parent)
+LivePanel::LivePanel(PanelEditor &panelEditor, IdleInputListener &idleListener, QObject *parent)
     : QObject(parent)
     , panel(panelEditor)
-    , listener(new IdleInputListener(midi, this))
+    , listener(idleListener)
     , toggle(new QAction(actionText, this))
 {
     toggle->setObjectName(QStringLiteral("livePanelAction"));
@@ -28,9 +28,9 @@ LivePanel::LivePanel(PanelEditor &panelEditor, MidiSystem &midi, QObject *parent
     toggle->setChecked(true);
     frames.setInterval(frameMs);
     connect(&frames, &QTimer::timeout, this, &LivePanel::frame);
-    connect(listener, &IdleInputListener::shortMessage, this, &LivePanel::show);
+    connect(&listener, &IdleInputListener::shortMessage, this, &LivePanel::show);
     connect(toggle, &QAction::toggled, this, &LivePanel::setOn);
-    listener->setEnabled(true);
+    listener.setEnabled(true);
 }
 
 LivePanel::~LivePanel() = default;
@@ -38,19 +38,19 @@ LivePanel::~LivePanel() = default;
 void LivePanel::setOn(bool on)
 {
     toggle->setChecked(on);
-    listener->setEnabled(on);
+    listener.setEnabled(on);
     if (!on)
         clearAll();
 }
 
 bool LivePanel::isOn() const
 {
-    return listener->isEnabled();
+    return listener.isEnabled();
 }
 
 bool LivePanel::isListening() const
 {
-    return listener->isListening();
+    return listener.isListening();
 }
 
 void LivePanel::show(quint8 status, quint8 data1, quint8 data2)

@@ -9,7 +9,6 @@
 #include <array>
 
 class IdleInputListener;
-class MidiSystem;
 class PanelEditor;
 class QAction;
 
@@ -30,7 +29,8 @@ public:
     static constexpr int fadeMs = 200;
     static constexpr int frameMs = 33;
 
-    LivePanel(PanelEditor &panel, MidiSystem &midi, QObject *parent = nullptr);
+    // listener: the input while nobody else needs it; the live panel turns it on and off.
+    LivePanel(PanelEditor &panel, IdleInputListener &listener, QObject *parent = nullptr);
     ~LivePanel() override;
 
     // The band menu's checkable "Live panel" entry; on at start, not saved.
@@ -57,7 +57,7 @@ private:
     void clearAll();
 
     PanelEditor &panel;
-    IdleInputListener *listener;
+    IdleInputListener &listener;
     QAction *toggle;
     QTimer frames;
     int holdMs = defaultHoldMs;

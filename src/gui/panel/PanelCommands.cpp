@@ -15,13 +15,16 @@
 #include <QPushButton>
 
 PanelCommands::PanelCommands(QWidget *owner, PanelEditor &panelEditor, FileLibrary &fileLibrary, TransferDialog &transferDialog,
-                             MidiSystem &midiSystem, const LibraryLocation &libraryLocation, PromptService &promptService)
+                             MidiSystem &midiPorts, DeviceSelection &selection, MidiInCapture &inputCapture,
+                             const LibraryLocation &libraryLocation, PromptService &promptService)
     : QObject(owner)
     , window(owner)
     , panel(panelEditor)
     , library(fileLibrary)
     , transfer(transferDialog)
-    , midi(midiSystem)
+    , ports(midiPorts)
+    , devices(selection)
+    , capture(inputCapture)
     , location(libraryLocation)
     , prompts(promptService)
 {
@@ -164,7 +167,7 @@ void PanelCommands::receiveAndLoad()
     if (!panel.commitEditing())
         return;
     library.showKind(FileKind::Template);
-    ReceiveDialog dialog(midi, location, prompts, window);
+    ReceiveDialog dialog(ports, devices, capture, location, prompts, window);
     // The comparison belongs to the dialog: the panel behind it cannot be used meanwhile.
     connect(&dialog, &ReceiveDialog::compareRequested, this, [this, &dialog](const QByteArray &received) {
         if (compare(received, QStringLiteral("the received data"), QStringLiteral("in the dump"), &dialog))

@@ -8,7 +8,9 @@
 #include <QPointer>
 #include <QString>
 
+class DeviceSelection;
 class FileLibrary;
+class MidiInCapture;
 class MidiSystem;
 
 class PanelEditor;
@@ -28,7 +30,8 @@ public:
 
     // location: the library the templates are saved to and loaded from; library: its list.
     PanelCommands(QWidget *window, PanelEditor &panel, FileLibrary &library, TransferDialog &transfer,
-                  MidiSystem &midi, const LibraryLocation &location, PromptService &prompts);
+                  MidiSystem &ports, DeviceSelection &devices, MidiInCapture &capture, const LibraryLocation &location,
+                  PromptService &prompts);
 
     void saveAndSend();
     void resetToDefaults();
@@ -63,7 +66,10 @@ private:
     PanelEditor &panel;
     FileLibrary &library;
     TransferDialog &transfer;
-    MidiSystem &midi;
+    // What receiving uses (ReceiveDialog).
+    MidiSystem &ports;
+    DeviceSelection &devices;
+    MidiInCapture &capture;
     const LibraryLocation location;
     PromptService &prompts;
     QPointer<PanelComparisonWindow> comparison;

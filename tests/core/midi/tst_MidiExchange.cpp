@@ -5,11 +5,12 @@
 #include "core/midi/DeviceSelection.h"
 #include "core/midi/IdleInputListener.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/SysExSender.h"
 #include "core/panel/PanelSettings.h"
 #include "core/transfer/DumpReceiver.h"
 #include "core/transfer/TransferDriver.h"
 #include "support/FakePorts.h"
+#include "support/MidiDeviceText.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
 
@@ -45,7 +46,7 @@ class TestMidiExchange : public QObject
     ScriptedPrompts prompts;
 
     // The instrument on USB is output 0 and input 1; another device follows it.
-    void useInstrument() { midi->devices().choose(0, 1); }
+    void useInstrument() { midi->devices().choose(MidiDevice::system(0), MidiDevice::system(0)); }
 
 private slots:
     void init()
@@ -64,9 +65,9 @@ private slots:
     {
         useInstrument();
         const std::vector<std::uint8_t> curve = CurveSysEx::build(straightMap());
-        MidiOutSession session(*midi);
-        QCOMPARE(session.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
-        QCOMPARE(session.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
+        SysExSender sender(midi->ports(), midi->devices());
+        QCOMPARE(sender.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
+        QCOMPARE(sender.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
         QCOMPARE(fake->linkSent.size(), 2);
         QCOMPARE(fake->linkSent.first(), QByteArray(reinterpret_cast<const char *>(curve.data()), qsizetype(curve.size())));
         QVERIFY(fake->sent.isEmpty());   // never through the system port
@@ -75,8 +76,8 @@ private slots:
         QVERIFY(!fake->taken);
         QCOMPARE(fake->outputs, (QStringList{usb, other}));   // given back: listed again
         // A device without a link goes through its port, as it always did.
-        midi->devices().choose(1, 2);
-        QCOMPARE(session.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
+        midi->devices().choose(MidiDevice::system(1), MidiDevice::system(1));
+        QCOMPARE(sender.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
         QCOMPARE(fake->sent.size(), 1);
         QCOMPARE(fake->takes, 2);
     }
@@ -86,15 +87,15 @@ private slots:
     {
         useInstrument();
         fake->takeError = QStringLiteral("no permission to use the USB device /dev/bus/usb/001/004");
-        MidiOutSession session(*midi);
-        QVERIFY(!CurveSysEx::send(session, prompts, straightMap()));
+        SysExSender sender(midi->ports(), midi->devices());
+        QVERIFY(!CurveSysEx::send(sender, prompts, straightMap()));
         QCOMPARE(prompts.asked.size(), 1);
         QCOMPARE(prompts.asked.first().text, QStringLiteral("Open the device is err, please set device!\n\n") + fake->takeError);
         QVERIFY(fake->sent.isEmpty());
         QVERIFY(fake->linkSent.isEmpty());
         // Outside an exchange the device's system port is never opened for SysEx.
         QString why;
-        QVERIFY(!midi->output(0, &why));
+        QVERIFY(!midi->ports().output(MidiDevice::system(0), &why));
         QVERIFY2(why.contains(QStringLiteral("USB link")), qPrintable(why));
         QCOMPARE(fake->opens, 0);
     }
@@ -103,28 +104,28 @@ private slots:
     {
         useInstrument();
         QString error;
-        MidiExchange exchange = midi->openExchange(0, 1, &error);
+        MidiExchange exchange = midi->ports().openExchange(MidiDevice::system(0), MidiDevice::system(0), &error);
         QVERIFY2(exchange.isOpen(), qPrintable(error));
-        QVERIFY(midi->exchangeOpen());
+        QVERIFY(midi->ports().exchangeOpen());
         QCOMPARE(fake->outputs, QStringList{other});   // the system's ports are gone meanwhile
-        const auto outputs = midi->outputs();
+        const auto outputs = midi->ports().outputs();
         QCOMPARE(outputs.size(), 3);
         QCOMPARE(outputs.at(1).name, usb);
-        QCOMPARE(outputs.at(1).number, 0);
+        QCOMPARE(outputs.at(1).id, MidiDevice::system(0));
         QCOMPARE(outputs.at(2).name, other);
-        QCOMPARE(outputs.at(2).number, 1);
-        QCOMPARE(midi->inputs().at(1).name, usb);
-        QCOMPARE(midi->directRoute(usb), QStringLiteral("USB link"));
+        QCOMPARE(outputs.at(2).id, MidiDevice::system(1));
+        QCOMPARE(midi->ports().inputs().at(1).name, usb);
+        QCOMPARE(midi->ports().directRoute(usb), QStringLiteral("USB link"));
         // The selection does not take the hidden ports for an unplug.
         midi->devices().followInstrument();
-        QCOMPARE(midi->devices().output(), 0);
+        QCOMPARE(midi->devices().output(), MidiDevice::system(0));
         QVERIFY(midi->devices().label().startsWith(usb));
         QVERIFY(midi->devices().label().endsWith(QStringLiteral("(USB link)")));
         QVERIFY(midi->devices().details().contains(QStringLiteral("SysEx through the USB link")));
 
         // Gone while taken: no longer listed, and what was kept fails.
         fake->linkGone = true;
-        QCOMPARE(midi->outputs().size(), 2);
+        QCOMPARE(midi->ports().outputs().size(), 2);
         exchange.end();
         QCOMPARE(fake->givebacks, 1);
     }
@@ -141,7 +142,7 @@ private slots:
         QSignalSpy heard(&capture, &MidiInCapture::shortMessage);
         QSignalSpy owners(&capture, &MidiInCapture::ownerChanged);
         {
-            MidiExchange exchange = midi->openExchange(MidiSystem::noDevice, 1);
+            MidiExchange exchange = midi->ports().openExchange(MidiDevice::none(), MidiDevice::system(0));
             QVERIFY(exchange.isOpen());
             QVERIFY(!fake->input);
             QVERIFY(fake->linkInput);
@@ -162,7 +163,7 @@ private slots:
     void aBlockTransferHoldsTheLinkFromStartToEnd()
     {
         useInstrument();
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         driver.open(FileKind::Firmware, QByteArray(2000, '\x55'));   // three blocks once packed
         driver.send();
@@ -178,14 +179,14 @@ private slots:
         QVERIFY(fake->sent.isEmpty());
         QCOMPARE(fake->takes, 1);
         QCOMPARE(fake->givebacks, 1);
-        QVERIFY(!midi->exchangeOpen());
+        QVERIFY(!midi->ports().exchangeOpen());
     }
 
     void aTemplateToAnInstrumentThatCannotBeTakenFailsWithTheReason()
     {
         useInstrument();
         fake->takeError = QStringLiteral("the USB device /dev/bus/usb/001/004 (Zorvik K8) is in use by another program");
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy failed(&driver, &TransferDriver::failed);
         PanelSettings settings;
         driver.open(FileKind::Template, settings.buildTemplateSysEx());
@@ -200,7 +201,7 @@ private slots:
     void aDumpComesOverTheLink()
     {
         useInstrument();
-        DumpReceiver receiver(*midi, prompts);
+        DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy received(&receiver, &DumpReceiver::received);
         QVERIFY(receiver.listen());
         QCOMPARE(fake->takes, 1);
@@ -216,13 +217,13 @@ private slots:
     void theIdleListenerComesBackAfterAnExchange()
     {
         useInstrument();
-        IdleInputListener listener(*midi);
+        IdleInputListener listener(midi->capture(), midi->devices());
         listener.setEnabled(true);
         QTRY_VERIFY(fake->input);
         {
-            MidiOutSession session(*midi);
+            SysExSender sender(midi->ports(), midi->devices());
             const std::vector<std::uint8_t> curve = CurveSysEx::build(straightMap());
-            QCOMPARE(session.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
+            QCOMPARE(sender.send(curve.data(), std::uint32_t(curve.size())), SendResult::Sent);
         }
         QTRY_VERIFY(fake->input);
         QVERIFY(listener.isListening());
@@ -235,8 +236,8 @@ private slots:
     {
         fake->routed.clear();
         fake->quickAnswers = true;
-        midi->devices().choose(1, 2);   // the device without a link
-        TransferDriver driver(*midi, prompts);
+        midi->devices().choose(MidiDevice::system(1), MidiDevice::system(1));   // the device without a link
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         const QByteArray image(2000, '\x41');   // three blocks once packed
         driver.open(FileKind::Firmware, image);

@@ -1,6 +1,7 @@
 #include "core/midi/DeviceLock.h"
 #include "support/FakePorts.h"
 #include "support/InputListener.h"
+#include "support/MidiDeviceText.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
 #ifdef ZORVIK_HAVE_ALSA
@@ -12,7 +13,7 @@
 #include "core/midi/IdleInputListener.h"
 #include "core/midi/InstrumentFinder.h"
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/SysExSender.h"
 #include "core/midi/MidiSystem.h"
 #include "core/panel/PanelSettings.h"
 #include "core/protocol/MidiStreamParser.h"
@@ -173,20 +174,20 @@ private slots:
         panel.storeDefaultBoxes();
         QByteArray templ = panel.buildTemplateSysEx();
         templ[9] = 3;
-        MidiOutSession session(*midi);
-        QCOMPARE(session.send(data(templ), quint32(templ.size())), SendResult::Sent);
+        SysExSender sender(midi->ports(), midi->devices());
+        QCOMPARE(sender.send(data(templ), quint32(templ.size())), SendResult::Sent);
         QCOMPARE(midi->simulator().templateMemory(3), templ);
 
         const QByteArray announce = message(TransferHeader::SongAnnouncement, 5, 0);
         QCOMPARE(announce.size(), 14);
-        QCOMPARE(session.send(data(announce), 14), SendResult::Sent);
+        QCOMPARE(sender.send(data(announce), 14), SendResult::Sent);
         QVERIFY(listener.shorts.isEmpty());   // never inside the send
         settle();
         QCOMPARE(listener.shorts, (QList<std::uint32_t>{0x113C90}));
         QVERIFY(prompts.asked.isEmpty());
     }
 
-    // The session only says what happened; each caller tells the user in its own words, once
+    // The sender only says what happened; each caller tells the user in its own words, once
     // for every message that could not go.
     void missingOutputDevice_data()
     {
@@ -204,20 +205,20 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, caption);
         const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1);
-        MidiOutSession session(*midi);
-        TransferDriver driver(*midi, prompts);
+        SysExSender sender(midi->ports(), midi->devices());
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         PanelSettings panel;
         panel.storeDefaultBoxes();
-        const QList<int> missing{2, 99, -2};
-        for (int device : missing) {
-            midi->devices().use(device, MidiSystem::simulatorInput);
-            QCOMPARE(session.send(data(m), quint32(m.size())), SendResult::DeviceNotOpened);
+        const QList<MidiDevice> missing{MidiDevice::system(2), MidiDevice::system(99), MidiDevice::none()};
+        for (MidiDevice device : missing) {
+            midi->devices().use(device, MidiDevice::builtIn());
+            QCOMPARE(sender.send(data(m), quint32(m.size())), SendResult::DeviceNotOpened);
         }
         QVERIFY(prompts.asked.isEmpty());
-        for (int device : missing) {
-            midi->devices().use(device, MidiSystem::simulatorInput);
+        for (MidiDevice device : missing) {
+            midi->devices().use(device, MidiDevice::builtIn());
             if (caller == QLatin1String("curve")) {
-                QVERIFY(!CurveSysEx::send(session, prompts, VelocityMap{}));
+                QVERIFY(!CurveSysEx::send(sender, prompts, VelocityMap{}));
             } else if (caller == QLatin1String("template")) {
                 driver.open(FileKind::Template, panel.buildTemplateSysEx());
                 driver.send();
@@ -237,17 +238,17 @@ private slots:
     {
         const QByteArray m = message(TransferHeader::DataBlock, 1, 0, QByteArray(1024, 0x55));
         QCOMPARE(m.size(), 1038);
-        MidiOutSession session(*midi);
-        midi->devices().use(1, MidiSystem::simulatorInput);
+        SysExSender sender(midi->ports(), midi->devices());
+        midi->devices().use(MidiDevice::system(1), MidiDevice::builtIn());
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(session.send(data(m), 1038), SendResult::Sent);
+            QCOMPARE(sender.send(data(m), 1038), SendResult::Sent);
         QCOMPARE(fake->opens, 1);
         QCOMPARE(fake->sent.size(), 3);
         QCOMPARE(fake->sent.at(2), m);
 
         // Read at the moment of the call: the simulator now.
-        midi->devices().use(-1, MidiSystem::simulatorInput);
-        QCOMPARE(session.send(data(m), 1038), SendResult::Sent);
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::builtIn());
+        QCOMPARE(sender.send(data(m), 1038), SendResult::Sent);
         QCOMPARE(fake->openOutputs, 0);
         QCOMPARE(midi->simulator().received().last(), m);
     }
@@ -255,18 +256,18 @@ private slots:
     void unpluggedDeviceFailsAndNothingStaysOpen()
     {
         const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1, QByteArray(127, 1));
-        MidiOutSession session(*midi);
-        midi->devices().use(1, MidiSystem::simulatorInput);
-        QCOMPARE(session.send(data(m), 141), SendResult::Sent);
+        SysExSender sender(midi->ports(), midi->devices());
+        midi->devices().use(MidiDevice::system(1), MidiDevice::builtIn());
+        QCOMPARE(sender.send(data(m), 141), SendResult::Sent);
         fake->outputs.removeLast();   // unplugged between sends
         QTest::qWait(MidiSystem::recheckMs + 20);   // a kept device is trusted that long
-        QCOMPARE(session.send(data(m), 141), SendResult::DeviceNotOpened);
+        QCOMPARE(sender.send(data(m), 141), SendResult::DeviceNotOpened);
         QCOMPARE(fake->openOutputs, 0);
         fake->outputs.append(QStringLiteral("Other device"));   // a new one took its number
         QTest::qWait(MidiSystem::recheckMs + 20);
-        QCOMPARE(session.send(data(m), 141), SendResult::Sent);
+        QCOMPARE(sender.send(data(m), 141), SendResult::Sent);
         QCOMPARE(fake->opens, 2);
-        QCOMPARE(midi->output(1)->name(), QStringLiteral("Other device"));
+        QCOMPARE(midi->ports().output(MidiDevice::system(1))->name(), QStringLiteral("Other device"));
     }
 
     // Other programs' ports coming and going shift the numbers of the rest: the kept device is
@@ -274,14 +275,14 @@ private slots:
     void keptDeviceIsFollowedByItsName()
     {
         const QByteArray m = message(TransferHeader::DataBlock, 1, 0, QByteArray(16, 0x11));
-        MidiOutSession session(*midi);
-        midi->devices().use(0, MidiSystem::simulatorInput);
-        QCOMPARE(session.send(data(m), quint32(m.size())), SendResult::Sent);
+        SysExSender sender(midi->ports(), midi->devices());
+        midi->devices().use(MidiDevice::system(0), MidiDevice::builtIn());
+        QCOMPARE(sender.send(data(m), quint32(m.size())), SendResult::Sent);
         fake->outputs.prepend(QStringLiteral("Monitor"));   // now listed where "Port A" was
         QTest::qWait(MidiSystem::recheckMs + 20);
-        QCOMPARE(session.send(data(m), quint32(m.size())), SendResult::Sent);
+        QCOMPARE(sender.send(data(m), quint32(m.size())), SendResult::Sent);
         QCOMPARE(fake->opens, 1);
-        QCOMPARE(midi->output(0)->name(), QStringLiteral("Port A"));
+        QCOMPARE(midi->ports().output(MidiDevice::system(0))->name(), QStringLiteral("Port A"));
         QCOMPARE(fake->sent.size(), 2);
         QVERIFY(prompts.asked.isEmpty());
     }
@@ -297,20 +298,20 @@ private slots:
     {
         QFETCH(int, delivery);
         const QByteArray m = message(TransferHeader::FirmwareAnnouncement, 0x18, 3);
-        MidiOutSession session(*midi);
-        midi->devices().use(0, MidiSystem::simulatorInput);
+        SysExSender sender(midi->ports(), midi->devices());
+        midi->devices().use(MidiDevice::system(0), MidiDevice::builtIn());
         fake->next = MidiOutputPort::Delivery(delivery);
-        QCOMPARE(session.send(data(m), 14), SendResult::MessageRefused);
+        QCOMPARE(sender.send(data(m), 14), SendResult::MessageRefused);
         QCOMPARE(fake->openOutputs, 0);
-        QCOMPARE(session.send(data(m), 14), SendResult::Sent);
+        QCOMPARE(sender.send(data(m), 14), SendResult::Sent);
         QCOMPARE(fake->opens, 2);
         QCOMPARE(fake->sent, QList<QByteArray>{m});
         QVERIFY(prompts.asked.isEmpty());
 
         // The callers tell it: a curve, a template, a block transfer's message.
         fake->next = MidiOutputPort::Delivery(delivery);
-        QVERIFY(!CurveSysEx::send(session, prompts, VelocityMap{}));
-        TransferDriver driver(*midi, prompts);
+        QVERIFY(!CurveSysEx::send(sender, prompts, VelocityMap{}));
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         PanelSettings panel;
         panel.storeDefaultBoxes();
         fake->next = MidiOutputPort::Delivery(delivery);
@@ -331,16 +332,16 @@ private slots:
 
     void messageTheDeviceCannotTakeIsNotSent()
     {
-        MidiOutSession session(*midi);
-        midi->devices().use(0, MidiSystem::simulatorInput);
+        SysExSender sender(midi->ports(), midi->devices());
+        midi->devices().use(MidiDevice::system(0), MidiDevice::builtIn());
         const QByteArray big = message(TransferHeader::TemplateImage, 1, 1, QByteArray(5000, 0));
-        QCOMPARE(session.send(data(big), quint32(big.size())),
+        QCOMPARE(sender.send(data(big), quint32(big.size())),
                  SendResult::HeaderNotPrepared);
-        QCOMPARE(session.send(nullptr, 0), SendResult::HeaderNotPrepared);
+        QCOMPARE(sender.send(nullptr, 0), SendResult::HeaderNotPrepared);
         QVERIFY(fake->sent.isEmpty());
         QCOMPARE(fake->openOutputs, 0);
         QVERIFY(prompts.asked.isEmpty());
-        QVERIFY(MidiOutSession::waitLimit(1038) >= std::chrono::milliseconds(1000 + 332));
+        QVERIFY(SysExSender::waitLimit(1038) >= std::chrono::milliseconds(1000 + 332));
     }
 
     // The lock files live in a private folder of the user's: the runtime folder when it is a
@@ -454,15 +455,15 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, caption);
         QFETCH(int, icon);
-        midi->devices().use(MidiSystem::simulatorOutput, 2);   // the fake has one input: device 1
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(1));   // the fake has one input, at place 0
         InputListener listener(midi->capture());
         QString error;
         QVERIFY(!midi->capture().open(&listener, MidiInCapture::Mode::ShortMessages, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(prompts.asked.isEmpty());
 
-        TransferDriver driver(*midi, prompts);
-        DumpReceiver receiver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
+        DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
         if (caller == QLatin1String("transfer")) {
             QSignalSpy closeRequested(&driver, &TransferDriver::closeRequested);
             driver.open(FileKind::Firmware, QByteArray(100, 0x21));
@@ -500,7 +501,7 @@ private slots:
 
     void dumpModeAcceptsOneTemplateDump()
     {
-        DumpReceiver receiver(*midi, prompts);
+        DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy received(&receiver, &DumpReceiver::received);
         QVERIFY(receiver.listen());
         QCOMPARE(midi->capture().mode(), MidiInCapture::Mode::SysExDump);
@@ -521,8 +522,8 @@ private slots:
     // a longer one than the input buffer is cut to its first 256 bytes.
     void foreignSysExIsIgnoredAndLongDumpIsCut()
     {
-        midi->devices().use(MidiSystem::simulatorOutput, 1);   // the fake's input
-        DumpReceiver receiver(*midi, prompts);
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(0));   // the fake's input
+        DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy delivered(&midi->capture(), &MidiInCapture::sysEx);
         QVERIFY(receiver.listen());
         QVERIFY(fake->input);
@@ -564,7 +565,7 @@ private slots:
     // only the owner closes, and an owner that goes takes its capture with it.
     void oneOwnerAtATime()
     {
-        midi->devices().use(MidiSystem::simulatorOutput, 1);   // the fake's input, fed by hand
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(0));   // the fake's input, fed by hand
         InputListener first(midi->capture());
         QVERIFY(first.open());
         fake->input(bytes({0x90, 0x3C, 0x01}));   // on its way to the first owner
@@ -589,7 +590,7 @@ private slots:
     void idleListenerGivesWayAndComesBack()
     {
         MidiInCapture &capture = midi->capture();
-        IdleInputListener idle(*midi);
+        IdleInputListener idle(midi->capture(), midi->devices());
         QSignalSpy heard(&idle, &IdleInputListener::shortMessage);
         QSignalSpy owners(&capture, &MidiInCapture::ownerChanged);
         idle.setEnabled(true);
@@ -619,7 +620,7 @@ private slots:
         fake->inputs.append(QStringLiteral("Zorvik K8 (USB)"));
         fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
         midi->devices().update();
-        QCOMPARE(midi->devices().input(), 2);
+        QCOMPARE(midi->devices().input(), MidiDevice::system(1));
         QTRY_VERIFY(fake->input);
         QVERIFY(idle.isListening());
         fake->input(bytes({0x90, 0x3C, 0x40}));
@@ -628,10 +629,10 @@ private slots:
         QVERIFY(other.open());
         fake->inputs.clear();
         midi->devices().update();
-        QCOMPARE(midi->devices().input(), 2);
+        QCOMPARE(midi->devices().input(), MidiDevice::system(1));
         other.close();
         midi->devices().update();
-        QCOMPARE(midi->devices().input(), 0);
+        QCOMPARE(midi->devices().input(), MidiDevice::builtIn());
         QTRY_VERIFY(idle.isListening() && !fake->input);
 
         // Off: the input is given back and not taken again.
@@ -666,20 +667,20 @@ private slots:
         const QByteArray packed = SevenBitCodec::Pack(image);
         const int blocks = int((packed.size() + 1023) / 1024);
 
-        MidiOutSession session(*midi);
+        SysExSender sender(midi->ports(), midi->devices());
         InputListener listener(midi->capture());
         int next = 0;
         listener.onShort = [&](std::uint32_t value) {
             if (value != 0x333C90 || next >= blocks)
                 return;
             const QByteArray block = message(TransferHeader::DataBlock, 4, next, packed.mid(next * 1024, 1024));
-            QCOMPARE(session.send(data(block), quint32(block.size())),
+            QCOMPARE(sender.send(data(block), quint32(block.size())),
                      SendResult::Sent);
             ++next;
         };
         QVERIFY(listener.open());
         const QByteArray announce = message(TransferHeader::FirmwareAnnouncement, 0x18, blocks);
-        QCOMPARE(session.send(data(announce), 14), SendResult::Sent);
+        QCOMPARE(sender.send(data(announce), 14), SendResult::Sent);
 
         const auto &t = midi->simulator().lastTransfer();
         if (stopAfter < 0) {
@@ -701,19 +702,22 @@ private slots:
     void instrumentIsTheFirstPortNamedZorvik()
     {
         using D = MidiSystem::Device;
-        const QList<D> outs{{-1, "Zorvik Simulator"}, {0, "Synth"}, {1, "ZORVIK K8 (USB) MIDI 1"}, {2, "Zorvik K4"}};
-        const QList<D> ins{{0, "Zorvik Simulator"}, {1, "Keys"}, {3, "zorvik-sim:Zorvik Simulator"}};
+        const MidiDevice builtIn = MidiDevice::builtIn();
+        const auto at = [](int place) { return MidiDevice::system(place); };
+        const QList<D> outs{{builtIn, "Zorvik Simulator"}, {at(0), "Synth"}, {at(1), "ZORVIK K8 (USB) MIDI 1"},
+                            {at(2), "Zorvik K4"}};
+        const QList<D> ins{{builtIn, "Zorvik Simulator"}, {at(0), "Keys"}, {at(2), "zorvik-sim:Zorvik Simulator"}};
         const InstrumentFinder::Choice found = InstrumentFinder::find(outs, ins);
-        QCOMPARE(found.output, 1);
+        QCOMPARE(found.output, MidiDevice::system(1));
         QCOMPARE(found.outputName, QStringLiteral("ZORVIK K8 (USB) MIDI 1"));
-        QCOMPARE(found.input, 3);   // another process's simulator is an instrument too
+        QCOMPARE(found.input, MidiDevice::system(2));   // another process's simulator is an instrument too
         QVERIFY(found.outputFound() && found.inputFound());
 
         // Only the built-in simulator, whose name has the mark too: nothing found.
-        const InstrumentFinder::Choice none = InstrumentFinder::find({{-1, "Zorvik Simulator"}, {0, "Synth"}},
-                                                                     {{0, "Zorvik Simulator"}});
-        QCOMPARE(none.output, MidiSystem::simulatorOutput);
-        QCOMPARE(none.input, MidiSystem::simulatorInput);
+        const InstrumentFinder::Choice none = InstrumentFinder::find({{builtIn, "Zorvik Simulator"}, {at(0), "Synth"}},
+                                                                     {{builtIn, "Zorvik Simulator"}});
+        QCOMPARE(none.output, MidiDevice::builtIn());
+        QCOMPARE(none.input, MidiDevice::builtIn());
         QVERIFY(!none.outputFound() && !none.inputFound());
     }
 
@@ -726,21 +730,23 @@ private slots:
                  QStringLiteral("Zorvik K8:Zorvik K8 MIDI 1"));
         QCOMPARE(InstrumentFinder::deviceOf(QStringLiteral("zorvik-sim-01:Zorvik Simulator")),
                  QStringLiteral("zorvik-sim:Zorvik Simulator"));
-        const QList<D> outs{{-1, "Zorvik Simulator"}, {0, "monitor:Zorvik Monitor"}, {1, "zorvik-sim:Zorvik Simulator"},
-                            {2, "Zorvik K8:Zorvik K8 MIDI 1 24:0"}};
-        const QList<D> ins{{0, "Zorvik Simulator"}, {1, "Zorvik K8:Zorvik K8 MIDI 1 24:0"},
-                           {2, "zorvik-sim-01:Zorvik Simulator"}};
+        const MidiDevice builtIn = MidiDevice::builtIn();
+        const auto at = [](int place) { return MidiDevice::system(place); };
+        const QList<D> outs{{builtIn, "Zorvik Simulator"}, {at(0), "monitor:Zorvik Monitor"},
+                            {at(1), "zorvik-sim:Zorvik Simulator"}, {at(2), "Zorvik K8:Zorvik K8 MIDI 1 24:0"}};
+        const QList<D> ins{{builtIn, "Zorvik Simulator"}, {at(0), "Zorvik K8:Zorvik K8 MIDI 1 24:0"},
+                           {at(1), "zorvik-sim-01:Zorvik Simulator"}};
         const InstrumentFinder::Choice found = InstrumentFinder::find(outs, ins);
-        QCOMPARE(found.output, 1);   // the monitor, listed first, has no input
-        QCOMPARE(found.input, 2);
+        QCOMPARE(found.output, MidiDevice::system(1));   // the monitor, listed first, has no input
+        QCOMPARE(found.input, MidiDevice::system(1));
         QCOMPARE(found.instruments, 2);
         QCOMPARE(InstrumentFinder::choiceNote(found, QStringLiteral("choose another.")),
                  QStringLiteral("2 instruments found; using zorvik-sim:Zorvik Simulator (MIDI Out) and "
                                 "zorvik-sim-01:Zorvik Simulator (MIDI In); choose another."));
         // No pair at all: the first of each side, as there is nothing better.
-        const InstrumentFinder::Choice apart = InstrumentFinder::find({{0, "Zorvik Out"}}, {{1, "Zorvik In"}});
-        QCOMPARE(apart.output, 0);
-        QCOMPARE(apart.input, 1);
+        const InstrumentFinder::Choice apart = InstrumentFinder::find({{at(0), "Zorvik Out"}}, {{at(0), "Zorvik In"}});
+        QCOMPARE(apart.output, MidiDevice::system(0));
+        QCOMPARE(apart.input, MidiDevice::system(0));
         QCOMPARE(apart.instruments, 0);
         QVERIFY(InstrumentFinder::choiceNote(apart, QStringLiteral("x")).isEmpty());
     }
@@ -748,59 +754,59 @@ private slots:
     void instrumentIsFollowedUntilTheUserChooses()
     {
         DeviceSelection &devices = midi->devices();
-        // Every MidiSystem starts on the defaults: the built-in simulator's numbers.
-        QCOMPARE(devices.output(), -1);
-        QCOMPARE(devices.input(), 0);
+        // Every selection starts on the defaults: the built-in simulator both ways.
+        QCOMPARE(devices.output(), MidiDevice::builtIn());
+        QCOMPARE(devices.input(), MidiDevice::builtIn());
         QSignalSpy changes(&devices, &DeviceSelection::changed);
         devices.startWatching();
-        QCOMPARE(devices.output(), -1);
+        QCOMPARE(devices.output(), MidiDevice::builtIn());
         QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator — no instrument found"));
         QVERIFY(!devices.systemOutputInUse());
 
         // Plugged in: found by the watch within its period, without being asked.
         fake->outputs.append(QStringLiteral("Zorvik K8 (USB)"));
         fake->inputs.prepend(QStringLiteral("Zorvik K8 (USB)"));
-        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), 2, 5 * DeviceSelection::pollMs);
-        QCOMPARE(devices.input(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), MidiDevice::system(2), 5 * DeviceSelection::pollMs);
+        QCOMPARE(devices.input(), MidiDevice::system(0));
         QCOMPARE(devices.label(), QStringLiteral("Zorvik K8 (USB)"));
         QCOMPARE(devices.details(), QStringLiteral("MIDI Out: Zorvik K8 (USB)\nMIDI In: Zorvik K8 (USB)"));
         QVERIFY(devices.systemOutputInUse());
         QVERIFY(changes.size() >= 1);
-        MidiOutSession session(*midi);
+        SysExSender sender(midi->ports(), midi->devices());
         const QByteArray m = message(TransferHeader::VelocityCurve, 0x18, 1, QByteArray(127, 1));
-        QCOMPARE(session.send(data(m), 141), SendResult::Sent);
+        QCOMPARE(sender.send(data(m), 141), SendResult::Sent);
         QCOMPARE(fake->openOutputs, 1);
 
         // Unplugged: back to the simulator, and the connection to the port that went is closed
         // (one of the same name may come back).
         fake->outputs.removeLast();
         fake->inputs.removeFirst();
-        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), -1, 5 * DeviceSelection::pollMs);
-        QCOMPARE(devices.input(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), MidiDevice::builtIn(), 5 * DeviceSelection::pollMs);
+        QCOMPARE(devices.input(), MidiDevice::builtIn());
         QCOMPARE(fake->openOutputs, 0);
         QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator — no instrument found"));
         devices.stopWatching();
 
         // The user's choice stays, whatever is plugged in; the simulator is then just its name.
-        devices.choose(MidiSystem::simulatorOutput, MidiSystem::simulatorInput);
+        devices.choose(MidiDevice::builtIn(), MidiDevice::builtIn());
         QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
         fake->outputs.prepend(QStringLiteral("zorvik-sim:Zorvik Simulator"));
         devices.update();
-        QCOMPARE(devices.output(), -1);
+        QCOMPARE(devices.output(), MidiDevice::builtIn());
         QVERIFY(!devices.followsInstrument());
-        QCOMPARE(devices.found().output, 0);
+        QCOMPARE(devices.found().output, MidiDevice::system(0));
 
         // A chosen system device that goes says so.
-        devices.choose(1, 1);
+        devices.choose(MidiDevice::system(1), MidiDevice::system(0));
         QCOMPARE(devices.label(), QStringLiteral("Port A"));
         fake->outputs.clear();
         devices.update();
         QCOMPARE(devices.label(), QStringLiteral("Port A — not connected"));
-        QCOMPARE(devices.output(), 1);
+        QCOMPARE(devices.output(), MidiDevice::system(1));
 
         fake->outputs = {QStringLiteral("zorvik-sim:Zorvik Simulator")};
         devices.followInstrument();
-        QCOMPARE(devices.output(), 0);
+        QCOMPARE(devices.output(), MidiDevice::system(0));
         QCOMPARE(devices.label(), QStringLiteral("zorvik-sim:Zorvik Simulator"));
     }
 
@@ -812,10 +818,10 @@ private slots:
         fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
         DeviceSelection &devices = midi->devices();
         devices.update();
-        QCOMPARE(devices.output(), 0);
-        QCOMPARE(devices.input(), 1);
+        QCOMPARE(devices.output(), MidiDevice::system(0));
+        QCOMPARE(devices.input(), MidiDevice::system(0));
 
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy failed(&driver, &TransferDriver::failed);
         driver.open(FileKind::Firmware, QByteArray(3000, 0x21));
         driver.send();
@@ -828,7 +834,7 @@ private slots:
         fake->outputs.clear();
         fake->inputs.clear();
         devices.update();
-        QCOMPARE(devices.output(), 0);   // not changed under the transfer
+        QCOMPARE(devices.output(), MidiDevice::system(0));   // not changed under the transfer
         QCOMPARE(devices.label(), QStringLiteral("Zorvik K8 (USB) — not connected"));
         QTest::qWait(MidiSystem::recheckMs + 20);
         fake->input(bytes({0x90, 0x3C, 0x33}));   // the last reply before the cable went
@@ -839,13 +845,13 @@ private slots:
         QVERIFY(driver.session().outcome().failureText().startsWith(QStringLiteral("Block 2 could not be sent")));
 
         devices.update();   // the transfer is over: the simulator stands in
-        QCOMPARE(devices.output(), -1);
-        QCOMPARE(devices.input(), 0);
+        QCOMPARE(devices.output(), MidiDevice::builtIn());
+        QCOMPARE(devices.input(), MidiDevice::builtIn());
 
         fake->outputs = {QStringLiteral("Zorvik K8 (USB)")};
         fake->inputs = {QStringLiteral("Zorvik K8 (USB)")};
         devices.update();
-        QCOMPARE(devices.output(), 0);
+        QCOMPARE(devices.output(), MidiDevice::system(0));
         driver.send();
         QTRY_COMPARE(fake->sent.size(), 3);   // announced again, to the instrument
         QCOMPARE(quint8(fake->sent.last().at(7)), quint8(TransferHeader::FirmwareAnnouncement));

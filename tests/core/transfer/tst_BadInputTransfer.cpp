@@ -10,6 +10,7 @@
 #include "core/sim/InstrumentSimulator.h"
 #include "core/transfer/DumpReceiver.h"
 #include "core/transfer/TransferDriver.h"
+#include "support/MidiDeviceText.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
 
@@ -152,7 +153,7 @@ private slots:
         QFETCH(int, dropReply);
         QFETCH(int, stopAfterBlock);
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         midi->simulator().faults.dropReply = dropReply;
@@ -183,7 +184,7 @@ private slots:
     {
         QFETCH(int, garbleReply);
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         midi->simulator().faults.garbleReply = garbleReply;
@@ -204,7 +205,7 @@ private slots:
     {
         QFETCH(int, reply);
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         midi->simulator().faults.unfinishedSysEx = reply;
@@ -225,10 +226,10 @@ private slots:
     void deviceGoneMidSend()
     {
         QFETCH(int, messagesBeforeGone);
-        midi->devices().use(0, MidiSystem::simulatorInput);   // the system's first output
+        midi->devices().use(MidiDevice::system(0), MidiDevice::builtIn());   // the system's first output
         output->messagesBeforeGone = messagesBeforeGone;
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         runTransfer(driver, finished, timedOut);
@@ -257,10 +258,10 @@ private slots:
     // transfer (or a template send, which is not acknowledged either) is not a success.
     void deviceGoneWithTheLastMessage()
     {
-        midi->devices().use(0, MidiSystem::simulatorInput);
+        midi->devices().use(MidiDevice::system(0), MidiDevice::builtIn());
         output->goneAfter = 6;   // the announcement and five blocks
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         runTransfer(driver, finished, timedOut);
@@ -292,11 +293,11 @@ private slots:
     // comes free in time.
     void busyDeviceIsWaitedFor()
     {
-        midi->devices().use(0, MidiSystem::simulatorInput);
-        DeviceLock other(midi->systemPorts().place() + QLatin1Char('\n') + QStringLiteral("Vanishing"));
+        midi->devices().use(MidiDevice::system(0), MidiDevice::builtIn());
+        DeviceLock other(midi->ports().systemPorts().place() + QLatin1Char('\n') + QStringLiteral("Vanishing"));
         QVERIFY(other.tryAcquire());
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy failed(&driver, &TransferDriver::failed);
         driver.open(FileKind::Song, image());
@@ -326,7 +327,7 @@ private slots:
     void sysExFloodDuringTransfer()
     {
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy finished(&driver, &TransferDriver::finished);
         QSignalSpy timedOut(&driver, &TransferDriver::timedOut);
         midi->simulator().faults.replyDelayMs = 20;
@@ -346,7 +347,7 @@ private slots:
     void sysExFloodWhileReceiving()
     {
         ScriptedPrompts prompts;
-        DumpReceiver receiver(*midi, prompts);
+        DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy received(&receiver, &DumpReceiver::received);
         QVERIFY(receiver.listen());
         QElapsedTimer clock;
@@ -367,9 +368,9 @@ private slots:
     // No MIDI devices at all: the input cannot be opened, the user is told, nothing is sent.
     void noMidiDevices()
     {
-        midi->devices().use(5, 5);
+        midi->devices().use(MidiDevice::system(5), MidiDevice::system(4));
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy closeRequested(&driver, &TransferDriver::closeRequested);
         driver.open(FileKind::Firmware, image());
         driver.send();

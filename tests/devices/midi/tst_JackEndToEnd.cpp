@@ -11,7 +11,7 @@
 #include "devices/midi/JackBackend.h"
 #endif
 #include "core/midi/MidiInCapture.h"
-#include "core/midi/MidiOutSession.h"
+#include "core/midi/SysExSender.h"
 #include "core/midi/MidiSystem.h"
 #include "core/panel/PanelSettings.h"
 #include "core/protocol/SevenBitCodec.h"
@@ -19,6 +19,7 @@
 #include "devices/midi/RtMidiBackend.h"
 #include "support/InstrumentMessage.h"
 #include "support/JackRig.h"
+#include "support/MidiDeviceText.h"
 #include "support/TestFiles.h"
 #include "core/song/SmfBuilder.h"
 #include "devices/audio/SongRenderer.h"
@@ -122,11 +123,11 @@ private slots:
     {
         midi->devices().use(outDevice, inDevice);
         ScriptedPrompts prompts;
-        MidiOutSession session(*midi);
+        SysExSender sender(midi->ports(), midi->devices());
         QList<QByteArray> sentMessages;
         auto send = [&](const QByteArray &m) {
             sentMessages.append(m);
-            return session.send(reinterpret_cast<const std::uint8_t *>(m.constData()), quint32(m.size()));
+            return sender.send(reinterpret_cast<const std::uint8_t *>(m.constData()), quint32(m.size()));
         };
 
         PanelSettings panel;
@@ -158,7 +159,7 @@ private slots:
         QVERIFY(prompts.asked.isEmpty());
 
         // And the other way: the simulator's dump of the template it now holds.
-        DumpReceiver receiver(*midi, prompts);
+        DumpReceiver receiver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy dumps(&receiver, &DumpReceiver::received);
         QVERIFY(receiver.listen());
         sim.write("dump\n");
@@ -214,14 +215,14 @@ private slots:
         startControl(control, QStringList{QStringLiteral("send"), writeImage("shift.bin", firmware), QStringLiteral("--timeout"), QStringLiteral("5")} + ports);
         QVERIFY(readUntil(QStringLiteral("log block 10 of"), 10000).size() > 0);
         const auto monitor = foreignPort("monitor");
-        int monitorNumber = -1, simNumber = -1;
-        for (const auto &d : midi->outputs()) {
+        int monitorPlace = -1, simPlace = -1;
+        for (const auto &d : midi->ports().outputs()) {
             if (d.name.startsWith(QLatin1String("monitor")))
-                monitorNumber = d.number;
-            else if (d.name.contains(QLatin1String("Zorvik Simulator")) && d.number >= 0)
-                simNumber = d.number;
+                monitorPlace = d.id.index();
+            else if (d.name.contains(QLatin1String("Zorvik Simulator")) && d.id.isSystem())
+                simPlace = d.id.index();
         }
-        QVERIFY2(monitorNumber >= 0 && monitorNumber < simNumber, "the other port must be listed first");
+        QVERIFY2(monitorPlace >= 0 && monitorPlace < simPlace, "the other port must be listed first");
         const ControlRun run = finishControl(control);
         QVERIFY2(run.code == 0, qPrintable(run.errors));
         QVERIFY(simStatus().endsWith(sha1(firmware)));
@@ -441,14 +442,14 @@ private slots:
         monitor->openVirtualPort("Zorvik Monitor");
         QVERIFY(startSim());
         findSimulator();
-        int monitorNumber = -1, simNumber = -1;
-        for (const auto &d : midi->outputs()) {
+        int monitorPlace = -1, simPlace = -1;
+        for (const auto &d : midi->ports().outputs()) {
             if (d.name.contains(QLatin1String("Zorvik Monitor")))
-                monitorNumber = d.number;
+                monitorPlace = d.id.index();
             else if (d.name.contains(QLatin1String("zorvik-sim")))
-                simNumber = d.number;
+                simPlace = d.id.index();
         }
-        QVERIFY2(monitorNumber >= 0 && monitorNumber < simNumber, "the other port must be listed first");
+        QVERIFY2(monitorPlace >= 0 && monitorPlace < simPlace, "the other port must be listed first");
         const QByteArray firmware = firmwareImage(20 * 1024, 13);
         ControlRun run = runControl({QStringLiteral("send"), writeImage("paired.bin", firmware), QStringLiteral("--jack"),
                                      QStringLiteral("--timeout"), QStringLiteral("5")});
@@ -460,7 +461,7 @@ private slots:
         second.setStandardInputFile(QProcess::nullDevice());
         second.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack"), QStringLiteral("--quiet")});
         QVERIFY(second.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(midi->outputs().size() >= 4 && midi->inputs().size() >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(midi->ports().outputs().size() >= 4 && midi->ports().inputs().size() >= 3, 10000);
         run = runControl({QStringLiteral("send"), writeImage("two.bin", firmware), QStringLiteral("--jack"),
                           QStringLiteral("--timeout"), QStringLiteral("5")});
         stop(second);
@@ -573,7 +574,7 @@ private slots:
 
         midi->devices().use(outDevice, inDevice);
         ScriptedPrompts prompts;
-        TransferDriver driver(*midi, prompts);
+        TransferDriver driver(midi->ports(), midi->devices(), midi->capture(), prompts);
         QSignalSpy closeRequested(&driver, &TransferDriver::closeRequested);
         driver.open(FileKind::Firmware, firmware);
         QElapsedTimer clock;
@@ -588,7 +589,7 @@ private slots:
         QVERIFY(!driver.busy());
 
         // The server is back: so are the devices.
-        QTRY_VERIFY_WITH_TIMEOUT(midi->systemPorts().problem().isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(midi->ports().systemPorts().problem().isEmpty(), 10000);
         QCOMPARE(runControl(QStringList{QStringLiteral("ports"), QStringLiteral("--jack")}).code, 0);
     }
 
@@ -596,10 +597,10 @@ private slots:
     void stalledServerBoundsTheWait()
     {
         midi->devices().use(outDevice, midi->devices().input());
-        MidiOutSession session(*midi);
+        SysExSender sender(midi->ports(), midi->devices());
         const QByteArray block = message(TransferHeader::DataBlock, 1, 0, QByteArray(1024, 0x21));
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(block.constData());
-        QCOMPARE(session.send(bytes, 1038), SendResult::Sent);
+        QCOMPARE(sender.send(bytes, 1038), SendResult::Sent);
 
         ::kill(pid_t(rig.serverPid()), SIGSTOP);
         QElapsedTimer clock;
@@ -607,14 +608,14 @@ private slots:
         SendResult result = SendResult::Sent;
         int sent = 0;
         while (result == SendResult::Sent && sent < 100) {   // RtMidi's ring holds about 15 blocks
-            result = session.send(bytes, 1038);
+            result = sender.send(bytes, 1038);
             ++sent;
         }
         const qint64 waited = clock.elapsed();
         ::kill(pid_t(rig.serverPid()), SIGCONT);
 
         QCOMPARE(result, SendResult::MessageRefused);
-        QVERIFY2(waited < MidiOutSession::waitLimit(1038).count() + 1500, qPrintable(QString::number(waited)));
+        QVERIFY2(waited < SysExSender::waitLimit(1038).count() + 1500, qPrintable(QString::number(waited)));
     }
 
     // zorvik-sim started in the background with no input is the instrument while it runs: the
@@ -625,24 +626,24 @@ private slots:
         DeviceSelection &devices = midi->devices();
         devices.followInstrument();
         devices.startWatching();
-        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), int(MidiSystem::simulatorOutput), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), MidiDevice::builtIn(), 10000);
         QCOMPARE(devices.label(), DeviceSelection::noInstrumentText);
 
         QProcess background;
         background.setStandardInputFile(QProcess::nullDevice());
         background.start(QStringLiteral(ZORVIK_SIM_PATH), {QStringLiteral("--jack")});
         QVERIFY(background.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(devices.output() >= 0 && devices.input() >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(devices.output().isSystem() && devices.input().isSystem(), 10000);
         QVERIFY2(devices.label().startsWith(QStringLiteral("zorvik-sim")), qPrintable(devices.label()));
         QVERIFY(devices.systemOutputInUse());
 
         ScriptedPrompts prompts;
-        MidiOutSession session(*midi);
+        SysExSender sender(midi->ports(), midi->devices());
         PanelSettings panel;
         panel.storeDefaultBoxes();
         const QByteArray templ = panel.buildTemplateSysEx();
         const auto send = [&] {
-            return session.send(reinterpret_cast<const std::uint8_t *>(templ.constData()), quint32(templ.size()));
+            return sender.send(reinterpret_cast<const std::uint8_t *>(templ.constData()), quint32(templ.size()));
         };
         QCOMPARE(send(), SendResult::Sent);
         const QByteArray heard = "recv " + templ.toHex(' ').toUpper();
@@ -651,12 +652,12 @@ private slots:
         QCOMPARE(background.state(), QProcess::Running);   // the end of its input did not end it
 
         stop(background);
-        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), int(MidiSystem::simulatorOutput), 10000);
-        QCOMPARE(devices.input(), int(MidiSystem::simulatorInput));
+        QTRY_COMPARE_WITH_TIMEOUT(devices.output(), MidiDevice::builtIn(), 10000);
+        QCOMPARE(devices.input(), MidiDevice::builtIn());
         QCOMPARE(devices.label(), DeviceSelection::noInstrumentText);
 
         QVERIFY(startSim());
-        QTRY_VERIFY_WITH_TIMEOUT(devices.output() >= 0 && devices.input() >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(devices.output().isSystem() && devices.input().isSystem(), 10000);
         devices.stopWatching();
         findSimulator();
         received.clear();
@@ -674,15 +675,15 @@ private:
 
     void findSimulator()
     {
-        midi->releaseOutput();
-        outDevice = inDevice = -1;
-        for (const auto &d : midi->outputs())
-            if (d.number >= 0 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-                outDevice = d.number;
-        for (const auto &d : midi->inputs())
-            if (d.number >= 1 && d.name.contains(QStringLiteral("Zorvik Simulator")))
-                inDevice = d.number;
-        QVERIFY2(outDevice >= 0 && inDevice >= 1, "the simulator's JACK ports are not listed");
+        midi->ports().releaseOutput();
+        outDevice = inDevice = MidiDevice::none();
+        for (const auto &d : midi->ports().outputs())
+            if (d.id.isSystem() && d.name.contains(QStringLiteral("Zorvik Simulator")))
+                outDevice = d.id;
+        for (const auto &d : midi->ports().inputs())
+            if (d.id.isSystem() && d.name.contains(QStringLiteral("Zorvik Simulator")))
+                inDevice = d.id;
+        QVERIFY2(outDevice.isSystem() && inDevice.isSystem(), "the simulator's JACK ports are not listed");
     }
 
     void setFault(const char *name, int value)
@@ -842,7 +843,7 @@ private:
             return std::any_of(devices.begin(), devices.end(),
                                [](const MidiSystem::Device &d) { return d.name.contains(QLatin1String("zorvik-sim")); });
         };
-        return listed(midi->outputs()) || listed(midi->inputs());
+        return listed(midi->ports().outputs()) || listed(midi->ports().inputs());
     }
 
     // A simulator of its own again, once the last one's ports are gone, that answers both ways
@@ -887,8 +888,8 @@ private:
     QProcess &sim = rig.simulator();
     QList<QByteArray> received;
     std::unique_ptr<SimulatedMidi> midi;
-    int outDevice = -1;
-    int inDevice = -1;
+    MidiDevice outDevice;
+    MidiDevice inDevice;
 };
 
 QTEST_GUILESS_MAIN(MidiJackTest)

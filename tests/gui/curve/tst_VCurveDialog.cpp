@@ -16,6 +16,7 @@
 #include "gui/widgets/MessageBoxPrompts.h"
 #include "gui/widgets/PercentProgress.h"
 #include "support/FreshLibrary.h"
+#include "support/MidiDeviceText.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
@@ -161,7 +162,7 @@ private slots:
         QThread::msleep(20);
         writeCurve(QStringLiteral("newer.crv"), contents);
 
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         QCOMPARE(editor->windowTitle(), QStringLiteral("V.Curve"));
         QCOMPARE(area()->size(), QSize(510, 381));
         QCOMPARE(child<QLineEdit>("new0")->text(), QStringLiteral("0"));
@@ -184,7 +185,7 @@ private slots:
 
     void dragThroughTheArea()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         // Point 1 (source 20, x 80) picked near the bottom and dragged above the area.
         drag({81, 375}, {100, -40});
@@ -204,7 +205,7 @@ private slots:
 
     void realtimeSendsOncePerDrag()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         click("realtimeBox");
         QVERIFY(editor->editor().realtimeOn);
@@ -234,7 +235,7 @@ private slots:
         stored.curve.keyNew = stored.curve.keySource;   // the diagonal ...
         stored.map.fill(64);                            // ... but a flat stored map
         writeCurve(QStringLiteral("flat.crv"), stored);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         selectFile(QStringLiteral("flat.crv"));
 
@@ -267,7 +268,7 @@ private slots:
         CurveFile::Contents stored;
         stored.curve.computeMap(stored.map);
         writeCurve(QStringLiteral("soft.crv"), stored);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         selectFile(QStringLiteral("soft.crv"));
         drag({160, 300}, {170, 120});
@@ -304,7 +305,7 @@ private slots:
         newer.curve.keyNew = {0, 10, 20, 40, 70, 100, 127};
         newer.curve.computeMap(newer.map);
         writeCurve(QStringLiteral("newer.crv"), newer);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         auto *list = child<QListWidget>("fileList");
         auto *name = child<QLineEdit>("fileName");
@@ -374,7 +375,7 @@ private slots:
     // Key points dragged onto each other can be pulled apart again from either end of the stack.
     void stackedPointsComeApart()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         const VelocityCurve::Points start = VelocityCurve::defaultSources;
         for (int k = 1; k <= 5; ++k)
@@ -411,7 +412,7 @@ private slots:
         writeCurve(QStringLiteral("a.crv"), contents);
         QThread::msleep(20);
         writeCurve(QStringLiteral("b.crv"), contents);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         const auto exists = [this](const char *name) {
             return QFile::exists(curvePath(QLatin1String(name)));
@@ -460,7 +461,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         file.close();
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         selectFile(QStringLiteral("bad.crv"));
         const VelocityCurve before = editor->editor().curve;
         const VelocityMap mapBefore = map;
@@ -477,8 +478,8 @@ private slots:
 
     void sendWithoutADeviceStillRunsTheDialog()
     {
-        midi->devices().use(7, MidiSystem::simulatorInput);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        midi->devices().use(MidiDevice::system(7), MidiDevice::builtIn());
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         child<QListWidget>("fileList")->setCurrentRow(-1);
         sendAndWait();
         QCOMPARE(prompts.asked.size(), 1);
@@ -493,7 +494,7 @@ private slots:
 
     void keptCurvesThroughTheMenu()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
         QVERIFY(!itemOf(menu.get(), "Keep Curve", 0)->isChecked());
         QVERIFY(!itemOf(menu.get(), "Show Curve", 0)->isEnabled());
@@ -523,7 +524,7 @@ private slots:
 
     void keptCurveGoesOutFromItsSendItem()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         drag({240, 200}, {260, 40});
         std::unique_ptr<QMenu> menu(editor->createContextMenu(nullptr));
@@ -561,7 +562,7 @@ private slots:
 
     void typedCurveNames()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         // Typed with its extension, the name gets it once.
         ModalDriver::next([](QDialog *d) { typeName(d, QStringLiteral("Linear.crv")); });
@@ -582,7 +583,7 @@ private slots:
 
     void saveLoadDelete()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         drag({240, 200}, {260, 120});
         const VelocityCurve shaped = editor->editor().curve;
@@ -643,7 +644,7 @@ private slots:
     void longNameSaveErrorFitsItsBox()
     {
         MessageBoxPrompts boxes;
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), boxes, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), boxes, map);
         editor->show();
         const QString name = QStringLiteral("start") + QString(290, QLatin1Char('x')) + QStringLiteral("end");
         ModalDriver::next([name](QDialog *d) {
@@ -677,7 +678,7 @@ private slots:
 
     void monitorShowsChannelOneNoteOns()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         click("monitorButton");
         QVERIFY(!editor->isCollapsed());
@@ -718,7 +719,7 @@ private slots:
 
     void closingTheEditorClosesTheInput()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         click("monitorButton");
         QVERIFY(midi->capture().isOpen());
@@ -729,8 +730,8 @@ private slots:
 
     void monitorWithoutAnInputStaysCollapsed()
     {
-        midi->devices().use(MidiSystem::simulatorOutput, 9);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(8));
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         click("monitorButton");
         QVERIFY(editor->isCollapsed());
         QCOMPARE(prompts.asked.size(), 1);
@@ -744,7 +745,7 @@ private slots:
         CurveFile::Contents contents;
         contents.curve.computeMap(contents.map);
         writeCurve(QStringLiteral("mine.crv"), contents);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         // The user's own curve, a kept curve shown, a picked key point, a file selected, Realtime on.
         selectFile(QStringLiteral("mine.crv"));
@@ -835,7 +836,7 @@ private slots:
 
     void calibrationAcceptTakesTheProposal()
     {
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 1);
         click("realtimeBox");
@@ -891,8 +892,8 @@ private slots:
 
     void calibrationWithoutAnInput()
     {
-        midi->devices().use(MidiSystem::simulatorOutput, 9);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(8));
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         click("calibrateButton");
         QVERIFY(!editor->isCalibrating());
         QVERIFY(child<CalibrationPanel>("calibrationPanel")->isHidden());
@@ -973,7 +974,7 @@ private slots:
         contents.curve.computeMap(contents.map);
         writeCurve(QStringLiteral("soft.crv"), contents);
         writeCurve(QStringLiteral("hard.crv"), contents);
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), prompts, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), prompts, map);
         editor->show();
         drag({160, 200}, {180, 120});
         editor->runSlotCommand(VCurveDialog::SlotCommand::Keep, 0);
@@ -1010,7 +1011,7 @@ private slots:
 
         // The questions of Send and Delete as their message boxes show them.
         MessageBoxPrompts boxes;
-        editor = std::make_unique<VCurveDialog>(*midi, data.location(), boxes, map);
+        editor = std::make_unique<VCurveDialog>(midi->sender(), midi->capture(), data.location(), boxes, map);
         editor->show();
         selectFile(QStringLiteral("soft.crv"));
         drag({160, 200}, {180, 120});

@@ -5,6 +5,7 @@
 #include "gui/devices/SimulatorWindow.h"
 #include "gui/widgets/ElidingComboBox.h"
 #include "support/FakePorts.h"
+#include "support/MidiDeviceText.h"
 #include "support/SimulatedMidi.h"
 
 #include <QAbstractItemView>
@@ -30,41 +31,41 @@ private slots:
 
     void firstOpeningShowsSimulatorOnBothSides()
     {
-        SetDeviceDialog dialog(*midi);
+        SetDeviceDialog dialog(midi->ports(), midi->devices());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Set Device"));
         QCOMPARE(dialog.outList()->count(), 3);
         QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik Simulator"));
         QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik Simulator"));
         QCOMPARE(dialog.outList()->itemText(1), QStringLiteral("Synth Out "));   // exactly as reported
         QCOMPARE(dialog.inList()->itemText(1), QStringLiteral("Keys In  "));
-        QCOMPARE(dialog.pendingOut, -1);
-        QCOMPARE(dialog.pendingIn, 0);
+        QCOMPARE(dialog.pendingOut, MidiDevice::builtIn());
+        QCOMPARE(dialog.pendingIn, MidiDevice::builtIn());
     }
 
     void okStoresCancelKeepsRefreshResets()
     {
         {
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             dialog.show();
             QTest::keyClick(dialog.outList(), Qt::Key_Down);   // activates the next entry
             QTest::keyClick(dialog.outList(), Qt::Key_Down);
             QTest::keyClick(dialog.inList(), Qt::Key_Down);
-            QCOMPARE(dialog.pendingOut, 1);
-            QCOMPARE(dialog.pendingIn, 1);
+            QCOMPARE(dialog.pendingOut, MidiDevice::system(1));
+            QCOMPARE(dialog.pendingIn, MidiDevice::system(0));
             dialog.accept();
         }
-        QCOMPARE(midi->devices().output(), 1);
-        QCOMPARE(midi->devices().input(), 1);
+        QCOMPARE(midi->devices().output(), MidiDevice::system(1));
+        QCOMPARE(midi->devices().input(), MidiDevice::system(0));
         {
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Keys Out"));
             QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Keys In  "));
             QTest::keyClick(dialog.outList(), Qt::Key_Up);
             dialog.reject();
         }
-        QCOMPARE(midi->devices().output(), 1);
+        QCOMPARE(midi->devices().output(), MidiDevice::system(1));
         {
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             fake->outputs.prepend(QStringLiteral("Plugged in"));
             dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
             QCOMPARE(dialog.outList()->count(), 4);
@@ -72,19 +73,19 @@ private slots:
             QCOMPARE(dialog.inList()->currentIndex(), 0);
             dialog.accept();
         }
-        QCOMPARE(midi->devices().output(), -1);
-        QCOMPARE(midi->devices().input(), 0);
+        QCOMPARE(midi->devices().output(), MidiDevice::builtIn());
+        QCOMPARE(midi->devices().input(), MidiDevice::builtIn());
     }
 
     void choiceThatNoLongerExistsShowsNoSelection()
     {
-        midi->devices().use(7, 5);
-        SetDeviceDialog dialog(*midi);
+        midi->devices().use(MidiDevice::system(7), MidiDevice::system(4));
+        SetDeviceDialog dialog(midi->ports(), midi->devices());
         QCOMPARE(dialog.outList()->currentIndex(), -1);
         QCOMPARE(dialog.inList()->currentIndex(), -1);
         dialog.accept();
-        QCOMPARE(midi->devices().output(), -2);
-        QCOMPARE(midi->devices().input(), -1);
+        QCOMPARE(midi->devices().output(), MidiDevice::none());
+        QCOMPARE(midi->devices().input(), MidiDevice::none());
     }
 
     void longPortNamesAreShortenedInTheMiddle()
@@ -94,7 +95,7 @@ private slots:
         fake->outputs = {longName};
         fake->inputs = {longName};
         midi = std::make_unique<SimulatedMidi>(std::make_unique<FakePorts>(fake));
-        SetDeviceDialog dialog(*midi);
+        SetDeviceDialog dialog(midi->ports(), midi->devices());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (QComboBox *list : {dialog.outList(), dialog.inList()}) {
@@ -120,7 +121,7 @@ private slots:
         // OK still chooses the device behind the shortened name.
         dialog.outList()->activated(1);
         dialog.accept();
-        QCOMPARE(midi->devices().output(), 0);
+        QCOMPARE(midi->devices().output(), MidiDevice::system(0));
     }
 
     // A USB instrument's SysEx goes through the USB link: its entries and the label say so.
@@ -134,7 +135,7 @@ private slots:
         midi->devices().update();
         QCOMPARE(midi->devices().label(), usb + QStringLiteral(" (USB link)"));
         QVERIFY(midi->devices().details().contains(QStringLiteral("MIDI Out: ") + usb + QStringLiteral(", SysEx through the USB link")));
-        SetDeviceDialog dialog(*midi);
+        SetDeviceDialog dialog(midi->ports(), midi->devices());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (QComboBox *list : {dialog.outList(), dialog.inList()}) {
@@ -157,39 +158,39 @@ private slots:
         DeviceSelection &devices = midi->devices();
         devices.update();
         {
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             QCOMPARE(dialog.outList()->itemText(0), QStringLiteral("Zorvik Simulator"));   // still first
             QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K8 (USB)"));
             QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik K8 (USB)"));
             dialog.accept();   // nothing picked: still following the instrument
         }
         QVERIFY(devices.followsInstrument());
-        QCOMPARE(midi->devices().output(), 2);
+        QCOMPARE(midi->devices().output(), MidiDevice::system(2));
         {
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             dialog.show();
             QTest::keyClick(dialog.outList(), Qt::Key_Home);   // the built-in simulator
             QTest::keyClick(dialog.inList(), Qt::Key_Home);
             dialog.accept();
         }
         QVERIFY(!devices.followsInstrument());
-        QCOMPARE(midi->devices().output(), -1);
-        QCOMPARE(midi->devices().input(), 0);
+        QCOMPARE(midi->devices().output(), MidiDevice::builtIn());
+        QCOMPARE(midi->devices().input(), MidiDevice::builtIn());
         QCOMPARE(devices.label(), QStringLiteral("Zorvik Simulator"));
         fake->outputs.prepend(QStringLiteral("Zorvik K4"));   // another instrument comes: the choice stays
         fake->inputs.prepend(QStringLiteral("Zorvik K4"));
         devices.update();
-        QCOMPARE(midi->devices().output(), -1);
+        QCOMPARE(midi->devices().output(), MidiDevice::builtIn());
         {
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             dialog.findChild<QPushButton *>(QStringLiteral("refreshButton"))->click();
             QCOMPARE(dialog.outList()->currentText(), QStringLiteral("Zorvik K4"));
             QCOMPARE(dialog.inList()->currentText(), QStringLiteral("Zorvik K4"));   // as a pair
             dialog.accept();
         }
         QVERIFY(devices.followsInstrument());
-        QCOMPARE(midi->devices().output(), 0);
-        QCOMPARE(midi->devices().input(), 1);
+        QCOMPARE(midi->devices().output(), MidiDevice::system(0));
+        QCOMPARE(midi->devices().input(), MidiDevice::system(0));
     }
 
     void simulatorWindowDrivesAndShowsTheSimulator()
@@ -213,7 +214,7 @@ private slots:
         if (!shots.isEmpty()) {
             window.show();
             window.grab().save(shots + "/simulator-window.png");
-            SetDeviceDialog dialog(*midi);
+            SetDeviceDialog dialog(midi->ports(), midi->devices());
             dialog.show();
             dialog.grab().save(shots + "/set-device.png");
         }

@@ -12,6 +12,7 @@
 #include "support/FakePorts.h"
 #include "support/FreshLibrary.h"
 #include "support/InstrumentMessage.h"
+#include "support/MidiDeviceText.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SimulatedMidi.h"
@@ -74,7 +75,7 @@ private slots:
     void firmwareLandsByteIdentical()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         const QByteArray image = randomImage(300 * 1024);
         dialog.prepare(FileKind::Firmware, image);
         QVERIFY(!dialog.numberBox()->isVisibleTo(&dialog));
@@ -95,7 +96,7 @@ private slots:
     void statusLineFitsItsWindow()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         QLabel *status = dialog.statusLine();
         // Every line shows whole: the label holds its text, and the window holds the label.
         const auto fits = [&] {
@@ -130,7 +131,7 @@ private slots:
     void templateGoesToTheChosenMemory()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         const QByteArray image = readFile(QStringLiteral(ZORVIK_TEST_DATA "/default-template.syx"));
         dialog.prepare(FileKind::Template, image);
         QCOMPARE(dialog.numberBox()->maximum(), 8);
@@ -155,11 +156,11 @@ private slots:
         const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
         // One output, listed but never opened: the wait for it is all this needs.
         SimulatedMidi system(std::make_unique<FakePorts>(QStringList{QStringLiteral("Synth")}, QStringList()));
-        DeviceLock other(system.systemPorts().place() + QStringLiteral("\nSynth"));
+        DeviceLock other(system.ports().systemPorts().place() + QStringLiteral("\nSynth"));
         QVERIFY(other.tryAcquire());
-        system.devices().use(0, MidiSystem::simulatorInput);
+        system.devices().use(MidiDevice::system(0), MidiDevice::builtIn());
         ScriptedPrompts prompts;
-        TransferDialog dialog(system, prompts);
+        TransferDialog dialog(system.ports(), system.devices(), system.capture(), prompts);
         dialog.prepare(FileKind::Firmware, randomImage(5000));
         dialog.driver().session().setReplyTimeout(500);
         dialog.show();
@@ -181,7 +182,7 @@ private slots:
     void silentInstrumentEndsTheWait()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.stopAfterBlock = 2;
         dialog.prepare(FileKind::Song, randomImage(8000));
         dialog.driver().session().setReplyTimeout(300);
@@ -209,7 +210,7 @@ private slots:
     void firmwareWaitsLongerForReadyThanBetweenBlocks()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         const auto clear = qScopeGuard([this] { midi->simulator().faults = {}; });
         midi->simulator().faults.readyDelayMs = 800;   // longer than a block may take
         const QByteArray image = randomImage(5000);
@@ -255,7 +256,7 @@ private slots:
     void closingMidTransferStopsListening()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 50;
         dialog.prepare(FileKind::Csf, randomImage(20000));
         dialog.show();
@@ -273,7 +274,7 @@ private slots:
     void stoppingATransferAsksFirst()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 20;
         const QByteArray image = randomImage(20000);   // 23 blocks once packed
         dialog.prepare(FileKind::Firmware, image);
@@ -321,7 +322,7 @@ private slots:
     void stopQuestionDefaultsToNo()
     {
         MessageBoxPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 20;
         const QByteArray image = randomImage(20000);
         dialog.prepare(FileKind::Firmware, image);
@@ -356,7 +357,7 @@ private slots:
         if (folder.isEmpty())
             QSKIP("ZORVIK_SCREENSHOTS not set");
         MessageBoxPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
         midi->simulator().faults.replyDelayMs = 40;
         dialog.prepare(FileKind::Firmware, randomImage(20000));
         dialog.show();
@@ -376,8 +377,8 @@ private slots:
     void missingInputDeviceClosesTheDialog()
     {
         ScriptedPrompts prompts;
-        TransferDialog dialog(*midi, prompts);
-        midi->devices().use(MidiSystem::simulatorOutput, 42);
+        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
+        midi->devices().use(MidiDevice::builtIn(), MidiDevice::system(41));
         dialog.prepare(FileKind::Song, randomImage(100));
         dialog.show();
         QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
@@ -390,7 +391,7 @@ private slots:
     void receiveSaveAndLoad()
     {
         ScriptedPrompts prompts;
-        ReceiveDialog dialog(*midi, data.location(), prompts);
+        ReceiveDialog dialog(midi->ports(), midi->devices(), midi->capture(), data.location(), prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
         QVERIFY(!dialog.saveButton()->isEnabled());
@@ -449,7 +450,7 @@ private slots:
     void cutOrShortDumpsAreNotOffered()
     {
         ScriptedPrompts prompts;
-        ReceiveDialog dialog(*midi, data.location(), prompts);
+        ReceiveDialog dialog(midi->ports(), midi->devices(), midi->capture(), data.location(), prompts);
         QVERIFY(dialog.setUp());
         dialog.show();
         emit midi->simulator().reply(startsLikeADump(10000));
@@ -490,7 +491,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         writeFile(data.path(QStringLiteral("bin/a.bin")), "1234567");
         writeFile(data.path(QStringLiteral("bin/B.BIN")), "1234567");
         FileLibrary library(&host, data.location(), prompts, transfer);
@@ -527,7 +528,7 @@ private slots:
         MessageBoxPrompts prompts;
         QWidget host;
         host.resize(300, 300);
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         writeFile(data.path(QStringLiteral("mid/keep.mid")), "MThd");
         FileLibrary library(&host, data.location(), prompts, transfer);
         library.fileList()->setGeometry(0, 0, 200, 200);
@@ -579,7 +580,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x14\0\xFF\x06\x05Intro\0\xFF\x06\x03" "End\0\xFF\x2F\0", 42);
         writeFile(data.path(QStringLiteral("mid/song.mid")), song);
         FileLibrary library(&host, data.location(), prompts, transfer);
@@ -615,7 +616,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         writeFile(data.path(QStringLiteral("syx/a.syx")), "a");
         writeFile(data.path(QStringLiteral("syx/b.syx")), "b");
         FileLibrary library(&host, data.location(), prompts, transfer);
@@ -699,7 +700,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
         writeFile(data.path(QStringLiteral("mid/song.mid")), song);
         writeFile(data.path(QStringLiteral("syx/t.syx")), "t");
@@ -729,7 +730,7 @@ private slots:
     {
         ScriptedPrompts prompts;
         QWidget host;
-        TransferDialog transfer(*midi, prompts);
+        TransferDialog transfer(midi->ports(), midi->devices(), midi->capture(), prompts);
         QByteArray song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0B\0\xFF\x06\x03" "End\0\xFF\x2F\0", 33);
         writeFile(data.path(QStringLiteral("mid/song.mid")), song);
         FileLibrary library(&host, data.location(), prompts, transfer);

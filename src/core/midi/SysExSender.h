@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class DeviceSelection;
 class MidiSystem;
 
 enum class SendResult {
@@ -15,15 +16,16 @@ enum class SendResult {
     MessageRefused,     // the device refused the message or did not finish it in time
 };
 
-// Sends one complete SysEx message to the output device in use (MidiSystem's DeviceSelection),
-// read at the moment of the call, and returns when the device has taken it. The caller owns the
-// buffer, and tells the user what a result means in its own words. The connection to the
-// device last used is kept between sends (MidiSystem), but every send checks that the chosen
-// device is still there, and a failed send closes it.
-class MidiOutSession
+// Sends one complete SysEx message to the output device in use (the DeviceSelection's), read at
+// the moment of the call, and returns when the device has taken it; a message sent outside any
+// exchange to a device reached through its direct link (a USB instrument) takes the link for
+// itself. The caller owns the buffer, and tells the user what a result means in its own words.
+// The connection to the device last used is kept between sends (MidiSystem), but every send
+// checks that the chosen device is still there, and a failed send closes it.
+class SysExSender
 {
 public:
-    explicit MidiOutSession(MidiSystem &midi);
+    SysExSender(MidiSystem &ports, DeviceSelection &devices);
 
     SendResult send(const std::uint8_t *buffer, std::uint32_t length);
     // After a message the device does not acknowledge (the last block of a transfer, a
@@ -41,6 +43,7 @@ public:
     QString problem() const { return why; }
 
 private:
-    MidiSystem &midi;
+    MidiSystem &ports;
+    DeviceSelection &devices;
     QString why;
 };
