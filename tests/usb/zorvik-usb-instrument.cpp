@@ -3,6 +3,8 @@
 // rig's virtual machine. It logs every message the host sends with how its USB-MIDI packets were
 // coded, answers as the instrument does, and takes commands on standard input (or a FIFO):
 //   dump | note KEY VELOCITY | status | memory N | curve | delay MS | unplug | plug | quit
+// A message from the host is logged as "message N bytes, codes right|WRONG ...: HEX"; one over
+// 256 bytes with its first 20 bytes and " sha1 CHECKSUM" of the whole.
 #include "core/sim/InstrumentSimulator.h"
 #include "tests/usb/UsbIpDevice.h"
 
@@ -206,11 +208,17 @@ private:
         const bool ok = codes == expected;
         if (!ok)
             ++badlyCoded;
-        say(QStringLiteral("message %1 bytes, codes %2%3: %4")
+        // A long message is told by its start and its checksum, so that a test can still check
+        // every byte of it.
+        const bool whole = message.size() <= 256;
+        say(QStringLiteral("message %1 bytes, codes %2%3: %4%5")
                 .arg(message.size())
                 .arg(ok ? QStringLiteral("right") : QStringLiteral("WRONG ") + codes.left(80))
-                .arg(message.size() <= 256 ? QStringLiteral(", packets ") + packetText.join(QStringLiteral(" | ")) : QString())
-                .arg(QString::fromLatin1(message.left(message.size() <= 256 ? 256 : 20).toHex(' '))));
+                .arg(whole ? QStringLiteral(", packets ") + packetText.join(QStringLiteral(" | ")) : QString())
+                .arg(QString::fromLatin1(message.left(whole ? 256 : 20).toHex(' ')))
+                .arg(whole ? QString()
+                           : QStringLiteral(" sha1 ")
+                                 + QString::fromLatin1(QCryptographicHash::hash(message, QCryptographicHash::Sha1).toHex())));
         codes.clear();
         packetText.clear();
         // The cable is pulled as a block arrives, before the instrument can ask for the next:
