@@ -10,9 +10,10 @@
 #include <memory>
 #include <utility>
 
-// A system back end the test controls: devices come and go, outputs record what they take or
-// refuse it, inputs are fed by hand. With no names given there are no ports at all; with
-// openable off, the ports are listed but none opens.
+// A system back end the test controls: devices come and go (an open output whose device is no
+// longer listed refuses), outputs record what they take or refuse it, inputs are fed by hand.
+// With no names given there are no ports at all; with openable off, the ports are listed but
+// none opens.
 class FakePorts : public MidiPortBackend
 {
 public:
@@ -202,6 +203,9 @@ private:
         ~Output() override { --state->openOutputs; }
         Delivery send(const std::uint8_t *bytes, std::size_t length, std::chrono::milliseconds) override
         {
+            // Unplugged: the port refuses, as a system port without its device does.
+            if (!state->outputs.contains(portName))
+                return Delivery::Refused;
             const Delivery result = std::exchange(state->next, Delivery::Delivered);
             if (result == Delivery::Delivered)
                 state->sent.append(QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(length)));
