@@ -1,7 +1,8 @@
 #!/bin/bash
 # The first process of the USB rig's virtual machine (scripts/usb-rig.sh): the root file system is
 # the host's, read-only, with /tmp, /run and /dev its own. Loads the USB/IP host controller, the
-# USB audio driver and the sequencer, runs the checks and powers the machine off.
+# USB audio driver and the sequencer, runs the checks (and the USB link's rows of the MIDI
+# back-end contract) and powers the machine off.
 out=/run/out
 exec >"$out/guest.log" 2>&1
 touch "$out/booted"
@@ -17,7 +18,20 @@ done
 chmod 0666 /dev/snd/seq
 # shellcheck disable=SC2086
 "$program" $functions
-echo $? > "$out/exit-code"
+code=$?
+# A whole run also checks the USB link against the contract of every MIDI back end: the "usb" rows
+# of each of its functions (the other rows run on the host).
+contract="$(dirname "$program")/tst_MidiBackendContract"
+if [ -z "$functions" ] && [ "$program" != "$(realpath "$contract" 2>/dev/null)" ]; then
+  if [ -x "$contract" ]; then
+    # shellcheck disable=SC2046
+    "$contract" $("$contract" -functions | sed -n 's/()$/:usb/p') || [ "$code" -ne 0 ] || code=1
+  else
+    echo "FAIL: no $contract to check the USB link against the MIDI back-end contract"
+    code=1
+  fi
+fi
+echo "$code" > "$out/exit-code"
 sync
 echo o > /proc/sysrq-trigger
 sleep 10
