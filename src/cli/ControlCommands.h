@@ -10,9 +10,11 @@ class InstrumentSimulator;
 class MidiSystem;
 class MidiPortBackend;
 
-// The commands of zorvikctl: list ports, send a file, receive a dump, send a curve, through the
-// same transfer engine and checks as the editor. Exit codes are stable for scripts; a command
-// that succeeds prints one summary line on standard output, errors are one line on standard error.
+// The commands of zorvikctl: list ports, send a file, receive a dump, send a curve, play a song,
+// through the same transfer engine and checks as the editor. run() reads the options, checks
+// what every command shares, sets up the MIDI parts and the chosen devices, and hands over to the
+// command's own class through a table. Exit codes are stable for scripts; a command that
+// succeeds prints one summary line on standard output, errors are one line on standard error.
 class ControlCommands
 {
 public:

@@ -1,6 +1,7 @@
 #include "cli/SongPlayCommand.h"
 
 #include "cli/ControlCommands.h"
+#include "core/base/StopSignals.h"
 #include "core/song/CsfSongImage.h"
 #include "devices/audio/AudioDriverChoice.h"
 
@@ -8,43 +9,10 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int signal)
-{
-    stopRequested = 1;
-    std::signal(signal, SIG_DFL);   // a second Ctrl+C ends the program at once
-}
-
-// Ctrl+C and a termination request stop the song instead of ending the program, for as long
-// as the command runs.
-class StopOnSignals
-{
-public:
-    StopOnSignals()
-    {
-        stopRequested = 0;
-        previousInterrupt = std::signal(SIGINT, requestStop);
-        previousTerminate = std::signal(SIGTERM, requestStop);
-    }
-    ~StopOnSignals()
-    {
-        std::signal(SIGINT, previousInterrupt);
-        std::signal(SIGTERM, previousTerminate);
-    }
-    StopOnSignals(const StopOnSignals &) = delete;
-    StopOnSignals &operator=(const StopOnSignals &) = delete;
-
-private:
-    void (*previousInterrupt)(int) = SIG_DFL;
-    void (*previousTerminate)(int) = SIG_DFL;
-};
 
 QString clock(qint64 ms)
 {
@@ -82,8 +50,9 @@ int SongPlayCommand::run(const QString &file)
         }
     }
 
-    // From here Ctrl+C stops the song (or keeps it from starting) instead of ending the program.
-    const StopOnSignals stopper;
+    // From here Ctrl+C or a termination request stops the song (or keeps it from starting)
+    // instead of ending the program; a second one ends it at once.
+    const StopSignals stopper({SIGINT, SIGTERM});
     SongEngine engine(options);
     bool opened = false;
     if (suffix == QLatin1String("csf")) {
@@ -113,7 +82,7 @@ int SongPlayCommand::run(const QString &file)
     ticks.setInterval(tickMs);
     QString shown;
     QObject::connect(&ticks, &QTimer::timeout, &loop, [&] {
-        if (stopRequested || engine.isAtEnd()) {
+        if (stopper.received() != 0 || engine.isAtEnd()) {
             loop.quit();
             return;
         }

@@ -90,11 +90,7 @@ QString cannotSave(const QString &path, const QString &reason)
 void SafeFile::ignoreFileSizeSignal()
 {
 #ifdef SIGXFSZ
-    static const bool ignored = [] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        return true;
-    }();
-    Q_UNUSED(ignored);
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 

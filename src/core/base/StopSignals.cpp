@@ -15,7 +15,6 @@ namespace {
 // A signal handler can only reach state of the process; this is it.
 int wakeUp[2] = {-1, -1};
 std::atomic_int signalsSeen{0};
-constexpr int watched[] = {SIGINT, SIGTERM, SIGHUP};
 // What the second signal removes: a fixed buffer, as a handler may not allocate; the flag says
 // whether it holds a whole path.
 char forcedStopFile[4096];
@@ -47,7 +46,7 @@ void StopSignals::removeOnForcedStop(const QString &path)
     forcedStopFileSet = true;
 }
 
-StopSignals::StopSignals()
+StopSignals::StopSignals(std::initializer_list<int> watched)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wakeUp) != 0)
         return;
@@ -64,14 +63,17 @@ StopSignals::StopSignals()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : watched)
-        sigaction(signal, &action, nullptr);
+    for (const int signal : watched) {
+        Handler handler{signal, {}};
+        if (sigaction(signal, &action, &handler.before) == 0)
+            handlers.push_back(handler);
+    }
 }
 
 StopSignals::~StopSignals()
 {
-    for (const int signal : watched)
-        std::signal(signal, SIG_DFL);
+    for (const Handler &handler : handlers)
+        sigaction(handler.signal, &handler.before, nullptr);
     delete notifier;
     for (int &fd : wakeUp) {
         if (fd >= 0)
