@@ -53,15 +53,14 @@ QByteArray bytes(std::initializer_list<int> values)
 }
 
 // A message as the far ends report what they took: whole up to 256 bytes, a longer one by its
-// start and its checksum.
+// checksum.
 QString describe(const QByteArray &message)
 {
     if (message.size() <= 256)
         return QStringLiteral("%1 bytes: %2").arg(message.size()).arg(QString::fromLatin1(message.toHex(' ')));
-    return QStringLiteral("%1 bytes: %2 sha1 %3")
+    return QStringLiteral("%1 bytes: sha1 %2")
         .arg(message.size())
-        .arg(QString::fromLatin1(message.left(20).toHex(' ')),
-             QString::fromLatin1(QCryptographicHash::hash(message, QCryptographicHash::Sha1).toHex()));
+        .arg(QString::fromLatin1(QCryptographicHash::hash(message, QCryptographicHash::Sha1).toHex()));
 }
 
 QStringList describe(const QList<QByteArray> &messages)
@@ -370,16 +369,16 @@ public:
     QString inputName() const override { return QStringLiteral("Zorvik K8"); }
     QStringList taken() override
     {
-        // "message N bytes, codes right, packets ...: HEX", a long one "...: HEX sha1 SUM"
-        static const QRegularExpression line(QStringLiteral("^message (\\d+) bytes, codes (right|WRONG [^,:]*)[^:]*: ([0-9a-f ]*?)( sha1 [0-9a-f]+)?$"));
+        // "message N bytes, codes right, packets ...: HEX", a long one "...: sha1 SUM"
+        static const QRegularExpression line(QStringLiteral("^message (\\d+) bytes, codes (right|WRONG [^,:]*)[^:]*: (sha1 [0-9a-f]+|[0-9a-f ]*)$"));
         QStringList out;
         for (const QString &text : instrument.since(from)) {
             const QRegularExpressionMatch m = line.match(text);
             if (!m.hasMatch())
                 continue;
-            QString told = m.captured(4).isEmpty()
-                               ? describe(QByteArray::fromHex(m.captured(3).toLatin1()))
-                               : QStringLiteral("%1 bytes: %2%3").arg(m.captured(1), m.captured(3), m.captured(4));
+            QString told = m.captured(3).startsWith(QLatin1String("sha1 "))
+                               ? QStringLiteral("%1 bytes: %2").arg(m.captured(1), m.captured(3))
+                               : describe(QByteArray::fromHex(m.captured(3).toLatin1()));
             if (m.captured(2) != QLatin1String("right"))
                 told += QStringLiteral(", packets coded ") + m.captured(2);
             out.append(told);
