@@ -81,7 +81,7 @@ struct ControlRun
 
 } // namespace
 
-class MidiJackTest : public QObject
+class TestJackEndToEnd : public QObject
 {
     Q_OBJECT
 
@@ -892,5 +892,5 @@ private:
     MidiDevice inDevice;
 };
 
-QTEST_GUILESS_MAIN(MidiJackTest)
+QTEST_GUILESS_MAIN(TestJackEndToEnd)
 #include "tst_JackEndToEnd.moc"

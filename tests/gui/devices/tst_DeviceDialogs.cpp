@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QTest>
 
-class MidiDialogsTest : public QObject
+class TestDeviceDialogs : public QObject
 {
     Q_OBJECT
 
@@ -225,5 +225,5 @@ private:
     std::unique_ptr<SimulatedMidi> midi;
 };
 
-QTEST_MAIN(MidiDialogsTest)
+QTEST_MAIN(TestDeviceDialogs)
 #include "tst_DeviceDialogs.moc"
