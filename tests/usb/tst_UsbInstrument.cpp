@@ -118,7 +118,7 @@ QString sha1(const QByteArray &bytes)
 
 } // namespace
 
-class UsbInstrumentTest : public QObject
+class TestUsbInstrument : public QObject
 {
     Q_OBJECT
 
@@ -486,5 +486,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(UsbInstrumentTest)
+QTEST_MAIN(TestUsbInstrument)
 #include "tst_UsbInstrument.moc"
