@@ -4,9 +4,7 @@
 #include "core/base/PromptService.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/MidiInCapture.h"
-#include "gui/curve/CalibrationPanel.h"
 #include "gui/curve/CurveArea.h"
-#include "gui/curve/MonitorPanel.h"
 #include "gui/curve/SendVCurveDialog.h"
 #include "gui/widgets/FilenamePrompt.h"
 #include "gui/widgets/PercentProgress.h"
@@ -27,22 +25,6 @@ namespace {
 
 const QString curveExtension = QString::fromLatin1(CurveFile::extension);
 
-QPushButton *button(QWidget *parent, const char *name, const QString &text, QRect geometry)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QLabel *label(QWidget *parent, const QString &text, QRect geometry)
-{
-    auto *l = new QLabel(text, parent);
-    l->setGeometry(geometry);
-    return l;
-}
-
 } // namespace
 
 VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture, const LibraryLocation &library,
@@ -53,29 +35,25 @@ VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture
     , location(library)
     , prompts(promptService)
     , model(sharedMap)
+    , ui(*this, model, history, capture)
 {
     setObjectName(QStringLiteral("VCurveDialog"));
     setWindowTitle(QStringLiteral("V.Curve"));
     // Modal to the main window only: the simulator window can play notes for the monitor.
     setWindowModality(Qt::WindowModal);
-    buildControls();
+    wireControls();
     sendDialog = new SendVCurveDialog(sender, prompts, sharedMap, this);
     connect(&capture, &MidiInCapture::shortMessage, this, &VCurveDialog::onShortMessage);
 
     // A fresh opening: defaults everywhere, the saved curves listed, the monitor closed.
     model.open();
     history.clear();
-    gridBox->setChecked(true);
-    vertexBox->setChecked(true);
-    realtimeBox->setChecked(false);
+    ui.gridBox->setChecked(true);
+    ui.vertexBox->setChecked(true);
+    ui.realtimeBox->setChecked(false);
     fillList();
     redraw();
-    progress->hide();
-    progress->setRange(0, 1);
-    progress->setPos(0);
-    progress->setBarColour(QColor(99, 162, 104));
-    progress->setBarTextColour(QColor(250, 1, 1));
-    monitorHeight = monitor->height();
+    monitorHeight = ui.monitor->height();
     collapse();
 }
 
@@ -85,151 +63,82 @@ VCurveDialog::~VCurveDialog()
         capture.close(this);
 }
 
-void VCurveDialog::buildControls()
+void VCurveDialog::wireControls()
 {
-    label(this, QStringLiteral("V. Curve Show"), {10, 6, 200, 18});
-    area = new CurveArea(model, this);
-    area->move(10, 26);
-    connect(area, &CurveArea::leftPressed, this, &VCurveDialog::areaPressed);
-    connect(area, &CurveArea::dragged, this, &VCurveDialog::areaDragged);
-    connect(area, &CurveArea::leftReleased, this, &VCurveDialog::areaReleased);
-    connect(area, &CurveArea::rightPressed, this, &VCurveDialog::areaMenu);
+    connect(ui.area, &CurveArea::leftPressed, this, &VCurveDialog::areaPressed);
+    connect(ui.area, &CurveArea::dragged, this, &VCurveDialog::areaDragged);
+    connect(ui.area, &CurveArea::leftReleased, this, &VCurveDialog::areaReleased);
+    connect(ui.area, &CurveArea::rightPressed, this, &VCurveDialog::areaMenu);
 
-    // The Source / New table.
-    label(this, QStringLiteral("Source"), {532, 6, 48, 18})->setAlignment(Qt::AlignCenter);
-    label(this, QStringLiteral("New"), {584, 6, 48, 18})->setAlignment(Qt::AlignCenter);
-    for (int row = 0; row < CurveEditorModel::tableRows; ++row) {
-        auto cell = [this, row](const char *prefix, int x) {
-            auto *edit = new QLineEdit(this);
-            edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(row));
-            edit->setReadOnly(true);
-            edit->setFocusPolicy(Qt::NoFocus);
-            edit->setAlignment(Qt::AlignCenter);
-            edit->setGeometry(x, 26 + 27 * row, 48, 22);
-            return edit;
-        };
-        sourceCells[std::size_t(row)] = cell("source", 532);
-        newCells[std::size_t(row)] = cell("new", 584);
-        sourceCells[std::size_t(row)]->setText(QString::number(CurveEditorModel::tableSources[std::size_t(row)]));
-    }
-
-    // Saved curves.
-    label(this, QStringLiteral("FileName"), {644, 6, 176, 18});
-    list = new QListWidget(this);
-    list->setObjectName(QStringLiteral("fileList"));
-    list->setGeometry(644, 26, 176, 300);
     // The name box names the selected file, and nothing when none is selected.
-    connect(list, &QListWidget::itemSelectionChanged, this, [this] {
-        const QList<QListWidgetItem *> chosen = list->selectedItems();
-        fileName->setText(chosen.isEmpty() ? QString() : chosen.first()->text());
+    connect(ui.fileList, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> chosen = ui.fileList->selectedItems();
+        ui.fileName->setText(chosen.isEmpty() ? QString() : chosen.first()->text());
     });
-    fileName = new QLineEdit(this);
-    fileName->setObjectName(QStringLiteral("fileName"));
-    fileName->setGeometry(644, 334, 176, 22);
-    connect(button(this, "saveButton", QStringLiteral("Save"), {644, 364, 84, 26}), &QPushButton::clicked, this,
-            &VCurveDialog::save);
-    connect(button(this, "loadButton", QStringLiteral("Load"), {736, 364, 84, 26}), &QPushButton::clicked, this,
-            &VCurveDialog::load);
-    connect(button(this, "deleteButton", QStringLiteral("Delete"), {644, 396, 84, 26}), &QPushButton::clicked,
-            this, &VCurveDialog::remove);
-    connect(button(this, "sendButton", QStringLiteral("Send"), {736, 396, 84, 26}), &QPushButton::clicked, this,
-            &VCurveDialog::send);
+    connect(ui.saveButton, &QPushButton::clicked, this, &VCurveDialog::save);
+    connect(ui.loadButton, &QPushButton::clicked, this, &VCurveDialog::load);
+    connect(ui.deleteButton, &QPushButton::clicked, this, &VCurveDialog::remove);
+    connect(ui.sendButton, &QPushButton::clicked, this, &VCurveDialog::send);
 
-    // Hint line, with the realtime send's bar in its place.
-    hint = label(this, hintText, {10, 410, 520, 32});
-    hint->setObjectName(QStringLiteral("hint"));
-    hint->setWordWrap(true);
-    progress = new PercentProgress(this);
-    progress->setObjectName(QStringLiteral("progress"));
-    progress->setGeometry(10, 412, 510, 20);
-
-    connect(button(this, "newButton", QStringLiteral("New"), {10, 444, 76, 26}), &QPushButton::clicked, this,
-            &VCurveDialog::newCurve);
-    connect(button(this, "defaultButton", QStringLiteral("Default"), {94, 444, 76, 26}), &QPushButton::clicked,
-            this, &VCurveDialog::fullReset);
-    auto checkBox = [this](const char *name, const QString &text, int x) {
-        auto *box = new QCheckBox(text, this);
-        box->setObjectName(QString::fromLatin1(name));
-        box->setGeometry(x, 446, 84, 22);
-        return box;
-    };
-    gridBox = checkBox("gridBox", QStringLiteral(" Grid"), 190);
-    vertexBox = checkBox("vertexBox", QStringLiteral(" Vertex"), 274);
-    realtimeBox = checkBox("realtimeBox", QStringLiteral("Realtime"), 358);
-    connect(gridBox, &QCheckBox::clicked, this, [this] {
-        model.gridOn = gridBox->isChecked();
+    connect(ui.newButton, &QPushButton::clicked, this, &VCurveDialog::newCurve);
+    connect(ui.defaultButton, &QPushButton::clicked, this, &VCurveDialog::fullReset);
+    connect(ui.gridBox, &QCheckBox::clicked, this, [this] {
+        model.gridOn = ui.gridBox->isChecked();
         redraw();
     });
-    connect(vertexBox, &QCheckBox::clicked, this, [this] {
-        model.vertexOn = vertexBox->isChecked();
+    connect(ui.vertexBox, &QCheckBox::clicked, this, [this] {
+        model.vertexOn = ui.vertexBox->isChecked();
         redraw();
     });
-    connect(realtimeBox, &QCheckBox::clicked, this, [this] { model.realtimeOn = realtimeBox->isChecked(); });
+    connect(ui.realtimeBox, &QCheckBox::clicked, this, [this] { model.realtimeOn = ui.realtimeBox->isChecked(); });
 
-    monitorButton = button(this, "monitorButton", QStringLiteral("D"), {490, 444, 30, 26});
-    monitorButton->setToolTip(QStringLiteral("Velocity monitor"));
-    connect(monitorButton, &QPushButton::clicked, this, &VCurveDialog::toggleMonitor);
-    calibrateButton = button(this, "calibrateButton", QStringLiteral("Calibrate\u2026"), {644, 444, 84, 26});
-    calibrateButton->setToolTip(QStringLiteral("Propose a curve from notes you play, softest to hardest"));
-    connect(calibrateButton, &QPushButton::clicked, this, &VCurveDialog::startCalibration);
-    auto *exitButton = button(this, "exitButton", QStringLiteral("Exit"), {736, 444, 84, 26});
-    connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui.monitorButton, &QPushButton::clicked, this, &VCurveDialog::toggleMonitor);
+    connect(ui.calibrateButton, &QPushButton::clicked, this, &VCurveDialog::startCalibration);
+    connect(ui.exitButton, &QPushButton::clicked, this, &QDialog::accept);
 
-    // The monitor panel lies below the small window's edge until "D" enlarges the window.
-    monitorFrame = new QFrame(this);
-    monitorFrame->setObjectName(QStringLiteral("monitorFrame"));
-    monitorFrame->setFrameShape(QFrame::Box);
-    monitorFrame->setGeometry(8, 522, windowWidth - 16, MonitorPanel::designHeight + 4);
-    monitor = new MonitorPanel(history, this);
-    monitor->setGeometry(10, 524, windowWidth - 20, MonitorPanel::designHeight);
-
-    // The calibration takes the monitor's place, its bars where the monitor's are.
-    calibration = new CalibrationPanel(capture, this);
-    calibration->move(0, 524 - 2 - CalibrationPanel::barsTop);
-    calibration->hide();
-    connect(calibration, &CalibrationPanel::proposalChanged, this, [this] {
+    connect(ui.calibration, &CalibrationPanel::proposalChanged, this, [this] {
         if (!calibrating)
             return;
-        const VelocityCalibration::Proposal &offered = calibration->proposal();
+        const VelocityCalibration::Proposal &offered = ui.calibration->proposal();
         model.proposal = offered.proposed() ? std::optional(offered.curve) : std::nullopt;
-        area->update();
+        ui.area->update();
     });
-    connect(calibration, &CalibrationPanel::acceptRequested, this, [this] { finishCalibration(true); });
-    connect(calibration, &CalibrationPanel::cancelRequested, this, [this] { finishCalibration(false); });
+    connect(ui.calibration, &CalibrationPanel::acceptRequested, this, [this] { finishCalibration(true); });
+    connect(ui.calibration, &CalibrationPanel::cancelRequested, this, [this] { finishCalibration(false); });
 }
 
 void VCurveDialog::redraw()
 {
     model.refresh();
     refreshTable();
-    area->update();
+    ui.area->update();
 }
 
 void VCurveDialog::refreshTable()
 {
     for (int row = 0; row < CurveEditorModel::tableRows; ++row)
-        newCells[std::size_t(row)]->setText(QString::number(model.tableNew(row)));
+        ui.newCells[std::size_t(row)]->setText(QString::number(model.tableNew(row)));
 }
 
 void VCurveDialog::fillList()
 {
     // Nothing is selected afterwards: the curve on screen is the program's own until the user
     // chooses a file.
-    list->clear();
+    ui.fileList->clear();
     const FolderListing::Result found = FolderListing::list(location.folder(DataPaths::Folder::Curve),
                                                             curveExtension.mid(1));
     if (found.tooMany)
         prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
     else
-        list->addItems(found.names);
-    list->setCurrentRow(-1);
-    fileName->clear();
+        ui.fileList->addItems(found.names);
+    ui.fileList->setCurrentRow(-1);
+    ui.fileName->clear();
 }
 
 void VCurveDialog::showHintOrProgress()
 {
-    hint->setVisible(!model.realtimeOn);
-    progress->setVisible(model.realtimeOn);
+    ui.hint->setVisible(!model.realtimeOn);
+    ui.progress->setVisible(model.realtimeOn);
 }
 
 void VCurveDialog::areaPressed(QPoint pos)
@@ -238,7 +147,7 @@ void VCurveDialog::areaPressed(QPoint pos)
     if (!CurveEditorModel::inArea(pos.x(), pos.y()))
         return;
     showHintOrProgress();
-    progress->setPos(0);
+    ui.progress->setPos(0);
 }
 
 void VCurveDialog::areaDragged(QPoint pos)
@@ -256,11 +165,11 @@ void VCurveDialog::areaReleased()
 
 void VCurveDialog::sendRealtime()
 {
-    hint->hide();
-    progress->show();
-    progress->setPos(0);
+    ui.hint->hide();
+    ui.progress->show();
+    ui.progress->setPos(0);
     if (CurveSysEx::send(sender, prompts, model.map()))
-        progress->setPos(1);
+        ui.progress->setPos(1);
 }
 
 void VCurveDialog::mousePressEvent(QMouseEvent *event)
@@ -353,15 +262,15 @@ void VCurveDialog::fullReset()
 {
     history.clear();
     model.fullReset();
-    vertexBox->setChecked(true);
-    realtimeBox->setChecked(false);
+    ui.vertexBox->setChecked(true);
+    ui.realtimeBox->setChecked(false);
     redraw();
-    monitor->update();
+    ui.monitor->update();
 }
 
 QString VCurveDialog::selectedPath() const
 {
-    const QListWidgetItem *item = list->currentItem();
+    const QListWidgetItem *item = ui.fileList->currentItem();
     if (!item || !item->isSelected())
         return {};
     return location.file(DataPaths::Folder::Curve, item->text());
@@ -411,26 +320,26 @@ void VCurveDialog::remove()
     const QString path = selectedPath();
     if (path.isEmpty())
         return;
-    const int row = list->currentRow();
+    const int row = ui.fileList->currentRow();
     // The selection moves on after a delete: a second click must not take the next file unasked.
-    if (!prompts.confirm(deleteQuestion(list->item(row)->text()), QStringLiteral("Zorvik Halden"),
+    if (!prompts.confirm(deleteQuestion(ui.fileList->item(row)->text()), QStringLiteral("Zorvik Halden"),
                          PromptService::Icon::Question, PromptService::Answer::No))
         return;
     QFile file(path);
     if (file.exists() && !file.remove()) {
         prompts.inform(QStringLiteral("Cannot delete the curve file \"%1\": %2")
-                           .arg(list->item(row)->text(), file.errorString()),
+                           .arg(ui.fileList->item(row)->text(), file.errorString()),
                        {}, PromptService::Icon::Stop);
         return;
     }
-    delete list->takeItem(row);
+    delete ui.fileList->takeItem(row);
     const int next = row > 0 ? row - 1 : 0;
-    if (next < list->count()) {
-        list->setCurrentRow(next);
-        fileName->setText(list->item(next)->text());
+    if (next < ui.fileList->count()) {
+        ui.fileList->setCurrentRow(next);
+        ui.fileName->setText(ui.fileList->item(next)->text());
     } else {
-        list->setCurrentRow(-1);
-        fileName->clear();
+        ui.fileList->setCurrentRow(-1);
+        ui.fileName->clear();
     }
 }
 
@@ -462,7 +371,7 @@ void VCurveDialog::send()
         // when the user says so. A curve just opened, loaded or saved is not worth the question.
         if (model.isEdited() && loaded.contents.curve != model.curve) {
             const PromptService::Answer answer =
-                prompts.ask({sendQuestion(list->currentItem()->text()), QStringLiteral("Zorvik Halden"),
+                prompts.ask({sendQuestion(ui.fileList->currentItem()->text()), QStringLiteral("Zorvik Halden"),
                              PromptService::Icon::Question, PromptService::Buttons::YesNoCancel});
             if (answer == PromptService::Answer::Yes) {
                 sendDialog->exec();
@@ -491,14 +400,14 @@ void VCurveDialog::collapse()
     setFixedSize(windowWidth, monitorHeight + collapsedExtra);
     collapsed = true;
     capture.close(this);
-    monitor->setActive(false);
+    ui.monitor->setActive(false);
 }
 
 void VCurveDialog::expand()
 {
     setFixedSize(windowWidth, monitorHeight + expandedExtra);
     collapsed = false;
-    monitor->setActive(true);
+    ui.monitor->setActive(true);
     if (!capture.open(this, MidiInCapture::Mode::ShortMessages)) {
         prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
         collapse();
@@ -510,7 +419,7 @@ void VCurveDialog::startCalibration()
     if (calibrating)
         return;
     // The calibration holds the input while it runs; the monitor's capture ends here.
-    if (!calibration->start()) {
+    if (!ui.calibration->start()) {
         prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
         if (!collapsed)
             collapse();   // its input is gone as well
@@ -519,9 +428,9 @@ void VCurveDialog::startCalibration()
     calibrating = true;
     setControlsEnabled(false);
     setFixedSize(windowWidth, monitorHeight + expandedExtra);
-    monitorFrame->hide();
-    monitor->hide();
-    calibration->show();
+    ui.monitorFrame->hide();
+    ui.monitor->hide();
+    ui.calibration->show();
 }
 
 void VCurveDialog::finishCalibration(bool accept)
@@ -529,17 +438,17 @@ void VCurveDialog::finishCalibration(bool accept)
     if (!calibrating)
         return;
     calibrating = false;
-    calibration->stop();
-    calibration->hide();
-    monitorFrame->show();
-    monitor->show();
+    ui.calibration->stop();
+    ui.calibration->hide();
+    ui.monitorFrame->show();
+    ui.monitor->show();
     setControlsEnabled(true);
     const bool taken = accept && model.acceptProposal();
     model.proposal.reset();
     if (taken)
         redraw();
     else
-        area->update();   // nothing else changed
+        ui.area->update();   // nothing else changed
     // The window and the input go back to what the monitor had.
     if (collapsed)
         collapse();
@@ -553,7 +462,8 @@ void VCurveDialog::setControlsEnabled(bool on)
 {
     // Everything a person could change the curve or the files with; the table and labels stay.
     for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (child == area || child == list || child == fileName || qobject_cast<QAbstractButton *>(child))
+        if (child == ui.area || child == ui.fileList || child == ui.fileName
+            || qobject_cast<QAbstractButton *>(child))
             child->setEnabled(on);
     }
 }
@@ -578,7 +488,7 @@ void VCurveDialog::onShortMessage(quint8 status, quint8 data1, quint8 data2)
     if (!capture.isOpenFor(this))
         return;
     if (history.record(status | std::uint32_t(data1) << 8 | std::uint32_t(data2) << 16))
-        monitor->update();
+        ui.monitor->update();
 }
 
 void VCurveDialog::done(int result)

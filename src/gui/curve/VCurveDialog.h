@@ -3,25 +3,14 @@
 #include "core/base/LibraryLocation.h"
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
+#include "gui/curve/VCurveLayout.h"
 
 #include <QDialog>
 
-#include <array>
-
-class CalibrationPanel;
-class CurveArea;
 class MidiInCapture;
 class SysExSender;
-class MonitorPanel;
 class PromptService;
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
-class PercentProgress;
-class QPushButton;
 class SendVCurveDialog;
 
 // "V.Curve": shapes the velocity curve by dragging its key points, keeps up to three curves to
@@ -35,12 +24,9 @@ class VCurveDialog : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr int windowWidth = 830;
-    static constexpr int collapsedExtra = 360;   // window height = panel height + this
-    static constexpr int expandedExtra = 532;
-    static inline const QString hintText = QStringLiteral(
-        "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, "
-        "send, redraw or delete.");
+    static constexpr int windowWidth = VCurveLayout::windowWidth;
+    static constexpr int collapsedExtra = VCurveLayout::collapsedExtra;   // window height = panel height + this
+    static constexpr int expandedExtra = VCurveLayout::expandedExtra;
     static inline const QString inputErrorText = QStringLiteral("Error opening the default MIDI In Device!\r\n");
     // Save's question ("Save file") before a curve file is replaced.
     static inline const QString replaceQuestion = QStringLiteral("Replace the existing file\uFF1F");
@@ -81,7 +67,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
+    void wireControls();
     void redraw();
     void refreshTable();
     void fillList();
@@ -119,21 +105,7 @@ private:
     CurveEditorModel model;
     VelocityHistory history;
 
-    CurveArea *area = nullptr;
-    std::array<QLineEdit *, CurveEditorModel::tableRows> sourceCells{};
-    std::array<QLineEdit *, CurveEditorModel::tableRows> newCells{};
-    QListWidget *list = nullptr;
-    QLineEdit *fileName = nullptr;
-    QCheckBox *gridBox = nullptr;
-    QCheckBox *vertexBox = nullptr;
-    QCheckBox *realtimeBox = nullptr;
-    QLabel *hint = nullptr;
-    PercentProgress *progress = nullptr;
-    QPushButton *monitorButton = nullptr;
-    QFrame *monitorFrame = nullptr;
-    MonitorPanel *monitor = nullptr;
-    QPushButton *calibrateButton = nullptr;
-    CalibrationPanel *calibration = nullptr;
+    VCurveLayout ui;
     SendVCurveDialog *sendDialog = nullptr;
 
     bool collapsed = true;
