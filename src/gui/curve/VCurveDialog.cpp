@@ -1,18 +1,14 @@
 #include "gui/curve/VCurveDialog.h"
 
-#include "core/base/FolderListing.h"
 #include "core/base/PromptService.h"
 #include "core/curve/CurveSysEx.h"
 #include "core/midi/MidiInCapture.h"
 #include "gui/curve/CurveArea.h"
 #include "gui/curve/SendVCurveDialog.h"
-#include "gui/widgets/FilenamePrompt.h"
 #include "gui/widgets/PercentProgress.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,21 +17,15 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-namespace {
-
-const QString curveExtension = QString::fromLatin1(CurveFile::extension);
-
-} // namespace
-
 VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture, const LibraryLocation &library,
                            PromptService &promptService, VelocityMap &sharedMap, QWidget *parent)
     : QDialog(parent)
     , sender(sysExSender)
     , capture(inputCapture)
-    , location(library)
     , prompts(promptService)
     , model(sharedMap)
     , ui(*this, model, history, capture)
+    , files(*ui.fileList, *ui.fileName, model, library, prompts, *this)
 {
     setObjectName(QStringLiteral("VCurveDialog"));
     setWindowTitle(QStringLiteral("V.Curve"));
@@ -51,7 +41,7 @@ VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture
     ui.gridBox->setChecked(true);
     ui.vertexBox->setChecked(true);
     ui.realtimeBox->setChecked(false);
-    fillList();
+    files.fill();
     redraw();
     monitorHeight = ui.monitor->height();
     collapse();
@@ -70,14 +60,9 @@ void VCurveDialog::wireControls()
     connect(ui.area, &CurveArea::leftReleased, this, &VCurveDialog::areaReleased);
     connect(ui.area, &CurveArea::rightPressed, this, &VCurveDialog::areaMenu);
 
-    // The name box names the selected file, and nothing when none is selected.
-    connect(ui.fileList, &QListWidget::itemSelectionChanged, this, [this] {
-        const QList<QListWidgetItem *> chosen = ui.fileList->selectedItems();
-        ui.fileName->setText(chosen.isEmpty() ? QString() : chosen.first()->text());
-    });
-    connect(ui.saveButton, &QPushButton::clicked, this, &VCurveDialog::save);
+    connect(ui.saveButton, &QPushButton::clicked, &files, &CurveFileList::save);
     connect(ui.loadButton, &QPushButton::clicked, this, &VCurveDialog::load);
-    connect(ui.deleteButton, &QPushButton::clicked, this, &VCurveDialog::remove);
+    connect(ui.deleteButton, &QPushButton::clicked, &files, &CurveFileList::remove);
     connect(ui.sendButton, &QPushButton::clicked, this, &VCurveDialog::send);
 
     connect(ui.newButton, &QPushButton::clicked, this, &VCurveDialog::newCurve);
@@ -118,21 +103,6 @@ void VCurveDialog::refreshTable()
 {
     for (int row = 0; row < CurveEditorModel::tableRows; ++row)
         ui.newCells[std::size_t(row)]->setText(QString::number(model.tableNew(row)));
-}
-
-void VCurveDialog::fillList()
-{
-    // Nothing is selected afterwards: the curve on screen is the program's own until the user
-    // chooses a file.
-    ui.fileList->clear();
-    const FolderListing::Result found = FolderListing::list(location.folder(DataPaths::Folder::Curve),
-                                                            curveExtension.mid(1));
-    if (found.tooMany)
-        prompts.inform(QString::fromLatin1(FolderListing::tooManyMessage));
-    else
-        ui.fileList->addItems(found.names);
-    ui.fileList->setCurrentRow(-1);
-    ui.fileName->clear();
 }
 
 void VCurveDialog::showHintOrProgress()
@@ -268,121 +238,16 @@ void VCurveDialog::fullReset()
     ui.monitor->update();
 }
 
-QString VCurveDialog::selectedPath() const
-{
-    const QListWidgetItem *item = ui.fileList->currentItem();
-    if (!item || !item->isSelected())
-        return {};
-    return location.file(DataPaths::Folder::Curve, item->text());
-}
-
-void VCurveDialog::save()
-{
-    // The prompt refuses unsafe names; whether to replace a curve file is asked here, once.
-    const std::optional<QString> name = FilenamePrompt::ask(prompts, this, location, DataPaths::Folder::Curve,
-                                                            curveExtension, FilenamePrompt::Existing::CallerAsks);
-    if (!name)
-        return;
-    if (name->isEmpty()) {
-        prompts.inform(QStringLiteral("Please enter the file name."), {}, PromptService::Icon::Stop);
-        return;
-    }
-    const QString path = location.file(DataPaths::Folder::Curve, *name + curveExtension);
-    const bool replacing = QFileInfo::exists(path);
-    if (replacing && !prompts.confirm(replaceQuestion, QStringLiteral("Save file"), PromptService::Icon::Question))
-        return;   // No saves nothing
-    const CurveFile::Result saved = CurveFile::save(path, model.contents());
-    if (!saved.ok) {
-        prompts.inform(saved.message, {}, PromptService::Icon::Stop);
-        return;
-    }
-    model.markSaved();
-    if (!replacing)
-        fillList();
-}
-
 void VCurveDialog::load()
 {
-    const QString path = selectedPath();
-    if (path.isEmpty())
-        return;
-    const CurveFile::Result loaded = CurveFile::load(path);
-    if (!loaded.ok) {
-        prompts.inform(loaded.message, {}, PromptService::Icon::Stop);
-        return;
-    }
-    model.load(loaded.contents);
-    redraw();
-}
-
-void VCurveDialog::remove()
-{
-    const QString path = selectedPath();
-    if (path.isEmpty())
-        return;
-    const int row = ui.fileList->currentRow();
-    // The selection moves on after a delete: a second click must not take the next file unasked.
-    if (!prompts.confirm(deleteQuestion(ui.fileList->item(row)->text()), QStringLiteral("Zorvik Halden"),
-                         PromptService::Icon::Question, PromptService::Answer::No))
-        return;
-    QFile file(path);
-    if (file.exists() && !file.remove()) {
-        prompts.inform(QStringLiteral("Cannot delete the curve file \"%1\": %2")
-                           .arg(ui.fileList->item(row)->text(), file.errorString()),
-                       {}, PromptService::Icon::Stop);
-        return;
-    }
-    delete ui.fileList->takeItem(row);
-    const int next = row > 0 ? row - 1 : 0;
-    if (next < ui.fileList->count()) {
-        ui.fileList->setCurrentRow(next);
-        ui.fileName->setText(ui.fileList->item(next)->text());
-    } else {
-        ui.fileList->setCurrentRow(-1);
-        ui.fileName->clear();
-    }
-}
-
-QString VCurveDialog::deleteQuestion(const QString &fileName)
-{
-    return QStringLiteral("Delete the curve file \"%1\"?").arg(fileName);
-}
-
-QString VCurveDialog::sendQuestion(const QString &fileName)
-{
-    return QStringLiteral("The curve on screen differs from \"%1\".\n\n"
-                          "Yes sends the curve on screen.\n"
-                          "No sends \"%1\" and shows its curve instead.\n"
-                          "Cancel sends nothing.")
-        .arg(fileName);
+    if (files.load())
+        redraw();
 }
 
 void VCurveDialog::send()
 {
-    const QString path = selectedPath();
-    if (!path.isEmpty()) {
-        // The file's stored map is what goes out; a file that fails its checks sends nothing.
-        const CurveFile::Result loaded = CurveFile::load(path);
-        if (!loaded.ok) {
-            prompts.inform(loaded.message, {}, PromptService::Icon::Stop);
-            return;
-        }
-        // Sending the file puts its curve on screen: an edit kept nowhere else is only replaced
-        // when the user says so. A curve just opened, loaded or saved is not worth the question.
-        if (model.isEdited() && loaded.contents.curve != model.curve) {
-            const PromptService::Answer answer =
-                prompts.ask({sendQuestion(ui.fileList->currentItem()->text()), QStringLiteral("Zorvik Halden"),
-                             PromptService::Icon::Question, PromptService::Buttons::YesNoCancel});
-            if (answer == PromptService::Answer::Yes) {
-                sendDialog->exec();
-                redraw();
-                return;
-            }
-            if (answer != PromptService::Answer::No)
-                return;
-        }
-        model.applyFile(loaded.contents);
-    }
+    if (!files.chooseWhatToSend())
+        return;
     sendDialog->exec();
     redraw();
 }

@@ -3,6 +3,7 @@
 #include "core/base/LibraryLocation.h"
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
+#include "gui/curve/CurveFileList.h"
 #include "gui/curve/VCurveLayout.h"
 
 #include <QDialog>
@@ -28,16 +29,12 @@ public:
     static constexpr int collapsedExtra = VCurveLayout::collapsedExtra;   // window height = panel height + this
     static constexpr int expandedExtra = VCurveLayout::expandedExtra;
     static inline const QString inputErrorText = QStringLiteral("Error opening the default MIDI In Device!\r\n");
-    // Save's question ("Save file") before a curve file is replaced.
-    static inline const QString replaceQuestion = QStringLiteral("Replace the existing file\uFF1F");
 
     // What the right-button menu does with one of the kept-curve slots.
     enum class SlotCommand { Keep, Show, Restore, Send, Delete };
 
-    // The questions of Delete, and of Send when the curve on screen is an edit kept nowhere and
-    // is not the selected file's.
-    static QString deleteQuestion(const QString &fileName);
-    static QString sendQuestion(const QString &fileName);
+    static QString deleteQuestion(const QString &fileName) { return CurveFileList::deleteQuestion(fileName); }
+    static QString sendQuestion(const QString &fileName) { return CurveFileList::sendQuestion(fileName); }
 
     // sender: the curve to the output in use; capture: the monitor's and the calibration's notes;
     // library: the curve files listed, loaded and saved are those of its Curve folder.
@@ -70,7 +67,6 @@ private:
     void wireControls();
     void redraw();
     void refreshTable();
-    void fillList();
     void showHintOrProgress();
 
     void areaPressed(QPoint pos);
@@ -81,11 +77,8 @@ private:
 
     void newCurve();
     void fullReset();
-    void save();
     void load();
-    void remove();
     void send();
-    QString selectedPath() const;
 
     void toggleMonitor();
     void onShortMessage(quint8 status, quint8 data1, quint8 data2);
@@ -100,12 +93,12 @@ private:
 
     SysExSender &sender;
     MidiInCapture &capture;
-    const LibraryLocation location;
     PromptService &prompts;
     CurveEditorModel model;
     VelocityHistory history;
 
     VCurveLayout ui;
+    CurveFileList files;
     SendVCurveDialog *sendDialog = nullptr;
 
     bool collapsed = true;
