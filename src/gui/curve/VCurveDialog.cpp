@@ -1,10 +1,6 @@
 #include "gui/curve/VCurveDialog.h"
 
-#include "core/base/PromptService.h"
-#include "core/curve/CurveSysEx.h"
-#include "core/midi/MidiInCapture.h"
 #include "gui/curve/CurveArea.h"
-#include "gui/curve/SendVCurveDialog.h"
 #include "gui/widgets/PercentProgress.h"
 
 #include <QCheckBox>
@@ -17,23 +13,20 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture, const LibraryLocation &library,
-                           PromptService &promptService, VelocityMap &sharedMap, QWidget *parent)
+VCurveDialog::VCurveDialog(SysExSender &sender, MidiInCapture &capture, const LibraryLocation &library,
+                           PromptService &prompts, VelocityMap &sharedMap, QWidget *parent)
     : QDialog(parent)
-    , sender(sysExSender)
-    , capture(inputCapture)
-    , prompts(promptService)
     , model(sharedMap)
     , ui(*this, model, history, capture)
     , files(*ui.fileList, *ui.fileName, model, library, prompts, *this)
+    , commands(sender, capture, prompts, model, history, *ui.calibration, *this)
 {
     setObjectName(QStringLiteral("VCurveDialog"));
     setWindowTitle(QStringLiteral("V.Curve"));
     // Modal to the main window only: the simulator window can play notes for the monitor.
     setWindowModality(Qt::WindowModal);
     wireControls();
-    sendDialog = new SendVCurveDialog(sender, prompts, sharedMap, this);
-    connect(&capture, &MidiInCapture::shortMessage, this, &VCurveDialog::onShortMessage);
+    wireCommands();
 
     // A fresh opening: defaults everywhere, the saved curves listed, the monitor closed.
     model.open();
@@ -44,13 +37,7 @@ VCurveDialog::VCurveDialog(SysExSender &sysExSender, MidiInCapture &inputCapture
     files.fill();
     redraw();
     monitorHeight = ui.monitor->height();
-    collapse();
-}
-
-VCurveDialog::~VCurveDialog()
-{
-    if (!collapsed)
-        capture.close(this);
+    commands.closeMonitor();
 }
 
 void VCurveDialog::wireControls()
@@ -77,32 +64,36 @@ void VCurveDialog::wireControls()
     });
     connect(ui.realtimeBox, &QCheckBox::clicked, this, [this] { model.realtimeOn = ui.realtimeBox->isChecked(); });
 
-    connect(ui.monitorButton, &QPushButton::clicked, this, &VCurveDialog::toggleMonitor);
-    connect(ui.calibrateButton, &QPushButton::clicked, this, &VCurveDialog::startCalibration);
+    connect(ui.monitorButton, &QPushButton::clicked, &commands, &CurveDeviceCommands::toggleMonitor);
+    connect(ui.calibrateButton, &QPushButton::clicked, &commands, &CurveDeviceCommands::startCalibration);
     connect(ui.exitButton, &QPushButton::clicked, this, &QDialog::accept);
+}
 
-    connect(ui.calibration, &CalibrationPanel::proposalChanged, this, [this] {
-        if (!calibrating)
-            return;
-        const VelocityCalibration::Proposal &offered = ui.calibration->proposal();
-        model.proposal = offered.proposed() ? std::optional(offered.curve) : std::nullopt;
-        ui.area->update();
+void VCurveDialog::wireCommands()
+{
+    using C = CurveDeviceCommands;
+    connect(&commands, &C::monitorChanged, this, &VCurveDialog::showMonitor);
+    connect(&commands, &C::calibrationChanged, this, &VCurveDialog::showCalibration);
+    connect(&commands, &C::proposalChanged, ui.area, qOverload<>(&QWidget::update));
+    connect(&commands, &C::curveChanged, this, &VCurveDialog::redraw);
+    connect(&commands, &C::noteRecorded, ui.monitor, qOverload<>(&QWidget::update));
+    connect(&commands, &C::realtimeSendStarted, this, [this] {
+        ui.hint->hide();
+        ui.progress->show();
+        ui.progress->setPos(0);
     });
-    connect(ui.calibration, &CalibrationPanel::acceptRequested, this, [this] { finishCalibration(true); });
-    connect(ui.calibration, &CalibrationPanel::cancelRequested, this, [this] { finishCalibration(false); });
+    connect(&commands, &C::realtimeSendFinished, this, [this](bool sent) {
+        if (sent)
+            ui.progress->setPos(1);
+    });
 }
 
 void VCurveDialog::redraw()
 {
     model.refresh();
-    refreshTable();
-    ui.area->update();
-}
-
-void VCurveDialog::refreshTable()
-{
     for (int row = 0; row < CurveEditorModel::tableRows; ++row)
         ui.newCells[std::size_t(row)]->setText(QString::number(model.tableNew(row)));
+    ui.area->update();
 }
 
 void VCurveDialog::showHintOrProgress()
@@ -130,23 +121,14 @@ void VCurveDialog::areaReleased()
 {
     if (!model.release() || !model.realtimeOn)
         return;
-    sendRealtime();
-}
-
-void VCurveDialog::sendRealtime()
-{
-    ui.hint->hide();
-    ui.progress->show();
-    ui.progress->setPos(0);
-    if (CurveSysEx::send(sender, prompts, model.map()))
-        ui.progress->setPos(1);
+    commands.sendRealtime();
 }
 
 void VCurveDialog::mousePressEvent(QMouseEvent *event)
 {
     // A press elsewhere in the window lets go of the picked key point (not while calibrating:
     // a calibration that ends in Cancel leaves the pick as it was).
-    if (event->button() == Qt::LeftButton && !calibrating)
+    if (event->button() == Qt::LeftButton && !commands.calibrating())
         model.press(-1, -1);
     QDialog::mousePressEvent(event);
 }
@@ -209,8 +191,7 @@ void VCurveDialog::runSlotCommand(SlotCommand command, int slot)
         break;
     case SlotCommand::Send:
         // The kept curve goes to the instrument as it is drawn; the curve on screen stays.
-        if (model.keptCurves.at(slot).holdsCurve())
-            sendDialog->sendMap(model.slotMap(slot));
+        commands.sendKept(slot);
         break;
     }
 }
@@ -248,79 +229,32 @@ void VCurveDialog::send()
 {
     if (!files.chooseWhatToSend())
         return;
-    sendDialog->exec();
+    commands.send();
     redraw();
 }
 
-void VCurveDialog::toggleMonitor()
+void VCurveDialog::showMonitor(bool open)
 {
-    if (collapsed)
-        expand();
-    else
-        collapse();
+    setFixedSize(windowWidth, monitorHeight + (open ? expandedExtra : collapsedExtra));
+    ui.monitor->setActive(open);
 }
 
-void VCurveDialog::collapse()
+void VCurveDialog::showCalibration(bool running)
 {
-    setFixedSize(windowWidth, monitorHeight + collapsedExtra);
-    collapsed = true;
-    capture.close(this);
-    ui.monitor->setActive(false);
-}
-
-void VCurveDialog::expand()
-{
-    setFixedSize(windowWidth, monitorHeight + expandedExtra);
-    collapsed = false;
-    ui.monitor->setActive(true);
-    if (!capture.open(this, MidiInCapture::Mode::ShortMessages)) {
-        prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
-        collapse();
+    // The calibration's panel takes the monitor's place in the large window; when it ends, the
+    // window takes the monitor's size again (showMonitor).
+    if (running) {
+        setControlsEnabled(false);
+        setFixedSize(windowWidth, monitorHeight + expandedExtra);
+        ui.monitorFrame->hide();
+        ui.monitor->hide();
+        ui.calibration->show();
+    } else {
+        ui.calibration->hide();
+        ui.monitorFrame->show();
+        ui.monitor->show();
+        setControlsEnabled(true);
     }
-}
-
-void VCurveDialog::startCalibration()
-{
-    if (calibrating)
-        return;
-    // The calibration holds the input while it runs; the monitor's capture ends here.
-    if (!ui.calibration->start()) {
-        prompts.inform(inputErrorText, {}, PromptService::Icon::Stop);
-        if (!collapsed)
-            collapse();   // its input is gone as well
-        return;
-    }
-    calibrating = true;
-    setControlsEnabled(false);
-    setFixedSize(windowWidth, monitorHeight + expandedExtra);
-    ui.monitorFrame->hide();
-    ui.monitor->hide();
-    ui.calibration->show();
-}
-
-void VCurveDialog::finishCalibration(bool accept)
-{
-    if (!calibrating)
-        return;
-    calibrating = false;
-    ui.calibration->stop();
-    ui.calibration->hide();
-    ui.monitorFrame->show();
-    ui.monitor->show();
-    setControlsEnabled(true);
-    const bool taken = accept && model.acceptProposal();
-    model.proposal.reset();
-    if (taken)
-        redraw();
-    else
-        ui.area->update();   // nothing else changed
-    // The window and the input go back to what the monitor had.
-    if (collapsed)
-        collapse();
-    else
-        expand();
-    if (taken && model.realtimeOn)
-        sendRealtime();
 }
 
 void VCurveDialog::setControlsEnabled(bool on)
@@ -335,8 +269,8 @@ void VCurveDialog::setControlsEnabled(bool on)
 
 void VCurveDialog::reject()
 {
-    if (calibrating) {
-        finishCalibration(false);
+    if (commands.calibrating()) {
+        commands.finishCalibration(false);
         return;
     }
     QDialog::reject();
@@ -344,23 +278,12 @@ void VCurveDialog::reject()
 
 void VCurveDialog::closeEvent(QCloseEvent *event)
 {
-    finishCalibration(false);
+    commands.finishCalibration(false);
     QDialog::closeEvent(event);
-}
-
-void VCurveDialog::onShortMessage(quint8 status, quint8 data1, quint8 data2)
-{
-    if (!capture.isOpenFor(this))
-        return;
-    if (history.record(status | std::uint32_t(data1) << 8 | std::uint32_t(data2) << 16))
-        ui.monitor->update();
 }
 
 void VCurveDialog::done(int result)
 {
-    finishCalibration(false);
-    // The monitor's input ends with the editor, not at some later opening.
-    if (!collapsed)
-        collapse();
+    commands.finish();
     QDialog::done(result);
 }

@@ -3,6 +3,7 @@
 #include "core/base/LibraryLocation.h"
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
+#include "gui/curve/CurveDeviceCommands.h"
 #include "gui/curve/CurveFileList.h"
 #include "gui/curve/VCurveLayout.h"
 
@@ -12,7 +13,6 @@ class MidiInCapture;
 class SysExSender;
 class PromptService;
 class QMenu;
-class SendVCurveDialog;
 
 // "V.Curve": shapes the velocity curve by dragging its key points, keeps up to three curves to
 // compare with, keeps curves as .crv files, sends the map to the instrument (on Send, or after
@@ -20,6 +20,9 @@ class SendVCurveDialog;
 // velocities the instrument plays. "Calibrate..." proposes a curve from notes the player plays
 // and leaves the editor as it was unless the proposal is accepted. Every opening starts afresh;
 // the map is the caller's.
+//
+// A thin view: its widgets and their places are VCurveLayout's, the curve files CurveFileList's,
+// the sends, the monitor and the calibration CurveDeviceCommands'; it wires them to the model.
 class VCurveDialog : public QDialog
 {
     Q_OBJECT
@@ -28,7 +31,6 @@ public:
     static constexpr int windowWidth = VCurveLayout::windowWidth;
     static constexpr int collapsedExtra = VCurveLayout::collapsedExtra;   // window height = panel height + this
     static constexpr int expandedExtra = VCurveLayout::expandedExtra;
-    static inline const QString inputErrorText = QStringLiteral("Error opening the default MIDI In Device!\r\n");
 
     // What the right-button menu does with one of the kept-curve slots.
     enum class SlotCommand { Keep, Show, Restore, Send, Delete };
@@ -41,12 +43,11 @@ public:
     VCurveDialog(SysExSender &sender, MidiInCapture &capture, const LibraryLocation &library, PromptService &prompts,
                  VelocityMap &sharedMap,
                  QWidget *parent = nullptr);
-    ~VCurveDialog() override;
 
     const CurveEditorModel &editor() const { return model; }
     const VelocityHistory &velocityHistory() const { return history; }
-    bool isCollapsed() const { return collapsed; }
-    bool isCalibrating() const { return calibrating; }
+    bool isCollapsed() const { return !commands.monitorOpen(); }
+    bool isCalibrating() const { return commands.calibrating(); }
     int panelHeight() const { return monitorHeight; }
 
     // The right-button menu for the current slots: "&New", then "Keep Curve", "Show Curve",
@@ -65,43 +66,28 @@ protected:
 
 private:
     void wireControls();
+    void wireCommands();
     void redraw();
-    void refreshTable();
     void showHintOrProgress();
 
     void areaPressed(QPoint pos);
     void areaDragged(QPoint pos);
     void areaReleased();
     void areaMenu(QPoint globalPos);
-    void sendRealtime();
 
     void newCurve();
     void fullReset();
     void load();
     void send();
 
-    void toggleMonitor();
-    void onShortMessage(quint8 status, quint8 data1, quint8 data2);
-    void collapse();
-    void expand();
-
-    void startCalibration();
-    // Accepting takes the proposal as the current curve; otherwise nothing changes. Either way
-    // the input goes back to the monitor when it was open.
-    void finishCalibration(bool accept);
+    void showMonitor(bool open);
+    void showCalibration(bool running);
     void setControlsEnabled(bool on);
 
-    SysExSender &sender;
-    MidiInCapture &capture;
-    PromptService &prompts;
     CurveEditorModel model;
     VelocityHistory history;
-
     VCurveLayout ui;
     CurveFileList files;
-    SendVCurveDialog *sendDialog = nullptr;
-
-    bool collapsed = true;
-    bool calibrating = false;
+    CurveDeviceCommands commands;
     int monitorHeight = 0;
 };
