@@ -9,6 +9,8 @@
 #include "support/SimulatedMidi.h"
 #ifdef ZORVIK_HAVE_JACK
 #include "devices/midi/JackBackend.h"
+
+#include <jack/jack.h>
 #endif
 #include "core/midi/MidiInCapture.h"
 #include "core/midi/SysExSender.h"
@@ -65,11 +67,42 @@ QString sha1(const QByteArray &bytes)
 }
 
 // Another program's MIDI input port on the server, for as long as it lives.
-std::unique_ptr<RtMidiIn> foreignPort(const char *name)
+// A port of another program on the server, listed as a MIDI input like a monitor's. Its client
+// is never activated: no thread of its runs, so it can leave at any moment (a MIDI library's
+// client that closes its port while its process thread runs may crash inside libjack).
+class ForeignPort
 {
-    auto port = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, name);
-    port->openVirtualPort(name);
-    return port;
+public:
+    ForeignPort(const char *clientName, const char *portName)
+    {
+#ifdef ZORVIK_HAVE_JACK
+        client = jack_client_open(clientName, JackNoStartServer, nullptr);
+        if (client)
+            jack_port_register(client, portName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+#else
+        Q_UNUSED(clientName);
+        Q_UNUSED(portName);
+#endif
+    }
+    ~ForeignPort()
+    {
+#ifdef ZORVIK_HAVE_JACK
+        if (client)
+            jack_client_close(client);
+#endif
+    }
+    ForeignPort(const ForeignPort &) = delete;
+    ForeignPort &operator=(const ForeignPort &) = delete;
+
+private:
+#ifdef ZORVIK_HAVE_JACK
+    jack_client_t *client = nullptr;
+#endif
+};
+
+std::unique_ptr<ForeignPort> foreignPort(const char *name, const char *portName = nullptr)
+{
+    return std::make_unique<ForeignPort>(name, portName ? portName : name);
 }
 
 struct ControlRun
@@ -100,7 +133,7 @@ private slots:
 
         // Ports of other programs that leave before the simulator's make room in the server's
         // port table where later ports are listed before the simulator's, as on a machine in use.
-        std::vector<std::unique_ptr<RtMidiIn>> early;
+        std::vector<std::unique_ptr<ForeignPort>> early;
         for (int i = 0; i < 6; ++i)
             early.push_back(foreignPort(qPrintable(QStringLiteral("early %1").arg(i))));
         if (!startSim())
@@ -438,8 +471,7 @@ private slots:
         // The monitor takes a place in the port table that the simulator's ports leave.
         quitSim();
         QTRY_VERIFY_WITH_TIMEOUT(!simulatorListed(), 10000);
-        auto monitor = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "monitor-app");
-        monitor->openVirtualPort("Zorvik Monitor");
+        auto monitor = foreignPort("monitor-app", "Zorvik Monitor");
         QVERIFY(startSim());
         findSimulator();
         int monitorPlace = -1, simPlace = -1;
