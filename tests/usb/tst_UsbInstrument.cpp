@@ -54,7 +54,7 @@ QString sha1(const QByteArray &bytes)
 
 } // namespace
 
-class UsbInstrumentTest : public QObject
+class TestUsbInstrument : public QObject
 {
     Q_OBJECT
 
@@ -422,5 +422,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(UsbInstrumentTest)
+QTEST_MAIN(TestUsbInstrument)
 #include "tst_UsbInstrument.moc"

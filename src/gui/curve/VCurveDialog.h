@@ -3,26 +3,16 @@
 #include "core/base/LibraryLocation.h"
 #include "core/curve/CurveEditorModel.h"
 #include "core/curve/VelocityHistory.h"
+#include "gui/curve/CurveDeviceCommands.h"
+#include "gui/curve/CurveFileList.h"
+#include "gui/curve/VCurveLayout.h"
 
 #include <QDialog>
 
-#include <array>
-
-class CalibrationPanel;
-class CurveArea;
 class MidiInCapture;
 class SysExSender;
-class MonitorPanel;
 class PromptService;
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
-class PercentProgress;
-class QPushButton;
-class SendVCurveDialog;
 
 // "V.Curve": shapes the velocity curve by dragging its key points, keeps up to three curves to
 // compare with, keeps curves as .crv files, sends the map to the instrument (on Send, or after
@@ -30,40 +20,34 @@ class SendVCurveDialog;
 // velocities the instrument plays. "Calibrate..." proposes a curve from notes the player plays
 // and leaves the editor as it was unless the proposal is accepted. Every opening starts afresh;
 // the map is the caller's.
+//
+// A thin view: its widgets and their places are VCurveLayout's, the curve files CurveFileList's,
+// the sends, the monitor and the calibration CurveDeviceCommands'; it wires them to the model.
 class VCurveDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    static constexpr int windowWidth = 830;
-    static constexpr int collapsedExtra = 360;   // window height = panel height + this
-    static constexpr int expandedExtra = 532;
-    static inline const QString hintText = QStringLiteral(
-        "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, "
-        "send, redraw or delete.");
-    static inline const QString inputErrorText = QStringLiteral("Error opening the default MIDI In Device!\r\n");
-    // Save's question ("Save file") before a curve file is replaced.
-    static inline const QString replaceQuestion = QStringLiteral("Replace the existing file\uFF1F");
+    static constexpr int windowWidth = VCurveLayout::windowWidth;
+    static constexpr int collapsedExtra = VCurveLayout::collapsedExtra;   // window height = panel height + this
+    static constexpr int expandedExtra = VCurveLayout::expandedExtra;
 
     // What the right-button menu does with one of the kept-curve slots.
     enum class SlotCommand { Keep, Show, Restore, Send, Delete };
 
-    // The questions of Delete, and of Send when the curve on screen is an edit kept nowhere and
-    // is not the selected file's.
-    static QString deleteQuestion(const QString &fileName);
-    static QString sendQuestion(const QString &fileName);
+    static QString deleteQuestion(const QString &fileName) { return CurveFileList::deleteQuestion(fileName); }
+    static QString sendQuestion(const QString &fileName) { return CurveFileList::sendQuestion(fileName); }
 
     // sender: the curve to the output in use; capture: the monitor's and the calibration's notes;
     // library: the curve files listed, loaded and saved are those of its Curve folder.
     VCurveDialog(SysExSender &sender, MidiInCapture &capture, const LibraryLocation &library, PromptService &prompts,
                  VelocityMap &sharedMap,
                  QWidget *parent = nullptr);
-    ~VCurveDialog() override;
 
     const CurveEditorModel &editor() const { return model; }
     const VelocityHistory &velocityHistory() const { return history; }
-    bool isCollapsed() const { return collapsed; }
-    bool isCalibrating() const { return calibrating; }
+    bool isCollapsed() const { return !commands.monitorOpen(); }
+    bool isCalibrating() const { return commands.calibrating(); }
     int panelHeight() const { return monitorHeight; }
 
     // The right-button menu for the current slots: "&New", then "Keep Curve", "Show Curve",
@@ -81,62 +65,29 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
+    void wireControls();
+    void wireCommands();
     void redraw();
-    void refreshTable();
-    void fillList();
     void showHintOrProgress();
 
     void areaPressed(QPoint pos);
     void areaDragged(QPoint pos);
     void areaReleased();
     void areaMenu(QPoint globalPos);
-    void sendRealtime();
 
     void newCurve();
     void fullReset();
-    void save();
     void load();
-    void remove();
     void send();
-    QString selectedPath() const;
 
-    void toggleMonitor();
-    void onShortMessage(quint8 status, quint8 data1, quint8 data2);
-    void collapse();
-    void expand();
-
-    void startCalibration();
-    // Accepting takes the proposal as the current curve; otherwise nothing changes. Either way
-    // the input goes back to the monitor when it was open.
-    void finishCalibration(bool accept);
+    void showMonitor(bool open);
+    void showCalibration(bool running);
     void setControlsEnabled(bool on);
 
-    SysExSender &sender;
-    MidiInCapture &capture;
-    const LibraryLocation location;
-    PromptService &prompts;
     CurveEditorModel model;
     VelocityHistory history;
-
-    CurveArea *area = nullptr;
-    std::array<QLineEdit *, CurveEditorModel::tableRows> sourceCells{};
-    std::array<QLineEdit *, CurveEditorModel::tableRows> newCells{};
-    QListWidget *list = nullptr;
-    QLineEdit *fileName = nullptr;
-    QCheckBox *gridBox = nullptr;
-    QCheckBox *vertexBox = nullptr;
-    QCheckBox *realtimeBox = nullptr;
-    QLabel *hint = nullptr;
-    PercentProgress *progress = nullptr;
-    QPushButton *monitorButton = nullptr;
-    QFrame *monitorFrame = nullptr;
-    MonitorPanel *monitor = nullptr;
-    QPushButton *calibrateButton = nullptr;
-    CalibrationPanel *calibration = nullptr;
-    SendVCurveDialog *sendDialog = nullptr;
-
-    bool collapsed = true;
-    bool calibrating = false;
+    VCurveLayout ui;
+    CurveFileList files;
+    CurveDeviceCommands commands;
     int monitorHeight = 0;
 };

@@ -20,7 +20,7 @@ const QByteArray next("\x90\x3C\x33", 3);
 
 } // namespace
 
-class InstrumentSimulatorTest : public QObject
+class TestInstrumentSimulator : public QObject
 {
     Q_OBJECT
 
@@ -160,5 +160,5 @@ private:
     QList<QByteArray> replies;
 };
 
-QTEST_GUILESS_MAIN(InstrumentSimulatorTest)
+QTEST_GUILESS_MAIN(TestInstrumentSimulator)
 #include "tst_InstrumentSimulator.moc"

@@ -8,7 +8,7 @@
 #include <QTest>
 
 // The song file reader and the .csf song image.
-class SongFilesTest : public QObject
+class TestSongFiles : public QObject
 {
     Q_OBJECT
 
@@ -25,7 +25,7 @@ private slots:
     void demoLibrarySongsAreFormat0WithMarkers();
 };
 
-void SongFilesTest::lengthFollowsTheTempoMap()
+void TestSongFiles::lengthFollowsTheTempoMap()
 {
     // Given a format 1 song: the tempo track holds two changes, the notes sit in track 2
     SmfBuilder smf(1, 480);
@@ -52,7 +52,7 @@ void SongFilesTest::lengthFollowsTheTempoMap()
     QCOMPARE(noteOns, (std::vector<double>{500.0, 51000.0}));
 }
 
-void SongFilesTest::runningStatusAndMetaEvents()
+void TestSongFiles::runningStatusAndMetaEvents()
 {
     // Note on, then two more notes under running status, a marker between them, SysEx, end.
     const QByteArray track = QByteArray::fromHex("00903C64"      // note on 60
@@ -80,7 +80,7 @@ void SongFilesTest::runningStatusAndMetaEvents()
     QCOMPARE(song.lengthMs(), (96.0 + 191.0) * 500.0 / 480.0);
 }
 
-void SongFilesTest::damagedFilesAreRefused_data()
+void TestSongFiles::damagedFilesAreRefused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     const QByteArray header = QByteArray::fromHex("4D5468640000000600000001");
@@ -105,7 +105,7 @@ void SongFilesTest::damagedFilesAreRefused_data()
     QTest::newRow("system real-time byte") << withTrack(header + QByteArray::fromHex("01E0"), QByteArray::fromHex("00F8"));
 }
 
-void SongFilesTest::damagedFilesAreRefused()
+void TestSongFiles::damagedFilesAreRefused()
 {
     QFETCH(QByteArray, bytes);
     StandardMidiFile song;
@@ -114,7 +114,7 @@ void SongFilesTest::damagedFilesAreRefused()
     QVERIFY(!result.message.isEmpty());
 }
 
-void SongFilesTest::everyCutOfAGoodFileIsSafe()
+void TestSongFiles::everyCutOfAGoodFileIsSafe()
 {
     const QByteArray good = TestSongs::oneNote(0.5, 1.0, 2.0);
     StandardMidiFile song;
@@ -125,7 +125,7 @@ void SongFilesTest::everyCutOfAGoodFileIsSafe()
     }
 }
 
-void SongFilesTest::smpteDivisionIsTicksPerSecond()
+void TestSongFiles::smpteDivisionIsTicksPerSecond()
 {
     // 25 frames per second, 40 ticks per frame: 1000 ticks per second; tempo changes do not apply
     SmfBuilder smf(0, 0xE728);
@@ -137,7 +137,7 @@ void SongFilesTest::smpteDivisionIsTicksPerSecond()
     QCOMPARE(song.lengthMs(), 2500.0);
 }
 
-void SongFilesTest::csfImageIsTheEmbeddedSong()
+void TestSongFiles::csfImageIsTheEmbeddedSong()
 {
     const QByteArray song = TestSongs::oneNote(0, 1, 1);
     const QByteArray csf = QByteArray("ZCSF\x01\x00MTh", 9) + song + QByteArray("STYLE-DATA-MThd");
@@ -147,7 +147,7 @@ void SongFilesTest::csfImageIsTheEmbeddedSong()
     QCOMPARE(result.offset, qsizetype(9));
 }
 
-void SongFilesTest::csfWithoutACompleteSongIsRefused_data()
+void TestSongFiles::csfWithoutACompleteSongIsRefused_data()
 {
     QTest::addColumn<QByteArray>("csf");
     const QByteArray song = TestSongs::oneNote(0, 1, 1);
@@ -163,7 +163,7 @@ void SongFilesTest::csfWithoutACompleteSongIsRefused_data()
     QTest::newRow("chunk is not a track") << notMTrk;
 }
 
-void SongFilesTest::csfWithoutACompleteSongIsRefused()
+void TestSongFiles::csfWithoutACompleteSongIsRefused()
 {
     QFETCH(QByteArray, csf);
     const auto result = CsfSongImage::extract(csf);
@@ -172,7 +172,7 @@ void SongFilesTest::csfWithoutACompleteSongIsRefused()
     QVERIFY(!result.message.isEmpty());
 }
 
-void SongFilesTest::demoLibrarySongsAreFormat0WithMarkers()
+void TestSongFiles::demoLibrarySongsAreFormat0WithMarkers()
 {
     const QDir demo(QStringLiteral(ZORVIK_TEST_DATA "/../../demo/zorvik"));
     const QStringList songs = QDir(demo.filePath("mid")).entryList({"*.mid"}, QDir::Files);
@@ -198,5 +198,5 @@ void SongFilesTest::demoLibrarySongsAreFormat0WithMarkers()
     }
 }
 
-QTEST_GUILESS_MAIN(SongFilesTest)
+QTEST_GUILESS_MAIN(TestSongFiles)
 #include "tst_SongFiles.moc"

@@ -18,7 +18,7 @@
 class OfflineAudioOutput;
 
 // The engine, rendered offline: the tests pull the audio and so drive the song's clock.
-class SongEngineTest : public QObject
+class TestSongEngine : public QObject
 {
     Q_OBJECT
 
@@ -92,7 +92,7 @@ constexpr float silent = 1e-4f;   // -80 dB; the effects leave a noise floor nea
 
 } // namespace
 
-SongEngine::Options SongEngineTest::offline(bool failing)
+SongEngine::Options TestSongEngine::offline(bool failing)
 {
     SongEngine::Options options;
     options.output = [this, failing] {
@@ -103,7 +103,7 @@ SongEngine::Options SongEngineTest::offline(bool failing)
     return options;
 }
 
-QString SongEngineTest::song(const QString &name, const QByteArray &bytes)
+QString TestSongEngine::song(const QString &name, const QByteArray &bytes)
 {
     const QString path = dir.filePath(name);
     if (!TestSongs::write(path, bytes))
@@ -111,14 +111,14 @@ QString SongEngineTest::song(const QString &name, const QByteArray &bytes)
     return path;
 }
 
-void SongEngineTest::initTestCase()
+void TestSongEngine::initTestCase()
 {
     QVERIFY(dir.isValid());
     if (SongRenderer::findSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
 }
 
-void SongEngineTest::lengthAndPositionInWholeSeconds()
+void TestSongEngine::lengthAndPositionInWholeSeconds()
 {
     SongEngine engine(offline());
     QCOMPARE(engine.lengthMs(), -1);
@@ -135,14 +135,14 @@ void SongEngineTest::lengthAndPositionInWholeSeconds()
     QCOMPARE(engine.positionMs(), 2000);
 }
 
-void SongEngineTest::shortSongHasNoWholeSecond()
+void TestSongEngine::shortSongHasNoWholeSecond()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("short.mid", TestSongs::oneNote(0, 0.5, 0.9))));
     QCOMPARE(lengthSeconds(engine), 0);
 }
 
-void SongEngineTest::pauseAndPlayResumeAtTheWholeSecond()
+void TestSongEngine::pauseAndPlayResumeAtTheWholeSecond()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("pause.mid", TestSongs::quiet(30))));
@@ -160,7 +160,7 @@ void SongEngineTest::pauseAndPlayResumeAtTheWholeSecond()
     QCOMPARE(positionSeconds(engine), 6);
 }
 
-void SongEngineTest::seekWhilePlayingStoppedAndPaused()
+void TestSongEngine::seekWhilePlayingStoppedAndPaused()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("seek.mid", TestSongs::quiet(60))));
@@ -193,7 +193,7 @@ void SongEngineTest::seekWhilePlayingStoppedAndPaused()
     QCOMPARE(engine.positionMs(), 20000);
 }
 
-void SongEngineTest::refusedSeekWhilePlayingKeepsPlaying()
+void TestSongEngine::refusedSeekWhilePlayingKeepsPlaying()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("refused.mid", TestSongs::quiet(60))));
@@ -206,7 +206,7 @@ void SongEngineTest::refusedSeekWhilePlayingKeepsPlaying()
     QCOMPARE(positionSeconds(engine), 3);
 }
 
-void SongEngineTest::backAtTheStartLeavesThePosition()
+void TestSongEngine::backAtTheStartLeavesThePosition()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("back.mid", TestSongs::quiet(60))));
@@ -222,7 +222,7 @@ void SongEngineTest::backAtTheStartLeavesThePosition()
     QCOMPARE(engine.positionMs(), 4000);   // 4 s - 8 s is before the start
 }
 
-void SongEngineTest::forwardPastTheEndLeavesThePosition()
+void TestSongEngine::forwardPastTheEndLeavesThePosition()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("forward.mid", TestSongs::quiet(20))));
@@ -235,7 +235,7 @@ void SongEngineTest::forwardPastTheEndLeavesThePosition()
     QVERIFY(!SongEngine().forward(8000));   // nothing open
 }
 
-void SongEngineTest::songEndsButStillCountsAsPlaying()
+void TestSongEngine::songEndsButStillCountsAsPlaying()
 {
     SmfBuilder smf(0, TestSongs::ppq);
     const int t = smf.addTrack();
@@ -256,7 +256,7 @@ void SongEngineTest::songEndsButStillCountsAsPlaying()
     QCOMPARE(engine.positionMs(), 1500);
 }
 
-void SongEngineTest::openWhileOpenFails()
+void TestSongEngine::openWhileOpenFails()
 {
     SongEngine engine(offline());
     QVERIFY(engine.open(song("first.mid", TestSongs::quiet(12))));
@@ -271,7 +271,7 @@ void SongEngineTest::openWhileOpenFails()
     QCOMPARE(positionSeconds(engine), 1);
 }
 
-void SongEngineTest::stopCloseAndTheirFailures()
+void TestSongEngine::stopCloseAndTheirFailures()
 {
     SongEngine engine(offline());
     QVERIFY(!engine.close());
@@ -292,7 +292,7 @@ void SongEngineTest::stopCloseAndTheirFailures()
     QVERIFY(engine.open(song("again.mid", TestSongs::quiet(3))));   // reopens after Close
 }
 
-void SongEngineTest::noAudioDeviceOrSoundFontFailsQuietly()
+void TestSongEngine::noAudioDeviceOrSoundFontFailsQuietly()
 {
     {
         SongEngine engine(offline(true));
@@ -319,7 +319,7 @@ void SongEngineTest::noAudioDeviceOrSoundFontFailsQuietly()
     }
 }
 
-void SongEngineTest::soundStopsOnStopPauseSeekAndClose()
+void TestSongEngine::soundStopsOnStopPauseSeekAndClose()
 {
     // Notes held on four channels, the drum channel among them, from 0 s to 8 s
     SmfBuilder smf(0, TestSongs::ppq);
@@ -358,7 +358,7 @@ void SongEngineTest::soundStopsOnStopPauseSeekAndClose()
     QVERIFY(*std::max_element(std::begin(left), std::end(left)) < silent);
 }
 
-void SongEngineTest::noteStartsOnTime()
+void TestSongEngine::noteStartsOnTime()
 {
     // 60 BPM for one beat, then 150 BPM: the note at beat 2.5 sounds at 1000 + 1.5 * 400 = 1600 ms
     SmfBuilder smf(0, 480);
@@ -385,7 +385,7 @@ void SongEngineTest::noteStartsOnTime()
              qPrintable(QString("onset at frame %1, expected %2").arg(first).arg(expected)));
 }
 
-void SongEngineTest::playsThroughAPrivateJackServer()
+void TestSongEngine::playsThroughAPrivateJackServer()
 {
     // A real audio driver needs a device; JACK's dummy back end is one that every machine can run.
     // The sound servers are pointed at nothing, so the usual order comes to JACK, which runs at
@@ -448,5 +448,5 @@ void SongEngineTest::playsThroughAPrivateJackServer()
     QVERIFY2(said.contains("playing jack.mid (00:10) through JACK") && said.contains("stopped at"), said.constData());
 }
 
-QTEST_GUILESS_MAIN(SongEngineTest)
+QTEST_GUILESS_MAIN(TestSongEngine)
 #include "tst_SongEngine.moc"

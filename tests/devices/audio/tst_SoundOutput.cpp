@@ -8,7 +8,7 @@
 #include <QTest>
 
 // Which sound output the player tries, and what it says when none starts.
-class SoundOutputTest : public QObject
+class TestSoundOutput : public QObject
 {
     Q_OBJECT
 
@@ -21,7 +21,7 @@ private slots:
     void outputOfAnotherRateKeepsTheSongsTime();
 };
 
-void SoundOutputTest::usualOrderAmongThoseOffered_data()
+void TestSoundOutput::usualOrderAmongThoseOffered_data()
 {
     QTest::addColumn<QStringList>("offered");
     QTest::addColumn<QStringList>("tried");
@@ -33,7 +33,7 @@ void SoundOutputTest::usualOrderAmongThoseOffered_data()
     QTest::newRow("none of them") << QStringList{"oss", "sdl2"} << QStringList{};
 }
 
-void SoundOutputTest::usualOrderAmongThoseOffered()
+void TestSoundOutput::usualOrderAmongThoseOffered()
 {
     QFETCH(QStringList, offered);
     QFETCH(QStringList, tried);
@@ -42,7 +42,7 @@ void SoundOutputTest::usualOrderAmongThoseOffered()
     QCOMPARE(problem.isEmpty(), !tried.isEmpty());
 }
 
-void SoundOutputTest::namedDriverIsTheOnlyOneTried()
+void TestSoundOutput::namedDriverIsTheOnlyOneTried()
 {
     QString problem;
     QCOMPARE(AudioDriverChoice::plan({"alsa", "jack", "sdl2"}, "sdl2", &problem), QStringList{"sdl2"});
@@ -62,7 +62,7 @@ void SoundOutputTest::namedDriverIsTheOnlyOneTried()
     QVERIFY(output.driverName().isEmpty());
 }
 
-void SoundOutputTest::nameFromEnvironment()
+void TestSoundOutput::nameFromEnvironment()
 {
     const QByteArray old = qgetenv(AudioDriverChoice::environmentVariable);
     qputenv(AudioDriverChoice::environmentVariable, " PulseAudio ");
@@ -74,7 +74,7 @@ void SoundOutputTest::nameFromEnvironment()
     qputenv(AudioDriverChoice::environmentVariable, old);
 }
 
-void SoundOutputTest::failureMessageNamesWhatWasTried()
+void TestSoundOutput::failureMessageNamesWhatWasTried()
 {
     QCOMPARE(AudioDriverChoice::failureMessage({{"pulseaudio", "Connection refused"},
                                                 {"jack", "no JACK server is running"},
@@ -87,7 +87,7 @@ void SoundOutputTest::failureMessageNamesWhatWasTried()
                      "(pipewire, pulseaudio, jack, alsa)."));
 }
 
-void SoundOutputTest::outputOfAnotherRateKeepsTheSongsTime()
+void TestSoundOutput::outputOfAnotherRateKeepsTheSongsTime()
 {
     if (SongRenderer::findSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
@@ -107,5 +107,5 @@ void SoundOutputTest::outputOfAnotherRateKeepsTheSongsTime()
     QCOMPARE(renderer.positionMs(), qint64(3500));
 }
 
-QTEST_GUILESS_MAIN(SoundOutputTest)
+QTEST_GUILESS_MAIN(TestSoundOutput)
 #include "tst_SoundOutput.moc"

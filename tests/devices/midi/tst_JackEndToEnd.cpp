@@ -114,7 +114,7 @@ struct ControlRun
 
 } // namespace
 
-class MidiJackTest : public QObject
+class TestJackEndToEnd : public QObject
 {
     Q_OBJECT
 
@@ -924,5 +924,5 @@ private:
     MidiDevice inDevice;
 };
 
-QTEST_GUILESS_MAIN(MidiJackTest)
+QTEST_GUILESS_MAIN(TestJackEndToEnd)
 #include "tst_JackEndToEnd.moc"

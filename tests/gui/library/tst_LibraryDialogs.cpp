@@ -350,30 +350,6 @@ private slots:
         QCOMPARE(midi->simulator().lastTransfer().image, image);
     }
 
-    // Pictures for a person to look at: ZORVIK_SCREENSHOTS names the folder.
-    void screenshotOfAStopQuestion()
-    {
-        const QString folder = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
-        if (folder.isEmpty())
-            QSKIP("ZORVIK_SCREENSHOTS not set");
-        MessageBoxPrompts prompts;
-        TransferDialog dialog(midi->ports(), midi->devices(), midi->capture(), prompts);
-        midi->simulator().faults.replyDelayMs = 40;
-        dialog.prepare(FileKind::Firmware, randomImage(20000));
-        dialog.show();
-        QTest::mouseClick(dialog.sendButton(), Qt::LeftButton);
-        QTRY_VERIFY(dialog.driver().session().blocksSent() >= 4);
-        QVERIFY(dialog.grab().save(folder + QStringLiteral("/transfer-sending.png")));
-        ModalDriver::next([folder](QDialog *box) {
-            QTest::qWait(50);
-            box->grab().save(folder + QStringLiteral("/transfer-stop-question.png"));
-            box->reject();   // No: the update goes on
-        });
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        QVERIFY(dialog.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(midi->simulator().lastTransfer().complete, 10000);
-    }
-
     void missingInputDeviceClosesTheDialog()
     {
         ScriptedPrompts prompts;

@@ -723,7 +723,9 @@ private slots:
         QCOMPARE(int(prompts->asked.size()), asked);
     }
 
-    void screenshotWithDragInProgress()
+    // The picture of the pad under a drag lights up; the picture of the window in the middle of
+    // the drag is the documents' main-window-drag.png.
+    void dragLightsThePadUnderIt()
     {
         workspace->library().showKind(FileKind::Template);
         const int pad5 = PanelSettings::Pad1 + 4;

@@ -25,7 +25,7 @@ class OfflineAudioOutput;
 class ScriptedPrompts;
 
 // The player window over a data folder of generated songs, its engine rendered offline.
-class PlayerDialogTest : public QObject
+class TestPlayerDialog : public QObject
 {
     Q_OBJECT
 
@@ -48,7 +48,6 @@ private slots:
     void songGoneFromTheFolderIsNamed();
     void listFollowsTheFolder();
     void withTheRealAudioDriverNothingHangs();
-    void screenshot();
 
 private:
     PlayerDialog *makePlayer(PlayerMode mode, int startIndex);
@@ -109,7 +108,7 @@ int handleLeftFor(const QSlider *slider, int value)
 
 } // namespace
 
-void PlayerDialogTest::initTestCase()
+void TestPlayerDialog::initTestCase()
 {
     if (SongRenderer::findSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
@@ -125,12 +124,12 @@ void PlayerDialogTest::initTestCase()
     prompts = new ScriptedPrompts;
 }
 
-void PlayerDialogTest::cleanupTestCase()
+void TestPlayerDialog::cleanupTestCase()
 {
     delete prompts;
 }
 
-PlayerDialog *PlayerDialogTest::makePlayer(PlayerMode mode, int startIndex)
+PlayerDialog *TestPlayerDialog::makePlayer(PlayerMode mode, int startIndex)
 {
     SongEngine::Options options;
     options.output = [this] {
@@ -141,13 +140,13 @@ PlayerDialog *PlayerDialogTest::makePlayer(PlayerMode mode, int startIndex)
     return new PlayerDialog(data.location(), *prompts, PlayerInputs{mode, startIndex}, options);
 }
 
-QString PlayerDialogTest::selected(PlayerDialog &player) const
+QString TestPlayerDialog::selected(PlayerDialog &player) const
 {
     const QListWidgetItem *item = player.songList()->currentItem();
     return item && item->isSelected() ? item->text() : QString();
 }
 
-void PlayerDialogTest::opensWithTheStartIndexSelected()
+void TestPlayerDialog::opensWithTheStartIndexSelected()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     QCOMPARE(player->windowTitle(), QString("Midiplay"));
@@ -165,7 +164,7 @@ void PlayerDialogTest::opensWithTheStartIndexSelected()
     QCOMPARE(selected(*outside), QString());
 }
 
-void PlayerDialogTest::statusLineShowsElapsedAndTotal()
+void TestPlayerDialog::statusLineShowsElapsedAndTotal()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));   // the 200 s song
     QTest::mouseClick(player->playButton(), Qt::LeftButton);
@@ -179,7 +178,7 @@ void PlayerDialogTest::statusLineShowsElapsedAndTotal()
     QCOMPARE(player->positionSlider()->value(), 65);   // 65 s / (200 s * 0.005)
 }
 
-void PlayerDialogTest::sliderReleaseSeeksByTheFactor_data()
+void TestPlayerDialog::sliderReleaseSeeksByTheFactor_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("expectedSeconds");
@@ -187,7 +186,7 @@ void PlayerDialogTest::sliderReleaseSeeksByTheFactor_data()
     QTest::newRow("400 s song") << 0 << 200;
 }
 
-void PlayerDialogTest::sliderReleaseSeeksByTheFactor()
+void TestPlayerDialog::sliderReleaseSeeksByTheFactor()
 {
     QFETCH(int, row);
     QFETCH(int, expectedSeconds);
@@ -206,7 +205,7 @@ void PlayerDialogTest::sliderReleaseSeeksByTheFactor()
     QVERIFY(player->engine().isPaused());
 }
 
-void PlayerDialogTest::heldSliderIsLeftAlone()
+void TestPlayerDialog::heldSliderIsLeftAlone()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));   // the 200 s song: a second per step
     player->show();
@@ -238,7 +237,7 @@ void PlayerDialogTest::heldSliderIsLeftAlone()
     QCOMPARE(slider->value(), chosen + 2);
 }
 
-void PlayerDialogTest::nextWithoutSelectionPlaysTheFirstEntry()
+void TestPlayerDialog::nextWithoutSelectionPlaysTheFirstEntry()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, -1));
     QCOMPARE(selected(*player), QString());
@@ -250,7 +249,7 @@ void PlayerDialogTest::nextWithoutSelectionPlaysTheFirstEntry()
     QCOMPARE(lengthSeconds(player->engine()), 200);
 }
 
-void PlayerDialogTest::previousOnFirstAndNextOnLastDoNothing()
+void TestPlayerDialog::previousOnFirstAndNextOnLastDoNothing()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 0));
     QTest::mouseClick(player->previousButton(), Qt::LeftButton);
@@ -265,7 +264,7 @@ void PlayerDialogTest::previousOnFirstAndNextOnLastDoNothing()
     QVERIFY(last->engine().isPlaying());
 }
 
-void PlayerDialogTest::pauseSelectAnotherPlayResumesThePausedSong()
+void TestPlayerDialog::pauseSelectAnotherPlayResumesThePausedSong()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 2));   // the 100 s song
     player->play();
@@ -285,7 +284,7 @@ void PlayerDialogTest::pauseSelectAnotherPlayResumesThePausedSong()
     QCOMPARE(player->engine().positionMs(), 0);
 }
 
-void PlayerDialogTest::playWithoutSelectionStopsTheSong()
+void TestPlayerDialog::playWithoutSelectionStopsTheSong()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     player->play();
@@ -296,7 +295,7 @@ void PlayerDialogTest::playWithoutSelectionStopsTheSong()
     QVERIFY(!player->isTimerRunning());
 }
 
-void PlayerDialogTest::stopClosesAndGreysTheStatusLine()
+void TestPlayerDialog::stopClosesAndGreysTheStatusLine()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
     player->play();
@@ -321,7 +320,7 @@ void PlayerDialogTest::stopClosesAndGreysTheStatusLine()
     QVERIFY(!player->engine().isOpen());
 }
 
-void PlayerDialogTest::csfSongsPlayTheirSongImage()
+void TestPlayerDialog::csfSongsPlayTheirSongImage()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::CsfSongs, -1));
     QCOMPARE(player->songList()->count(), 2);
@@ -336,7 +335,7 @@ void PlayerDialogTest::csfSongsPlayTheirSongImage()
     QVERIFY(player->engine().isPlaying());
 }
 
-void PlayerDialogTest::tooManyFilesAreNotListed()
+void TestPlayerDialog::tooManyFilesAreNotListed()
 {
     const QString folder = data.folder(DataPaths::Folder::Mid);
     for (int i = 0; i < 297; ++i)
@@ -355,7 +354,7 @@ void PlayerDialogTest::tooManyFilesAreNotListed()
     prompts->asked.clear();
 }
 
-void PlayerDialogTest::withoutSoundPlaySaysWhyOnce()
+void TestPlayerDialog::withoutSoundPlaySaysWhyOnce()
 {
     struct NoSound : AudioOutput
     {
@@ -389,7 +388,7 @@ void PlayerDialogTest::withoutSoundPlaySaysWhyOnce()
     prompts->asked.clear();
 }
 
-void PlayerDialogTest::songGoneFromTheFolderIsNamed()
+void TestPlayerDialog::songGoneFromTheFolderIsNamed()
 {
     struct NoSound : AudioOutput
     {
@@ -434,7 +433,7 @@ void PlayerDialogTest::songGoneFromTheFolderIsNamed()
         QCOMPARE(player.songList()->count(), 2);
         QVERIFY(player.songList()->findItems("b-200s.mid", Qt::MatchExactly).isEmpty());
         QCOMPARE(selected(player), QString());
-        const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOT_DIR");
+        const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS");
         if (!shots.isEmpty() && withSound) {
             player.show();
             QVERIFY(player.grab().save(shots + "/midiplayer-song-gone.png"));
@@ -444,7 +443,7 @@ void PlayerDialogTest::songGoneFromTheFolderIsNamed()
     prompts->asked.clear();
 }
 
-void PlayerDialogTest::listFollowsTheFolder()
+void TestPlayerDialog::listFollowsTheFolder()
 {
     std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 2));
     QCOMPARE(selected(*player), QString("a-100s.mid"));
@@ -459,7 +458,7 @@ void PlayerDialogTest::listFollowsTheFolder()
     QVERIFY(prompts->asked.isEmpty());
 }
 
-void PlayerDialogTest::withTheRealAudioDriverNothingHangs()
+void TestPlayerDialog::withTheRealAudioDriverNothingHangs()
 {
     // On a machine without sound the song cannot be heard: Play says so, once, and quickly.
     PlayerDialog player(data.location(), *prompts, PlayerInputs{PlayerMode::MidiSongs, 0});
@@ -481,17 +480,5 @@ void PlayerDialogTest::withTheRealAudioDriverNothingHangs()
     prompts->asked.clear();
 }
 
-void PlayerDialogTest::screenshot()
-{
-    std::unique_ptr<PlayerDialog> player(makePlayer(PlayerMode::MidiSongs, 1));
-    player->show();
-    player->play();
-    player->engine().seekTo(65000);
-    player->tick();
-    const QString path = qEnvironmentVariable("ZORVIK_SCREENSHOT_DIR");
-    if (!path.isEmpty())
-        QVERIFY(player->grab().save(path + "/midiplayer.png"));
-}
-
-QTEST_MAIN(PlayerDialogTest)
+QTEST_MAIN(TestPlayerDialog)
 #include "tst_PlayerDialog.moc"

@@ -45,7 +45,7 @@ bool isGrey(QRgb pixel)
 
 } // namespace
 
-class TestWidgets : public QObject
+class TestSkinWidgets : public QObject
 {
     Q_OBJECT
 
@@ -74,7 +74,7 @@ private slots:
     void linkFitsToText();
 };
 
-void TestWidgets::artworkTableResolvesEveryNumber()
+void TestSkinWidgets::artworkTableResolvesEveryNumber()
 {
     const QList<int> ids = SkinResources::ids();
     QVERIFY(ids.size() >= 70);
@@ -124,10 +124,11 @@ void TestWidgets::artworkTableResolvesEveryNumber()
         rowHeight = qMax(rowHeight, s.height());
     }
     painter.end();
-    QVERIFY(sheet.save(QStringLiteral("artwork-sheet.png")));
+    if (const QString shots = qEnvironmentVariable("ZORVIK_SCREENSHOTS"); !shots.isEmpty())
+        QVERIFY(sheet.save(shots + QStringLiteral("/artwork-sheet.png")));
 }
 
-void TestWidgets::artworkRendersAtDevicePixelRatio()
+void TestSkinWidgets::artworkRendersAtDevicePixelRatio()
 {
     const QPixmap one = SkinResources::pixmap(SkinResources::SaveNormal, 1.0);
     const QPixmap two = SkinResources::pixmap(SkinResources::SaveNormal, 2.0);
@@ -143,7 +144,7 @@ void TestWidgets::artworkRendersAtDevicePixelRatio()
     QVERIFY(detail);
 }
 
-void TestWidgets::skinArtworkMatchesLayout()
+void TestSkinWidgets::skinArtworkMatchesLayout()
 {
     QSvgRenderer svg(QStringLiteral(ZORVIK_SKIN_SVG));
     QVERIFY(svg.isValid());
@@ -178,7 +179,7 @@ void TestWidgets::skinArtworkMatchesLayout()
     QCOMPARE(SkinResources::size(SkinResources::ModeController), SkinLayout::modeButton().size());
 }
 
-void TestWidgets::layoutKeepsBoxesApart()
+void TestSkinWidgets::layoutKeepsBoxesApart()
 {
     QList<QRect> taken;
     for (int slot = 0; slot < SkinLayout::slotCount; ++slot)
@@ -203,7 +204,7 @@ void TestWidgets::layoutKeepsBoxesApart()
     QCOMPARE(SkinLayout::fromDialogUnits(0, 0, 598, 384).size(), QSize(897, 576));
 }
 
-void TestWidgets::hoverPictureUnderMouse()
+void TestSkinWidgets::hoverPictureUnderMouse()
 {
     QWidget parent;
     parent.resize(100, 60);
@@ -240,7 +241,7 @@ void TestWidgets::hoverPictureUnderMouse()
     QVERIFY(!b->isHovered());
 }
 
-void TestWidgets::hoverIgnoresDragFromOutside()
+void TestSkinWidgets::hoverIgnoresDragFromOutside()
 {
     QWidget parent;
     auto *b = new SkinButton(&parent);
@@ -265,7 +266,7 @@ void TestWidgets::hoverIgnoresDragFromOutside()
     QVERIFY(!b->isHovered());
 }
 
-void TestWidgets::shiftColourLimits_data()
+void TestSkinWidgets::shiftColourLimits_data()
 {
     QTest::addColumn<int>("slot");
     QTest::addColumn<QColor>("start");
@@ -284,7 +285,7 @@ void TestWidgets::shiftColourLimits_data()
     QTest::newRow("offset -256") << 0 << QColor(1, 2, 3) << -256 << 5 << QColor(1, 2, 3);
 }
 
-void TestWidgets::shiftColourLimits()
+void TestSkinWidgets::shiftColourLimits()
 {
     QFETCH(int, slot);
     QFETCH(QColor, start);
@@ -297,7 +298,7 @@ void TestWidgets::shiftColourLimits()
     QCOMPARE(b.colour(slot), expected);
 }
 
-void TestWidgets::disabledButtonIsGreyedAndGivesUpFocus()
+void TestSkinWidgets::disabledButtonIsGreyedAndGivesUpFocus()
 {
     QWidget parent;
     auto *first = new SkinButton(&parent);
@@ -327,7 +328,7 @@ void TestWidgets::disabledButtonIsGreyedAndGivesUpFocus()
     QVERIFY(disabled != enabled);
 }
 
-void TestWidgets::checkBoxModeAndEnter()
+void TestSkinWidgets::checkBoxModeAndEnter()
 {
     SkinButton b;
     b.setStateBitmaps(SkinResources::ModeNote, magenta, SkinResources::ModeController, magenta);
@@ -360,7 +361,7 @@ void TestWidgets::checkBoxModeAndEnter()
     QCOMPARE(clicks.count(), 4);
 }
 
-void TestWidgets::unreadablePictureReleasesBoth()
+void TestSkinWidgets::unreadablePictureReleasesBoth()
 {
     SkinButton b;
     QCOMPARE(b.setStateBitmaps(SkinResources::SaveHover, magenta, SkinResources::SaveNormal, magenta), 0);
@@ -372,7 +373,7 @@ void TestWidgets::unreadablePictureReleasesBoth()
     QCOMPARE(b.sizeHint(), QSize(23, 23));
 }
 
-void TestWidgets::progressPercentageAndRange()
+void TestSkinWidgets::progressPercentageAndRange()
 {
     PercentProgress bar;
     bar.resize(200, 16);
@@ -404,7 +405,7 @@ void TestWidgets::progressPercentageAndRange()
     QCOMPARE(image.pixelColor(199, 1), QColor(0, 128, 0));
 }
 
-void TestWidgets::progressRepaintsOnce()
+void TestSkinWidgets::progressRepaintsOnce()
 {
     PercentProgress bar;
     bar.resize(200, 16);
@@ -426,7 +427,7 @@ void TestWidgets::progressRepaintsOnce()
     QCOMPARE(bar.setPos(60), 50);
 }
 
-void TestWidgets::progressTextReplacesPercentage()
+void TestSkinWidgets::progressTextReplacesPercentage()
 {
     PercentProgress bar;
     bar.resize(120, 16);
@@ -450,7 +451,7 @@ void TestWidgets::progressTextReplacesPercentage()
 }
 
 // A screen reader hears what the bar writes and where the link goes.
-void TestWidgets::progressAndLinkSayWhatTheyShow()
+void TestSkinWidgets::progressAndLinkSayWhatTheyShow()
 {
     PercentProgress bar;
     bar.resize(120, 16);
@@ -475,7 +476,7 @@ void TestWidgets::progressAndLinkSayWhatTheyShow()
     QCOMPARE(link->text(QAccessible::Description), QStringLiteral("Opens https://www.zorvik.example/ in the web browser"));
 }
 
-void TestWidgets::linkShowsAddressAndColours()
+void TestSkinWidgets::linkShowsAddressAndColours()
 {
     ScriptedPrompts prompts;
     HyperLinkLabel label(prompts);
@@ -514,7 +515,7 @@ void TestWidgets::linkShowsAddressAndColours()
     QCOMPARE(named.link(), QStringLiteral("https://a.example/"));
 }
 
-void TestWidgets::linkFallsBackBeforeReporting()
+void TestSkinWidgets::linkFallsBackBeforeReporting()
 {
     ScriptedPrompts prompts;
     HyperLinkLabel label(prompts);
@@ -555,14 +556,14 @@ void TestWidgets::linkFallsBackBeforeReporting()
     QVERIFY(!other.isVisited());
 }
 
-void TestWidgets::linkErrorTexts()
+void TestSkinWidgets::linkErrorTexts()
 {
     // A code without a text of its own is named, whatever its value.
     QCOMPARE(HyperLinkLabel::errorText(1), QStringLiteral("Unknown Error (1) occurred."));
     QCOMPARE(HyperLinkLabel::errorText(-7), QStringLiteral("Unknown Error (-7) occurred."));
 }
 
-void TestWidgets::linkFitsToText()
+void TestSkinWidgets::linkFitsToText()
 {
     ScriptedPrompts prompts;
     QWidget parent;
@@ -593,5 +594,5 @@ void TestWidgets::linkFitsToText()
     QCOMPARE(fixed->geometry(), QRect(10, 110, 300, 40));
 }
 
-QTEST_MAIN(TestWidgets)
+QTEST_MAIN(TestSkinWidgets)
 #include "tst_SkinWidgets.moc"
