@@ -12,7 +12,7 @@ suite="$(cd "$root/build" && ctest -N | grep -c ' Test *#')"
 runs=$suite
 if [ "${ZORVIK_QUICK:-0}" != "1" ]; then
   "$root/scripts/sanitize.sh"
-  "$root/scripts/fuzz.sh" --seconds 8
+  "$root/scripts/fuzz.sh" --seconds 4
   fuzzers="$(ls "$root"/fuzz/fuzz_*.cpp | wc -l)"
   runs=$((suite * 2 + fuzzers))
 fi
