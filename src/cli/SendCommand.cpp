@@ -108,8 +108,11 @@ int SendCommand::run()
     QObject::connect(&driver, &TransferDriver::failed, &loop, [&] {
         // A template the device refused was told as it happened; a block that did not go, or a
         // device that cannot be taken, is said here.
-        if (const QString why = driver.session().outcome().failureText(); !why.isEmpty())
-            CommandOutput::fail(why);
+        const TransferOutcome &outcome = driver.session().outcome();
+        if (outcome.what == TransferOutcome::What::BlockFailed)
+            CommandOutput::fail(outcome.failureText() + QStringLiteral(" Check the device and send the file again."));
+        else if (!outcome.failureText().isEmpty())
+            CommandOutput::fail(outcome.failureText());
         code = CommandOutput::deviceError(midi);
         loop.quit();
     });

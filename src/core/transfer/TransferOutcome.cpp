@@ -2,9 +2,7 @@
 
 QString TransferOutcome::blockFailedText(int block)
 {
-    return QStringLiteral("Block %1 could not be sent, so the transfer has stopped. Check the device and click "
-                          "Send to try again.")
-        .arg(block + 1);
+    return QStringLiteral("Block %1 could not be sent, so the transfer has stopped.").arg(block + 1);
 }
 
 QString TransferOutcome::failureText() const

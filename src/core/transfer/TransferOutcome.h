@@ -28,7 +28,7 @@ struct TransferOutcome
     QString why;      // DeviceUnavailable: the device's own words
 
     // Why a transfer that failed stopped, in the words the window and the command line share;
-    // empty where there are none (each view says the rest its own way).
+    // empty where there are none (each view says the rest its own way, and how to try again).
     QString failureText() const;
     static QString blockFailedText(int block);
 };

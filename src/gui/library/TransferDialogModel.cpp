@@ -69,6 +69,9 @@ void TransferDialogModel::update(const TransferSession &session)
         sendOn = closeOn = true;
         break;
     case What::BlockFailed:
+        status = outcome.failureText() + QStringLiteral(" Check the device and click Send to try again.");
+        sendOn = closeOn = true;
+        break;
     case What::DeviceUnavailable:
         status = outcome.failureText();
         sendOn = closeOn = true;

@@ -189,7 +189,8 @@ private slots:
         shown.send();
         shown.reply(TransferSession::replyReady);
         QCOMPARE(shown([](TransferSession &s) { return s.deviceGone(); }), TransferSession::Event::Failed);
-        QCOMPARE(shown.model.statusText(), TransferOutcome::blockFailedText(0));
+        QCOMPARE(shown.model.statusText(), TransferOutcome::blockFailedText(0) + QStringLiteral(" Check the device and click "
+                                                                                             "Send to try again."));
         shown.buttons(true, true);
 
         // Given up as the window closes: the buttons come back, the status is left.
